@@ -1,0 +1,106 @@
+#pragma once
+// The serial protocol spoken with the board microcontroller on the second
+// UART: port settings, command frames, reply reading, time-outs and retries.
+//
+// Every wait runs against its own monotonic deadline, so a wait that ended
+// early never shortens the next one.
+
+#include <sys/types.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace micom {
+
+// Board path of the microcontroller port.
+constexpr const char kPortPath[] = "/dev/ttyS1";
+
+// Command groups (byte 2 of a frame).
+constexpr uint8_t kGroupMode = 0x47;
+constexpr uint8_t kGroupVersion = 0x48;
+constexpr uint8_t kGroupRecovery = 0x41;
+
+// Sub-commands of the mode group (first payload byte).
+constexpr uint8_t kSubGetMode = 0x01;
+constexpr uint8_t kSubSetMode = 0x02;
+constexpr uint8_t kSubUpdateStart = 0x03;
+constexpr uint8_t kSubChunk = 0x04;
+constexpr uint8_t kSubUpdateEnd = 0x05;
+
+// Mode values reported by the controller, and the tool's "no answer".
+constexpr int kModeNormal = 0;
+constexpr int kModeUnfinished = 2;
+constexpr int kModeUpdate = 3;
+constexpr int kModeNoAnswer = 255;
+
+constexpr size_t kChunkSize = 256;
+constexpr size_t kChunkFrameSize = 264;
+// Firmware data starts this far into the image file.
+constexpr long kFirmwareOffset = 0x4000;
+
+constexpr int kReplyTimeoutMs = 500;
+constexpr int kSetUpdateModeTimeoutMs = 1000;
+// A controller busy writing flash answers within milliseconds; seconds of
+// silence mean it is gone, and the update scripts must not hang on it.
+constexpr int kTransferAckTimeoutMs = 5000;
+constexpr int kRetries = 3;
+
+// Where the protocol echoes reply bytes and prints its messages (stdout by
+// default).
+FILE* console();
+void setConsole(FILE* out);
+
+// Opens the port below the development root (read-write, not as the
+// controlling terminal). Returns the descriptor or -1.
+int openPort();
+
+// Raw 115200 8N1, receiver on, modem lines ignored, reads return at once;
+// flushes the input queue. Returns false when the port refused the settings.
+bool applyLineSettings(int fd);
+
+// FA 01 group len(be16) payload 00 FE.
+std::vector<uint8_t> buildFrame(uint8_t group, const uint8_t* payload, size_t n);
+// The 264-byte chunk frame; `data` holds `n` <= 256 bytes, the rest of the
+// chunk is filled with 0xFF (erased flash).
+std::vector<uint8_t> buildChunkFrame(const uint8_t* data, size_t n);
+
+// Writes the whole buffer. Returns false on a write error.
+bool sendAll(int fd, const std::vector<uint8_t>& frame);
+
+enum class Wait { Ended, TimedOut, Failed };
+
+// Reads reply bytes one at a time until 0xFE or until `timeoutMs` have passed;
+// every byte but 0xFE is echoed as "0x%x " and handed to `onByte` with its
+// position (from 0). Failed means the port itself broke.
+Wait waitReply(int fd, int timeoutMs, const std::function<void(int pos, uint8_t b)>& onByte = {});
+
+// Mode byte, or 255 when no reply delivered it (after three retries).
+int micom_get_mode(int fd);
+// True when the controller acknowledged the new mode.
+bool micom_set_mode(int fd, uint8_t mode);
+// "major.minor.patch", or "N/A" when no version arrived (after three retries).
+std::string micom_get_version(int fd);
+// 0 on an acknowledged frame, -1 after the retries.
+int recovery_set_mode(int fd, uint8_t value);
+
+// Firmware source: fills `buf` with up to `n` bytes; returns the count, 0 at
+// the end, -1 on a read error.
+using ChunkReader = std::function<ssize_t(uint8_t* buf, size_t n)>;
+
+enum class Transfer { Ok, StartNotAcked, ChunkNotAcked, EndNotAcked, ReadError, PortError };
+const char* transferText(Transfer t);
+
+// Sends the update-start frame, the image in 256-byte chunks and the
+// update-end frame, each acknowledged within `ackTimeoutMs`. `beforeEnd`
+// runs between the last chunk and the end frame with the last read count.
+// A read error or a missing acknowledgement stops the transfer at once; the
+// end frame is then never sent, so the controller keeps its update pending.
+Transfer transferFirmware(int fd, const ChunkReader& reader,
+                          const std::function<void(ssize_t lastRead)>& beforeEnd = {},
+                          int ackTimeoutMs = kTransferAckTimeoutMs);
+
+}  // namespace micom
