@@ -29,7 +29,7 @@ std::string path(const std::string& boardPath)
     return r + "/" + boardPath;
 }
 
-bool runShell(const std::string& command, int* waitStatus)
+bool runShell(const std::string& command, int* waitStatus, int* spawnError)
 {
     // The shell's own default search path when the environment is empty;
     // under a development root our stand-ins come first.
@@ -46,7 +46,10 @@ bool runShell(const std::string& command, int* waitStatus)
     std::string cmd = command;
     char* argv[] = {sh, dashC, &cmd[0], nullptr};
     pid_t pid = -1;
-    if (posix_spawn(&pid, "/bin/sh", nullptr, nullptr, argv, envp) != 0)
+    const int rc = posix_spawn(&pid, "/bin/sh", nullptr, nullptr, argv, envp);
+    if (spawnError)
+        *spawnError = rc;
+    if (rc != 0)
         return false;
     int status = 0;
     pid_t w;

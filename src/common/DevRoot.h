@@ -22,7 +22,8 @@ std::string path(const std::string& boardPath);
 // Runs `command` with "/bin/sh -c" and an empty environment (PATH only, under
 // a development root) and waits for it. Returns false when the shell could
 // not be started or reaped; otherwise true, with the shell's wait status in
-// `*waitStatus` when it is given.
-bool runShell(const std::string& command, int* waitStatus = nullptr);
+// `*waitStatus` when it is given. `*spawnError`, when given, receives the
+// result of starting the shell (0 when it started, an errno value otherwise).
+bool runShell(const std::string& command, int* waitStatus = nullptr, int* spawnError = nullptr);
 
 }  // namespace devroot
