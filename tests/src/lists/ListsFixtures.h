@@ -10,6 +10,8 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include "TestDevRoot.h"
+
 #include <sqlite3.h>
 
 #include <cstdio>
@@ -30,18 +32,12 @@ inline QCoreApplication* app()
     return instance;
 }
 
-// A development root below a temporary folder, set before the first
-// singleton reads it.
-inline const QString& devRoot()
+// One development root for the whole test program, made before the first
+// singleton reads its paths; it carries the recording stand-ins for "sync".
+inline holvik_test::TestDevRoot& devRoot()
 {
-    static QTemporaryDir* dir = [] {
-        auto* d = new QTemporaryDir();
-        qputenv("HOLVIK_ROOT", d->path().toLocal8Bit());
-        QDir().mkpath(d->path() + "/home/root/isdbt");
-        return d;
-    }();
-    static QString path = dir->path();
-    return path;
+    static holvik_test::TestDevRoot* root = new holvik_test::TestDevRoot();
+    return *root;
 }
 
 struct Channel {
