@@ -62,3 +62,6 @@ function(holvik_gtest name)
 endfunction()
 
 find_package(Threads REQUIRED)
+
+include(HolvikFuzz)
+include(HolvikPlugins)

@@ -1,0 +1,99 @@
+# Robustness harness: libFuzzer targets (HOLVIK_FUZZ=ON with clang) and the
+# bounded mutation test that every build registers for the same target.
+
+set(HOLVIK_SUPPORT_DIR ${CMAKE_SOURCE_DIR}/tests/support)
+
+set(HOLVIK_FUZZ_ACTIVE OFF)
+if(HOLVIK_FUZZ)
+  if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+    message(FATAL_ERROR "HOLVIK_FUZZ needs clang: configure with CC=clang CXX=clang++")
+  endif()
+  set(HOLVIK_FUZZ_ACTIVE ON)
+endif()
+
+# Adds coverage instrumentation for libFuzzer to a library target (fuzz
+# builds only), so a fuzzer that loads it is guided by its code.
+function(holvik_fuzz_instrument target)
+  if(HOLVIK_FUZZ_ACTIVE)
+    target_compile_options(${target} PRIVATE -fsanitize=fuzzer-no-link)
+    get_target_property(type ${target} TYPE)
+    if(NOT type STREQUAL "OBJECT_LIBRARY")
+      target_link_options(${target} PRIVATE -fsanitize=fuzzer-no-link)
+    endif()
+  endif()
+endfunction()
+
+# holvik_fuzz_target(NAME SOURCES a.cpp ... LIBS x y
+#                    [PLUGIN target]       defines HOLVIK_PLUGIN_PATH as the plug-in's file
+#                    [SEEDS file...] [SEED_DIRS dir...]
+#                    [ITERATIONS n]        mutated inputs per ctest run (default 2000)
+#                    [TIMEOUT_MS ms]       hang alarm per input (default 5000)
+#                    [FIXTURES name...]    ctest fixtures that make the seeds
+#                    [DEFINITIONS d...] [INCLUDES dir...])
+# SOURCES define LLVMFuzzerTestOneInput. Always builds <NAME>_mutation and
+# registers it as the ctest test <NAME>_mutation (label "fuzz"); with
+# HOLVIK_FUZZ also builds the libFuzzer binary <NAME>_fuzzer.
+function(holvik_fuzz_target name)
+  cmake_parse_arguments(F "" "PLUGIN;ITERATIONS;TIMEOUT_MS"
+                        "SOURCES;LIBS;SEEDS;SEED_DIRS;FIXTURES;DEFINITIONS;INCLUDES" ${ARGN})
+  if(NOT F_ITERATIONS)
+    set(F_ITERATIONS 2000)
+  endif()
+  if(NOT F_TIMEOUT_MS)
+    set(F_TIMEOUT_MS 5000)
+  endif()
+  if(NOT F_SEEDS AND NOT F_SEED_DIRS)
+    message(FATAL_ERROR "holvik_fuzz_target(${name}): give SEEDS or SEED_DIRS")
+  endif()
+
+  set(targets ${name}_mutation)
+  add_executable(${name}_mutation ${F_SOURCES} ${HOLVIK_SUPPORT_DIR}/mutation_main.cpp)
+  if(HOLVIK_FUZZ_ACTIVE)
+    target_compile_options(${name}_mutation PRIVATE -fsanitize=fuzzer-no-link)
+    target_link_options(${name}_mutation PRIVATE -fsanitize=fuzzer-no-link)
+    add_executable(${name}_fuzzer ${F_SOURCES})
+    target_compile_options(${name}_fuzzer PRIVATE -fsanitize=fuzzer)
+    target_link_options(${name}_fuzzer PRIVATE -fsanitize=fuzzer)
+    list(APPEND targets ${name}_fuzzer)
+  endif()
+  foreach(t ${targets})
+    target_link_libraries(${t} PRIVATE ${F_LIBS})
+    target_include_directories(${t} PRIVATE ${F_INCLUDES})
+    target_compile_definitions(${t} PRIVATE ${F_DEFINITIONS})
+    if(F_PLUGIN)
+      target_compile_definitions(${t} PRIVATE HOLVIK_PLUGIN_PATH="$<TARGET_FILE:${F_PLUGIN}>")
+      add_dependencies(${t} ${F_PLUGIN})
+    endif()
+  endforeach()
+
+  set(args --iterations ${F_ITERATIONS} --timeout-ms ${F_TIMEOUT_MS})
+  foreach(dir ${F_SEED_DIRS})
+    list(APPEND args --seed-dir ${dir})
+  endforeach()
+  add_test(NAME ${name}_mutation COMMAND ${name}_mutation ${args} ${F_SEEDS})
+  set_tests_properties(${name}_mutation PROPERTIES LABELS fuzz TIMEOUT 900)
+  if(F_FIXTURES)
+    set_tests_properties(${name}_mutation PROPERTIES FIXTURES_REQUIRED "${F_FIXTURES}")
+  endif()
+endfunction()
+
+# holvik_fixture_command(FIXTURE name TEST test-name COMMAND cmd args...)
+# A ctest test that makes fixture files once per ctest run, before every test
+# that lists FIXTURES_REQUIRED name.
+function(holvik_fixture_command)
+  cmake_parse_arguments(X "" "FIXTURE;TEST" "COMMAND" ${ARGN})
+  add_test(NAME ${X_TEST} COMMAND ${X_COMMAND})
+  set_tests_properties(${X_TEST} PROPERTIES FIXTURES_SETUP ${X_FIXTURE} LABELS fixture TIMEOUT 300)
+endfunction()
+
+# holvik_ffmpeg_fixture(FIXTURE name OUTPUT file ARGS ffmpeg-args...)
+# Generates OUTPUT with Debian's ffmpeg ("ffmpeg -y ARGS OUTPUT"); the folder
+# of OUTPUT is created.
+function(holvik_ffmpeg_fixture)
+  cmake_parse_arguments(X "" "FIXTURE;OUTPUT" "ARGS" ${ARGN})
+  get_filename_component(base ${X_OUTPUT} NAME)
+  get_filename_component(dir ${X_OUTPUT} DIRECTORY)
+  file(MAKE_DIRECTORY ${dir})
+  holvik_fixture_command(FIXTURE ${X_FIXTURE} TEST fixture_${X_FIXTURE}_${base}
+    COMMAND ffmpeg -nostdin -hide_banner -loglevel error -y ${X_ARGS} ${X_OUTPUT})
+endfunction()

@@ -1,0 +1,178 @@
+#!/usr/bin/env python3
+"""Checks the media host's output for a file against ffprobe's view of it.
+
+  compare_ffprobe.py --media FILE [--dump DUMP.csv] [--info INFO.txt]
+                     [--time-tolerance-ms MS] [--size-delta N] [--no-md5]
+                     [--no-key] [--map TRACK=INDEX]... [--ffprobe PATH]
+
+--dump: output of `mediahost dump` (only the frames before the first seek
+line are compared). Per stream: frame count, and per frame the size (ours
+minus --size-delta), the MD5 of the payload, the time within the tolerance
+and the key flag (where ours is not -1).
+
+--info: output of `mediahost info`; every key=value field whose key is also
+a field of ffprobe's -show_streams entry is compared (numerically where both
+sides are numbers).
+
+Our streams are matched to ffprobe's by kind (codec_type) in order of
+appearance unless --map names the ffprobe stream index of a track.
+Exit status 0 when everything agrees, 1 with the differences listed.
+"""
+import argparse
+import csv
+import json
+import subprocess
+import sys
+from collections import OrderedDict
+
+MAX_REPORTED = 20
+
+
+def ffprobe(tool, media, what):
+    cmd = [tool, "-v", "error", "-of", "json"]
+    if what == "packets":
+        cmd += ["-show_packets", "-show_data_hash", "MD5"]
+    else:
+        cmd += ["-show_streams"]
+    out = subprocess.run(cmd + [media], check=True, capture_output=True, text=True).stdout
+    return json.loads(out).get(what, [])
+
+
+def number(text):
+    try:
+        return float(text)
+    except (TypeError, ValueError):
+        return None
+
+
+def read_dump(path):
+    tracks = OrderedDict()
+    with open(path, newline="") as f:
+        rows = csv.reader(f)
+        header = next(rows, None)
+        if header != ["kind", "track", "time_ms", "size", "key", "md5"]:
+            raise SystemExit(f"{path}: not a mediahost dump (header {header})")
+        for row in rows:
+            if row and row[0] == "seek":
+                break
+            kind, track, time_ms, size, key, md5 = row
+            tracks.setdefault((kind, track), []).append(
+                {"time": int(time_ms), "size": int(size), "key": int(key), "md5": md5})
+    return tracks
+
+
+def read_info(path):
+    streams = OrderedDict()
+    with open(path) as f:
+        for line in f:
+            parts = line.rstrip("\n").split(",")
+            if len(parts) < 2:
+                continue
+            fields = dict(p.split("=", 1) for p in parts[2:] if "=" in p)
+            streams[(parts[0], parts[1])] = fields
+    return streams
+
+
+def match(ours, theirs_by_index, kinds_of, explicit):
+    """Maps each (kind, track) of ours to an ffprobe stream index."""
+    mapping = {}
+    used = set()
+    for key in ours:
+        if key[1] in explicit:
+            mapping[key] = explicit[key[1]]
+            used.add(explicit[key[1]])
+    for key in ours:
+        if key in mapping:
+            continue
+        for index in theirs_by_index:
+            if index not in used and kinds_of.get(index) == key[0]:
+                mapping[key] = index
+                used.add(index)
+                break
+    return mapping
+
+
+def main():
+    ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    ap.add_argument("--media", required=True)
+    ap.add_argument("--dump")
+    ap.add_argument("--info")
+    ap.add_argument("--time-tolerance-ms", type=float, default=1.0)
+    ap.add_argument("--size-delta", type=int, default=0)
+    ap.add_argument("--no-md5", action="store_true")
+    ap.add_argument("--no-key", action="store_true")
+    ap.add_argument("--map", action="append", default=[])
+    ap.add_argument("--ffprobe", default="ffprobe")
+    a = ap.parse_args()
+    if not a.dump and not a.info:
+        ap.error("give --dump, --info or both")
+    explicit = {}
+    for m in a.map:
+        track, index = m.split("=", 1)
+        explicit[track] = int(index)
+
+    streams = ffprobe(a.ffprobe, a.media, "streams")
+    kinds_of = {s["index"]: s.get("codec_type") for s in streams}
+    problems = []
+
+    if a.info:
+        ours = read_info(a.info)
+        by_index = {s["index"]: s for s in streams}
+        mapping = match(ours, by_index, kinds_of, explicit)
+        for key, fields in ours.items():
+            if key not in mapping:
+                problems.append(f"info: ffprobe has no {key[0]} stream for track {key[1]}")
+                continue
+            theirs = by_index[mapping[key]]
+            for name, value in fields.items():
+                if name not in theirs:
+                    continue
+                mine_n, theirs_n = number(value), number(theirs[name])
+                same = (mine_n == theirs_n) if mine_n is not None and theirs_n is not None \
+                    else str(value) == str(theirs[name])
+                if not same:
+                    problems.append(f"info: track {key[1]} {name}: ours {value}, ffprobe {theirs[name]}")
+
+    if a.dump:
+        ours = read_dump(a.dump)
+        packets = ffprobe(a.ffprobe, a.media, "packets")
+        theirs = OrderedDict()
+        for p in packets:
+            theirs.setdefault(p["stream_index"], []).append(p)
+        mapping = match(ours, theirs, kinds_of, explicit)
+        for key, frames in ours.items():
+            if key not in mapping:
+                problems.append(f"dump: ffprobe has no {key[0]} stream for track {key[1]}")
+                continue
+            pk = theirs.get(mapping[key], [])
+            label = f"{key[0]} track {key[1]} (ffprobe stream {mapping[key]})"
+            if len(frames) != len(pk):
+                problems.append(f"{label}: {len(frames)} frames, ffprobe {len(pk)} packets")
+            for n, (f, p) in enumerate(zip(frames, pk)):
+                if f["size"] - a.size_delta != int(p["size"]):
+                    problems.append(f"{label} frame {n}: size {f['size']} - {a.size_delta}, ffprobe {p['size']}")
+                if not a.no_md5 and "data_hash" in p and f["md5"] != p["data_hash"].split(":", 1)[-1]:
+                    problems.append(f"{label} frame {n}: md5 differs")
+                t = number(p.get("pts_time"))
+                if t is None:
+                    t = number(p.get("dts_time"))
+                if t is not None and abs(f["time"] - t * 1000.0) > a.time_tolerance_ms:
+                    problems.append(f"{label} frame {n}: time {f['time']} ms, ffprobe {t * 1000.0:.3f} ms")
+                if not a.no_key and f["key"] != -1 and f["key"] != (1 if "K" in p.get("flags", "") else 0):
+                    problems.append(f"{label} frame {n}: key {f['key']}, ffprobe flags {p.get('flags')}")
+        for index in theirs:
+            if index not in mapping.values() and kinds_of.get(index) in {k[0] for k in ours}:
+                problems.append(f"dump: ffprobe stream {index} ({kinds_of.get(index)}) has no frames in the dump")
+
+    for p in problems[:MAX_REPORTED]:
+        print(p)
+    if len(problems) > MAX_REPORTED:
+        print(f"... and {len(problems) - MAX_REPORTED} more")
+    if problems:
+        return 1
+    print("agrees with ffprobe")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,92 @@
+#!/usr/bin/env python3
+"""Self-test of compare_ffprobe.py: a dump built from ffprobe's own packets
+agrees, and each kind of difference is caught.
+
+  test_compare_ffprobe.py MEDIA WORKDIR
+"""
+import json
+import os
+import subprocess
+import sys
+
+here = os.path.dirname(os.path.abspath(__file__))
+media, work = sys.argv[1], sys.argv[2]
+os.makedirs(work, exist_ok=True)
+
+probe = json.loads(subprocess.run(
+    ["ffprobe", "-v", "error", "-of", "json", "-show_packets", "-show_data_hash", "MD5", "-show_streams", media],
+    check=True, capture_output=True, text=True).stdout)
+streams = probe["streams"]
+# Our track ids are unrelated to ffprobe's indexes (a TS demuxer uses PIDs).
+track = {s["index"]: 256 + 16 * s["index"] for s in streams}
+
+
+def frames():
+    rows = []
+    for p in probe["packets"]:
+        t = p.get("pts_time", p.get("dts_time"))
+        rows.append([p["codec_type"], track[p["stream_index"]], round(float(t) * 1000), int(p["size"]),
+                     1 if "K" in p["flags"] else 0, p["data_hash"].split(":", 1)[1]])
+    return rows
+
+
+def info():
+    lines = []
+    for s in streams:
+        fields = [s["codec_type"], str(track[s["index"]]), "codec_name=" + s["codec_name"]]
+        for k in ("sample_rate", "channels", "width", "height"):
+            if k in s:
+                fields.append(f"{k}={s[k]}")
+        fields.append("our_own_field=1")
+        lines.append(",".join(fields))
+    return lines
+
+
+def write(rows, info_lines, seek_tail=True):
+    dump = os.path.join(work, "dump.csv")
+    with open(dump, "w") as f:
+        f.write("kind,track,time_ms,size,key,md5\n")
+        for r in rows:
+            f.write(",".join(str(x) for x in r) + "\n")
+        if seek_tail:  # what follows a seek is not compared
+            f.write("seek,0,0\n")
+            f.write("audio,1,0,1,1,00\n")
+    inf = os.path.join(work, "info.txt")
+    with open(inf, "w") as f:
+        f.write("\n".join(info_lines) + "\n")
+    return dump, inf
+
+
+def compare(rows, info_lines, *extra):
+    dump, inf = write(rows, info_lines)
+    r = subprocess.run([sys.executable, os.path.join(here, "compare_ffprobe.py"), "--media", media,
+                        "--dump", dump, "--info", inf] + list(extra), capture_output=True, text=True)
+    return r.returncode, r.stdout
+
+
+def changed(index, column, value):
+    rows = frames()
+    rows[index][column] = value(rows[index][column])
+    return rows
+
+
+cases = [
+    ("identical", frames(), info(), [], 0),
+    ("size", changed(3, 3, lambda v: v + 1), info(), [], 1),
+    ("size with delta", [r[:3] + [r[3] + 12] + r[4:] for r in frames()], info(), ["--size-delta", "12", "--no-md5"], 0),
+    ("md5", changed(0, 5, lambda v: "0" * 32), info(), [], 1),
+    ("md5 ignored", changed(0, 5, lambda v: "0" * 32), info(), ["--no-md5"], 0),
+    ("time", changed(5, 2, lambda v: v + 5), info(), [], 1),
+    ("time within tolerance", changed(5, 2, lambda v: v + 5), info(), ["--time-tolerance-ms", "6"], 0),
+    ("key", changed(0, 4, lambda v: 1 - v), info(), [], 1),
+    ("no key flag", changed(0, 4, lambda v: -1), info(), [], 0),
+    ("missing frame", frames()[:-1], info(), [], 1),
+    ("info field", frames(), [l.replace("channels=", "channels=9") for l in info()], [], 1),
+]
+failures = 0
+for name, rows, lines, extra, want in cases:
+    got, out = compare(rows, lines, *extra)
+    if got != want:
+        failures += 1
+        print(f"FAIL {name}: exit {got}, wanted {want}\n{out}")
+sys.exit(1 if failures else 0)
