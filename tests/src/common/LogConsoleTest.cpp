@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
 #include <thread>
 
 using holvik_test::readFile;
@@ -150,6 +151,21 @@ TEST(LogWriter, LinesReachTheFileAndSavingStopsAndRestarts)
     text = readFile(file);
     EXPECT_EQ(text.find("while off"), std::string::npos);
     EXPECT_NE(text.find("] back on\n"), std::string::npos);
+
+    // During the export the writer pauses and lines only reach the console
+    // (here the export's own command lines); saving goes on afterwards.
+    std::filesystem::create_directories(root.path("/run/media/sda1"));
+    {
+        StdoutCapture cap;
+        EXPECT_EQ(kelp_app_log_copy_log_files_to_usb(), 0);
+        EXPECT_NE(cap.take().find("[RunCmd] tar czf"), std::string::npos);
+    }
+    EXPECT_EQ(SaveLogHandler::getInstance()->pendingCount(), 0u);
+    LOG_I("after export");
+    ASSERT_TRUE(drained());
+    text = readFile(file);
+    EXPECT_EQ(text.find("[RunCmd]"), std::string::npos) << text;
+    EXPECT_NE(text.find("] after export\n"), std::string::npos) << text;
 
     // A burst from several threads: every line arrives, none twice.
     std::vector<std::thread> threads;

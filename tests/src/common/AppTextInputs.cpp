@@ -1,0 +1,88 @@
+#include "AppTextInputs.h"
+
+#include "AppStartup.h"
+#include "ISDBtUtil.h"
+#include "SaveLogHandler.h"
+
+#include <QStringList>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+void check(bool ok, const char* what)
+{
+    if (!ok) {
+        fprintf(stderr, "invariant broken: %s\n", what);
+        abort();
+    }
+}
+
+}  // namespace
+
+void feedAppTextInput(const uint8_t* data, size_t size)
+{
+    if (size == 0)
+        return;
+    const uint8_t selector = data[0];
+    const std::string text(reinterpret_cast<const char*>(data + 1), size - 1);
+
+    switch (selector % 4) {
+    case 0: {
+        // Arguments separated by zero bytes.
+        std::vector<std::string> args;
+        size_t start = 0;
+        for (size_t i = 0; i <= text.size(); ++i) {
+            if (i == text.size() || text[i] == '\0') {
+                args.push_back(text.substr(start, i - start));
+                start = i + 1;
+            }
+        }
+        std::vector<char*> argv;
+        for (std::string& a : args)
+            argv.push_back(&a[0]);
+        argv.push_back(nullptr);
+        int argc = static_cast<int>(args.size());
+        GetAppID(argc, argv.data());
+        break;
+    }
+    case 1: {
+        // Whatever the index file holds, the next log file number is valid.
+        FILE* f = fopen(SaveLogHandler::indexFilePath().c_str(), "w");
+        check(f != nullptr, "index file writable");
+        fwrite(text.data(), 1, text.size(), f);
+        fclose(f);
+        SaveLogHandler log;
+        log.init();
+        check(log.logFileIndex() >= 0 && log.logFileIndex() < SaveLogHandler::kMaxFiles, "index in 0..999");
+        break;
+    }
+    case 2: {
+        const QString hex = QString::fromUtf8(text.data(), static_cast<int>(text.size()));
+        const QByteArray bytes = sutil::GetDataFromString(hex);
+        check(bytes.size() <= hex.split(' ', Qt::SkipEmptyParts).size(), "one byte per part");
+        std::vector<std::string> pieces;
+        sutil::tokenize(text, pieces, " /");
+        for (const std::string& p : pieces)
+            check(!p.empty() && p.find_first_of(" /") == std::string::npos, "pieces without delimiters");
+        break;
+    }
+    default: {
+        int value = 0;
+        memcpy(&value, text.data(), text.size() < sizeof value ? text.size() : sizeof value);
+        const QString date = sutil::GetDateString(value);
+        check(date.contains('/'), "date text has its slash");
+        sutil::makeLanguageText(value);
+        const QString area = sutil::GetLocalName(value);
+        check(area.isEmpty() || (value >= 1 && value <= 62), "areas only for 1..62");
+        char buf[8];
+        sutil::CopyStringToBuf(buf, static_cast<int>(1 + selector % sizeof buf), QString::fromUtf8(text.c_str()));
+        check(strlen(buf) < sizeof buf, "copied text terminated");
+        break;
+    }
+    }
+}

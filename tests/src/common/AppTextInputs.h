@@ -1,0 +1,12 @@
+#pragma once
+// The text the application parses at start and from files it wrote itself:
+// the "--ID=" argument, the log index file, hexadecimal byte texts and
+// broadcast dates. One entry for the fuzz target and the mutation test; it
+// checks the invariants that must hold for any input.
+//
+// Needs a development root (the index file is written there).
+
+#include <cstddef>
+#include <cstdint>
+
+void feedAppTextInput(const uint8_t* data, size_t size);
