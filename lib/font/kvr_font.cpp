@@ -27,6 +27,10 @@ struct FontState {
 // Zero at load; kept across a close and a new init.
 FontState g_font;
 
+struct Geometry {
+    uint32_t glyphWidth, glyphHeight, cellWidth, glyphX, cellHeight, glyphY;
+};
+
 struct Corner {
     uint32_t x;
     uint32_t y;
@@ -129,73 +133,44 @@ KVR_FONT_EXPORT int32_t kvr_font_setFontSize(uint32_t sizeKind, uint32_t uiWidth
     }
     const uint32_t W = uiWidth;
     const uint32_t H = uiHeight;
-    FontState& f = g_font;
-    if (f.direction == 0) {
+    const uint32_t a = charSpacing;
+    const uint32_t b = lineSpacing;
+    // Each row: glyph width, glyph height, cell width, x offset, cell height,
+    // y offset.
+    Geometry g;
+    if (g_font.direction == 0) {
         // Character spacing acts along the row, line spacing between rows.
-        const uint32_t a = charSpacing;
-        const uint32_t b = lineSpacing;
-        switch (sizeKind) {
-        case 0:
-            f.glyphWidth = W, f.glyphHeight = H;
-            f.cellWidth = W + a, f.glyphX = a / 2, f.cellHeight = H + b, f.glyphY = b / 2;
-            break;
-        case 1:
-            f.glyphWidth = W / 2, f.glyphHeight = H;
-            f.cellWidth = W / 2 + a / 2, f.glyphX = a / 4, f.cellHeight = H + b, f.glyphY = b / 2;
-            break;
-        case 2:
-            f.glyphWidth = W / 2, f.glyphHeight = H / 2;
-            f.cellWidth = W / 2 + a / 2, f.glyphX = a / 4, f.cellHeight = H / 2 + b / 2, f.glyphY = b / 4;
-            break;
-        case 3:
-            f.glyphWidth = 2 * W, f.glyphHeight = H;
-            f.cellWidth = 2 * W + 2 * a, f.glyphX = a, f.cellHeight = H + b, f.glyphY = b / 2;
-            break;
-        case 4:
-            // Double height sits low in its cell: 3 half-spacings above, 1 below.
-            f.glyphWidth = W, f.glyphHeight = 2 * H;
-            f.cellWidth = W + a, f.glyphX = a / 2, f.cellHeight = 2 * H + 4 * (b / 2), f.glyphY = 3 * (b / 2);
-            break;
-        default:
-            f.glyphWidth = 2 * W, f.glyphHeight = 2 * H;
-            f.cellWidth = 2 * W + 2 * a, f.glyphX = a, f.cellHeight = 2 * H + 4 * (b / 2),
-            f.glyphY = 3 * (b / 2);
-            break;
-        }
+        // Double height sits low in its cell: 3 half-spacings above, 1 below.
+        const Geometry rows[6] = {
+            {W, H, W + a, a / 2, H + b, b / 2},
+            {W / 2, H, W / 2 + a / 2, a / 4, H + b, b / 2},
+            {W / 2, H / 2, W / 2 + a / 2, a / 4, H / 2 + b / 2, b / 4},
+            {2 * W, H, 2 * W + 2 * a, a, H + b, b / 2},
+            {W, 2 * H, W + a, a / 2, 2 * H + 4 * (b / 2), 3 * (b / 2)},
+            {2 * W, 2 * H, 2 * W + 2 * a, a, 2 * H + 4 * (b / 2), 3 * (b / 2)},
+        };
+        g = rows[sizeKind];
     } else {
         // Vertical writing: character spacing acts down the column, line
         // spacing between columns.
-        const uint32_t a = charSpacing;
-        const uint32_t b = lineSpacing;
-        switch (sizeKind) {
-        case 0:
-            f.glyphWidth = W, f.glyphHeight = H;
-            f.cellWidth = W + b, f.glyphX = b / 2, f.cellHeight = H + a, f.glyphY = a / 2;
-            break;
-        case 1:
-            f.glyphWidth = W, f.glyphHeight = H / 2;
-            f.cellWidth = W + b, f.glyphX = b / 2, f.cellHeight = H / 2 + a / 2, f.glyphY = a / 4;
-            break;
-        case 2:
-            f.glyphWidth = W / 2, f.glyphHeight = H / 2;
-            f.cellWidth = W / 2 + b / 2, f.glyphX = b / 4, f.cellHeight = H / 2 + a / 2, f.glyphY = a / 4;
-            break;
-        case 3:
-            f.glyphWidth = 2 * W, f.glyphHeight = H;
-            f.cellWidth = 2 * W + 2 * b, f.glyphX = b, f.cellHeight = H + a, f.glyphY = a / 2;
-            break;
-        case 4:
-            f.glyphWidth = W, f.glyphHeight = 2 * H;
-            f.cellWidth = W + b, f.glyphX = b / 2, f.cellHeight = 2 * H + 2 * a, f.glyphY = a;
-            break;
-        default:
-            f.glyphWidth = 2 * W, f.glyphHeight = 2 * H;
-            f.cellWidth = 2 * W + 2 * b, f.glyphX = b, f.cellHeight = 2 * H + a, f.glyphY = a / 2;
-            break;
-        }
+        const Geometry rows[6] = {
+            {W, H, W + b, b / 2, H + a, a / 2},
+            {W, H / 2, W + b, b / 2, H / 2 + a / 2, a / 4},
+            {W / 2, H / 2, W / 2 + b / 2, b / 4, H / 2 + a / 2, a / 4},
+            {2 * W, H, 2 * W + 2 * b, b, H + a, a / 2},
+            {W, 2 * H, W + b, b / 2, 2 * H + 2 * a, a},
+            {2 * W, 2 * H, 2 * W + 2 * b, b, 2 * H + a, a / 2},
+        };
+        g = rows[sizeKind];
     }
+    g_font.glyphWidth = g.glyphWidth;
+    g_font.glyphHeight = g.glyphHeight;
+    g_font.cellWidth = g.cellWidth;
+    g_font.glyphX = g.glyphX;
+    g_font.cellHeight = g.cellHeight;
+    g_font.glyphY = g.glyphY;
     // The geometry stays in force even when the glyph layer refuses the size.
-    return kvr_fontFT_setFontSize(f.glyphWidth, f.glyphHeight);
+    return kvr_fontFT_setFontSize(g_font.glyphWidth, g_font.glyphHeight);
 }
 
 KVR_FONT_EXPORT int32_t kvr_font_setFontColor(uint32_t foreground, uint32_t level2Colour,
