@@ -44,6 +44,13 @@ typedef struct ozb_omx_base_source_PrivateType {
 
 OMX_IL_STATIC_ASSERT(sizeof(ozb_omx_base_source_PrivateType) <= OZB_OMX_BASE_SOURCE_PRIVATE_SIZE,
                      "the source private record fits its allocation");
+#if defined(__SIZEOF_POINTER__) && __SIZEOF_POINTER__ == 4
+/* The board's layout: the callback words are the second and third words,
+ * the destructor slot the fourth. */
+OMX_IL_STATIC_ASSERT(offsetof(ozb_omx_base_source_PrivateType, callbackData) == 4, "word 1");
+OMX_IL_STATIC_ASSERT(offsetof(ozb_omx_base_source_PrivateType, callbacks) == 8, "word 2");
+OMX_IL_STATIC_ASSERT(offsetof(ozb_omx_base_source_PrivateType, destructor) == 12, "word 3");
+#endif
 
 /* Builds the base part: allocates the private record when the component
  * has none, sets the function table, the Loaded state and one output port
