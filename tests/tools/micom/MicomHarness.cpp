@@ -191,13 +191,13 @@ int Sim::recovery() const
     return -1;
 }
 
-Run runTool(const std::string& exe, const std::vector<std::string>& args, const TempRoot& root)
+ToolRun runTool(const std::string& exe, const std::vector<std::string>& args, const TempRoot& root)
 {
     pid_t pid;
     int fd;
     const auto t0 = std::chrono::steady_clock::now();
     startTool(exe, args, root, &pid, &fd);
-    Run r;
+    ToolRun r;
     char buf[4096];
     ssize_t n;
     while ((n = read(fd, buf, sizeof buf)) > 0 || (n < 0 && errno == EINTR))

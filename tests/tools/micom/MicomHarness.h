@@ -54,14 +54,14 @@ private:
     pid_t pid_ = -1;
 };
 
-struct Run {
+struct ToolRun {
     int status = -1;  // exit status, or -1 when the tool did not exit normally
     std::string out;
     double seconds = 0;
 };
 
 // Runs a tool with HOLVIK_ROOT = root and waits for it.
-Run runTool(const std::string& exe, const std::vector<std::string>& args, const TempRoot& root);
+ToolRun runTool(const std::string& exe, const std::vector<std::string>& args, const TempRoot& root);
 
 // Starts a tool and leaves it running; `*pid` and its output descriptor
 // are returned. The caller kills it (by `pid`) and reaps it.
