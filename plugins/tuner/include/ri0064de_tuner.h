@@ -40,6 +40,9 @@ int I2cReadRFTunerREG(int address, int gateway, int device, unsigned char* desti
 #define TUNER_CHANNELS 40
 /* Channel index 0 is UHF channel 13. */
 #define TUNER_FIRST_UHF_CHANNEL 13
+/* Centre frequency of channel index n: first + n x step, in kHz. */
+#define TUNER_FIRST_FREQUENCY_KHZ 473143
+#define TUNER_CHANNEL_STEP_KHZ 6000
 
 /* Descriptor of the module's control device; -1 while closed. */
 extern int g_kvr_ozb_ctrl_fd;

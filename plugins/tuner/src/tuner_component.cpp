@@ -2,6 +2,7 @@
 // the board's base whose vendor parameters open, close and tune the tuner
 // module and read its signal information.
 
+#include <cstdint>
 #include <cstring>
 
 #include "kvr_mw.h"
@@ -106,8 +107,9 @@ OMX_ERRORTYPE signalInfo(const OMX_KVR_TUNER_SIGNALINFOTYPE& rec)
         q.iRegisterPair[2] = 1000;
 
     q.i2TsMode = g_iCurrentTsMode == 1 ? 1 : 0;
-    q.iFrequencyKHz =
-        g_iCurrent1TsChannel >= 0 ? g_iCurrent1TsChannel * 6000 + 473143 : 0;
+    q.iFrequencyKHz = g_iCurrent1TsChannel >= 0
+                          ? g_iCurrent1TsChannel * TUNER_CHANNEL_STEP_KHZ + TUNER_FIRST_FREQUENCY_KHZ
+                          : 0;
     return OMX_ErrorNone;
 }
 

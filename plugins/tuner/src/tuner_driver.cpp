@@ -30,9 +30,6 @@ const unsigned long kResetRequest = 0xFB03;
 const unsigned char kChipId = 0x40;
 const char kCtrlDevice[] = "/dev/kvr_ozb_ctrl";
 
-const int kFirstFrequencyKHz = 473143;
-const int kChannelStepKHz = 6000;
-
 struct RegisterValue {
     unsigned char reg;
     unsigned char value;
@@ -356,8 +353,10 @@ extern "C" {
 
 int g_kvr_ozb_ctrl_fd = -1;
 
-// 473143 kHz + 6000 kHz per channel, plus each path's own offset.
-#define FT_WORD(p, n) (473143 + 6000 * (n) + ((p) == 0 ? 170 : (p) == 1 ? 230 : (p) == 2 ? 190 : 130))
+// The channel's centre frequency plus each path's own offset, in kHz.
+#define FT_WORD(p, n)                                              \
+    (TUNER_FIRST_FREQUENCY_KHZ + TUNER_CHANNEL_STEP_KHZ * (n) + \
+     ((p) == 0 ? 170 : (p) == 1 ? 230 : (p) == 2 ? 190 : 130))
 #define FT_ENTRY(p, n) \
     { (FT_WORD(p, n) >> 16) & 0xFF, (FT_WORD(p, n) >> 8) & 0xFF, FT_WORD(p, n) & 0xFF }
 #define FT_TEN(p, n)                                                                        \
