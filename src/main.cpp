@@ -57,10 +57,7 @@ int main(int argc, char** argv)
 
     QGuiApplication app(argc, argv);
 
-    QString fontDir = QString::fromStdString(devroot::path(startup::kFontDir));
-    if (const char* env = getenv("OZB_FONT_PATH"))
-        fontDir = QString::fromLocal8Bit(env) + "/";
-    const QStringList fonts = {QString("%1%2").arg(fontDir, startup::kFontFile)};
+    const QStringList fonts = {AppFontPath()};
     for (const QString& font : fonts) {
         const int id = QFontDatabase::addApplicationFont(font);
         LOG_I("Font Load : %s : %d", font.toLocal8Bit().constData(), id);
@@ -72,6 +69,8 @@ int main(int argc, char** argv)
 
     // The QML item types defined by the program are registered here.
 
+    // The application engine is constructed, initialised and started here,
+    // and released and deleted after the event loop.
     const int exitCode = app.exec();
 
     delete qmlEngine;

@@ -12,6 +12,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 int GetAppID(int& argc, char** argv)
@@ -51,6 +52,14 @@ void CheckLockFile(const char* path, bool swapFile)
     LOG_H("........................%s~~~~", cmd.c_str());
     devroot::runShell(cmd);
     devroot::runShell("sync");
+}
+
+QString AppFontPath()
+{
+    QString dir = QString::fromStdString(devroot::path(startup::kFontDir));
+    if (const char* env = getenv("OZB_FONT_PATH"))
+        dir = QString::fromLocal8Bit(env) + "/";
+    return QString("%1%2").arg(dir, startup::kFontFile);
 }
 
 void CheckLogoDir()

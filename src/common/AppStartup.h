@@ -3,6 +3,8 @@
 // application identity, stale lock files of the settings files, the station
 // logo directory and the crash handler.
 
+#include <QString>
+
 namespace startup {
 
 // Board locations used at start.
@@ -22,6 +24,10 @@ int GetAppID(int& argc, char** argv);
 // ("." + path + ".swp", relative to the working directory) of `path`, and
 // then every leftover "<stem>.*" file.
 void CheckLockFile(const char* path, bool swapFile);
+
+// The application font: in the directory named by OZB_FONT_PATH when it is
+// set, in the board's font directory otherwise.
+QString AppFontPath();
 
 // Creates the station logo directory when it is missing.
 void CheckLogoDir();

@@ -112,6 +112,17 @@ TEST(CheckLockFile, PathWithBlanksRemovesNothingOutsideItsStem)
     EXPECT_EQ(readFile(root.root() + "/a"), "bystander");
 }
 
+TEST(AppFontPath, FromTheEnvironmentOrTheFontDirectoryBelowTheRoot)
+{
+    TestDevRoot root;
+    unsetenv("OZB_FONT_PATH");
+    EXPECT_EQ(AppFontPath().toStdString(), root.path("/app/share/isdbt/font/DroidSansFallback_OzB.ttf"));
+    EXPECT_TRUE(fs::exists(AppFontPath().toStdString())) << "the setup script places the font";
+    setenv("OZB_FONT_PATH", "/some/fonts", 1);
+    EXPECT_EQ(AppFontPath(), "/some/fonts/DroidSansFallback_OzB.ttf");
+    unsetenv("OZB_FONT_PATH");
+}
+
 TEST(CheckLogoDir, CreatesTheLogoDirectoryBelowTheRoot)
 {
     TestDevRoot root;
