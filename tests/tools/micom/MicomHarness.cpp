@@ -109,7 +109,7 @@ Sim::Sim(const TempRoot& root, const std::vector<std::string>& options)
         env.emplace_back(*e);
     pid_ = spawn(HOLVIK_MICOMSIM, args, env, -1);
     // Ready once the link and the state file exist.
-    for (int i = 0; i < 500; ++i) {
+    for (int i = 0; i < 1000; ++i) {
         struct stat st;
         if (lstat(link_.c_str(), &st) == 0 && exists(state_))
             return;

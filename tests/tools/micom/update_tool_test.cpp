@@ -306,7 +306,7 @@ TEST(UpdateTool, UnfinishedUpdateKeepsTheErrorPictureUp)
     int fd;
     startTool(kTool, {"1"}, root, &pid, &fd);
     bool shown = false;
-    for (int i = 0; i < 100 && !shown; ++i) {
+    for (int i = 0; i < 200 && !shown; ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
         shown = screenShows(root, 40);
     }
