@@ -2,13 +2,17 @@
 """Checks the media host's output for a file against ffprobe's view of it.
 
   compare_ffprobe.py --media FILE [--dump DUMP.csv] [--info INFO.txt]
-                     [--time-tolerance-ms MS] [--size-delta N] [--no-md5]
+                     [--time-tolerance-ms MS] [--size-delta N]
+                     [--size-tolerance N] [--last-size-free] [--no-md5]
                      [--no-key] [--map TRACK=INDEX]... [--ffprobe PATH]
 
 --dump: output of `mediahost dump` (only the frames before the first seek
 line are compared). Per stream: frame count, and per frame the size (ours
 minus --size-delta), the MD5 of the payload, the time within the tolerance
-and the key flag (where ours is not -1).
+and the key flag (where ours is not -1). --size-tolerance allows sizes to
+differ by that many bytes (containers whose frames are padded differently);
+--last-size-free leaves out the size of each stream's last frame (where
+ffprobe takes the last packet up to the end of the file, tags included).
 
 --info: output of `mediahost info`; every key=value field whose key is also
 a field of ffprobe's -show_streams entry is compared (numerically where both
@@ -99,6 +103,8 @@ def main():
     ap.add_argument("--info")
     ap.add_argument("--time-tolerance-ms", type=float, default=1.0)
     ap.add_argument("--size-delta", type=int, default=0)
+    ap.add_argument("--size-tolerance", type=int, default=0)
+    ap.add_argument("--last-size-free", action="store_true")
     ap.add_argument("--no-md5", action="store_true")
     ap.add_argument("--no-key", action="store_true")
     ap.add_argument("--map", action="append", default=[])
@@ -149,7 +155,8 @@ def main():
             if len(frames) != len(pk):
                 problems.append(f"{label}: {len(frames)} frames, ffprobe {len(pk)} packets")
             for n, (f, p) in enumerate(zip(frames, pk)):
-                if f["size"] - a.size_delta != int(p["size"]):
+                last = n == len(frames) - 1 and len(frames) == len(pk)
+                if abs(f["size"] - a.size_delta - int(p["size"])) > a.size_tolerance and not (last and a.last_size_free):
                     problems.append(f"{label} frame {n}: size {f['size']} - {a.size_delta}, ffprobe {p['size']}")
                 if not a.no_md5 and "data_hash" in p and f["md5"] != p["data_hash"].split(":", 1)[-1]:
                     problems.append(f"{label} frame {n}: md5 differs")

@@ -1,0 +1,22 @@
+#!/usr/bin/env python3
+"""Runs `mediahost info` and `mediahost dump` on a file and checks both
+against ffprobe with compare_ffprobe.py.
+
+  mediahost_vs_ffprobe.py MEDIAHOST LIB MEDIA WORKDIR [comparer options...]
+"""
+import os
+import subprocess
+import sys
+
+here = os.path.dirname(os.path.abspath(__file__))
+mediahost, lib, media, work = sys.argv[1:5]
+extra = sys.argv[5:]
+os.makedirs(work, exist_ok=True)
+base = os.path.join(work, os.path.basename(media))
+for command, suffix in (("info", ".info.txt"), ("dump", ".dump.csv")):
+    with open(base + suffix, "w") as out:
+        r = subprocess.run([mediahost, command, lib, media], stdout=out, stderr=subprocess.PIPE, text=True)
+    if r.returncode != 0:
+        sys.exit(f"mediahost {command} failed ({r.returncode}): {r.stderr}")
+sys.exit(subprocess.run([sys.executable, os.path.join(here, "compare_ffprobe.py"), "--media", media,
+                         "--info", base + ".info.txt", "--dump", base + ".dump.csv"] + extra).returncode)
