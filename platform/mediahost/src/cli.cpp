@@ -22,7 +22,8 @@ namespace {
 
 const char kUsage[] =
     "usage: mediahost info LIB FILE [host options]\n"
-    "       mediahost dump LIB FILE [--kind K] [--frames N] [--seek MS[:FLAGS]]... [host options]\n"
+    "       mediahost dump LIB FILE [--kind K] [--select KIND:TRACK]... [--frames N]\n"
+    "                      [--seek MS[:FLAGS]]... [host options]\n"
     "       mediahost decode LIB FILE.wav [--chunk BYTES] [host options]\n"
     "host options: --memory --fail-alloc N --fail-seek N --short-read BYTES --stats\n";
 
@@ -31,8 +32,14 @@ struct SeekStep {
   int flags;
 };
 
+struct Selection {
+  std::string kind;
+  long long track;
+};
+
 struct Options {
   std::string command, lib, file, kind;
+  std::vector<Selection> selections;
   long long frames = -1;  // per run, -1 unlimited
   size_t chunk = 4096;
   std::vector<SeekStep> seeks;
@@ -67,6 +74,14 @@ bool parseArgs(int argc, char** argv, Options* o, std::string* error) {
     if (a == "--kind") {
       if (i + 1 >= argc) return *error = "missing value for --kind", false;
       o->kind = argv[++i];
+    } else if (a == "--select") {
+      if (i + 1 >= argc) return *error = "missing value for --select", false;
+      std::string s = argv[++i];
+      size_t colon = s.find(':');
+      Selection sel{s.substr(0, colon), 0};
+      if (sel.kind.empty() || colon == std::string::npos || !parseNumber(s.substr(colon + 1), &sel.track))
+        return *error = "bad --select value " + s + " (KIND:TRACK)", false;
+      o->selections.push_back(sel);
     } else if (a == "--frames") {
       if (!value(&v, 0)) return false;
       o->frames = v;
@@ -186,8 +201,16 @@ int runDemux(const Options& o, const Plugin& plugin, std::ostream& out, std::ost
         out << '\n';
       }
     } else {
+      for (const Selection& sel : o.selections) {
+        int r = s->select(sel.kind, sel.track);
+        if (r != kOk) {
+          err << "mediahost: selecting " << sel.kind << ':' << sel.track << " failed: " << r << '\n';
+          status = 2;
+        }
+      }
       out << "kind,track,time_ms,size,key,md5\n";
-      if (dumpRun(*s, o, out, err) != 0) status = 2;
+      // Nothing is dumped after a refused selection.
+      if (status == 0 && dumpRun(*s, o, out, err) != 0) status = 2;
       for (const SeekStep& step : o.seeks) {
         if (status) break;
         long long landed = 0;

@@ -179,6 +179,11 @@ TEST_F(MediaHostTest, InfoListsStreamsAndRefusalsGiveTheLibraryCode) {
   EXPECT_NE(err.find("open failed: -4"), std::string::npos) << err;
   EXPECT_EQ(run({"info", TOYDMX_PATH, dir_ + "/missing.toy"}, &out, &err), 2);
   EXPECT_NE(err.find("open failed: -3"), std::string::npos) << err;
+  // The toy adapter offers no stream selection.
+  EXPECT_EQ(run({"dump", TOYDMX_PATH, good, "--select", "data:0"}, &out, &err), 2);
+  EXPECT_NE(err.find("selecting data:0 failed: 1000"), std::string::npos) << err;
+  EXPECT_EQ(out, "kind,track,time_ms,size,key,md5\n");
+  EXPECT_EQ(run({"dump", TOYDMX_PATH, good, "--select", "data"}, &out, &err), 1);
   EXPECT_EQ(run({"info", TOYDEC_PATH, good}, &out, &err), 1);
   EXPECT_EQ(run({"frobnicate", TOYDMX_PATH, good}, &out, &err), 1);
 }

@@ -59,7 +59,7 @@ def ape_tag(items):
 
 
 def frames_for(n, rng, frame_bytes):
-    return [bytes(rng.getrandbits(8) for _ in range(frame_bytes + rng.randrange(0, 97))) for _ in range(n)]
+    return [rng.randbytes(frame_bytes + rng.randrange(0, 97)) for _ in range(n)]
 
 
 def build(version=3990, frames=12, rate=44100, channels=2, bits=16, level=2000, final_blocks=None,
