@@ -11,6 +11,8 @@ jobs=$(nproc)
 export HOLVIK_ROOT="$PWD/build/devroot-tests"
 mkdir -p "$HOLVIK_ROOT"
 export QT_QPA_PLATFORM=offscreen
+# Without a display there is no OpenGL; Qt Quick then draws in software.
+export QT_QUICK_BACKEND=software
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=0}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 

@@ -4,6 +4,7 @@
 
 #include "AppStartup.h"
 #include "DevRoot.h"
+#include "ISDBtAppEngine.h"
 #include "KelpAppLog.h"
 
 #include <QFont>
@@ -42,7 +43,7 @@ int main(int argc, char** argv)
         LOG_I("argv[%d] : %s", i, argv[i]);
 
     // Handed to the application engine, which uses it on the launcher link.
-    [[maybe_unused]] const int appID = GetAppID(argc, argv);
+    const int appID = GetAppID(argc, argv);
 
     const std::string settingsFile = devroot::path(startup::kSettingsFile);
     const std::string factoryFile = devroot::path(startup::kFactoryFile);
@@ -69,10 +70,14 @@ int main(int argc, char** argv)
 
     // The QML item types defined by the program are registered here.
 
-    // The application engine is constructed, initialised and started here,
-    // and released and deleted after the event loop.
+    ISDBtAppEngine* appEngine = new ISDBtAppEngine(appID, qmlEngine, nullptr);
+    appEngine->init();
+    appEngine->start();
+
     const int exitCode = app.exec();
 
+    // The engine's view lives on the QML engine, so the engine goes first.
+    delete appEngine;
     delete qmlEngine;
     kelp_app_log_deinit();
     return exitCode;
