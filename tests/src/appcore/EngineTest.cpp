@@ -3,6 +3,7 @@
 // runs in a process of its own because the engine builds the singletons.
 
 #include "AppCoreTestUtil.h"
+#include "StdoutCapture.h"
 #include "ISDBtAppEngine.h"
 #include "ISDBtDataManager.h"
 #include "ISDBtFactoryDataManager.h"
@@ -24,6 +25,7 @@
 #include <string>
 
 using appcore_test::claimSingletons;
+using holvik_test::StdoutCapture;
 using holvik_test::TestDevRoot;
 using holvik_test::writeFile;
 
@@ -203,6 +205,21 @@ TEST(Engine, StartLoadsTheMainQmlWithThePublishedObjects)
     EXPECT_TRUE(seg->property("text").toString().startsWith("Segment mode 1")) << seg->property("text").toString().toStdString();
     ISDBtDataManager::getInstance()->setSegMode(3);
     EXPECT_TRUE(seg->property("text").toString().startsWith("Segment mode 3")) << seg->property("text").toString().toStdString();
+}
+
+TEST(Engine, BrokenQmlIsLoggedWithItsPlaceAndLeavesTheViewEmpty)
+{
+    Fixture f;
+    const std::string broken = f.root.root() + "/broken.qml";
+    writeFile(broken, "import QtQuick 2.6\nItem {\n    width: 10\n    height: 10 +\n}\n");
+    const QUrl url = QUrl::fromLocalFile(QString::fromStdString(broken));
+    StdoutCapture out;
+    f.engine->setViewContent(f.engine->view(), url, f.qml->rootContext());
+    const std::string text = out.take();
+    EXPECT_NE(text.find("[setViewContent] QQmlComponent - error [" + url.toString().toStdString() + "][5]"),
+              std::string::npos)
+        << text;
+    EXPECT_EQ(f.engine->view()->rootObject(), nullptr);
 }
 
 }  // namespace
