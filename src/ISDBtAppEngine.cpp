@@ -224,16 +224,6 @@ void ISDBtAppEngine::setViewContent(QQuickView* view, const QUrl& url, QQmlConte
     view->setContent(url, component, object);
 }
 
-QObject* ISDBtAppEngine::createObject(QQmlEngine* engine, const QUrl& url)
-{
-    QQmlComponent component(engine, url);
-    QObject* object = component.create();
-    for (const QQmlError& e : component.errors())
-        LOG_I("[%s] createObject - error [%s][%d]", __func__,
-             e.url().toString().toLocal8Bit().constData(), e.line());
-    return object;
-}
-
 void ISDBtAppEngine::AppDebug(QString message, bool highlight)
 {
     if (highlight)

@@ -57,7 +57,6 @@ public:
     void loadQMLSource();
     void setContextProperty();
     void setViewContent(QQuickView* view, const QUrl& url, QQmlContext* context);
-    QObject* createObject(QQmlEngine* engine, const QUrl& url);
 
     void AppDebug(QString message, bool highlight) override;
 
