@@ -12,6 +12,7 @@
 
 #include <QFile>
 #include <QImage>
+#include <QQuickItemGrabResult>
 #include <QQuickWindow>
 #include <QSignalSpy>
 
@@ -239,12 +240,14 @@ TEST_F(PlayerTest, CaptionReachesTheHolderAndIsPaintedAsRgba)
     ImageItem item(window.contentItem());
     item.setSize(QSizeF(360, 240));
     window.show();
+    ASSERT_TRUE(spinUntil([&] { return window.isExposed(); }));
     item.updateImage();
     QImage grab;
-    ASSERT_TRUE(spinUntil([&] {
-        grab = window.grabWindow();
-        return !grab.isNull() && QColor(grab.pixel(40, 120)) == QColor(30, 20, 10);
-    }));
+    QSharedPointer<QQuickItemGrabResult> result = item.grabToImage();
+    ASSERT_TRUE(result);
+    ASSERT_TRUE(spinUntil([&] { return !result->image().isNull(); }));
+    grab = result->image();
+    ASSERT_EQ(grab.size(), QSize(360, 240));
     EXPECT_EQ(QColor(grab.pixel(40, 120)), QColor(30, 20, 10));
     EXPECT_EQ(QColor(grab.pixel(320, 120)), QColor(50, 100, 200));
 

@@ -200,8 +200,8 @@ TEST_F(PlayerTest, HoldingTheHandoverLockAcrossATuneDoesNotDeadlock)
         EXPECT_EQ(m_player->cancelHandover(), 0);
         m_player->m_bHandover = true;  // a handover that the tune below ends
         ASSERT_EQ(m_player->setChannel(rowId(27, 0xe300), 0, 0, 0), 0);
-        ASSERT_TRUE(bsim::injectEvent(62, 0, 0));
-        ASSERT_TRUE(bsim::injectEvent(32, 1, 27));
+        ASSERT_TRUE(bsim::injectEvent(62, 0, 0, {}, 100));
+        ASSERT_TRUE(bsim::injectEvent(32, 1, 27, {}, 100));
         EXPECT_FALSE(bsim::waitIdle(300));  // the handler is parked on the lock
     }
     ASSERT_TRUE(bsim::waitIdle());
@@ -238,7 +238,7 @@ TEST_F(PlayerTest, EveryEventBecomesItsSignalOnTheGuiThread)
         {3, 1, 0xe300, {}, {}, {}},
         {2, 1, 0, {}, {"notifySearchComplete"}, {false}},
         {2, 0, 0, {}, {"notifySearchComplete"}, {true}},
-        {5, 40, -1, {}, {"notifySearchPercent"}, {40, 0}},
+        {5, 40, -1, {}, {"notifySearchPercent"}, {40, 2}},  // the scan found two
         {10, 0, 0xe100, {}, {"notifyVideoDefinitionUpdate"}, {0, 0xe100}},
         {30, 0xe100, 0x50, {}, {"notifyEpgUpdate"}, {0xe100, 0x50}},
         {39, 1, 0, {0xe300, 7, 0x7f30, 1}, {"notifyEventRelay"}, {1, 0xe300}},
