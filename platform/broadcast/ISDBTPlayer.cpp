@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -30,7 +31,7 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-enum Group { kMisc, kScan, kTune, kHandover, kGroups };
+enum Group { kMisc, kScan, kTune, kHandover, kCaption, kGroups };
 
 constexpr size_t kMaxCalls = 20000;
 constexpr int kLogoBytes = 32768;
@@ -273,6 +274,36 @@ int putText(const std::string& text, unsigned short* buf, int cap) {
 template <typename T>
 void put(T* p, T v) {
     if (p) *p = v;
+}
+
+// Writes a B,G,R,A caption into the caption plane, alternating between its
+// two halves as the board's engine does; *phy receives its address.
+bool placeCaption(const uint8_t* bgra, size_t size, unsigned* phy) {
+    static std::atomic<unsigned> toggle{0};
+    if (size == 0 || size > bsim::kCaptionSize / 2) return false;
+    *phy = bsim::kCaptionBase + ((toggle++ & 1) ? bsim::kCaptionSize / 2 : 0);
+    int fd = ::open(bsim::captionDevicePath().c_str(), O_RDWR);
+    if (fd < 0) return false;
+    bool ok = pwrite(fd, bgra, size, *phy) == static_cast<ssize_t>(size);
+    ::close(fd);
+    return ok;
+}
+
+// A 960 x 540 caption: a translucent box near the bottom with rows of white
+// blocks standing in for text; `n` varies the blocks.
+std::vector<uint8_t> sampleCaption(int n) {
+    const int w = 960, h = 540;
+    std::vector<uint8_t> px(static_cast<size_t>(w) * h * 4, 0);
+    for (int y = 430; y < 510; ++y)
+        for (int x = 160; x < 800; ++x) {
+            uint8_t* p = &px[(static_cast<size_t>(y) * w + x) * 4];
+            p[3] = 160;
+            const int row = (y - 440) / 30, col = (x - 176) / 22;
+            const bool glyph = y >= 440 && (y - 440) % 30 < 22 && x >= 176 && (x - 176) % 22 < 18 &&
+                               row < 2 && ((col * 7 + row * 3 + n) % 5) != 0;
+            if (glyph) p[0] = p[1] = p[2] = p[3] = 255;
+        }
+    return px;
 }
 
 }  // namespace
@@ -520,6 +551,27 @@ struct ISDBTPlayer::Impl {
         playing = true;
         tuneTime = Clock::now();
         return true;
+    }
+
+    // While captions play, one caption of the current service every 4 s.
+    void scheduleCaption(int delayMs, int n) {
+        core->post(kCaption, delayMs, [this, n] {
+            int seg = 0, sid = 0;
+            {
+                std::lock_guard<std::mutex> lk(m);
+                if (playing) {
+                    seg = current.serviceType == 0xC0 ? 1 : 0;
+                    sid = current.serviceID;
+                }
+            }
+            if (sid != 0) {
+                std::vector<uint8_t> px = sampleCaption(n);
+                unsigned phy = 0;
+                if (placeCaption(px.data(), px.size(), &phy))
+                    core->deliver(9, seg, sid, {0, static_cast<int>(px.size()), static_cast<int>(phy)});
+            }
+            scheduleCaption(4000, n + 1);
+        }, true);
     }
 
     void setupCaptionPlane() {
@@ -794,7 +846,13 @@ int ISDBTPlayer::setAudio(int index) { RECORD(index); return index >= 0 && index
 int ISDBTPlayer::setAudioDualMono(int n) { RECORD(n); return 0; }
 int ISDBTPlayer::setDualChannel(int n) { RECORD(n); return 0; }
 int ISDBTPlayer::setSubtitle(int n) { RECORD(n); return 0; }
-int ISDBTPlayer::playSubtitle(int on) { RECORD(on); return 0; }
+int ISDBTPlayer::playSubtitle(int on) {
+    RECORD(on);
+    std::lock_guard<std::mutex> lk(d->m);
+    d->core->cancel(kCaption);
+    if (on) d->scheduleCaption(1000, 0);
+    return 0;
+}
 int ISDBTPlayer::setSuperImpose(int n) { RECORD(n); return 0; }
 int ISDBTPlayer::playSuperimpose(int on) { RECORD(on); return 0; }
 int ISDBTPlayer::setAudioMuteOnOff(int on) { RECORD(on); return 0; }
@@ -1010,18 +1068,12 @@ bool injectEvent(int msg, int ext1, int ext2, const std::vector<int>& record, in
 
 bool injectCaption(int chIdx, int serviceID, int width, int height,
                    const std::vector<uint8_t>& bgra) {
-    static unsigned toggle = 0;
     const size_t size = static_cast<size_t>(width) * height * 4;
-    if (width <= 0 || height <= 0 || bgra.size() < size || size > kCaptionSize / 2) return false;
+    if (width <= 0 || height <= 0 || bgra.size() < size) return false;
     std::shared_ptr<Core> core = liveCore();
     if (!core || !core->hasListener()) return false;
-    // Two buffers in the plane, used in turn as the board's engine does.
-    const unsigned phy = kCaptionBase + ((toggle++ & 1) ? kCaptionSize / 2 : 0);
-    int fd = ::open(captionDevicePath().c_str(), O_RDWR);
-    if (fd < 0) return false;
-    bool ok = pwrite(fd, bgra.data(), size, phy) == static_cast<ssize_t>(size);
-    ::close(fd);
-    if (!ok) return false;
+    unsigned phy = 0;
+    if (!placeCaption(bgra.data(), size, &phy)) return false;
     Core* c = core.get();
     const int isize = static_cast<int>(size);
     core->post(kMisc, 0, [c, chIdx, serviceID, isize, phy] {

@@ -536,6 +536,25 @@ TEST_F(StandIn, InjectedEventsAndCaptionsComeFromTheEngineThread) {
     EXPECT_NE(all.find("0x01000000 0x00800000 overlay1"), std::string::npos);
 }
 
+TEST_F(StandIn, CaptionsFollowTheServiceWhileSubtitlesPlay) {
+    dtv::ISDBTPlayer p;
+    prepareAndScan(p);
+    ASSERT_EQ(p.setChannel(0, rowId(20, 0xe118), 0, 0, 0, 0, 0, 0, 0, 1), 0);
+    ASSERT_EQ(p.setSubtitle(1), 0);
+    ASSERT_EQ(p.playSubtitle(1), 0);
+    Event cap = waitFor(9);
+    ASSERT_EQ(cap.msg, 9);
+    EXPECT_EQ(cap.ext1, 1);
+    EXPECT_EQ(cap.ext2, 0xe118);
+    ASSERT_EQ(cap.record.size(), 3u);
+    EXPECT_EQ(cap.record[1], 960 * 540 * 4);
+    EXPECT_EQ(p.playSubtitle(0), 0);
+    ASSERT_TRUE(bsim::waitIdle());
+    clearEvents();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1200));
+    for (const Event& e : events()) EXPECT_NE(e.msg, 9);
+}
+
 TEST_F(StandIn, ForcedResultsReplaceTheWork) {
     dtv::ISDBTPlayer p;
     p.setListener(listener);
