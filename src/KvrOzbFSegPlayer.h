@@ -17,6 +17,7 @@
 #include <QString>
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -120,6 +121,8 @@ public:
     static int eventListener(int msg, int ext1, int ext2, void* obj);
     // Looks up region `name` in the pmap file; false leaves *info unchanged.
     static bool getPmapInfo(const char* name, tagPmap* info);
+    // The same look-up in `len` bytes of pmap text.
+    static bool parsePmapText(const char* text, size_t len, const char* name, tagPmap* info);
 
     int getPlayerState() const { return m_nPlayerState; }
     int getRelayCount() const { return m_nRelayCount; }

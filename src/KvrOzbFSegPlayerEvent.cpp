@@ -13,6 +13,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -295,17 +296,29 @@ bool KvrOzbFSegPlayer::getPmapInfo(const char* name, tagPmap* info)
     const int fd = ::open(devroot::path("/proc/pmap").c_str(), O_RDONLY);
     if (fd < 0)
         return false;
-    char text[2049];
-    const ssize_t n = ::read(fd, text, 2048);
+    char text[2048];
+    const ssize_t n = ::read(fd, text, sizeof text);
     ::close(fd);
     const size_t len = n > 0 ? static_cast<size_t>(n) : 0;
-    text[len] = '\0';
     LOG_I("read size is %zu", len);
-    char* save = nullptr;
-    for (char* line = strtok_r(text, "\n", &save); line; line = strtok_r(nullptr, "\n", &save)) {
+    return parsePmapText(text, len, name, info);
+}
+
+bool KvrOzbFSegPlayer::parsePmapText(const char* data, size_t len, const char* name, tagPmap* info)
+{
+    // Lines of "0x<base> 0x<size> <name>"; the first well-formed line with the
+    // name wins. The text is copied so that it ends where the bytes end.
+    std::string text(data, len);
+    size_t pos = 0;
+    while (pos < text.size()) {
+        size_t end = text.find('\n', pos);
+        if (end == std::string::npos)
+            end = text.size();
+        const std::string line = text.substr(pos, end - pos);
+        pos = end + 1;
         unsigned int base = 0, size = 0;
         char region[128];
-        if (sscanf(line, "0x%x 0x%x %127s", &base, &size, region) != 3)
+        if (sscanf(line.c_str(), "0x%x 0x%x %127s", &base, &size, region) != 3)
             continue;
         if (strcmp(region, name) != 0)
             continue;

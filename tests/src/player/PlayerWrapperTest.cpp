@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <random>
 
 namespace {
 
@@ -364,6 +365,27 @@ TEST_F(PlayerTest, PmapLookupTakesTheFirstMatchingWellFormedLine)
     none.base = 9;
     EXPECT_FALSE(KvrOzbFSegPlayer::getPmapInfo("overlay2", &none));
     EXPECT_EQ(none.base, 9u);
+    // Damaged lists: no crash, no read past the text, a found region is one
+    // the text really names.
+    std::mt19937 rng(7);
+    const std::string good = "0x01000000 0x00800000 overlay1\n0x00800000 0x00800000 overlay0\n";
+    for (int round = 0; round < 5000; ++round) {
+        std::string t = good;
+        for (int k = 1 + rng() % 6; k > 0; --k) {
+            const size_t at = rng() % t.size();
+            if (rng() % 2)
+                t[at] = static_cast<char>(rng());
+            else
+                t.erase(at, 1 + rng() % 8);
+            if (t.empty())
+                t = "0";
+        }
+        tagPmap found;
+        std::vector<char> exact(t.begin(), t.end());  // no terminator after the bytes
+        if (KvrOzbFSegPlayer::parsePmapText(exact.data(), exact.size(), "overlay1", &found))
+            EXPECT_NE(t.find("overlay1"), std::string::npos);
+    }
+
     // The next engine writes its own list again.
     std::remove(pmap.c_str());
 }
