@@ -382,8 +382,9 @@ TEST_F(PlayerTest, PmapLookupTakesTheFirstMatchingWellFormedLine)
         }
         tagPmap found;
         std::vector<char> exact(t.begin(), t.end());  // no terminator after the bytes
-        if (KvrOzbFSegPlayer::parsePmapText(exact.data(), exact.size(), "overlay1", &found))
+        if (KvrOzbFSegPlayer::parsePmapText(exact.data(), exact.size(), "overlay1", &found)) {
             EXPECT_NE(t.find("overlay1"), std::string::npos);
+        }
     }
 
     // The next engine writes its own list again.
