@@ -4,6 +4,7 @@
 #include "ISDBtDataManager.h"
 #include "ISDBtFactoryDataManager.h"
 #include "KelpAppLog.h"
+#include "KvrOzbFSegPlayer.h"
 #include "SignalInfoItem.h"
 #include "ThresholdItem.h"
 
@@ -39,6 +40,7 @@ ISDBtAppEngine::ISDBtAppEngine(int appId, QQmlEngine* engine, QObject* parent)
     m_pFactoryDataManager = ISDBtFactoryDataManager::getInstance();
     m_pSignalInfo = SignalInfoItem::getInstance();
     m_pThreshold = ThresholdItem::getInstance();
+    m_pPlayer = KvrOzbFSegPlayer::getInstance();
     m_pFileIO = new FileIO(nullptr);
 
     // Reception thresholds of the automatic segment switch.

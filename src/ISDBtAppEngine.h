@@ -14,6 +14,7 @@
 class FileIO;
 class ISDBtDataManager;
 class ISDBtFactoryDataManager;
+class KvrOzbFSegPlayer;
 class QQmlContext;
 class QQmlEngine;
 class QQuickView;
@@ -127,6 +128,7 @@ protected:
     ISDBtFactoryDataManager* m_pFactoryDataManager = nullptr;
     SignalInfoItem* m_pSignalInfo = nullptr;
     ThresholdItem* m_pThreshold = nullptr;
+    KvrOzbFSegPlayer* m_pPlayer = nullptr;
     FileIO* m_pFileIO = nullptr;
 
     // Timers of the engine; each one's handler is connected by the code that

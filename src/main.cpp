@@ -5,12 +5,14 @@
 #include "AppStartup.h"
 #include "DevRoot.h"
 #include "ISDBtAppEngine.h"
+#include "ImageItem.h"
 #include "KelpAppLog.h"
 
 #include <QFont>
 #include <QFontDatabase>
 #include <QGuiApplication>
 #include <QQmlEngine>
+#include <QtQml>
 #include <QString>
 #include <QStringList>
 
@@ -69,6 +71,7 @@ int main(int argc, char** argv)
     QQmlEngine* qmlEngine = new QQmlEngine(&app);
 
     // The QML item types defined by the program are registered here.
+    qmlRegisterType<ImageItem>("ImageItem", 1, 0, "ImageItem");
 
     ISDBtAppEngine* appEngine = new ISDBtAppEngine(appID, qmlEngine, nullptr);
     appEngine->init();
