@@ -509,10 +509,7 @@ struct ISDBTPlayer::Impl {
     }
 
     void schedulePeriodicGuide(uint64_t gen) {
-        int every;
-        {
-            every = sc.timing.epgRefreshMs;
-        }
+        const int every = sc.timing.epgRefreshMs;
         if (every <= 0) return;
         core->post(kTune, every, [this, gen] {
             int sid;
@@ -572,6 +569,37 @@ struct ISDBTPlayer::Impl {
             }
             scheduleCaption(4000, n + 1);
         }, true);
+    }
+
+    // Reception of the current service by the scenario's profile.
+    int signal(float* cnr, int* values) {
+        std::lock_guard<std::mutex> lk(m);
+        if (!prepared) return -1;
+        put(cnr, 0.0f);
+        if (!values) return 0;
+        for (int i = 0; i < 14; ++i) values[i] = 0;
+        if (!playing) return 0;
+        const long long ms =
+            std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - tuneTime).count();
+        const bsim::SignalPoint* p = nullptr;
+        for (const bsim::SignalPoint& s : sc.signal)
+            if (s.atMs <= ms) p = &s;
+        if (p) {
+            put(cnr, p->cnr);
+            values[0] = p->twoTs;
+            values[1] = p->cnrTot;
+            values[2] = p->cnrOneSeg;
+            values[3] = p->branch[3];
+            values[4] = p->branch[2];
+            values[5] = p->branch[1];
+            values[6] = p->branch[0];
+            values[7] = p->errA;
+            values[8] = p->totA;
+            values[9] = p->errB;
+            values[10] = p->totB;
+        }
+        values[13] = bsim::channelFrequencyKHz(current.channelNumber);
+        return 0;
     }
 
     void setupCaptionPlane() {
@@ -956,38 +984,12 @@ int ISDBTPlayer::getChannelInfo(
 
 int ISDBTPlayer::getSignalStrength(float* cnr, int* values) {
     RECORD();
-    std::lock_guard<std::mutex> lk(d->m);
-    if (!d->prepared) return -1;
-    put(cnr, 0.0f);
-    if (!values) return 0;
-    for (int i = 0; i < 14; ++i) values[i] = 0;
-    if (!d->playing) return 0;
-    const long long ms =
-        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - d->tuneTime).count();
-    const bsim::SignalPoint* p = nullptr;
-    for (const bsim::SignalPoint& s : d->sc.signal)
-        if (s.atMs <= ms) p = &s;
-    if (p) {
-        put(cnr, p->cnr);
-        values[0] = p->twoTs;
-        values[1] = p->cnrTot;
-        values[2] = p->cnrOneSeg;
-        values[3] = p->branch[3];
-        values[4] = p->branch[2];
-        values[5] = p->branch[1];
-        values[6] = p->branch[0];
-        values[7] = p->errA;
-        values[8] = p->totA;
-        values[9] = p->errB;
-        values[10] = p->totB;
-    }
-    values[13] = bsim::channelFrequencyKHz(d->current.channelNumber);
-    return 0;
+    return d->signal(cnr, values);
 }
 
 int ISDBTPlayer::getSignalStrength_ForMassProductionTestOf2Ts(float* cnr, int* values) {
     RECORD();
-    int r = getSignalStrength(cnr, values);
+    int r = d->signal(cnr, values);
     if (r == 0 && values) values[0] = 1;
     return r;
 }
