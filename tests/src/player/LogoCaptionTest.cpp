@@ -61,9 +61,10 @@ TEST_F(PlayerTest, ChannelInfoSetsProgrammeAndLanguagesOnlyOnChange)
     EXPECT_EQ(m_log->named("notifyBilingualInfoUpdate").size(), 1u);
     EXPECT_EQ(b->audioMainText[0], "Portugues");
 
-    // A name longer than the engine's buffer is cut at the buffer.
+    // Texts longer than the engine's buffers are cut at the buffers.
     m_player->getChannelInfo(0, 27, 0xe300);
     EXPECT_EQ(dm->getCurrProgramName(), QString(256, 'A'));
+    EXPECT_EQ(b->audioMainText[0], QString("0123456789012345678901234567890123456789").left(33));
 
     // A failing engine call changes nothing.
     dm->setCurrProgramName("kept");
