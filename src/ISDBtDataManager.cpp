@@ -513,6 +513,8 @@ void ISDBtDataManager::setCurrentChannelInfo(int remoconID, int subChannel, int 
 
 void ISDBtDataManager::setCurrentDataTime(int mjd, int secondsOfDay)
 {
+    m_nCurrMJD = mjd;
+    m_nCurrSecondsOfDay = secondsOfDay;
     setCurrStrDate(sutil::GetDateString(mjd));
     const int hour = secondsOfDay / 3600;
     const int minute = (secondsOfDay % 3600) / 60;

@@ -423,6 +423,10 @@ public:
     QString m_sChrontelVer = QStringLiteral("N/A");
     bool m_bUsePcber = false;
     bool m_bAudioMute = false;
+    // The broadcast clock as numbers, for the programme-guide queries: MJD and
+    // seconds of the day; -1 until the broadcast has given the time.
+    int m_nCurrMJD = -1;
+    int m_nCurrSecondsOfDay = -1;
 
 };
 

@@ -68,7 +68,12 @@ public:
     QString ProgramName;
 
 private:
-    void computeRemoconSubID() { RemoconSubID = ServiceSegType + 10 * SubChannel + 100 * RemoconID; }
+    // 64-bit arithmetic: the key numbers come from the database as they are.
+    void computeRemoconSubID()
+    {
+        RemoconSubID =
+            static_cast<int32_t>(qint64(ServiceSegType) + 10 * qint64(SubChannel) + 100 * qint64(RemoconID));
+    }
 };
 
 #endif

@@ -92,5 +92,6 @@ void StationItem::updateData(std::shared_ptr<tagDbStationlItem> r)
     OneSegSID = r->OneSegSID;
     FullSegSID = r->FullSegSID;
     TSName = r->TSName;
-    RemoconSubID = ServiceSegType + 10 * SubChannel + 100 * RemoconID;
+    RemoconSubID =
+        static_cast<int32_t>(qint64(ServiceSegType) + 10 * qint64(SubChannel) + 100 * qint64(RemoconID));
 }

@@ -1,8 +1,8 @@
 #pragma once
 // Helpers shared by the list, database and job-thread tests: a Qt core
 // application for signal delivery, a development root of the test's own,
-// and small writers of channel and guide databases in the broadcast
-// engine's layout.
+// and channel and guide databases written with the broadcast engine
+// stand-in's writers.
 
 #include <QCoreApplication>
 #include <QDir>
@@ -10,9 +10,8 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include "BroadcastDb.h"
 #include "TestDevRoot.h"
-
-#include <sqlite3.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -66,73 +65,58 @@ struct Event {
     std::string text = "";
 };
 
-inline void exec(sqlite3* db, const std::string& sql)
-{
-    char* err = nullptr;
-    if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &err) != SQLITE_OK) {
-        std::string msg = err ? err : "?";
-        sqlite3_free(err);
-        throw std::runtime_error(msg + " in " + sql);
-    }
-}
-
-inline std::string quote(const std::string& s)
-{
-    std::string out = "'";
-    for (char c : s) {
-        out += c;
-        if (c == '\'')
-            out += '\'';
-    }
-    return out + "'";
-}
-
 inline void writeChannels(const QString& path, const std::vector<Channel>& rows)
 {
     QDir().mkpath(QFileInfo(path).path());
-    sqlite3* db = nullptr;
-    sqlite3_open(path.toUtf8().constData(), &db);
-    exec(db, "DROP TABLE IF EXISTS channels; CREATE TABLE channels (_id INTEGER PRIMARY KEY, channelNumber "
-             "INTEGER, remoconID INTEGER, serviceID INTEGER, LOGO_ID INTEGER, TSName TEXT, serviceType INTEGER, "
-             "regionID INTEGER, audioPID INTEGER, videoPID INTEGER, PMT_PID INTEGER, threedigitNumber INTEGER, "
-             "berAVG INTEGER, networkID INTEGER)");
-    exec(db, "BEGIN");
+    std::vector<bsim::ChannelRow> out;
     for (const Channel& c : rows) {
-        exec(db, "INSERT INTO channels VALUES (" + std::to_string(c.id) + "," + std::to_string(c.channelNumber) + ","
-                     + std::to_string(c.remoconID) + "," + std::to_string(c.serviceID) + ",0," + quote(c.tsName)
-                     + "," + std::to_string(c.serviceType) + ",0," + std::to_string(c.audioPID) + ","
-                     + std::to_string(c.videoPID) + "," + std::to_string(c.pmtPID) + ","
-                     + std::to_string(c.threeDigit) + ",0," + std::to_string(c.networkID) + ")");
+        bsim::ChannelRow r;
+        r.id = c.id;
+        r.channelNumber = c.channelNumber;
+        r.remoconID = c.remoconID;
+        r.serviceID = c.serviceID;
+        r.tsName = c.tsName;
+        r.serviceType = c.serviceType;
+        r.audioPID = c.audioPID;
+        r.videoPID = c.videoPID;
+        r.pmtPID = c.pmtPID;
+        r.threeDigitNumber = c.threeDigit;
+        r.networkID = c.networkID;
+        out.push_back(r);
     }
-    exec(db, "COMMIT");
-    sqlite3_close(db);
+    std::string error;
+    if (!bsim::writeChannelDatabase(path.toStdString(), out, &error))
+        throw std::runtime_error(error);
 }
 
 inline std::string guideTable(bool schedule, int channelNumber, int serviceID)
 {
-    char buf[64];
-    snprintf(buf, sizeof buf, "%s%d_0x%x", schedule ? "EPG_Sche_" : "EPG_PF_", channelNumber, serviceID);
-    return buf;
+    return bsim::guideTableName(schedule, channelNumber, serviceID);
 }
 
+// Writes (or replaces) one guide table; the other tables of the file stay.
 inline void writeGuide(const QString& path, const std::string& table, const std::vector<Event>& events)
 {
     QDir().mkpath(QFileInfo(path).path());
-    sqlite3* db = nullptr;
-    sqlite3_open(path.toUtf8().constData(), &db);
-    exec(db, "DROP TABLE IF EXISTS " + table + "; CREATE TABLE " + table
-                 + " (_id INTEGER PRIMARY KEY, EventID INTEGER, Start_MJD INTEGER, Start_HH INTEGER, Start_MM "
-                   "INTEGER, Duration_HH INTEGER, Duration_MM INTEGER, EvtName TEXT, EvtText TEXT, ExtEvtItem "
-                   "TEXT, ExtEvtText TEXT)");
-    exec(db, "BEGIN");
+    bsim::GuideTable t;
+    t.name = table;
     for (const Event& e : events) {
-        exec(db, "INSERT INTO " + table + " VALUES (" + std::to_string(e.id) + "," + std::to_string(e.eventID) + ","
-                     + std::to_string(e.startMJD) + "," + std::to_string(e.startHH) + "," + std::to_string(e.startMM)
-                     + "," + std::to_string(e.durHH) + "," + std::to_string(e.durMM) + "," + quote(e.name) + ","
-                     + quote(e.text) + ",NULL,'ext')");
+        bsim::GuideRow r;
+        r.id = e.id;
+        r.eventID = e.eventID;
+        r.startMJD = e.startMJD;
+        r.startHH = e.startHH;
+        r.startMM = e.startMM;
+        r.durationHH = e.durHH;
+        r.durationMM = e.durMM;
+        r.name = e.name;
+        r.text = e.text;
+        r.extText = "ext";
+        t.rows.push_back(r);
     }
-    exec(db, "COMMIT");
-    sqlite3_close(db);
+    std::string error;
+    if (!bsim::writeGuideDatabase(path.toStdString(), {t}, false, &error))
+        throw std::runtime_error(error);
 }
 
 }  // namespace fixtures
