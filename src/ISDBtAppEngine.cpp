@@ -3,7 +3,9 @@
 #include "FileIO.h"
 #include "ISDBtDataManager.h"
 #include "ISDBtFactoryDataManager.h"
+#include "ISDBtThread.h"
 #include "KelpAppLog.h"
+#include "KvrOzbFSegDBManager.h"
 #include "KvrOzbFSegPlayer.h"
 #include "SignalInfoItem.h"
 #include "ThresholdItem.h"
@@ -15,6 +17,7 @@
 #include <QQmlEngine>
 #include <QQuickView>
 #include <QScreen>
+#include <QSortFilterProxyModel>
 #include <QTimer>
 #include <QTranslator>
 
@@ -38,8 +41,10 @@ ISDBtAppEngine::ISDBtAppEngine(int appId, QQmlEngine* engine, QObject* parent)
     m_pTranslator = new QTranslator(nullptr);
     m_pDataManager = ISDBtDataManager::getInstance();
     m_pFactoryDataManager = ISDBtFactoryDataManager::getInstance();
+    m_pJobThread = new ISDBtThread(parent);
     m_pSignalInfo = SignalInfoItem::getInstance();
     m_pThreshold = ThresholdItem::getInstance();
+    m_pOzbDBManager = KvrOzbFSegDBManager::getInstance();
     m_pPlayer = KvrOzbFSegPlayer::getInstance();
     m_pFileIO = new FileIO(nullptr);
 
@@ -82,6 +87,10 @@ ISDBtAppEngine::ISDBtAppEngine(int appId, QQmlEngine* engine, QObject* parent)
 
 ISDBtAppEngine::~ISDBtAppEngine()
 {
+    // A QThread must not be destroyed while its loop runs.
+    m_pJobThread->stopJobThread();
+    m_pJobThread->wait();
+    delete m_pJobThread;
     // The view lives on the QML engine, which the start-up code deletes after us.
     delete m_pView;
     if (m_bTranslatorInstalled)
@@ -107,10 +116,13 @@ void ISDBtAppEngine::init()
 void ISDBtAppEngine::start()
 {
     LOG_H("[%s]==================== start ====================", __func__);
-    if (m_bPowerOn)
+    if (m_bPowerOn) {
         setOzbState(Preparing);
-    else
+        m_pJobThread->startJobThread();
+        m_pJobThread->request(ISDBtThread::AccOnAndPrepareMode, -1, -1, -1, -1, nullptr, -1);
+    } else {
         LOG_I("[%s] Power is off!! skip prepare", __func__);
+    }
 
     loadQMLSource();
 
@@ -175,6 +187,17 @@ void ISDBtAppEngine::setContextProperty()
     m_pRootContext->setContextProperty(QStringLiteral("ISDBtSingalInfo"), m_pSignalInfo);
     m_pRootContext->setContextProperty(QStringLiteral("ISDBtThreshold"), m_pThreshold);
     m_pRootContext->setContextProperty(QStringLiteral("ISDBtFileIO"), m_pFileIO);
+    const int mode = m_pDataManager->getMode();
+    m_pRootContext->setContextProperty(QStringLiteral("StationListModel"),
+                                       m_pOzbDBManager->getStationProxyModel(mode));
+    m_pRootContext->setContextProperty(QStringLiteral("ChannelListModel"),
+                                       m_pOzbDBManager->getChannelProxyModel(mode));
+    m_pRootContext->setContextProperty(QStringLiteral("EpgListModel"), m_pOzbDBManager->getEpgListModel(mode));
+    m_pRootContext->setContextProperty(QStringLiteral("EpgDayListModel"), m_pOzbDBManager->getEpgDayListModel());
+    for (int day = 0; day < 8; ++day) {
+        m_pRootContext->setContextProperty(QStringLiteral("EpgDay%1TimeListModel").arg(day),
+                                           m_pOzbDBManager->getEpgDayTimeListModel(day));
+    }
     m_pRootContext->setContextProperty(QStringLiteral("FactoryData"), m_pFactoryDataManager);
 
     const QList<QScreen*> screens = QGuiApplication::screens();

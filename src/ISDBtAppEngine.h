@@ -14,6 +14,8 @@
 class FileIO;
 class ISDBtDataManager;
 class ISDBtFactoryDataManager;
+class ISDBtThread;
+class KvrOzbFSegDBManager;
 class KvrOzbFSegPlayer;
 class QQmlContext;
 class QQmlEngine;
@@ -126,8 +128,10 @@ protected:
 
     ISDBtDataManager* m_pDataManager = nullptr;
     ISDBtFactoryDataManager* m_pFactoryDataManager = nullptr;
+    ISDBtThread* m_pJobThread = nullptr;
     SignalInfoItem* m_pSignalInfo = nullptr;
     ThresholdItem* m_pThreshold = nullptr;
+    KvrOzbFSegDBManager* m_pOzbDBManager = nullptr;
     KvrOzbFSegPlayer* m_pPlayer = nullptr;
     FileIO* m_pFileIO = nullptr;
 
