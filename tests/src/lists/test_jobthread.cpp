@@ -4,6 +4,7 @@
 #include "ISDBtDataManager.h"
 #include "ISDBtThread.h"
 #include "KvrOzbFSegDBManager.h"
+#include "KvrOzbFSegPlayer.h"
 #include "ListsFixtures.h"
 #include "StationItem.h"
 
@@ -196,10 +197,13 @@ TEST_F(JobThreadTest, StopWithARunningJobThenRestartRunsNewJobs)
     EXPECT_GE(t.elapsed(), 900);
     EXPECT_TRUE(thread->isRunning());
 
+    // Power on again: the power-on job is queued behind the job still running.
     thread->startJobThread();
+    thread->request(128, -1, -1, -1, -1, nullptr, -1);
     thread->request(32, 0, -1, 60, -1, nullptr, -1);
     rec->gate.release();
     ASSERT_TRUE(rec->waitFor("ch 0 60"));
+    EXPECT_TRUE(KvrOzbFSegPlayer::getInstance()->isPrepared()) << "the power-on job ran";
     EXPECT_FALSE(rec->list().contains("ch 0 50")) << "jobs queued before the stop are dropped";
     EXPECT_TRUE(thread->isThreadStarted());
 
