@@ -229,6 +229,7 @@ void KvrOzbFSegDBManager::makeChannelList(int modeType, int remoconID)
                     }
                 }
                 if (changed) {
+                    debugChListModelRemoconID(chModel, remoconID, false);
                     rebuildStationsFromChannels(chModel, stModel);
                     emit notifyChannelListChanged();
                     rebuilt = true;
