@@ -134,10 +134,11 @@ static int parse_old(const uint8_t* b, ApeHeader* h, uint32_t* table_offset) {
   h->bits_per_sample = (h->format_flags & FLAG_8_BIT) ? 8 : (h->format_flags & FLAG_24_BIT) ? 24 : 16;
   h->blocks_per_frame = old_blocks_per_frame(h->version, h->compression_level);
   h->frame_data_length = 0;
-  /* A header that says it stores no WAV header has none in the file. */
-  if (h->format_flags & FLAG_NO_WAV_HEADER) h->wav_header_length = 0;
+  /* The stored WAV header sits between the header and the seek table unless
+   * the flag says otherwise; either way it lies before the first frame. */
   if (h->wav_header_length > h->buffer_bytes) return APE_PARSE_NOT_APE;
-  *table_offset = h->header_length + h->wav_header_length;
+  *table_offset = h->header_length;
+  if (!(h->format_flags & FLAG_NO_WAV_HEADER)) *table_offset += h->wav_header_length;
   return 0;
 }
 
@@ -254,9 +255,11 @@ static int read_tag(char* tags, void* file, const ApeHostFunctions* host, uint32
     const uint8_t* end;
     if (left < 9) break;
     value_len = rd32(item);
-    end = (const uint8_t*)memchr(item + 8, 0, left - 8);
-    if (!end) break;
-    key_len = (uint32_t)(end - (item + 8));
+    /* The key ends at a zero byte inside the block, or the item is broken. */
+    for (key_len = 0; key_len < left - 8 && item[8 + key_len] != 0; ++key_len) {
+    }
+    if (key_len == left - 8) break;
+    end = item + 8 + key_len;
     if (value_len > left - 8 - key_len - 1) break;
     if (key_len < 8) {
       /* A key shorter than the compared length cannot match (its zero byte

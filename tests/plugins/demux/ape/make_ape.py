@@ -64,9 +64,11 @@ def frames_for(n, rng, frame_bytes):
 
 def build(version=3990, frames=12, rate=44100, channels=2, bits=16, level=2000, final_blocks=None,
           blocks_per_frame=None, id3=0, tag=False, peak=False, seek_elements=False, wav=False,
-          frame_bytes=700, seed=1, layout=None):
+          wav_after_table=False, frame_bytes=700, seed=1, layout=None):
     """The file's bytes; `layout`, when given, receives what a reader needs
-    to check the frames: offsets are from the start of the file."""
+    to check the frames: offsets are from the start of the file. Old headers
+    store the WAV header before the seek table, or after it with the flag
+    0x20 (`wav_after_table`)."""
     rng = random.Random(seed)
     payload = frames_for(frames, rng, frame_bytes)
     wavh = wav_header(channels, rate, bits) if wav else b""
@@ -89,7 +91,7 @@ def build(version=3990, frames=12, rate=44100, channels=2, bits=16, level=2000, 
         bpf = blocks_per_frame_old(version, level)
         final = final_blocks if final_blocks is not None else bpf // 3
         flags = (OLD_FLAGS["peak"] if peak else 0) | (OLD_FLAGS["seek_elements"] if seek_elements else 0)
-        flags |= 0 if wav else OLD_FLAGS["no_wav_header"]
+        flags |= OLD_FLAGS["no_wav_header"] if wav_after_table or not wav else 0
         if bits == 8:
             flags |= OLD_FLAGS["8bit"]
         elif bits == 24:
@@ -104,7 +106,8 @@ def build(version=3990, frames=12, rate=44100, channels=2, bits=16, level=2000, 
         for f in payload:
             offsets.append(pos)
             pos += len(f)
-        body = head + wavh + b"".join(struct.pack("<I", o) for o in offsets) + b"".join(payload)
+        table = b"".join(struct.pack("<I", o) for o in offsets)
+        body = head + (table + wavh if wav_after_table else wavh + table) + b"".join(payload)
     out = (id3_tag(id3) if id3 else b"") + body
     if layout is not None:
         layout.update(id3=id3, data_start=data_start, rate=rate, channels=channels, bits=bits,
@@ -125,6 +128,7 @@ STANDARD = {
     "old_3970.ape": dict(version=3970, frames=10, seed=2),
     "old_3950_tag.ape": dict(version=3950, frames=8, tag=True, peak=True, seek_elements=True, seed=3),
     "old_3900_wav_id3.ape": dict(version=3900, frames=6, wav=True, id3=200, rate=22050, channels=1, seed=4),
+    "old_3960_wav_after_table.ape": dict(version=3960, frames=5, wav=True, wav_after_table=True, seed=9),
     # more frames than a 4500-entry seek table holds
     "new_5000_frames.ape": dict(version=3990, frames=5000, frame_bytes=3, seed=6),
     # frames larger than the first frame buffer
@@ -228,8 +232,10 @@ def main():
         return
     if not a.out:
         ap.error("give OUT or --standard DIR")
-    data = build(a.version, a.frames, a.rate, a.channels, a.bits, a.level, a.final_blocks, a.blocks_per_frame,
-                 a.id3, a.tag, a.peak, a.seek_elements, a.wav_header, a.frame_bytes, a.seed)
+    data = build(version=a.version, frames=a.frames, rate=a.rate, channels=a.channels, bits=a.bits, level=a.level,
+                 final_blocks=a.final_blocks, blocks_per_frame=a.blocks_per_frame, id3=a.id3, tag=a.tag,
+                 peak=a.peak, seek_elements=a.seek_elements, wav=a.wav_header, frame_bytes=a.frame_bytes,
+                 seed=a.seed)
     with open(a.out, "wb") as f:
         f.write(data)
 
