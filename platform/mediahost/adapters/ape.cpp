@@ -2,9 +2,32 @@
 // to the current time; by default the target is absolute.
 #include <string>
 
+#include "ape_record.h"
 #include "kvr_ape_dmx.h"
 #include "mediahost/adapter.h"
 #include "mediahost/host.h"
+
+namespace mediahost {
+
+ApeOpenRecord apeOpenRecord(const char* fileName) {
+  ApeOpenRecord record{};
+  record.file_name = fileName;
+  ApeHostFunctions& h = record.host;
+  h.allocate = hostMalloc;
+  h.release = hostFree;
+  h.copy = hostMemcpy;
+  h.fill = hostMemset;
+  h.resize = hostRealloc;
+  h.compare = hostMemcmp;
+  h.open = hostFopen;
+  h.read = hostFread;
+  h.seek = hostFseek;
+  h.tell = hostFtell;
+  h.close = hostFclose;
+  return record;
+}
+
+}  // namespace mediahost
 
 namespace {
 
@@ -12,21 +35,8 @@ using namespace mediahost;
 
 class ApeSession : public DemuxSession {
  public:
-  ApeSession(KvrEntryFn entry, const std::string& path) : entry_(entry), path_(path) {
-    record_.file_name = path_.c_str();
-    ApeHostFunctions& h = record_.host;
-    h.allocate = hostMalloc;
-    h.release = hostFree;
-    h.copy = hostMemcpy;
-    h.fill = hostMemset;
-    h.resize = hostRealloc;
-    h.compare = hostMemcmp;
-    h.open = hostFopen;
-    h.read = hostFread;
-    h.seek = hostFseek;
-    h.tell = hostFtell;
-    h.close = hostFclose;
-  }
+  ApeSession(KvrEntryFn entry, const std::string& path)
+      : entry_(entry), path_(path), record_(apeOpenRecord(path_.c_str())) {}
   ~ApeSession() override { close(); }
 
   int open() {

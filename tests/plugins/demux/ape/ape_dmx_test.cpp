@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "ape_record.h"
 #include "kvr_ape_dmx.h"
 #include "mediahost/host.h"
 #include "mediahost/plugin.h"
@@ -19,9 +20,10 @@ using namespace mediahost;
 
 namespace {
 
-const char* const kStandard[] = {"new_plain.ape",     "new_id3_tag.ape",      "new_wav_24bit.ape",
-                                 "old_3970.ape",      "old_3950_tag.ape",     "old_3900_wav_id3.ape",
-                                 "new_5000_frames.ape", "old_4600_frames.ape", "new_big_frames.ape"};
+const char* const kStandard[] = {"new_plain.ape",        "new_id3_tag.ape",     "new_wav_24bit.ape",
+                                 "old_3970.ape",         "old_3950_tag.ape",    "old_3900_wav_id3.ape",
+                                 "old_3960_wav_after_table.ape", "new_5000_frames.ape", "old_4600_frames.ape",
+                                 "new_big_frames.ape"};
 
 struct Layout {
   std::map<std::string, uint64_t> v;
@@ -54,6 +56,21 @@ uint32_t le32(const uint8_t* p) { return p[0] | p[1] << 8 | p[2] << 16 | uint32_
 std::string standard(const std::string& name) { return std::string(APE_STANDARD_DIR) + "/" + name; }
 std::string fault(const std::string& name) { return std::string(APE_FAULT_DIR) + "/" + name; }
 
+// A standard file, its bytes and what the fixture builder wrote into it.
+struct StandardFile {
+  std::string path;
+  Layout layout;
+  std::vector<uint8_t> bytes;
+};
+
+StandardFile loadStandard(const std::string& name) {
+  StandardFile f;
+  f.path = standard(name);
+  f.layout = readLayout(f.path.substr(0, f.path.size() - 4) + ".layout");
+  f.bytes = readFile(f.path);
+  return f;
+}
+
 class ApeTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
@@ -73,20 +90,7 @@ class ApeTest : public ::testing::Test {
 
   int open(const std::string& path) {
     path_ = path;
-    record_ = ApeOpenRecord{};
-    record_.file_name = path_.c_str();
-    ApeHostFunctions& h = record_.host;
-    h.allocate = hostMalloc;
-    h.release = hostFree;
-    h.copy = hostMemcpy;
-    h.fill = hostMemset;
-    h.resize = hostRealloc;
-    h.compare = hostMemcmp;
-    h.open = hostFopen;
-    h.read = hostFread;
-    h.seek = hostFseek;
-    h.tell = hostFtell;
-    h.close = hostFclose;
+    record_ = apeOpenRecord(path_.c_str());
     memset(&info_, 0xEE, sizeof info_);
     slot_ = reinterpret_cast<void*>(0x1);  // open must clear it on failure
     int r = plugin_->entry()(APE_OP_OPEN, &slot_, &record_, &info_);
@@ -134,10 +138,10 @@ TEST_F(ApeTest, ExportsTheTableTheEntryAndTheTagKeys) {
 TEST_F(ApeTest, OpenDescribesTheFile) {
   for (const char* name : kStandard) {
     SCOPED_TRACE(name);
-    std::string path = standard(name);
-    Layout l = readLayout(path.substr(0, path.size() - 4) + ".layout");
-    std::vector<uint8_t> file = readFile(path);
-    ASSERT_EQ(open(path), APE_OK);
+    StandardFile sf = loadStandard(name);
+    Layout& l = sf.layout;
+    const std::vector<uint8_t>& file = sf.bytes;
+    ASSERT_EQ(open(sf.path), APE_OK);
     EXPECT_EQ(info_.file_size, file.size());
     EXPECT_EQ(info_.total_frames, l.v["total_frames"]);
     EXPECT_EQ(info_.sample_rate, l.v["rate"]);
@@ -172,10 +176,10 @@ TEST_F(ApeTest, OpenDescribesTheFile) {
 TEST_F(ApeTest, FramesCarryTheHeaderAndTheWholeFrame) {
   for (const char* name : kStandard) {
     SCOPED_TRACE(name);
-    std::string path = standard(name);
-    Layout l = readLayout(path.substr(0, path.size() - 4) + ".layout");
-    std::vector<uint8_t> file = readFile(path);
-    ASSERT_EQ(open(path), APE_OK);
+    StandardFile sf = loadStandard(name);
+    Layout& l = sf.layout;
+    const std::vector<uint8_t>& file = sf.bytes;
+    ASSERT_EQ(open(sf.path), APE_OK);
     uint64_t start = l.v["id3"] + l.v["data_start"];
     uint64_t samples = 0;
     for (size_t n = 0; n < l.frames.size(); ++n) {
