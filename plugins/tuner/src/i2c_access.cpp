@@ -34,6 +34,30 @@ void selectSlave(int address)
     sys().ioctl(ghI2C, I2C_SLAVE, reinterpret_cast<void*>(static_cast<uintptr_t>(address >> 1)));
 }
 
+// One plain write of [header..., data...] to the selected slave; 0 or -1.
+// The failure goes to standard output with the bus's errno.
+int writeFrame(int address, const unsigned char* header, int headerLength,
+               const unsigned char* data, int length, int maxData, const char* name,
+               const char* failFormat)
+{
+    if (length < 0 || length > maxData || (length > 0 && !data)) {
+        kvr_mw_log(4, "%s: invalid length [%d].\n", name, length);
+        return -1;
+    }
+    unsigned char frame[3 + kMaxRfData];
+    std::memcpy(frame, header, static_cast<size_t>(headerLength));
+    if (length > 0)
+        std::memcpy(frame + headerLength, data, static_cast<size_t>(length));
+    selectSlave(address);
+    long n = sys().write(ghI2C, frame, static_cast<unsigned long>(length + headerLength));
+    if (n <= 0) {
+        int e = errno;
+        printf(failFormat, n, e, strerror(e));
+        return -1;
+    }
+    return 0;
+}
+
 // One combined transfer: a short write (without stop) and a read.
 int combinedRead(int address, unsigned char* header, int headerLength, unsigned char* destination,
                  int length)
@@ -101,22 +125,9 @@ int I2cClose(void)
 
 int I2cWriteREG(int address, int reg, const unsigned char* data, int length)
 {
-    if (length < 0 || length > kMaxRegisterData || (length > 0 && !data)) {
-        kvr_mw_log(4, "I2cWriteREG: invalid length [%d].\n", length);
-        return -1;
-    }
-    unsigned char frame[1 + kMaxRegisterData];
-    frame[0] = static_cast<unsigned char>(reg);
-    if (length > 0)
-        std::memcpy(frame + 1, data, static_cast<size_t>(length));
-    selectSlave(address);
-    long n = sys().write(ghI2C, frame, static_cast<unsigned long>(length + 1));
-    if (n <= 0) {
-        int e = errno;
-        printf("I2CWriteREG fail.[%ld][%d][%s]\n", n, e, strerror(e));
-        return -1;
-    }
-    return 0;
+    const unsigned char header[1] = {static_cast<unsigned char>(reg)};
+    return writeFrame(address, header, 1, data, length, kMaxRegisterData, "I2cWriteREG",
+                      "I2CWriteREG fail.[%ld][%d][%s]\n");
 }
 
 int I2cReadREG(int address, int reg, unsigned char* destination, int length)
@@ -128,24 +139,11 @@ int I2cReadREG(int address, int reg, unsigned char* destination, int length)
 int I2cWriteRFTunerREG(int address, int gateway, int device, int reg, const unsigned char* data,
                        int length)
 {
-    if (length < 0 || length > kMaxRfData || (length > 0 && !data)) {
-        kvr_mw_log(4, "I2cWriteRFTunerREG: invalid length [%d].\n", length);
-        return -1;
-    }
-    unsigned char frame[3 + kMaxRfData];
-    frame[0] = static_cast<unsigned char>(gateway);
-    frame[1] = static_cast<unsigned char>(device);
-    frame[2] = static_cast<unsigned char>(reg);
-    if (length > 0)
-        std::memcpy(frame + 3, data, static_cast<size_t>(length));
-    selectSlave(address);
-    long n = sys().write(ghI2C, frame, static_cast<unsigned long>(length + 3));
-    if (n <= 0) {
-        int e = errno;
-        printf("I2CWriteRFTunerREG fail. [%ld][%d][%s]\n", n, e, strerror(e));
-        return -1;
-    }
-    return 0;
+    const unsigned char header[3] = {static_cast<unsigned char>(gateway),
+                                     static_cast<unsigned char>(device),
+                                     static_cast<unsigned char>(reg)};
+    return writeFrame(address, header, 3, data, length, kMaxRfData, "I2cWriteRFTunerREG",
+                      "I2CWriteRFTunerREG fail. [%ld][%d][%s]\n");
 }
 
 int I2cReadRFTunerREG(int address, int gateway, int device, unsigned char* destination,

@@ -113,6 +113,16 @@ OMX_ERRORTYPE signalInfo(const OMX_KVR_TUNER_SIGNALINFOTYPE& rec)
     return OMX_ErrorNone;
 }
 
+// An index this component does not handle goes on to the base; it is
+// logged because the engine is not expected to send one.
+void logStrangeCommand(const char* direction, OMX_INDEXTYPE index)
+{
+    kvr_mw_log(4,
+               "[TUNERCOMP_%s] Strange Command / nParamIndex(0x%x) / Please check this log "
+               "!!!!!\n",
+               direction, static_cast<unsigned>(index));
+}
+
 } // namespace
 
 extern "C" {
@@ -194,10 +204,7 @@ OMX_ERRORTYPE ozb_omx_isdbt_tuner_ri0064de_component_SetParameter(OMX_HANDLETYPE
     case OMX_IndexKvrTunerChannelSet:
         return channelSet(*static_cast<const OMX_KVR_TUNER_CHANNELSETTYPE*>(record));
     default:
-        kvr_mw_log(4,
-                   "[TUNERCOMP_SetPa] Strange Command / nParamIndex(0x%x) / Please check this "
-                   "log !!!!!\n",
-                   static_cast<unsigned>(index));
+        logStrangeCommand("SetPa", index);
         return ozb_omx_base_component_SetParameter(component, index, record);
     }
 }
@@ -215,10 +222,7 @@ OMX_ERRORTYPE ozb_omx_isdbt_tuner_ri0064de_component_GetParameter(OMX_HANDLETYPE
         static_cast<OMX_KVR_TUNER_RESERVEDTYPE*>(record)->iValue = 0;
         return OMX_ErrorNone;
     default:
-        kvr_mw_log(4,
-                   "[TUNERCOMP_GetPa] Strange Command / nParamIndex(0x%x) / Please check this "
-                   "log !!!!!\n",
-                   static_cast<unsigned>(index));
+        logStrangeCommand("GetPa", index);
         return ozb_omx_base_component_GetParameter(component, index, record);
     }
 }

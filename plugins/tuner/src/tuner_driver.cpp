@@ -162,6 +162,33 @@ bool validChannel(int channel)
     return channel >= 0 && channel < TUNER_CHANNELS;
 }
 
+// The checks every operation starts with, logged under the operation's name.
+bool streamOk(const char* name, int tsIndex)
+{
+    if (validStream(tsIndex))
+        return true;
+    kvr_mw_log(4, "%s : Invalid ts_id. [%d]\n", name, tsIndex);
+    return false;
+}
+
+bool chipOk(const char* name)
+{
+    if (checkChipVer() == 0)
+        return true;
+    kvr_mw_log(4, "%s : CheckChipVer fail.\n", name);
+    return false;
+}
+
+// A demodulator register read into g_read; a failed read is logged as
+// `what` and never judged on what an earlier read left there.
+bool checkedRead(const char* name, const char* what, int reg, int length = 1)
+{
+    if (demodRead(reg, length))
+        return true;
+    kvr_mw_log(4, "%s : %s read fail.\n", name, what);
+    return false;
+}
+
 // One byte read back during boot-up must equal `expected`.
 bool bootCheck1(bool readOk, int number, unsigned char expected, const char* step)
 {
@@ -430,18 +457,14 @@ int TunerChannelSet(int channel, int tsIndex, int i2TsStartOrStop)
         kvr_mw_log(4, "%s : Invalid i2TsStartOrStop [%d].\n", kName, i2TsStartOrStop);
         return -1;
     }
-    if (!validStream(tsIndex)) {
-        kvr_mw_log(4, "%s : Invalid ts_id. [%d]\n", kName, tsIndex);
+    if (!streamOk(kName, tsIndex))
         return -1;
-    }
     if (!validChannel(channel)) {
         kvr_mw_log(4, "%s : Invalid channel. [%d]\n", kName, channel);
         return -1;
     }
-    if (checkChipVer() != 0) {
-        kvr_mw_log(4, "%s : CheckChipVer fail.\n", kName);
+    if (!chipOk(kName))
         return -1;
-    }
 
     if (i2TsStartOrStop == 0) {
         setPathMask(0x0F);
@@ -462,18 +485,14 @@ int TunerChannelSet(int channel, int tsIndex, int i2TsStartOrStop)
     // after the demodulator had time to settle.
     const int status = kDecoder[tsIndex].status;
     selectPage(1);
-    if (!demodRead(status, 1)) {
-        kvr_mw_log(4, "%s : status read fail.\n", kName);
+    if (!checkedRead(kName, "status", status))
         return -1;
-    }
     if ((g_read[0] & 0x0F) != 0x0F)
         return 1;
     sleepUs(500000);
     selectPage(1);
-    if (!demodRead(status, 1)) {
-        kvr_mw_log(4, "%s : status read fail.\n", kName);
+    if (!checkedRead(kName, "status", status))
         return -1;
-    }
     if ((g_read[0] & 0x5F) == 0x5F)
         return 0;
     kvr_mw_log(1, "%s : Signal is unlocked [%02X][%dCH].\n", kName, g_read[0],
@@ -500,10 +519,8 @@ int DualTsStartOrStop(int i2TsStartOrStop, int channel)
         kvr_mw_log(4, "%s : Invalid channel. [%d]\n", kName, channel);
         return -1;
     }
-    if (checkChipVer() != 0) {
-        kvr_mw_log(4, "%s : CheckChipVer fail.\n", kName);
+    if (!chipOk(kName))
         return -1;
-    }
     if (channel == -1) {
         // Mode change only: path 3 keeps what it was given last.
         selectPage(0);
@@ -522,19 +539,11 @@ int DualTsStartOrStop(int i2TsStartOrStop, int channel)
 int TunerGetEWSFlag(int tsIndex)
 {
     static const char kName[] = "TunerGetEWSFlag";
-    if (!validStream(tsIndex)) {
-        kvr_mw_log(4, "%s : Invalid ts_id. [%d]\n", kName, tsIndex);
+    if (!streamOk(kName, tsIndex) || !chipOk(kName))
         return -1;
-    }
-    if (checkChipVer() != 0) {
-        kvr_mw_log(4, "%s : CheckChipVer fail.\n", kName);
-        return -1;
-    }
     selectPage(1);
-    if (!demodRead(kDecoder[tsIndex].status, 1)) {
-        kvr_mw_log(4, "%s : status read fail.\n", kName);
+    if (!checkedRead(kName, "status", kDecoder[tsIndex].status))
         return -1;
-    }
     kvr_mw_log(1,
                tsIndex == 0 ? "DEC0 status register value = [%02X]\n"
                             : "DEC1 status register value = [%02X]\n",
@@ -543,10 +552,8 @@ int TunerGetEWSFlag(int tsIndex)
         kvr_mw_log(1, "TMCC information is invalid because signal is not locked.\n");
         return -1;
     }
-    if (!demodRead(kDecoder[tsIndex].alarm, 1)) {
-        kvr_mw_log(4, "%s : alarm read fail.\n", kName);
+    if (!checkedRead(kName, "alarm", kDecoder[tsIndex].alarm))
         return -1;
-    }
     const int flag = (g_read[0] >> 4) & 1;
     kvr_mw_log(1,
                tsIndex == 0 ? "[DEC0] Start flag for Emergency-Alarm is %d[%02X].\n"
@@ -586,39 +593,27 @@ namespace tuner {
 int readSignal(int tsIndex, int out[12], float* level)
 {
     static const char kName[] = "GetSignalStrength";
-    if (!validStream(tsIndex)) {
-        kvr_mw_log(4, "%s : Invalid ts_id. [%d]\n", kName, tsIndex);
+    if (!streamOk(kName, tsIndex) || !chipOk(kName))
         return -1;
-    }
-    if (checkChipVer() != 0) {
-        kvr_mw_log(4, "%s : CheckChipVer fail.\n", kName);
-        return -1;
-    }
     const DecoderRegisters& dec = kDecoder[tsIndex];
     int values[12];
 
     selectPage(1);
-    if (!demodRead(dec.levels, 4)) {
-        kvr_mw_log(4, "%s : level read fail.\n", kName);
+    if (!checkedRead(kName, "level", dec.levels, 4))
         return -1;
-    }
     const float levelA = level512(g_read);
     values[0] = static_cast<int>(levelA);
     values[1] = static_cast<int>(level512(g_read + 2));
 
     for (int i = 0; i < 4; ++i) {
-        if (!demodRead(kBranchLevels[i], 2)) {
-            kvr_mw_log(4, "%s : level read fail.\n", kName);
+        if (!checkedRead(kName, "level", kBranchLevels[i], 2))
             return -1;
-        }
         values[2 + i] = static_cast<int>(level512(g_read));
     }
     for (int i = 0; i < 3; ++i) {
         selectPage(1);
-        if (!demodRead(dec.pairs[i], 7)) {
-            kvr_mw_log(4, "%s : level read fail.\n", kName);
+        if (!checkedRead(kName, "level", dec.pairs[i], 7))
             return -1;
-        }
         values[6 + 2 * i] = unsigned16(g_read + 2);
         values[7 + 2 * i] = unsigned16(g_read);
     }
