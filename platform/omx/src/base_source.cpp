@@ -133,6 +133,18 @@ ozb_omx_base_PortType* portOf(ozb_omx_base_source_PrivateType* priv, OMX_U32 ind
     return &priv->ports[index];
 }
 
+// The port that a port-definition record names, once the record's size and
+// version have passed.
+OMX_ERRORTYPE portOfDefinition(ozb_omx_base_source_PrivateType* priv,
+                               OMX_PARAM_PORTDEFINITIONTYPE* def, ozb_omx_base_PortType** port)
+{
+    OMX_ERRORTYPE err = checkHeader(def, sizeof *def);
+    if (err != OMX_ErrorNone)
+        return err;
+    *port = portOf(priv, def->nPortIndex);
+    return *port ? OMX_ErrorNone : OMX_ErrorBadPortIndex;
+}
+
 } // namespace
 
 extern "C" {
@@ -228,13 +240,11 @@ OMX_ERRORTYPE ozb_omx_base_component_GetParameter(OMX_HANDLETYPE handle, OMX_IND
         return OMX_ErrorBadParameter;
     switch (index) {
     case OMX_IndexParamPortDefinition: {
-        OMX_ERRORTYPE err = checkHeader(record, sizeof(OMX_PARAM_PORTDEFINITIONTYPE));
+        auto* def = static_cast<OMX_PARAM_PORTDEFINITIONTYPE*>(record);
+        ozb_omx_base_PortType* port = nullptr;
+        OMX_ERRORTYPE err = portOfDefinition(priv, def, &port);
         if (err != OMX_ErrorNone)
             return err;
-        auto* def = static_cast<OMX_PARAM_PORTDEFINITIONTYPE*>(record);
-        ozb_omx_base_PortType* port = portOf(priv, def->nPortIndex);
-        if (!port)
-            return OMX_ErrorBadPortIndex;
         *def = port->sPortParam;
         return OMX_ErrorNone;
     }
@@ -260,13 +270,11 @@ OMX_ERRORTYPE ozb_omx_base_component_SetParameter(OMX_HANDLETYPE handle, OMX_IND
         return OMX_ErrorBadParameter;
     switch (index) {
     case OMX_IndexParamPortDefinition: {
-        OMX_ERRORTYPE err = checkHeader(record, sizeof(OMX_PARAM_PORTDEFINITIONTYPE));
+        auto* def = static_cast<OMX_PARAM_PORTDEFINITIONTYPE*>(record);
+        ozb_omx_base_PortType* port = nullptr;
+        OMX_ERRORTYPE err = portOfDefinition(priv, def, &port);
         if (err != OMX_ErrorNone)
             return err;
-        auto* def = static_cast<OMX_PARAM_PORTDEFINITIONTYPE*>(record);
-        ozb_omx_base_PortType* port = portOf(priv, def->nPortIndex);
-        if (!port)
-            return OMX_ErrorBadPortIndex;
         // Buffers are sized and counted before they exist, that is while Loaded.
         if (priv->state != OMX_StateLoaded)
             return OMX_ErrorIncorrectStateOperation;
