@@ -66,6 +66,19 @@ TEST(RunCmd, LogsTheCommandLine)
     EXPECT_NE(cap.take().find("[RunCmd] true"), std::string::npos);
 }
 
+TEST(RunCmd, AShellThatCannotStartIsAFailure)
+{
+    TestDevRoot root;
+    // One argument longer than the kernel takes: the spawn itself fails, so
+    // the command never ran and must not count as done.
+    const std::string tooLong = "true " + std::string(256 * 1024, 'x');
+    int status = 99;
+    StdoutCapture cap;
+    EXPECT_EQ(sutil::RunCmd(tooLong.c_str(), &status), 0);
+    EXPECT_EQ(status, -1);
+    EXPECT_NE(cap.take().find("[RunCmd] posix_spawn: Argument list too long"), std::string::npos);
+}
+
 TEST(ShellArg, QuotesOnlyWhatTheShellWouldSplitOrExpand)
 {
     EXPECT_EQ(sutil::ShellArg("/opt/data/DtvAppLog"), "/opt/data/DtvAppLog");
