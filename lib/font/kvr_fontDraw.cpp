@@ -105,6 +105,30 @@ uint32_t* pixelRow(int64_t y)
     return g_draw.buffer + static_cast<size_t>(y) * g_draw.stride;
 }
 
+// The frame of every bitmap call: the common test, then `pixel(row, column,
+// destination pixel)` for each bitmap pixel that lies inside the region.
+// Zero rows or zero width draw nothing.
+template <typename Pixel>
+int32_t drawClipped(int32_t x, int32_t y, uint32_t width, uint32_t rows, const void* bits, Pixel pixel)
+{
+    const int32_t rc = checkBitmap(x, width);
+    if (rc != 0)
+        return rc;
+    if (width == 0 || rows == 0)
+        return 0;
+    if (!bits)
+        return -2;
+    int64_t c0, c1, r0, r1;
+    visibleColumns(x, width, &c0, &c1);
+    visibleRows(y, rows, &r0, &r1);
+    for (int64_t r = r0; r < r1; ++r) {
+        uint32_t* dst = pixelRow(y + r);
+        for (int64_t c = c0; c < c1; ++c)
+            pixel(r, c, dst[x + c]);
+    }
+    return 0;
+}
+
 }  // namespace
 
 KVR_FONT_EXPORT int32_t kvr_fontDraw_init(void)
@@ -263,53 +287,22 @@ KVR_FONT_EXPORT int32_t kvr_fontDraw_drawUnderline(uint32_t x, uint32_t y, uint3
 KVR_FONT_EXPORT int32_t kvr_fontDraw_drawBitmapGrey256(int32_t x, int32_t y, uint32_t width,
                                                        uint32_t rows, int32_t pitch, const uint8_t* bytes)
 {
-    const int32_t rc = checkBitmap(x, width);
-    if (rc != 0)
-        return rc;
-    if (width == 0 || rows == 0)
-        return 0;
-    if (!bytes)
-        return -2;
-    int64_t c0, c1, r0, r1;
-    visibleColumns(x, width, &c0, &c1);
-    visibleRows(y, rows, &r0, &r1);
     const uint32_t foreground = g_draw.colour[0];
-    for (int64_t r = r0; r < r1; ++r) {
-        const uint8_t* src = bytes + r * pitch;
-        uint32_t* dst = pixelRow(y + r);
-        for (int64_t c = c0; c < c1; ++c) {
-            const uint8_t v = src[c];
-            if (v == 0)
-                continue;
-            dst[x + c] = v == 255 ? foreground : static_cast<uint32_t>(255 - v) << 24;
-        }
-    }
-    return 0;
+    return drawClipped(x, y, width, rows, bytes, [&](int64_t r, int64_t c, uint32_t& pixel) {
+        const uint8_t v = bytes[r * pitch + c];
+        if (v != 0)
+            pixel = v == 255 ? foreground : static_cast<uint32_t>(255 - v) << 24;
+    });
 }
 
 KVR_FONT_EXPORT int32_t kvr_fontDraw_drawBitmapMono(int32_t x, int32_t y, uint32_t width, uint32_t rows,
                                                     int32_t pitch, const uint8_t* bytes)
 {
-    const int32_t rc = checkBitmap(x, width);
-    if (rc != 0)
-        return rc;
-    if (width == 0 || rows == 0)
-        return 0;
-    if (!bytes)
-        return -2;
-    int64_t c0, c1, r0, r1;
-    visibleColumns(x, width, &c0, &c1);
-    visibleRows(y, rows, &r0, &r1);
     const uint32_t foreground = g_draw.colour[0];
-    for (int64_t r = r0; r < r1; ++r) {
-        const uint8_t* src = bytes + r * pitch;
-        uint32_t* dst = pixelRow(y + r);
-        for (int64_t c = c0; c < c1; ++c) {
-            if (src[c >> 3] & (0x80u >> (c & 7)))
-                dst[x + c] = foreground;
-        }
-    }
-    return 0;
+    return drawClipped(x, y, width, rows, bytes, [&](int64_t r, int64_t c, uint32_t& pixel) {
+        if (bytes[r * pitch + (c >> 3)] & (0x80u >> (c & 7)))
+            pixel = foreground;
+    });
 }
 
 KVR_FONT_EXPORT int32_t kvr_fontDraw_drawBitmapDRCS(uint32_t depth, int32_t x, int32_t y, uint32_t width,
@@ -319,36 +312,21 @@ KVR_FONT_EXPORT int32_t kvr_fontDraw_drawBitmapDRCS(uint32_t depth, int32_t x, i
     (void)rowWidth;
     if (depth > 1)
         return -2;
-    const int32_t rc = checkBitmap(x, width);
-    if (rc != 0)
-        return rc;
-    if (width == 0 || height == 0)
-        return 0;
-    if (!pattern)
-        return -2;
-    int64_t c0, c1, r0, r1;
-    visibleColumns(x, width, &c0, &c1);
-    visibleRows(y, height, &r0, &r1);
     // Two-bit values 1, 2, 3 take colours 3, 1, 0; value 0 leaves the pixel.
     const uint32_t twoBit[4] = {0, g_draw.colour[3], g_draw.colour[1], g_draw.colour[0]};
-    for (int64_t r = r0; r < r1; ++r) {
-        uint32_t* dst = pixelRow(y + r);
+    return drawClipped(x, y, width, height, pattern, [&](int64_t r, int64_t c, uint32_t& pixel) {
         // Rows follow each other in one bit string, not on byte boundaries.
-        const uint64_t rowStart = static_cast<uint64_t>(r) * width;
-        for (int64_t c = c0; c < c1; ++c) {
-            const uint64_t pixel = rowStart + static_cast<uint64_t>(c);
-            if (depth == 0) {
-                if (pattern[pixel >> 3] & (0x80u >> (pixel & 7)))
-                    dst[x + c] = g_draw.colour[0];
-            } else {
-                const uint64_t bit = pixel * 2;
-                const unsigned v = (pattern[bit >> 3] >> (6 - (bit & 7))) & 3u;
-                if (v)
-                    dst[x + c] = twoBit[v];
-            }
+        const uint64_t index = static_cast<uint64_t>(r) * width + static_cast<uint64_t>(c);
+        if (depth == 0) {
+            if (pattern[index >> 3] & (0x80u >> (index & 7)))
+                pixel = twoBit[3];
+        } else {
+            const uint64_t bit = index * 2;
+            const unsigned v = (pattern[bit >> 3] >> (6 - (bit & 7))) & 3u;
+            if (v)
+                pixel = twoBit[v];
         }
-    }
-    return 0;
+    });
 }
 
 KVR_FONT_EXPORT int32_t kvr_fontDraw_scaleBitmapDRCS(const uint32_t* src, uint32_t srcWidth,

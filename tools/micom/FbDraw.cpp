@@ -31,6 +31,15 @@ struct Fd {
     }
 };
 
+// Opens the framebuffer read-write; says so on the console when it cannot.
+int openFramebuffer(const std::string& dev)
+{
+    const int fd = ::open(dev.c_str(), O_RDWR);
+    if (fd < 0)
+        std::fprintf(console(), "can't open %s\n", dev.c_str());
+    return fd;
+}
+
 bool isPlainFile(int fd)
 {
     struct stat st;
@@ -88,11 +97,9 @@ int fb_display_init()
 {
     FILE* out = console();
     const std::string dev = devroot::path(kFbPath);
-    Fd fb(::open(dev.c_str(), O_RDWR));
-    if (fb.fd < 0) {
-        std::fprintf(out, "can't open %s\n", dev.c_str());
+    Fd fb(openFramebuffer(dev));
+    if (fb.fd < 0)
         return -1;
-    }
     struct fb_var_screeninfo var;
     std::memset(&var, 0, sizeof var);
     if (ioctl(fb.fd, FBIOGET_VSCREENINFO, &var) != 0) {
@@ -151,11 +158,9 @@ int fb_display_draw_bmp(const char* path)
     }
 
     const std::string dev = devroot::path(kFbPath);
-    Fd fb(::open(dev.c_str(), O_RDWR));
-    if (fb.fd < 0) {
-        std::fprintf(out, "can't open %s\n", dev.c_str());
+    Fd fb(openFramebuffer(dev));
+    if (fb.fd < 0)
         return -1;
-    }
     Screen screen;
     size_t mapBytes = 0;
     if (!screenOf(fb.fd, dev, &screen, &mapBytes))

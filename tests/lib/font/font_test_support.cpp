@@ -12,6 +12,7 @@
 #include <cstring>
 #include <fstream>
 
+#include "kvr_font.h"
 #include "kvr_fontDraw.h"
 #include "kvr_mw.h"
 
@@ -103,6 +104,12 @@ void Canvas::bind()
 {
     kvr_fontDraw_setDestBuf(origin_);
     kvr_fontDraw_setDestRegion(width_, height_, stride_);
+}
+
+void Canvas::bindRenderer()
+{
+    kvr_font_setDestBuf(origin_);
+    kvr_font_setDestRegion(width_, height_, stride_);
 }
 
 bool Canvas::guardsIntact() const

@@ -62,8 +62,10 @@ public:
     uint32_t at(uint32_t x, uint32_t y) const { return origin_[static_cast<size_t>(y) * stride_ + x]; }
     void fill(uint32_t value);
 
-    // Makes this canvas the drawing layer's destination.
+    // Makes this canvas the drawing layer's destination, directly or through
+    // the renderer's own forwarding calls.
     void bind();
+    void bindRenderer();
     // True while nothing outside the region has been written.
     bool guardsIntact() const;
     // Rows of the region as text: each pixel through `legend` (value -> char),

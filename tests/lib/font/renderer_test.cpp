@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "font_private.h"
+#include "font_test_env.h"
 #include "font_test_support.h"
 #include "kvr_font.h"
 #include "kvr_fontDraw.h"
@@ -37,23 +38,8 @@ constexpr uint32_t kFullwidthLowLine = 0xFF3F;  // lies wholly below the baselin
 constexpr uint32_t kFullwidthA = 0xFF21;
 constexpr uint32_t kAsciiA = 'A';  // not in the font: the missing-glyph shape
 
-// The font directory lives for the whole run: the renderer composes its font
-// path once per process.
-class FontDirectory : public ::testing::Environment {
-public:
-    void SetUp() override
-    {
-        dir_ = std::make_unique<fonttest::TempDir>();
-        ASSERT_TRUE(fonttest::installFont(dir_->path() + "/font"));
-        setenv("OZB_FONT_PATH", (dir_->path() + "/font").c_str(), 1);
-    }
-    void TearDown() override { dir_.reset(); }
-
-private:
-    std::unique_ptr<fonttest::TempDir> dir_;
-};
-
-::testing::Environment* const g_fontDirectory = ::testing::AddGlobalTestEnvironment(new FontDirectory);
+::testing::Environment* const g_fontDirectory =
+    ::testing::AddGlobalTestEnvironment(new fonttest::FontDirectory);
 
 // FreeType's own rendering of a character, set up as the glyph layer does.
 struct Reference {
@@ -143,12 +129,6 @@ protected:
         kvr_font_setDirection(0, 0);
     }
     void TearDown() override { kvr_font_close(); }
-
-    static void bind(Canvas& c)
-    {
-        kvr_font_setDestBuf(c.origin());
-        kvr_font_setDestRegion(c.width(), c.height(), c.stride());
-    }
 };
 
 TEST(GlyphBaseline, IsTheAscentShareOfTheBoxRoundedToTheNearestPixel)
@@ -182,7 +162,7 @@ TEST_F(Renderer, GlyphsLandWhereFreeTypePutsThemAgainstTheBaseline)
                                                 << code << (grey ? " grey" : " mono"));
                 ASSERT_EQ(0, kvr_fontFT_setFontSize(size[0], size[1]));
                 Canvas got(80, 80), want(80, 80);
-                bind(got);
+                got.bindRenderer();
                 const int32_t advance = kvr_fontFT_drawChar(grey ? 0x10 : 0, code, 10, 12);
                 const Reference r = reference(code, size[0], size[1], grey);
                 ASSERT_GT(r.rows, 0u);
@@ -198,7 +178,7 @@ TEST_F(Renderer, GlyphsLandWhereFreeTypePutsThemAgainstTheBaseline)
     // starts 21 rows lower, not on the top row.
     ASSERT_EQ(0, kvr_fontFT_setFontSize(24, 24));
     Canvas c(80, 80);
-    bind(c);
+    c.bindRenderer();
     kvr_fontFT_drawChar(0, kKanji, 10, 12);
     EXPECT_EQ(12u, c.boundsOf(kC0)[1]);
     c.fill(0);
@@ -221,7 +201,7 @@ TEST_F(Renderer, GlyphLayerRefusals)
 
     // Past the right edge: -5 and nothing drawn. 漢 is 28 wide at 30 pixels.
     Canvas c(40, 40);
-    bind(c);
+    c.bindRenderer();
     EXPECT_EQ(-5, kvr_fontFT_drawChar(0, kKanji, 20, 0));
     EXPECT_EQ(1600u, c.count(0));
     // Without a destination: -3.
@@ -244,7 +224,7 @@ TEST_P(CellGeometry, MatchesTheSizeKindAndDirection)
 {
     const Geometry& g = GetParam();
     Canvas c(100, 80);
-    bind(c);
+    c.bindRenderer();
     kvr_font_setDirection(g.direction, 0);
     ASSERT_EQ(0, kvr_font_setFontSize(g.kind, g.w, g.h, g.a, g.b));
 
@@ -281,7 +261,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(Renderer, ReferenceModesTurnThePositionIntoTheCellCorner)
 {
     Canvas c(100, 100);
-    bind(c);
+    c.bindRenderer();
     struct Case {
         int32_t mode;
         uint32_t x, y, cornerX, cornerY;
@@ -309,7 +289,7 @@ TEST_F(Renderer, ReferenceModesTurnThePositionIntoTheCellCorner)
 TEST_F(Renderer, BadSizesAreRefusedAndKeepTheGeometry)
 {
     Canvas c(100, 100);
-    bind(c);
+    c.bindRenderer();
     ASSERT_EQ(0, kvr_font_setFontSize(0, 24, 24, 4, 6));
     LogCapture log;
     EXPECT_EQ(-2, kvr_font_setFontSize(6, 24, 24, 4, 6));
@@ -334,9 +314,9 @@ TEST_F(Renderer, DisplayCharClearsTheCellAndDrawsTheGlyphAtItsOffset)
     ASSERT_EQ(0, kvr_font_setFontSize(0, 24, 24, 4, 6));
     for (uint32_t flags : {0u, 0x10u}) {
         Canvas got(60, 60, 0, 0x12345678u), want(60, 60, 0, 0x12345678u);
-        bind(got);
+        got.bindRenderer();
         EXPECT_EQ(24, kvr_font_displayChar(flags, 0, kKanji, 5, 7));
-        bind(want);
+        want.bindRenderer();
         kvr_fontDraw_clearFontBG(5, 7, 28, 30);
         kvr_fontFT_drawChar(flags, kKanji, 5 + 2, 7 + 3);
         EXPECT_EQ(pixels(want), pixels(got)) << "flags " << flags;
@@ -354,7 +334,7 @@ TEST_F(Renderer, UnderlineAndHighlightingFrameTheCell)
 {
     ASSERT_EQ(0, kvr_font_setFontSize(0, 24, 24, 4, 6));  // cell 28 x 30, glyph at (2, 3)
     Canvas c(60, 60);
-    bind(c);
+    c.bindRenderer();
     // Underline only: the cell's last row (T = 3 + 24 + 3 = 30), no box.
     ASSERT_EQ(24, kvr_font_displayChar(0x20, 0, kHiraganaA, 5, 7));
     EXPECT_EQ((std::vector<uint32_t>{5, 36, 33, 37}), c.boundsOf(kLine));
@@ -382,9 +362,9 @@ TEST_F(Renderer, NonSpacingCharacterIsDrawnFirstAtTheSamePlace)
 {
     ASSERT_EQ(0, kvr_font_setFontSize(0, 24, 24, 4, 6));
     Canvas got(60, 60), want(60, 60);
-    bind(got);
+    got.bindRenderer();
     ASSERT_EQ(24, kvr_font_displayChar(0, kVoicedMark, kHiraganaKa, 0, 0));
-    bind(want);
+    want.bindRenderer();
     kvr_fontDraw_clearFontBG(0, 0, 28, 30);
     kvr_fontFT_drawChar(0, kVoicedMark, 2, 3);
     kvr_fontFT_drawChar(0, kHiraganaKa, 2, 3);
@@ -403,7 +383,7 @@ TEST_F(Renderer, TheMainCharactersErrorIsReturnedTheOthersAreLogged)
 
     // Past the right edge: -5, and neither box nor underline follows.
     Canvas c(40, 40);
-    bind(c);
+    c.bindRenderer();
     kvr_font_setFontColor(kC0, kC1, kBg, kC3);
     kvr_font_setFontLineEffectColor(kLine);
     EXPECT_EQ(-5, kvr_font_displayChar(0x2F, 0, kKanji, 20, 0));
@@ -416,10 +396,10 @@ TEST_F(Renderer, StringsAdvanceByTheGlyphAndWrapToTheLeftEdge)
     ASSERT_EQ(0, kvr_fontFT_setFontSize(24, 24));
     const uint16_t text[] = {kHiraganaA, kKanji, kHiraganaKa, kFullwidthA, 0};
     Canvas got(60, 80), want(60, 80);
-    bind(got);
+    got.bindRenderer();
     ASSERT_EQ(0, kvr_font_DisplayString(text, 10, 2, 30));
     // Advances are 24: 10, 34, then past 60 -> next line at x 0, y 32.
-    bind(want);
+    want.bindRenderer();
     kvr_fontFT_drawChar(0, kHiraganaA, 10, 2);
     kvr_fontFT_drawChar(0, kKanji, 34, 2);
     kvr_fontFT_drawChar(0, kHiraganaKa, 0, 32);
@@ -428,7 +408,7 @@ TEST_F(Renderer, StringsAdvanceByTheGlyphAndWrapToTheLeftEdge)
 
     const uint16_t empty[] = {0};
     Canvas blank(60, 80);
-    bind(blank);
+    blank.bindRenderer();
     EXPECT_EQ(0, kvr_font_DisplayString(empty, 10, 2, 30));
     EXPECT_EQ(60u * 80u, blank.count(0));
 
@@ -439,7 +419,7 @@ TEST_F(Renderer, StringsAdvanceByTheGlyphAndWrapToTheLeftEdge)
     // A glyph wider than the whole region ends the call instead of wrapping
     // for ever; so does a missing destination.
     Canvas narrow(12, 80);
-    bind(narrow);
+    narrow.bindRenderer();
     EXPECT_EQ(-5, kvr_font_DisplayString(text, 4, 0, 30));
     EXPECT_TRUE(narrow.guardsIntact());
     kvr_fontDraw_init();
@@ -450,7 +430,7 @@ TEST_F(Renderer, DrcsPatternsSitAtTheGlyphOffsetOfAClearedCell)
 {
     ASSERT_EQ(0, kvr_font_setFontSize(0, 24, 24, 4, 6));
     Canvas c(40, 40);
-    bind(c);
+    c.bindRenderer();
     const uint8_t twoBit[] = {0x1B};
     ASSERT_EQ(0, kvr_font_displayDRCS(1, 0, 0, 4, 1, twoBit));
     EXPECT_EQ(kBg, c.at(2, 3));  // value 0 leaves the cleared pixel
@@ -465,7 +445,7 @@ TEST_F(Renderer, ScaledDrcsFillsTheGlyphBoxWithThePattern)
 {
     ASSERT_EQ(0, kvr_font_setFontSize(0, 24, 24, 4, 6));
     Canvas c(40, 40);
-    bind(c);
+    c.bindRenderer();
     // 2 x 2 two-bit pattern 0 1 / 2 3, scaled to 4 x 4: each value a 2 x 2
     // square; value 0 copies the pattern's background, not the old pixel.
     const uint8_t pattern[] = {0x1B};
@@ -489,7 +469,7 @@ TEST_F(Renderer, ScaledDrcsRefusalsLeaveTheCallersDestinationAlone)
 {
     ASSERT_EQ(0, kvr_font_setFontSize(0, 24, 24, 4, 6));
     Canvas c(40, 40, 44, 0x77777777u);
-    bind(c);
+    c.bindRenderer();
     LogCapture log;
     std::vector<uint8_t> pattern(73 * 72 / 4 + 1, 0xFF);
     struct Case {
@@ -534,7 +514,7 @@ TEST_F(Renderer, LifecycleKeepsTheGeometryAndSurvivesAMissingScaleBuffer)
     ASSERT_EQ(0, kvr_font_init());
     EXPECT_TRUE(log.contains(4, "Error g_pDRCSScaleBuf is NULL\n"));
     Canvas c(80, 40, 0, 0x77777777u);
-    bind(c);
+    c.bindRenderer();
     kvr_font_setFontColor(kC0, kC1, kBg, kC3);
     const uint8_t pattern[] = {0xFF, 0xFF};
     EXPECT_EQ(-3, kvr_font_displayDRCSwithScale(0, 0, 0, 8, 8, 4, 4, pattern));

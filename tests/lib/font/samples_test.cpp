@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "font_test_env.h"
 #include "font_test_support.h"
 #include "kvr_font.h"
 
@@ -22,21 +23,8 @@ constexpr uint32_t kSky = 0xFF80C0FFu;
 constexpr uint32_t kGold = 0xFFFFD700u;
 constexpr uint32_t kBlack = 0xFF000000u;
 
-class FontDirectory : public ::testing::Environment {
-public:
-    void SetUp() override
-    {
-        dir_ = std::make_unique<fonttest::TempDir>();
-        ASSERT_TRUE(fonttest::installFont(dir_->path()));
-        setenv("OZB_FONT_PATH", dir_->path().c_str(), 1);
-    }
-    void TearDown() override { dir_.reset(); }
-
-private:
-    std::unique_ptr<fonttest::TempDir> dir_;
-};
-
-::testing::Environment* const g_fontDirectory = ::testing::AddGlobalTestEnvironment(new FontDirectory);
+::testing::Environment* const g_fontDirectory =
+    ::testing::AddGlobalTestEnvironment(new fonttest::FontDirectory);
 
 class Samples : public ::testing::Test {
 protected:
@@ -49,12 +37,6 @@ protected:
         kvr_font_setDirection(0, 0);
     }
     void TearDown() override { kvr_font_close(); }
-
-    static void bind(Canvas& c)
-    {
-        kvr_font_setDestBuf(c.origin());
-        kvr_font_setDestRegion(c.width(), c.height(), c.stride());
-    }
 
     // Draws `text` one cell after another from (x, y) along the writing
     // direction; returns the position after the last cell.
@@ -81,7 +63,7 @@ protected:
 TEST_F(Samples, HorizontalText)
 {
     Canvas c(640, 230, 0, kBlack);
-    bind(c);
+    c.bindRenderer();
     kvr_font_setFontSize(0, 36, 36, 4, 12);  // cell 40 x 48
     line(u"字幕の表示テスト、漢字とかな。", 0, 10, 10, 40, false);
     line(u"字幕の表示テスト、漢字とかな。", 0x10, 10, 58, 40, false);
@@ -97,7 +79,7 @@ TEST_F(Samples, HorizontalText)
 TEST_F(Samples, VerticalText)
 {
     Canvas c(200, 520, 0, kBlack);
-    bind(c);
+    c.bindRenderer();
     kvr_font_setDirection(1, 0);
     kvr_font_setFontSize(0, 36, 36, 4, 12);  // cell 48 x 40
     line(u"縦書きの字幕です", 0, 130, 10, 40, true);
@@ -110,7 +92,7 @@ TEST_F(Samples, VerticalText)
 TEST_F(Samples, UnderlineAndHighlighting)
 {
     Canvas c(520, 200, 0, kBlack);
-    bind(c);
+    c.bindRenderer();
     kvr_font_setFontSize(0, 36, 36, 4, 12);
     line(u"下線付きＵｎｄｅｒ", 0x20, 10, 10, 40, false);
     line(u"囲み枠Ｂｏｘ", 0x2F, 10, 70, 40, false);
@@ -149,7 +131,7 @@ TEST_F(Samples, PlainAndScaledDrcs)
         }
 
     Canvas c(600, 200, 0, kBlack);
-    bind(c);
+    c.bindRenderer();
     kvr_font_setFontSize(0, 16, 16, 4, 4);
     ASSERT_EQ(0, kvr_font_displayDRCS(1, 10, 10, 16, 16, twoBit));
     ASSERT_EQ(0, kvr_font_displayDRCS(0, 10, 40, 12, 12, oneBit));
@@ -170,7 +152,7 @@ TEST_F(Samples, PlainAndScaledDrcs)
 TEST_F(Samples, WrappedString)
 {
     Canvas c(300, 150, 0, kBlack);
-    bind(c);
+    c.bindRenderer();
     kvr_font_setFontSize(0, 28, 28, 0, 0);
     const char16_t text[] = u"文字列は右端で折り返して次の行へ続きます。ＯＫ";
     ASSERT_EQ(0, kvr_font_DisplayString(reinterpret_cast<const uint16_t*>(text), 40, 4, 34));

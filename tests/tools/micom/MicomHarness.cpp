@@ -169,26 +169,25 @@ std::vector<uint8_t> Sim::firmware() const
     return readFile(fw_);
 }
 
-int Sim::mode() const
+int Sim::stateValue(const std::string& wanted) const
 {
     std::ifstream in(state_);
     std::string key;
     int v = -1;
     while (in >> key >> v)
-        if (key == "mode")
+        if (key == wanted)
             return v;
     return -1;
 }
 
+int Sim::mode() const
+{
+    return stateValue("mode");
+}
+
 int Sim::recovery() const
 {
-    std::ifstream in(state_);
-    std::string key;
-    int v = -1;
-    while (in >> key >> v)
-        if (key == "recovery")
-            return v;
-    return -1;
+    return stateValue("recovery");
 }
 
 ToolRun runTool(const std::string& exe, const std::vector<std::string>& args, const TempRoot& root)
@@ -307,6 +306,18 @@ std::vector<uint8_t> expectedScreen(int w, int h, uint32_t (*pixel)(int x, int y
             d[2] = static_cast<uint8_t>(c >> 16);
         }
     return s;
+}
+
+void putPicture(const TempRoot& root, const std::string& boardPath, int width)
+{
+    const std::string p = root.at(boardPath);
+    makeDirs(p.substr(0, p.rfind('/')));
+    writeFile(p, makeBmp(width, 10, patternPixel));
+}
+
+bool screenShows(const TempRoot& root, int width)
+{
+    return readFile(root.at("/dev/fb0")) == expectedScreen(width, 10, patternPixel);
 }
 
 std::string hex(const std::vector<uint8_t>& bytes)

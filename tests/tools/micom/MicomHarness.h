@@ -50,6 +50,8 @@ public:
     void stop();
 
 private:
+    int stateValue(const std::string& key) const;  // -1 when the state file lacks it
+
     std::string log_, fw_, state_, link_;
     pid_t pid_ = -1;
 };
@@ -84,6 +86,12 @@ constexpr size_t kFbBytes = size_t(kXres) * kYres * 4;
 
 // Expected framebuffer after drawing `bmp` (made by makeBmp) centred.
 std::vector<uint8_t> expectedScreen(int w, int h, uint32_t (*pixel)(int x, int y));
+
+// Puts a pattern picture of `width` x 10 at `boardPath` below the root. Tests
+// give each picture its own width, so the screen tells which one was drawn.
+void putPicture(const TempRoot& root, const std::string& boardPath, int width);
+// True when the root's framebuffer shows the picture of putPicture(width).
+bool screenShows(const TempRoot& root, int width);
 
 std::string hex(const std::vector<uint8_t>& bytes);
 std::vector<uint8_t> unhex(const std::string& text);

@@ -17,21 +17,13 @@ const std::string kUsbCheck = "/etc/hv_recovery/recovery_usb_check.bmp";
 const std::string kMicomCheck = "/run/media/sda1/update/kv_upgrade_image/recovery_micom_file_check.bmp";
 const std::string kKernelCheck = "/run/media/sda1/update/kv_upgrade_image/recovery_kernel_file_check.bmp";
 
-void putPicture(const TempRoot& root, const std::string& boardPath, int width)
-{
-    const std::string p = root.at(boardPath);
-    makeDirs(p.substr(0, p.rfind('/')));
-    writeFile(p, makeBmp(width, 10, patternPixel));
-}
-
 // 0 = black screen (nothing drawn), otherwise the width of the picture shown.
 int shownWidth(const TempRoot& root)
 {
-    const auto fb = readFile(root.at("/dev/fb0"));
-    if (fb == std::vector<uint8_t>(kFbBytes, 0))
+    if (readFile(root.at("/dev/fb0")) == std::vector<uint8_t>(kFbBytes, 0))
         return 0;
     for (int w : {11, 12, 13, 14})
-        if (fb == expectedScreen(w, 10, patternPixel))
+        if (screenShows(root, w))
             return w;
     return -1;
 }

@@ -22,19 +22,6 @@ const std::string kStick = "/run/media/sda1/update/";
 const std::string kStickPics = kStick + "kv_upgrade_image/";
 const std::string kBoardPics = "/etc/kv_upgrade_image/";
 
-// Each picture has its own width, so the screen tells which was drawn last.
-void putPicture(const TempRoot& root, const std::string& boardPath, int width)
-{
-    const std::string p = root.at(boardPath);
-    makeDirs(p.substr(0, p.rfind('/')));
-    writeFile(p, makeBmp(width, 10, patternPixel));
-}
-
-bool screenShows(const TempRoot& root, int width)
-{
-    return readFile(root.at("/dev/fb0")) == expectedScreen(width, 10, patternPixel);
-}
-
 std::vector<uint8_t> image(size_t size)
 {
     std::mt19937 rng(static_cast<unsigned>(size));
