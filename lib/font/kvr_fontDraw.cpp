@@ -61,6 +61,18 @@ void fillInBox(const Box& box, int64_t x0, int64_t y0, int64_t x1, int64_t y1, u
              std::min(y1, box.y1), colour);
 }
 
+// The box that the highlighting and the underline draw in: `width` columns
+// and T = height + y offset rows from (x, y). 0, or the call's error code.
+int32_t lineBox(uint32_t x, uint32_t y, uint32_t width, uint32_t height, uint32_t yOffset, Box* box)
+{
+    if (width == 0 || height == 0)
+        return -2;
+    if (!haveDestination())
+        return -3;
+    *box = Box{x, y, static_cast<int64_t>(x) + width, static_cast<int64_t>(y) + height + yOffset};
+    return 0;
+}
+
 // Row lines [x0, x1] and column lines [y0, y1], both ends inclusive.
 void hline(const Box& box, int64_t x0, int64_t x1, int64_t y, uint32_t colour)
 {
@@ -223,15 +235,14 @@ KVR_FONT_EXPORT int32_t kvr_fontDraw_clearFontBG(uint32_t x, uint32_t y, uint32_
 KVR_FONT_EXPORT int32_t kvr_fontDraw_drawHighlighting(uint32_t x, uint32_t y, uint32_t width,
                                                       uint32_t height, uint32_t yOffset, uint32_t flags)
 {
-    if (width == 0 || height == 0)
-        return -2;
-    if (!haveDestination())
-        return -3;
-    const int64_t x0 = x;
-    const int64_t y0 = y;
-    const int64_t w = width;
-    const int64_t t = static_cast<int64_t>(height) + yOffset;
-    const Box box{x0, y0, x0 + w, y0 + t};
+    Box box;
+    const int32_t rc = lineBox(x, y, width, height, yOffset, &box);
+    if (rc != 0)
+        return rc;
+    const int64_t x0 = box.x0;
+    const int64_t y0 = box.y0;
+    const int64_t w = box.x1 - box.x0;
+    const int64_t t = box.y1 - box.y0;
     const uint32_t line = g_draw.lineColour;
     const uint32_t background = g_draw.colour[2];
 
@@ -268,15 +279,14 @@ KVR_FONT_EXPORT int32_t kvr_fontDraw_drawHighlighting(uint32_t x, uint32_t y, ui
 KVR_FONT_EXPORT int32_t kvr_fontDraw_drawUnderline(uint32_t x, uint32_t y, uint32_t width,
                                                    uint32_t height, uint32_t yOffset)
 {
-    if (width == 0 || height == 0)
-        return -2;
-    if (!haveDestination())
-        return -3;
-    const int64_t x0 = x;
-    const int64_t y0 = y;
-    const int64_t w = width;
-    const int64_t t = static_cast<int64_t>(height) + yOffset;
-    const Box box{x0, y0, x0 + w, y0 + t};
+    Box box;
+    const int32_t rc = lineBox(x, y, width, height, yOffset, &box);
+    if (rc != 0)
+        return rc;
+    const int64_t x0 = box.x0;
+    const int64_t y0 = box.y0;
+    const int64_t w = box.x1 - box.x0;
+    const int64_t t = box.y1 - box.y0;
     if (g_draw.direction == 0)
         hline(box, x0, x0 + w - 1, y0 + t - 1, g_draw.lineColour);
     else
