@@ -297,6 +297,70 @@ TEST_F(ApeTest, BrokenFilesAreRefusedOrReadWithinTheirBytes) {
   EXPECT_EQ(open(fault("does-not-exist.ape")), APE_ERR_OTHER);
 }
 
+// The exported header, tag and bit-rate functions on their own, with the
+// host functions of an open record.
+TEST_F(ApeTest, ExportedParsersGiveTheirResults) {
+  using ParseHeaderFn = int32_t (*)(const uint8_t*, ApeHeader*, uint32_t*, const ApeHostFunctions*);
+  using ParseTagFn = int32_t (*)(char*, void*, const ApeHostFunctions*);
+  using BitrateFn = uint32_t (*)(const ApeHeader*, uint32_t);
+  auto parseHeader = reinterpret_cast<ParseHeaderFn>(plugin_->symbol("ParseAPEHeader"));
+  auto parseTag = reinterpret_cast<ParseTagFn>(plugin_->symbol("ParseAPETag"));
+  auto bitrate = reinterpret_cast<BitrateFn>(plugin_->symbol("APEGetBitrate"));
+  ASSERT_TRUE(parseHeader && parseTag && bitrate);
+  const ApeOpenRecord record = apeOpenRecord("");
+  StandardFile sf = loadStandard("new_plain.ape");
+
+  struct Case {
+    const char* what;
+    std::vector<std::pair<size_t, uint8_t>> patch;  // bytes changed in the file
+    unsigned long failAlloc;
+    int32_t result;
+  } cases[] = {
+      {"a good header", {}, 0, APE_PARSE_OK},
+      {"no MAC identifier", {{1, 'B'}}, 0, APE_PARSE_NOT_APE},
+      {"compression level 5000", {{52, 0x88}, {53, 0x13}}, 0, APE_PARSE_LEVEL},  // the header's first word
+      {"no memory for the seek table", {}, 1, APE_PARSE_NO_MEMORY},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::vector<uint8_t> bytes = sf.bytes;
+    for (const auto& p : c.patch) bytes[p.first] = p.second;
+    Faults f;
+    f.failAllocAt = c.failAlloc;
+    Host::get().setFaults(f);
+    ApeHeader h{};
+    h.buffer_bytes = uint32_t(bytes.size());
+    h.data_limit = uint32_t(bytes.size());
+    uint32_t dataStart = 0;
+    EXPECT_EQ(parseHeader(bytes.data(), &h, &dataStart, &record.host), c.result);
+    Host::get().setFaults(Faults());
+    if (c.result != APE_PARSE_OK) {
+      EXPECT_EQ(h.seek_table, nullptr);
+      continue;
+    }
+    EXPECT_EQ(dataStart, sf.layout.v["data_start"]);
+    ASSERT_NE(h.seek_table, nullptr);
+    EXPECT_EQ(h.seek_table[0], sf.layout.frames[0].first);
+    uint32_t rate = bitrate(&h, uint32_t(bytes.size()));
+    hostFree(h.seek_table);
+    ASSERT_EQ(open(sf.path), APE_OK);
+    EXPECT_EQ(rate, info_.bit_rate);
+    EXPECT_EQ(call(APE_OP_CLOSE), APE_OK);
+  }
+
+  // The tag of a tagged file, and none in a file without one.
+  std::vector<char> tags(APE_TAG_FIELDS * APE_TAG_FIELD_SIZE, 0);
+  void* file = hostFopen(standard("new_id3_tag.ape").c_str(), "rb");
+  ASSERT_NE(file, nullptr);
+  EXPECT_EQ(parseTag(tags.data(), file, &record.host), 0);
+  EXPECT_STREQ(tags.data() + APE_TAG_ARTIST * APE_TAG_FIELD_SIZE, "Holvik Test Artist");
+  hostFclose(file);
+  file = hostFopen(sf.path.c_str(), "rb");
+  ASSERT_NE(file, nullptr);
+  EXPECT_EQ(parseTag(tags.data(), file, &record.host), 1);
+  hostFclose(file);
+}
+
 TEST_F(ApeTest, OperationsWithoutHandleOrUnknownAreRefused) {
   for (int op : {1, 2, 6, 100, -1}) EXPECT_EQ(call(op), APE_ERR_OTHER) << op;
   for (int op : {APE_OP_NEXT_FRAME, APE_OP_CLOSE, APE_OP_SEEK}) {
