@@ -44,6 +44,19 @@ typedef struct AudioHeaderInfo {
   uint32_t interleaved;     /* 10 */
 } AudioHeaderInfo;
 
+KVR_ASSERT_OFFSET32(TsdVideoHeader, frameRate, 8);
+KVR_ASSERT_OFFSET32(TsdVideoHeader, codecTag, 12);
+KVR_ASSERT_OFFSET32(TsdVideoHeader, aspectRatio, 20);
+KVR_ASSERT_OFFSET32(TsdVideoHeader, interlaced, 28);
+KVR_ASSERT_OFFSET32(TsdVideoHeader, audSeen, 36);
+KVR_ASSERT_SIZE32(TsdVideoHeader, 40);
+KVR_ASSERT_OFFSET32(AudioHeaderInfo, subKind, 4);
+KVR_ASSERT_OFFSET32(AudioHeaderInfo, channelCount, 20);
+KVR_ASSERT_OFFSET32(AudioHeaderInfo, frameLength, 32);
+KVR_ASSERT_OFFSET32(AudioHeaderInfo, frameBytesSeen, 36);
+KVR_ASSERT_OFFSET32(AudioHeaderInfo, interleaved, 40);
+KVR_ASSERT_SIZE32(AudioHeaderInfo, 44);
+
 /* Key-frame checker: 1 for a key frame, 0 otherwise. */
 typedef int32_t (*TsdKeyFrameChecker)(const TsdVideoHeader* header, const uint8_t* bytes,
                                       int32_t count);
