@@ -1,0 +1,274 @@
+#include "pcmdec_driver.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+
+#include "mediahost/host.h"
+
+namespace pcmtest {
+
+const mediahost::Plugin& plugin() {
+  static mediahost::Plugin* p = [] {
+    std::string error;
+    auto loaded = mediahost::Plugin::load(PCMDEC_PATH, &error);
+    if (!loaded) {
+      fprintf(stderr, "%s\n", error.c_str());
+      abort();
+    }
+    return loaded.release();
+  }();
+  return *p;
+}
+
+KvrEntryFn entry() { return plugin().entry(); }
+
+Decoder::~Decoder() { close(); }
+
+int Decoder::open(const Params& p) {
+  params_ = p;
+  inFormat_ = KvrWavDecInput{};
+  inFormat_.sample_rate = p.rate;
+  inFormat_.channels = p.channels;
+  inFormat_.bits = p.bits;
+  outFormat_ = KvrWavDecOutput{};
+  outFormat_.interleaved = p.interleaved;
+  outFormat_.bits = p.outBits;
+  KvrWavDecInit init{};
+  init.extra = p.extra.empty() ? nullptr : p.extra.data();
+  init.extra_size = int32_t(p.extra.size());
+  init.in_format = &inFormat_;
+  init.out_format = &outFormat_;
+  init.downmix = p.downmix;
+  init.alloc = mediahost::hostMalloc;
+  init.release = mediahost::hostFree;
+  init.copy = mediahost::hostMemcpy;
+  init.fill = mediahost::hostMemset;
+  init.format = p.format;
+  init.block_align = p.blockAlign;
+  init.big_endian = p.bigEndian;
+  init.layout = p.layout;
+  return entry()(KVR_WAV_DEC_OPEN, &slot_, &init, nullptr);
+}
+
+int Decoder::decodeOnce(KvrWavDecInput* in, KvrWavDecOutput* out, std::vector<int32_t>* samples,
+                        size_t capacityFrames) {
+  const int channels = std::max(outFormat_.channels, 1);
+  const size_t width = outFormat_.bits > 16 ? 4 : 2;
+  buffers_.assign(params_.interleaved ? 1 : size_t(channels), {});
+  for (size_t i = 0; i < buffers_.size(); ++i) {
+    buffers_[i].assign(capacityFrames * width * (params_.interleaved ? size_t(channels) : 1), 0);
+    out->buffer[i] = buffers_[i].data();
+  }
+  int r = entry()(KVR_WAV_DEC_DECODE, &slot_, in, out);
+  if (r != 0) return r;
+  lastChannels = out->channels;
+  lastRate = out->sample_rate;
+  auto sample = [&](size_t buffer, size_t index) -> int32_t {
+    const uint8_t* b = buffers_[buffer].data();
+    if (width == 4) {
+      int32_t v;
+      memcpy(&v, b + 4 * index, 4);
+      return v;
+    }
+    int16_t v;
+    memcpy(&v, b + 2 * index, 2);
+    return v;
+  };
+  for (size_t f = 0; f < size_t(out->frames); ++f)
+    for (size_t c = 0; c < size_t(out->channels); ++c)
+      samples->push_back(params_.interleaved ? sample(0, f * size_t(out->channels) + c) : sample(c, f));
+  return 0;
+}
+
+int Decoder::decodeAll(const std::vector<uint8_t>& data, size_t chunk, std::vector<int32_t>* samples) {
+  size_t pos = 0, window = chunk;
+  while (pos < data.size()) {
+    size_t avail = std::min(window, data.size() - pos);
+    // An exactly sized copy, so that a read past the window is caught.
+    std::vector<uint8_t> piece(data.begin() + long(pos), data.begin() + long(pos + avail));
+    KvrWavDecInput in{};
+    in.data = piece.data();
+    in.length = int32_t(avail);
+    in.sample_rate = params_.rate;
+    in.channels = params_.channels;
+    KvrWavDecOutput out{};
+    int r = decodeOnce(&in, &out, samples, std::max<size_t>(avail, 16384));
+    if (r == KVR_WAV_DEC_ENEEDMORE) {
+      if (avail == data.size() - pos) return 0;
+      window *= 2;
+      continue;
+    }
+    if (r != 0) return r;
+    pos += size_t(in.data - piece.data());
+    window = chunk;
+  }
+  return 0;
+}
+
+int Decoder::decodePackets(const std::vector<std::vector<uint8_t>>& packets,
+                           std::vector<int32_t>* samples) {
+  for (const auto& packet : packets) {
+    std::vector<uint8_t> piece(packet);
+    KvrWavDecInput in{};
+    in.data = piece.data();
+    in.length = int32_t(piece.size());
+    in.sample_rate = params_.rate;
+    in.channels = params_.channels;
+    KvrWavDecOutput out{};
+    int r = decodeOnce(&in, &out, samples);
+    if (r != 0) return r;
+  }
+  return 0;
+}
+
+int Decoder::close() {
+  if (!slot_) return 0;
+  return entry()(KVR_WAV_DEC_CLOSE, &slot_, nullptr, nullptr);
+}
+
+std::string workDir() {
+  static std::string dir = [] {
+    std::string d = PCMDEC_WORK_DIR;
+    mkdir(d.c_str(), 0755);
+    return d;
+  }();
+  return dir;
+}
+
+std::vector<uint8_t> readFile(const std::string& path) {
+  std::ifstream f(path, std::ios::binary);
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+}
+
+void writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+  std::ofstream f(path, std::ios::binary);
+  f.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+}
+
+bool ffmpeg(const std::string& args) {
+  std::string cmd = "ffmpeg -nostdin -hide_banner -loglevel error -y " + args;
+  return std::system(cmd.c_str()) == 0;
+}
+
+std::vector<int16_t> readS16(const std::string& path) {
+  std::vector<uint8_t> b = readFile(path);
+  std::vector<int16_t> v(b.size() / 2);
+  memcpy(v.data(), b.data(), v.size() * 2);
+  return v;
+}
+
+std::vector<int32_t> readS32(const std::string& path) {
+  std::vector<uint8_t> b = readFile(path);
+  std::vector<int32_t> v(b.size() / 4);
+  memcpy(v.data(), b.data(), v.size() * 4);
+  return v;
+}
+
+static uint16_t le16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
+static uint32_t le32(const uint8_t* p) { return uint32_t(le16(p)) | uint32_t(le16(p + 2)) << 16; }
+static uint16_t be16(const uint8_t* p) { return uint16_t(p[0] << 8 | p[1]); }
+static uint32_t be32(const uint8_t* p) { return uint32_t(be16(p)) << 16 | be16(p + 2); }
+
+bool parseWav(const std::vector<uint8_t>& file, Wav* wav) {
+  if (file.size() < 12 || memcmp(file.data(), "RIFF", 4) || memcmp(file.data() + 8, "WAVE", 4)) return false;
+  size_t pos = 12;
+  bool fmt = false;
+  while (pos + 8 <= file.size()) {
+    const uint8_t* c = file.data() + pos;
+    size_t len = le32(c + 4);
+    size_t body = pos + 8;
+    if (body + len > file.size()) len = file.size() - body;
+    if (!memcmp(c, "fmt ", 4) && len >= 16) {
+      const uint8_t* f = file.data() + body;
+      wav->tag = le16(f);
+      wav->channels = le16(f + 2);
+      wav->rate = le32(f + 4);
+      wav->blockAlign = le16(f + 12);
+      wav->bits = le16(f + 14);
+      if (len >= 18) wav->extra.assign(f + 18, f + 18 + std::min<size_t>(le16(f + 16), len - 18));
+      fmt = true;
+    } else if (!memcmp(c, "data", 4)) {
+      wav->data.assign(file.begin() + long(body), file.begin() + long(body + len));
+      return fmt;
+    }
+    pos = body + len + (len & 1);
+  }
+  return false;
+}
+
+std::vector<uint8_t> makeWav(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t bits,
+                             uint16_t blockAlign, const std::vector<uint8_t>& data) {
+  std::vector<uint8_t> w;
+  auto u16 = [&](uint32_t v) { w.push_back(uint8_t(v)); w.push_back(uint8_t(v >> 8)); };
+  auto u32 = [&](uint32_t v) { u16(v & 0xFFFF); u16(v >> 16); };
+  auto tagName = [&](const char* s) { w.insert(w.end(), s, s + 4); };
+  tagName("RIFF");
+  u32(uint32_t(4 + 8 + 16 + 8 + data.size()));
+  tagName("WAVE");
+  tagName("fmt ");
+  u32(16);
+  u16(tag);
+  u16(channels);
+  u32(rate);
+  u32(rate * blockAlign);
+  u16(blockAlign);
+  u16(bits);
+  tagName("data");
+  u32(uint32_t(data.size()));
+  w.insert(w.end(), data.begin(), data.end());
+  return w;
+}
+
+static uint32_t extendedRate(const uint8_t* p) {
+  // 80-bit IEEE extended: sign+exponent, then a 64-bit mantissa.
+  int exponent = ((p[0] & 0x7F) << 8 | p[1]) - 16383;
+  uint64_t mantissa = uint64_t(be32(p + 2)) << 32 | be32(p + 6);
+  return uint32_t(std::ldexp(double(mantissa), exponent - 63) + 0.5);
+}
+
+bool parseAiff(const std::vector<uint8_t>& file, Aiff* aiff) {
+  if (file.size() < 12 || memcmp(file.data(), "FORM", 4)) return false;
+  bool aifc = !memcmp(file.data() + 8, "AIFC", 4);
+  size_t pos = 12;
+  bool comm = false;
+  while (pos + 8 <= file.size()) {
+    const uint8_t* c = file.data() + pos;
+    size_t len = be32(c + 4);
+    size_t body = pos + 8;
+    if (body + len > file.size()) len = file.size() - body;
+    const uint8_t* b = file.data() + body;
+    if (!memcmp(c, "COMM", 4) && len >= 18) {
+      aiff->channels = be16(b);
+      aiff->bits = be16(b + 6);
+      aiff->rate = extendedRate(b + 8);
+      if (aifc && len >= 22) aiff->compression.assign(reinterpret_cast<const char*>(b + 18), 4);
+      comm = true;
+    } else if (!memcmp(c, "SSND", 4) && len >= 8) {
+      size_t offset = be32(b);
+      aiff->data.assign(b + 8 + std::min(offset, len - 8), b + len);
+    }
+    pos = body + len + (len & 1);
+  }
+  return comm && !aiff->data.empty();
+}
+
+double snrDb(const std::vector<int32_t>& reference, const std::vector<int32_t>& test) {
+  double signal = 0, noise = 0;
+  size_t n = std::min(reference.size(), test.size());
+  for (size_t i = 0; i < n; ++i) {
+    double d = double(reference[i]) - double(test[i]);
+    signal += double(reference[i]) * double(reference[i]);
+    noise += d * d;
+  }
+  if (noise == 0) return 1e9;
+  return 10 * std::log10(signal / noise);
+}
+
+}  // namespace pcmtest

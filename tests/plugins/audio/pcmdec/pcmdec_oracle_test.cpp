@@ -1,0 +1,342 @@
+// The decoder against ffmpeg's own decode of the same file: WAV files through
+// the media host's decode command, AIFF files (big-endian PCM, QuickTime IMA)
+// and BD streams through the library's entry.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "pcmdec_driver.h"
+
+using namespace pcmtest;
+
+namespace {
+
+const char* kSource =
+    "-f lavfi -i sine=f=440:r=44100:d=1 -f lavfi -i anoisesrc=r=44100:d=1:a=0.3:seed=7 "
+    "-filter_complex \"[0][1]amix=inputs=2,volume=1.8\"";
+
+const int kSteps[89] = {
+      7, 8, 9, 10, 11, 12, 13, 14, 16, 17, 19, 21, 23, 25, 28, 31, 34, 37, 41, 45, 50, 55, 60, 66,
+      73, 80, 88, 97, 107, 118, 130, 143, 157, 173, 190, 209, 230, 253, 279, 307, 337, 371, 408, 449,
+      494, 544, 598, 658, 724, 796, 876, 963, 1060, 1166, 1282, 1411, 1552, 1707, 1878, 2066, 2272,
+      2499, 2749, 3024, 3327, 3660, 4026, 4428, 4871, 5358, 5894, 6484, 7132, 7845, 8630, 9493,
+      10442, 11487, 12635, 13899, 15289, 16818, 18500, 20350, 22385, 24623, 27086, 29794, 32767};
+
+std::vector<int32_t> widen(const std::vector<int16_t>& v) { return std::vector<int32_t>(v.begin(), v.end()); }
+
+struct WavCase {
+  const char* name;
+  const char* codec;
+  int channels;
+  const char* encoderArgs;
+  int chunk;
+};
+
+// Sample for sample: linear PCM, G.711 and Microsoft ADPCM.
+TEST(PcmDecOracle, WavFilesMatchFfmpegSampleForSample) {
+  const WavCase cases[] = {
+      {"u8_mono", "pcm_u8", 1, "", 4096},
+      {"u8_stereo", "pcm_u8", 2, "", 999},
+      {"s16_mono", "pcm_s16le", 1, "", 4096},
+      {"s16_stereo", "pcm_s16le", 2, "", 1002},
+      {"s16_6ch", "pcm_s16le", 6, "", 4096},
+      {"s24_mono", "pcm_s24le", 1, "", 4096},
+      {"s24_stereo", "pcm_s24le", 2, "", 1001},
+      {"alaw_mono", "pcm_alaw", 1, "", 4096},
+      {"alaw_3ch", "pcm_alaw", 3, "", 1000},
+      {"mulaw_stereo", "pcm_mulaw", 2, "", 4096},
+      {"mulaw_3ch", "pcm_mulaw", 3, "", 1000},
+      {"ms_mono_256", "adpcm_ms", 1, "-block_size 256", 4096},
+      {"ms_mono_1024", "adpcm_ms", 1, "-block_size 1024", 777},
+      {"ms_stereo_512", "adpcm_ms", 2, "-block_size 512", 4096},
+      {"ms_stereo_2048", "adpcm_ms", 2, "-block_size 2048", 4096},
+      {"ms_stereo_4096", "adpcm_ms", 2, "-block_size 4096", 1000},
+  };
+  for (const WavCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string base = workDir() + "/" + c.name;
+    ASSERT_TRUE(ffmpeg(std::string(kSource) + " -ac " + std::to_string(c.channels) + " -c:a " + c.codec +
+                       " " + c.encoderArgs + " " + base + ".wav"));
+    const bool wide = std::string(c.codec) == "pcm_s24le";
+    ASSERT_TRUE(ffmpeg("-i " + base + ".wav -f " + (wide ? "s32le " : "s16le ") + base + ".ref"));
+    std::string cmd = std::string(MEDIAHOST_PATH) + " decode " + PCMDEC_PATH + " " + base + ".wav --chunk " +
+                      std::to_string(c.chunk) + " > " + base + ".out";
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    if (wide) {
+      std::vector<int32_t> ours = readS32(base + ".out"), ref = readS32(base + ".ref");
+      ASSERT_EQ(ours.size(), ref.size());
+      // 32-bit output is the 24-bit value itself; ffmpeg scales it to the top.
+      for (size_t i = 0; i < ours.size(); ++i) ASSERT_EQ(ours[i] * 256, ref[i]) << "sample " << i;
+    } else {
+      std::vector<int16_t> ours = readS16(base + ".out"), ref = readS16(base + ".ref");
+      ASSERT_EQ(ours.size(), ref.size());
+      for (size_t i = 0; i < ours.size(); ++i) ASSERT_EQ(ours[i], ref[i]) << "sample " << i;
+    }
+  }
+}
+
+// Every G.711 code, in a file built here, against ffmpeg.
+TEST(PcmDecOracle, AllG711CodesMatchFfmpeg) {
+  std::vector<uint8_t> codes(512);
+  for (size_t i = 0; i < codes.size(); ++i) codes[i] = uint8_t(i * 7 + i / 256);  // each code twice, mixed order
+  for (uint16_t tag : {uint16_t(6), uint16_t(7)}) {
+    for (uint16_t channels : {uint16_t(1), uint16_t(2)}) {
+      SCOPED_TRACE(testing::Message() << "tag " << tag << " channels " << channels);
+      const std::string base = workDir() + "/g711_" + std::to_string(tag) + "_" + std::to_string(channels);
+      writeFile(base + ".wav", makeWav(tag, channels, 8000, 8, channels, codes));
+      ASSERT_TRUE(ffmpeg("-i " + base + ".wav -f s16le " + base + ".ref"));
+      Decoder d;
+      Params p;
+      p.format = tag;
+      p.channels = channels;
+      p.rate = 8000;
+      p.bits = 8;
+      ASSERT_EQ(d.open(p), 0);
+      std::vector<int32_t> ours;
+      ASSERT_EQ(d.decodeAll(codes, 100, &ours), 0);
+      EXPECT_EQ(ours, widen(readS16(base + ".ref")));
+    }
+  }
+}
+
+// IMA ADPCM exactly as written for this decoder: the shift-and-add
+// difference, the first sample from the block header, codes low nibble
+// first in four-byte groups per channel.
+std::vector<std::vector<int32_t>> referenceImaBlocks(const Wav& wav) {
+  static const int adjust[8] = {-1, -1, -1, -1, 2, 4, 6, 8};
+  const int ch = wav.channels, block = wav.blockAlign;
+  std::vector<std::vector<int32_t>> perChannel = std::vector<std::vector<int32_t>>(size_t(ch));
+  for (size_t b = 0; b + size_t(block) <= wav.data.size(); b += size_t(block)) {
+    const uint8_t* blk = wav.data.data() + b;
+    for (int c = 0; c < ch; ++c) {
+      int pred = int16_t(blk[4 * c] | blk[4 * c + 1] << 8), index = blk[4 * c + 2];
+      perChannel[size_t(c)].push_back(pred);
+      for (int word = c; 4 * ch + 4 * word + 4 <= block; word += ch) {
+        for (int byte = 0; byte < 4; ++byte) {
+          uint8_t v = blk[4 * ch + 4 * word + byte];
+          for (int code : {v & 15, v >> 4}) {
+            int step = kSteps[index], diff = step >> 3;
+            if (code & 4) diff += step;
+            if (code & 2) diff += step >> 1;
+            if (code & 1) diff += step >> 2;
+            pred = code & 8 ? pred - diff : pred + diff;
+            pred = pred > 32767 ? 32767 : pred < -32768 ? -32768 : pred;
+            index += adjust[code & 7];
+            index = index < 0 ? 0 : index > 88 ? 88 : index;
+            perChannel[size_t(c)].push_back(pred);
+          }
+        }
+      }
+    }
+  }
+  return perChannel;
+}
+
+TEST(PcmDecOracle, ImaWavMatchesReferenceExactlyAndFfmpegWithin40dB) {
+  struct Case {
+    int channels, block;
+  } cases[] = {{1, 256}, {1, 1024}, {2, 512}, {2, 2048}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.channels << " channels, block " << c.block);
+    const std::string base = workDir() + "/ima_" + std::to_string(c.channels) + "_" + std::to_string(c.block);
+    ASSERT_TRUE(ffmpeg(std::string(kSource) + " -ac " + std::to_string(c.channels) +
+                       " -c:a adpcm_ima_wav -block_size " + std::to_string(c.block) + " " + base + ".wav"));
+    ASSERT_TRUE(ffmpeg("-i " + base + ".wav -f s16le " + base + ".ref"));
+    Wav wav;
+    ASSERT_TRUE(parseWav(readFile(base + ".wav"), &wav));
+    Decoder d;
+    Params p;
+    p.format = KVR_WAV_FMT_IMAADPCM;
+    p.channels = wav.channels;
+    p.rate = int32_t(wav.rate);
+    p.bits = wav.bits;
+    p.blockAlign = wav.blockAlign;
+    p.extra = wav.extra;
+    ASSERT_EQ(d.open(p), 0);
+    std::vector<int32_t> ours;
+    ASSERT_EQ(d.decodeAll(wav.data, 3000, &ours), 0);
+
+    auto ref = referenceImaBlocks(wav);
+    const size_t total = ref[0].size();
+    // Whole groups of four frames come out; the rest waits for a next block.
+    ASSERT_EQ(ours.size(), (total & ~size_t(3)) * size_t(c.channels));
+    for (size_t i = 0; i < ours.size(); ++i)
+      ASSERT_EQ(ours[i], ref[i % size_t(c.channels)][i / size_t(c.channels)]) << "sample " << i;
+
+    std::vector<int32_t> theirs = widen(readS16(base + ".ref"));
+    ASSERT_GE(theirs.size(), ours.size());
+    EXPECT_GE(snrDb(theirs, ours), 40.0);
+  }
+}
+
+// QuickTime IMA: 34-byte packets in AIFF-C, the multiplying difference.
+std::vector<int32_t> referenceQtIma(const Aiff& aiff) {
+  std::vector<int32_t> out;
+  static const int adjust[8] = {-1, -1, -1, -1, 2, 4, 6, 8};
+  const int ch = aiff.channels;
+  for (size_t pos = 0; pos + 34 * size_t(ch) <= aiff.data.size(); pos += 34 * size_t(ch)) {
+    std::vector<std::vector<int32_t>> chans = std::vector<std::vector<int32_t>>(size_t(ch));
+    for (int c = 0; c < ch; ++c) {
+      const uint8_t* p = aiff.data.data() + pos + 34 * size_t(c);
+      int header = p[0] << 8 | p[1];
+      int pred = int16_t(header & 0xFF80), index = header & 0x7F;
+      if (index > 88) index = 88;
+      for (int i = 0; i < 64; ++i) {
+        int code = i & 1 ? p[2 + i / 2] >> 4 : p[2 + i / 2] & 15;
+        int step = kSteps[index];
+        int diff = (2 * (code & 7) + 1) * step / 8;
+        pred = code & 8 ? pred - diff : pred + diff;
+        pred = pred > 32767 ? 32767 : pred < -32768 ? -32768 : pred;
+        index += adjust[code & 7];
+        index = index < 0 ? 0 : index > 88 ? 88 : index;
+        chans[size_t(c)].push_back(pred);
+      }
+    }
+    for (int i = 0; i < 64; ++i)
+      for (int c = 0; c < ch; ++c) out.push_back(chans[size_t(c)][size_t(i)]);
+  }
+  return out;
+}
+
+TEST(PcmDecOracle, QuickTimeImaMatchesReferenceAndFfmpeg) {
+  for (int channels : {1, 2}) {
+    SCOPED_TRACE(testing::Message() << channels << " channels");
+    const std::string base = workDir() + "/qtima_" + std::to_string(channels);
+    ASSERT_TRUE(ffmpeg(std::string(kSource) + " -ac " + std::to_string(channels) + " -c:a adpcm_ima_qt " +
+                       base + ".aiff"));
+    ASSERT_TRUE(ffmpeg("-i " + base + ".aiff -f s16le " + base + ".ref"));
+    Aiff aiff;
+    ASSERT_TRUE(parseAiff(readFile(base + ".aiff"), &aiff));
+    ASSERT_EQ(aiff.compression, "ima4");
+    Decoder d;
+    Params p;
+    p.format = KVR_WAV_FMT_IMAADPCM_QT;
+    p.channels = aiff.channels;
+    p.rate = int32_t(aiff.rate);
+    p.bits = 16;
+    ASSERT_EQ(d.open(p), 0);
+    std::vector<int32_t> ours;
+    ASSERT_EQ(d.decodeAll(aiff.data, 1000, &ours), 0);
+    EXPECT_EQ(ours, referenceQtIma(aiff));
+    // ffmpeg's decoder (the model its encoder follows) adds the shifted
+    // steps instead of multiplying and carries the running predictor into the
+    // next packet when the header agrees with it; the differences build up
+    // over each 64-code packet, so the bound is looser than for WAVE blocks
+    // (about 35 dB on this signal).
+    std::vector<int32_t> theirs = widen(readS16(base + ".ref"));
+    ASSERT_EQ(theirs.size(), ours.size());
+    EXPECT_GE(snrDb(theirs, ours), 30.0);
+  }
+}
+
+// Big-endian linear PCM from AIFF, by format code 8 and by the big-endian flag.
+TEST(PcmDecOracle, BigEndianAiffMatchesFfmpeg) {
+  struct Case {
+    const char* codec;
+    int channels;
+    int32_t format, bigEndian;
+  } cases[] = {{"pcm_s16be", 1, KVR_WAV_FMT_PCM_BE, 0},
+               {"pcm_s16be", 2, KVR_WAV_FMT_PCM, 1},
+               {"pcm_s24be", 2, KVR_WAV_FMT_PCM_BE, 0},
+               {"pcm_s24be", 1, KVR_WAV_FMT_PCM, 1}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.codec << " " << c.channels << " format " << c.format);
+    const std::string base = workDir() + "/" + c.codec + "_" + std::to_string(c.channels);
+    ASSERT_TRUE(ffmpeg(std::string(kSource) + " -ac " + std::to_string(c.channels) + " -c:a " + c.codec +
+                       " " + base + ".aiff"));
+    const bool wide = std::string(c.codec) == "pcm_s24be";
+    ASSERT_TRUE(ffmpeg("-i " + base + ".aiff -f " + (wide ? "s32le " : "s16le ") + base + ".ref"));
+    Aiff aiff;
+    ASSERT_TRUE(parseAiff(readFile(base + ".aiff"), &aiff));
+    Decoder d;
+    Params p;
+    p.format = c.format;
+    p.bigEndian = c.bigEndian;
+    p.channels = aiff.channels;
+    p.rate = int32_t(aiff.rate);
+    p.bits = aiff.bits;
+    p.outBits = wide ? 32 : 16;
+    ASSERT_EQ(d.open(p), 0);
+    std::vector<int32_t> ours;
+    ASSERT_EQ(d.decodeAll(aiff.data, 5000, &ours), 0);
+    std::vector<int32_t> theirs = wide ? readS32(base + ".ref") : widen(readS16(base + ".ref"));
+    if (wide)
+      for (int32_t& v : ours) v *= 256;
+    // Linear PCM is taken in groups of four frames.
+    ASSERT_EQ(ours.size(), theirs.size() / size_t(4 * c.channels) * size_t(4 * c.channels));
+    theirs.resize(ours.size());
+    EXPECT_EQ(ours, theirs);
+  }
+}
+
+// PES payloads of the one private stream in an m2ts file.
+std::vector<std::vector<uint8_t>> bdPayloads(const std::vector<uint8_t>& m2ts) {
+  std::map<int, std::vector<uint8_t>> open;
+  std::vector<std::vector<uint8_t>> done;
+  auto finish = [&](std::vector<uint8_t>& pes) {
+    if (pes.size() > 9 && pes[0] == 0 && pes[1] == 0 && pes[2] == 1 && pes[3] == 0xBD) {
+      size_t start = 9 + size_t(pes[8]);
+      if (start < pes.size()) done.emplace_back(pes.begin() + long(start), pes.end());
+    }
+    pes.clear();
+  };
+  for (size_t pos = 0; pos + 192 <= m2ts.size(); pos += 192) {
+    const uint8_t* p = m2ts.data() + pos + 4;
+    if (p[0] != 0x47) continue;
+    int pid = (p[1] & 0x1F) << 8 | p[2];
+    bool start = p[1] & 0x40;
+    int afc = p[3] >> 4 & 3;
+    size_t off = 4;
+    if (afc & 2) off += 1 + size_t(p[4]);
+    if (!(afc & 1) || off >= 188) continue;
+    if (start) finish(open[pid]);
+    if (start || !open[pid].empty()) open[pid].insert(open[pid].end(), p + off, p + 188);
+  }
+  for (auto& kv : open) finish(kv.second);
+  return done;
+}
+
+// A real BD LPCM stream: its first two header bytes are the payload size, the
+// channel assignment and rate code share byte 2, the depth code is the top of
+// byte 3. The decoder follows the assignment and leaves the rate as given.
+TEST(PcmDecOracle, RealBdStreamMatchesFfmpeg) {
+  struct Case {
+    const char* sampleFormat;
+    int bits;
+    uint8_t depthByte;
+  } cases[] = {{"s16", 16, 0x40}, {"s32", 24, 0xC0}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.bits);
+    const std::string base = workDir() + "/bd_" + std::to_string(c.bits);
+    ASSERT_TRUE(ffmpeg("-f lavfi -i sine=f=440:r=48000:d=0.5 -f lavfi -i anoisesrc=r=48000:d=0.5:a=0.3 "
+                       "-filter_complex \"[0][1]amix=inputs=2,volume=1.8\" -ac 2 -sample_fmt " +
+                       std::string(c.sampleFormat) + " -c:a pcm_bluray " + base + ".m2ts"));
+    ASSERT_TRUE(ffmpeg("-i " + base + ".m2ts -f " + (c.bits > 16 ? "s32le " : "s16le ") + base + ".ref"));
+    auto packets = bdPayloads(readFile(base + ".m2ts"));
+    ASSERT_FALSE(packets.empty());
+    EXPECT_EQ(packets[0][2], 0x31);  // stereo (3), 48 kHz (1)
+    EXPECT_EQ(packets[0][3], c.depthByte);
+    Decoder d;
+    Params p;
+    p.bigEndian = 1;
+    p.layout = KVR_LPCM_BD;
+    p.channels = 2;
+    p.rate = 48000;
+    p.bits = c.bits;
+    p.outBits = c.bits > 16 ? 32 : 16;
+    ASSERT_EQ(d.open(p), 0);
+    std::vector<int32_t> ours;
+    ASSERT_EQ(d.decodePackets(packets, &ours), 0);
+    EXPECT_EQ(d.lastRate, 48000);
+    EXPECT_EQ(d.lastChannels, 2);
+    std::vector<int32_t> theirs = c.bits > 16 ? readS32(base + ".ref") : widen(readS16(base + ".ref"));
+    if (c.bits > 16)
+      for (int32_t& v : ours) v *= 256;
+    EXPECT_EQ(ours, theirs);
+  }
+}
+
+}  // namespace
