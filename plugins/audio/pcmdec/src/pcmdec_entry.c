@@ -67,8 +67,9 @@ static int32_t open_decoder(void** slot, const KvrWavDecInit* init) {
   switch (ctx->format) {
     case KVR_WAV_FMT_IMAADPCM:
       if (init->extra_size >= 2) ctx->samples_per_block = le16(init->extra);
+      /* A block must at least hold the channels' headers. */
       if (ctx->channels > 2 || ctx->samples_per_block > 4096 || ctx->block_align > 4096 ||
-          ctx->block_align == 0 || (ctx->bits != 3 && ctx->bits != 4))
+          ctx->block_align < 4 * ctx->channels || (ctx->bits != 3 && ctx->bits != 4))
         return fail_open(ctx, slot, KVR_WAV_DEC_EPARAM);
       ctx->decode = IMAADPCM_DECLIB;
       break;

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <map>
 
 #include "mediahost/host.h"
 
@@ -257,6 +258,33 @@ bool parseAiff(const std::vector<uint8_t>& file, Aiff* aiff) {
     pos = body + len + (len & 1);
   }
   return comm && !aiff->data.empty();
+}
+
+// PES payloads of the one private stream in an m2ts file.
+std::vector<std::vector<uint8_t>> bdPayloads(const std::vector<uint8_t>& m2ts) {
+  std::map<int, std::vector<uint8_t>> open;
+  std::vector<std::vector<uint8_t>> done;
+  auto finish = [&](std::vector<uint8_t>& pes) {
+    if (pes.size() > 9 && pes[0] == 0 && pes[1] == 0 && pes[2] == 1 && pes[3] == 0xBD) {
+      size_t start = 9 + size_t(pes[8]);
+      if (start < pes.size()) done.emplace_back(pes.begin() + long(start), pes.end());
+    }
+    pes.clear();
+  };
+  for (size_t pos = 0; pos + 192 <= m2ts.size(); pos += 192) {
+    const uint8_t* p = m2ts.data() + pos + 4;
+    if (p[0] != 0x47) continue;
+    int pid = (p[1] & 0x1F) << 8 | p[2];
+    bool start = p[1] & 0x40;
+    int afc = p[3] >> 4 & 3;
+    size_t off = 4;
+    if (afc & 2) off += 1 + size_t(p[4]);
+    if (!(afc & 1) || off >= 188) continue;
+    if (start) finish(open[pid]);
+    if (start || !open[pid].empty()) open[pid].insert(open[pid].end(), p + off, p + 188);
+  }
+  for (auto& kv : open) finish(kv.second);
+  return done;
 }
 
 double snrDb(const std::vector<int32_t>& reference, const std::vector<int32_t>& test) {

@@ -99,6 +99,9 @@ struct Aiff {
 };
 bool parseAiff(const std::vector<uint8_t>& file, Aiff* aiff);
 
+// PES payloads of the private stream (0xBD) of an m2ts file, in order.
+std::vector<std::vector<uint8_t>> bdPayloads(const std::vector<uint8_t>& m2ts);
+
 double snrDb(const std::vector<int32_t>& reference, const std::vector<int32_t>& test);
 
 }  // namespace pcmtest

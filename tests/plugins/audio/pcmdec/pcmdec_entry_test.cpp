@@ -82,6 +82,8 @@ TEST_F(PcmDec, OpenValidatesEveryFormat) {
       {"ima stereo 2048", ima(2, 4, 2048, {0xF9, 0x0F}), 0, 2},
       {"ima alignment 0", ima(2, 4, 0, {0xF9, 0x0F}), -5, 0},
       {"ima alignment 4097", ima(1, 4, 4097, {}), -5, 0},
+      {"ima block shorter than the stereo headers", ima(2, 4, 7, {}), -5, 0},
+      {"ima block of the stereo headers", ima(2, 4, 8, {}), 0, 2},
       {"ima three channels", ima(3, 4, 1024, {}), -5, 0},
       {"ima 5 bits", ima(1, 5, 1024, {}), -5, 0},
       {"ima 3 bits", ima(1, 3, 1024, {}), 0, 1},
@@ -193,7 +195,9 @@ TEST_F(PcmDec, LinearPcmTakesWholeGroupsOfFourFrames) {
     EXPECT_EQ(d.decodeOnce(&in, &out, &samples), c.code);
     EXPECT_EQ(in.data - data.data(), c.consumed);
     EXPECT_EQ(in.length, c.length - c.consumed);
-    if (c.code == 0) EXPECT_EQ(out.frames, c.frames);
+    if (c.code == 0) {
+      EXPECT_EQ(out.frames, c.frames);
+    }
   }
 }
 
@@ -435,7 +439,9 @@ TEST_F(PcmDec, ChannelOrderOfWaveLayouts) {
     ASSERT_EQ(d.open(pcm(c.channels, 16)), 0);
     int32_t order[8] = {0};
     EXPECT_EQ(KV_GetChannelOrder_PCM(c.table.position, order, d.context()), c.result);
-    if (c.result == 0) EXPECT_EQ(std::vector<int32_t>(order, order + c.channels), c.order);
+    if (c.result == 0) {
+      EXPECT_EQ(std::vector<int32_t>(order, order + c.channels), c.order);
+    }
   }
 }
 

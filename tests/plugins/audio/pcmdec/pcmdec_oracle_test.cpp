@@ -103,32 +103,45 @@ TEST(PcmDecOracle, AllG711CodesMatchFfmpeg) {
 }
 
 // IMA ADPCM exactly as written for this decoder: the shift-and-add
-// difference, the first sample from the block header, codes low nibble
-// first in four-byte groups per channel.
+// difference, the first sample from the block header, the codes of each
+// channel a little-endian bit stream (low nibble first for 4-bit codes) over
+// the four-byte words that the channels take in turn.
 std::vector<std::vector<int32_t>> referenceImaBlocks(const Wav& wav) {
-  static const int adjust[8] = {-1, -1, -1, -1, 2, 4, 6, 8};
-  const int ch = wav.channels, block = wav.blockAlign;
+  static const int adjust4[8] = {-1, -1, -1, -1, 2, 4, 6, 8};
+  static const int adjust3[4] = {-1, -1, 1, 2};
+  const int ch = wav.channels, block = wav.blockAlign, bits = wav.bits;
   std::vector<std::vector<int32_t>> perChannel = std::vector<std::vector<int32_t>>(size_t(ch));
   for (size_t b = 0; b + size_t(block) <= wav.data.size(); b += size_t(block)) {
     const uint8_t* blk = wav.data.data() + b;
     for (int c = 0; c < ch; ++c) {
       int pred = int16_t(blk[4 * c] | blk[4 * c + 1] << 8), index = blk[4 * c + 2];
       perChannel[size_t(c)].push_back(pred);
-      for (int word = c; 4 * ch + 4 * word + 4 <= block; word += ch) {
-        for (int byte = 0; byte < 4; ++byte) {
-          uint8_t v = blk[4 * ch + 4 * word + byte];
-          for (int code : {v & 15, v >> 4}) {
-            int step = kSteps[index], diff = step >> 3;
-            if (code & 4) diff += step;
-            if (code & 2) diff += step >> 1;
-            if (code & 1) diff += step >> 2;
-            pred = code & 8 ? pred - diff : pred + diff;
-            pred = pred > 32767 ? 32767 : pred < -32768 ? -32768 : pred;
-            index += adjust[code & 7];
-            index = index < 0 ? 0 : index > 88 ? 88 : index;
-            perChannel[size_t(c)].push_back(pred);
-          }
+      std::vector<uint8_t> stream;
+      for (int word = c; 4 * ch + 4 * word + 4 <= block; word += ch)
+        stream.insert(stream.end(), blk + 4 * ch + 4 * word, blk + 4 * ch + 4 * word + 4);
+      for (size_t bit = 0; bit + size_t(bits) <= stream.size() * 8; bit += size_t(bits)) {
+        unsigned window = stream[bit / 8] | (bit / 8 + 1 < stream.size() ? stream[bit / 8 + 1] << 8 : 0);
+        int code = int(window >> (bit % 8)) & ((1 << bits) - 1);
+        int step = kSteps[index], diff;
+        bool negative;
+        if (bits == 4) {
+          diff = step >> 3;
+          if (code & 4) diff += step;
+          if (code & 2) diff += step >> 1;
+          if (code & 1) diff += step >> 2;
+          negative = code & 8;
+          index += adjust4[code & 7];
+        } else {
+          diff = step >> 2;
+          if (code & 2) diff += step;
+          if (code & 1) diff += step >> 1;
+          negative = code & 4;
+          index += adjust3[code & 3];
         }
+        pred = negative ? pred - diff : pred + diff;
+        pred = pred > 32767 ? 32767 : pred < -32768 ? -32768 : pred;
+        index = index < 0 ? 0 : index > 88 ? 88 : index;
+        perChannel[size_t(c)].push_back(pred);
       }
     }
   }
@@ -136,14 +149,21 @@ std::vector<std::vector<int32_t>> referenceImaBlocks(const Wav& wav) {
 }
 
 TEST(PcmDecOracle, ImaWavMatchesReferenceExactlyAndFfmpegWithin40dB) {
+  // ffmpeg writes 4-bit codes only; the 3-bit file is made by a script.
   struct Case {
-    int channels, block;
-  } cases[] = {{1, 256}, {1, 1024}, {2, 512}, {2, 2048}};
+    int channels, block, bits;
+  } cases[] = {{1, 256, 4}, {1, 1024, 4}, {2, 512, 4}, {2, 2048, 4}, {1, 256, 3}};
   for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message() << c.channels << " channels, block " << c.block);
-    const std::string base = workDir() + "/ima_" + std::to_string(c.channels) + "_" + std::to_string(c.block);
-    ASSERT_TRUE(ffmpeg(std::string(kSource) + " -ac " + std::to_string(c.channels) +
-                       " -c:a adpcm_ima_wav -block_size " + std::to_string(c.block) + " " + base + ".wav"));
+    SCOPED_TRACE(testing::Message() << c.channels << " channels, block " << c.block << ", " << c.bits << " bits");
+    const std::string base = workDir() + "/ima_" + std::to_string(c.channels) + "_" + std::to_string(c.block) +
+                             "_" + std::to_string(c.bits);
+    if (c.bits == 4) {
+      ASSERT_TRUE(ffmpeg(std::string(kSource) + " -ac " + std::to_string(c.channels) +
+                         " -c:a adpcm_ima_wav -block_size " + std::to_string(c.block) + " " + base + ".wav"));
+    } else {
+      std::string cmd = std::string("python3 ") + PCMDEC_SOURCE_DIR + "/make_ima3_wav.py " + base + ".wav";
+      ASSERT_EQ(std::system(cmd.c_str()), 0);
+    }
     ASSERT_TRUE(ffmpeg("-i " + base + ".wav -f s16le " + base + ".ref"));
     Wav wav;
     ASSERT_TRUE(parseWav(readFile(base + ".wav"), &wav));
@@ -158,6 +178,7 @@ TEST(PcmDecOracle, ImaWavMatchesReferenceExactlyAndFfmpegWithin40dB) {
     ASSERT_EQ(d.open(p), 0);
     std::vector<int32_t> ours;
     ASSERT_EQ(d.decodeAll(wav.data, 3000, &ours), 0);
+    ASSERT_EQ(wav.bits, c.bits);
 
     auto ref = referenceImaBlocks(wav);
     const size_t total = ref[0].size();
@@ -270,33 +291,6 @@ TEST(PcmDecOracle, BigEndianAiffMatchesFfmpeg) {
     theirs.resize(ours.size());
     EXPECT_EQ(ours, theirs);
   }
-}
-
-// PES payloads of the one private stream in an m2ts file.
-std::vector<std::vector<uint8_t>> bdPayloads(const std::vector<uint8_t>& m2ts) {
-  std::map<int, std::vector<uint8_t>> open;
-  std::vector<std::vector<uint8_t>> done;
-  auto finish = [&](std::vector<uint8_t>& pes) {
-    if (pes.size() > 9 && pes[0] == 0 && pes[1] == 0 && pes[2] == 1 && pes[3] == 0xBD) {
-      size_t start = 9 + size_t(pes[8]);
-      if (start < pes.size()) done.emplace_back(pes.begin() + long(start), pes.end());
-    }
-    pes.clear();
-  };
-  for (size_t pos = 0; pos + 192 <= m2ts.size(); pos += 192) {
-    const uint8_t* p = m2ts.data() + pos + 4;
-    if (p[0] != 0x47) continue;
-    int pid = (p[1] & 0x1F) << 8 | p[2];
-    bool start = p[1] & 0x40;
-    int afc = p[3] >> 4 & 3;
-    size_t off = 4;
-    if (afc & 2) off += 1 + size_t(p[4]);
-    if (!(afc & 1) || off >= 188) continue;
-    if (start) finish(open[pid]);
-    if (start || !open[pid].empty()) open[pid].insert(open[pid].end(), p + off, p + 188);
-  }
-  for (auto& kv : open) finish(kv.second);
-  return done;
 }
 
 // A real BD LPCM stream: its first two header bytes are the payload size, the
