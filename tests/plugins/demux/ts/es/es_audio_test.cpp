@@ -416,4 +416,48 @@ TEST(AudioHeader, LpcmHeaders) {
   EXPECT_EQ(d.channelCount, 0u);
 }
 
+// Headers cut at every length are read inside the payload: what lies beyond
+// reads as zero bits.
+TEST(AudioHeader, TruncatedHeadersReadZerosPastTheEnd) {
+  Eac3 dependent;
+  dependent.strmtyp = 2;
+  dependent.acmod = 7;
+  dependent.lfeon = 1;
+  dependent.numblkscod = 1;
+  struct Sample {
+    uint32_t codec;
+    Bytes bytes;
+  } samples[] = {
+      {0xFFFF0004u, mpegAudioFrame(3, 1, 9, 0, 0, 0, 417)},
+      {0xFFFF0081u, ac3Frame(0, 12, 7, 1, 384)},
+      {0xFFFF0084u, eac3Frame(Eac3{}, 64)},
+      {0xFFFF0084u, eac3Frame(dependent, 64)},
+      {0xFFFF000Fu, adtsFrame(3, 6, 20)},
+      {0xFFFF0011u, loasFrame({0x11, 0x90}, 16, 0, 1)},
+      {0xFFFF0082u, dtsFrame(9, 13, 15, 5, 1)},
+      {0x20080u, Bytes{0x00, 0x04, 0xB5, 0xC0}},
+      {0xFFFF0083u, Bytes{0, 0, 0, 0x01}},
+  };
+  for (const Sample& s : samples) {
+    for (size_t len = 0; len <= s.bytes.size(); len++) {
+      AudioHeaderInfo a{};
+      Result r = parse(s.codec, Bytes(s.bytes.begin(), s.bytes.begin() + len), a);
+      if (r.ok == 0) {
+        EXPECT_NE(r.error, 0) << std::hex << s.codec << std::dec << " cut at " << len;
+      }
+    }
+  }
+  // PCMR 6 (24 bits) straddles the end of a 14-byte payload: its first bit
+  // is there, the other two read as 0, and code 4 has no sample width.
+  Bytes dts = dtsFrame(2, 13, 15, 6, 1);
+  AudioHeaderInfo whole{};
+  ASSERT_EQ(parse(0xFFFF0082u, dts, whole).ok, 1);
+  EXPECT_EQ(whole.bitsPerSample, 24u);
+  dts.resize(14);
+  AudioHeaderInfo cut{};
+  ASSERT_EQ(parse(0xFFFF0082u, dts, cut).ok, 1);
+  EXPECT_EQ(cut.bitsPerSample, 0u);
+  EXPECT_EQ(cut.sampleRate, 0u);
+}
+
 }  // namespace
