@@ -3,8 +3,6 @@
 #include "ts_es_internal.h"
 
 
-static int is_start(const uint8_t* b, int32_t i) { return b[i] == 0 && b[i + 1] == 0 && b[i + 2] == 1; }
-
 /* Offset of a start code at i, one byte earlier when a zero byte precedes it
  * (four-byte start code) and lies inside the searched range. */
 static int32_t nal_offset(const uint8_t* b, int32_t from, int32_t i) {
@@ -16,7 +14,7 @@ static int32_t nal_offset(const uint8_t* b, int32_t from, int32_t i) {
 
 static int32_t next_mpeg12(const uint8_t* b, int32_t from, int32_t n, int32_t* flag) {
   for (int32_t i = from; i + 3 < n; i++) {
-    if (!is_start(b, i)) continue;
+    if (!tsd_is_start_code(b, i)) continue;
     if (b[i + 3] == 0xB3) {
       *flag = 1;
       return i;
@@ -34,7 +32,7 @@ static int32_t next_mpeg12(const uint8_t* b, int32_t from, int32_t n, int32_t* f
 
 static int32_t next_vc1(const uint8_t* b, int32_t from, int32_t n, int32_t* flag) {
   for (int32_t i = from; i + 3 < n; i++) {
-    if (!is_start(b, i)) continue;
+    if (!tsd_is_start_code(b, i)) continue;
     if (b[i + 3] == 0x0F) {
       *flag = 1;
       return i;
@@ -52,7 +50,7 @@ static int32_t next_vc1(const uint8_t* b, int32_t from, int32_t n, int32_t* flag
 
 static int32_t next_mpeg4(const uint8_t* b, int32_t from, int32_t n, int32_t* flag) {
   for (int32_t i = from; i + 3 < n; i++) {
-    if (!is_start(b, i)) continue;
+    if (!tsd_is_start_code(b, i)) continue;
     if (b[i + 3] == 0xB6) {
       *flag = 1;
       return i;
@@ -70,7 +68,7 @@ static int32_t next_mpeg4(const uint8_t* b, int32_t from, int32_t n, int32_t* fl
 
 static int32_t next_h264(const uint8_t* b, int32_t from, int32_t n, TsdVideoHeader* h) {
   for (int32_t i = from; i + 3 < n; i++) {
-    if (!is_start(b, i)) continue;
+    if (!tsd_is_start_code(b, i)) continue;
     int type = b[i + 3] & 31;
     if (type == 9) {
       h->audSeen = 1;
@@ -90,7 +88,7 @@ static int32_t next_h264(const uint8_t* b, int32_t from, int32_t n, TsdVideoHead
 
 static int32_t next_hevc(const uint8_t* b, int32_t from, int32_t n) {
   for (int32_t i = from; i + 4 < n; i++) {
-    if (!is_start(b, i)) continue;
+    if (!tsd_is_start_code(b, i)) continue;
     int type = (b[i + 3] >> 1) & 63;
     if (!(type <= 9 || (type >= 16 && type <= 21))) continue;
     uint8_t copy[8];
@@ -104,7 +102,7 @@ static int32_t next_hevc(const uint8_t* b, int32_t from, int32_t n) {
 int32_t tsd_avs_frame_start(const uint8_t* bytes, int32_t count, int32_t* flag) {
   if (count <= 3) return -1;
   for (int32_t i = 0; i + 3 < count; i++) {
-    if (!is_start(bytes, i)) continue;
+    if (!tsd_is_start_code(bytes, i)) continue;
     uint8_t code = bytes[i + 3];
     if (code == 0xB0) {
       *flag = 1;
@@ -173,7 +171,7 @@ static int32_t key_mpeg12(const TsdVideoHeader* h, const uint8_t* b, int32_t n) 
   (void)h;
   if (b == NULL || n < 6) return 0;
   for (int32_t i = 0; i + 3 < n; i++) {
-    if (!is_start(b, i)) continue;
+    if (!tsd_is_start_code(b, i)) continue;
     if (b[i + 3] == 0xB3) return 1;
     if (b[i + 3] == 0x00 && i + 5 < n && ((b[i + 5] >> 3) & 7) == 1) return 1;
   }
@@ -184,7 +182,7 @@ static int32_t key_mpeg4(const TsdVideoHeader* h, const uint8_t* b, int32_t n) {
   (void)h;
   if (b == NULL || n < 6) return 0;
   for (int32_t i = 0; i + 4 < n; i++)
-    if (is_start(b, i) && b[i + 3] == 0xB6 && b[i + 4] < 64) return 1;
+    if (tsd_is_start_code(b, i) && b[i + 3] == 0xB6 && b[i + 4] < 64) return 1;
   return 0;
 }
 
@@ -192,7 +190,7 @@ static int32_t key_h264(const TsdVideoHeader* h, const uint8_t* b, int32_t n) {
   (void)h;
   if (b == NULL || n < 5) return 0;
   for (int32_t i = 0; i + 3 < n; i++) {
-    if (!is_start(b, i)) continue;
+    if (!tsd_is_start_code(b, i)) continue;
     int type = b[i + 3] & 31;
     if (type == 7 || type == 5) return 1;
     if (type == 9 && i + 4 < n && b[i + 4] < 32) return 1;
@@ -204,7 +202,7 @@ static int32_t key_hevc(const TsdVideoHeader* h, const uint8_t* b, int32_t n) {
   (void)h;
   if (b == NULL || n < 5) return 0;
   for (int32_t i = 0; i + 3 < n; i++) {
-    if (!is_start(b, i)) continue;
+    if (!tsd_is_start_code(b, i)) continue;
     int type = (b[i + 3] >> 1) & 63;
     if (type >= 16 && type <= 21) return 1;
   }
@@ -214,7 +212,7 @@ static int32_t key_hevc(const TsdVideoHeader* h, const uint8_t* b, int32_t n) {
 static int32_t key_vc1(const TsdVideoHeader* h, const uint8_t* b, int32_t n) {
   if (b == NULL || n < 5) return 0;
   for (int32_t i = 0; i + 3 < n; i++) {
-    if (!is_start(b, i) || b[i + 3] != 0x0D) continue;
+    if (!tsd_is_start_code(b, i) || b[i + 3] != 0x0D) continue;
     if (i + 4 >= n) return 0;
     uint8_t v = b[i + 4];
     uint32_t index;
@@ -230,7 +228,7 @@ static int32_t key_avs(const TsdVideoHeader* h, const uint8_t* b, int32_t n) {
   (void)h;
   if (b == NULL || n < 6) return 0;
   for (int32_t i = 0; i + 3 < n; i++)
-    if (is_start(b, i) && b[i + 3] == 0xB3) return 1;
+    if (tsd_is_start_code(b, i) && b[i + 3] == 0xB3) return 1;
   return 0;
 }
 

@@ -67,6 +67,11 @@ enum TsdVideoKind {
 };
 int tsd_video_codec_kind(uint32_t codecId);
 
+/* A 00 00 01 start code at b[i] (b[i + 2] must be readable). */
+static inline int tsd_is_start_code(const uint8_t* b, int32_t i) {
+  return b[i] == 0 && b[i + 1] == 0 && b[i + 2] == 1;
+}
+
 /* Four ASCII bytes in memory order as a 32-bit word. */
 uint32_t tsd_fourcc(const char tag[4]);
 

@@ -46,8 +46,6 @@ static const uint32_t kH263Height[8] = {0, 96, 144, 288, 576, 1152, 0, 0};
 static const uint32_t kSubWidthC[4] = {1, 2, 2, 1};
 static const uint32_t kSubHeightC[4] = {1, 2, 1, 1};
 
-static int is_start(const uint8_t* b, int32_t i) { return b[i] == 0 && b[i + 1] == 0 && b[i + 2] == 1; }
-
 static void clear_words(TsdVideoHeader* h) {
   h->width = h->height = h->frameRate = h->codecTag = 0;
   h->reserved = h->aspectRatio = h->bitRate = h->interlaced = 0;
@@ -56,7 +54,7 @@ static void clear_words(TsdVideoHeader* h) {
 /* MPEG-1/2: the fixed fields of the sequence header. */
 static int parse_mpeg12(TsdVideoHeader* h, const uint8_t* b, int32_t n) {
   for (int32_t i = 0; i + 10 < n; i++) {
-    if (!is_start(b, i) || b[i + 3] != 0xB3) continue;
+    if (!tsd_is_start_code(b, i) || b[i + 3] != 0xB3) continue;
     const uint8_t* s = b + i;
     uint32_t code = s[7] & 15u;
     h->width = (uint32_t)s[4] << 4 | s[5] >> 4;
@@ -73,7 +71,7 @@ static int parse_mpeg12(TsdVideoHeader* h, const uint8_t* b, int32_t n) {
 
 static int parse_avs(TsdVideoHeader* h, const uint8_t* b, int32_t n) {
   for (int32_t i = 0; i + 10 < n; i++) {
-    if (!is_start(b, i) || b[i + 3] != 0xB0) continue;
+    if (!tsd_is_start_code(b, i) || b[i + 3] != 0xB0) continue;
     TsdBits br;
     tsd_bits_init(&br, b + i + 4, (size_t)(n - i - 4));
     clear_words(h);
@@ -93,7 +91,7 @@ static int parse_avs(TsdVideoHeader* h, const uint8_t* b, int32_t n) {
 
 static int parse_vc1(TsdVideoHeader* h, const uint8_t* b, int32_t n) {
   for (int32_t i = 0; i + 10 < n; i++) {
-    if (!is_start(b, i) || b[i + 3] != 0x0F) continue;
+    if (!tsd_is_start_code(b, i) || b[i + 3] != 0x0F) continue;
     TsdBits br;
     tsd_bits_init(&br, b + i + 4, (size_t)(n - i - 4));
     clear_words(h);
@@ -146,7 +144,7 @@ static int parse_vc1(TsdVideoHeader* h, const uint8_t* b, int32_t n) {
 /* MPEG-4 Visual: video object layer, or the short (H.263) header. */
 static int parse_mpeg4(TsdVideoHeader* h, const uint8_t* b, int32_t n) {
   for (int32_t i = 0; i + 4 < n; i++) {
-    if (!is_start(b, i) || b[i + 3] > 0x1F) continue;
+    if (!tsd_is_start_code(b, i) || b[i + 3] > 0x1F) continue;
     TsdBits br;
     tsd_bits_init(&br, b + i + 4, (size_t)(n - i - 4));
     clear_words(h);
@@ -358,7 +356,7 @@ static int parse_h264(TsdVideoHeader* h, const uint8_t* b, int32_t n, int mode) 
   static const int kWanted[2] = {7, 15};
   uint8_t copy[NAL_COPY_MAX];
   for (int32_t i = 0; i + 3 < n; i++) {
-    if (!is_start(b, i)) continue;
+    if (!tsd_is_start_code(b, i)) continue;
     int type = b[i + 3] & 31;
     if (type == 9) h->audSeen = 1;
     if (type != kWanted[mode]) continue;
@@ -542,7 +540,7 @@ static int parse_hevc(TsdVideoHeader* h, const uint8_t* b, int32_t n) {
   uint8_t copy[NAL_COPY_MAX];
   uint32_t vpsRate = 0;
   for (int32_t i = 0; i + 4 < n; i++) {
-    if (!is_start(b, i)) continue;
+    if (!tsd_is_start_code(b, i)) continue;
     int type = (b[i + 3] >> 1) & 63;
     if (type != 32 && type != 33) continue;
     size_t len = tsd_unescape_nal(b + i + 5, (size_t)(n - i - 5), copy, sizeof copy);
