@@ -136,13 +136,15 @@ static int32_t parse_dts(AudioHeaderInfo* info, const uint8_t* p, int32_t n) {
     if (crcPresent) tsd_bits_skip(&br, 16);
     tsd_bits_skip(&br, 1 + 4 + 2);         /* FILTS, VERNUM, CHIST */
     uint32_t width = kWidth[tsd_bits_read(&br, 3)];
-    uint32_t kbps = kBitRate[rate];
-    if (kbps == 0 || amode > 15 || width == 0) return 1; /* described, but nothing usable */
-    info->sampleRate = kRate[sfreq];
+    uint32_t sampleRate = kRate[sfreq];
+    /* A reserved sampling code, channel arrangement or sample width: a frame,
+     * but nothing in it to describe the stream by. */
+    if (sampleRate == 0 || amode > 15 || width == 0) return 1;
+    info->sampleRate = sampleRate;
     info->bitsPerSample = width;
     info->formatTag = 0x2001;
     info->channelCount = kChannels[amode];
-    info->bitRate = kbps;
+    info->bitRate = kBitRate[rate]; /* 0 for the open, variable and lossless codes */
     return 1;
   }
   return 0;

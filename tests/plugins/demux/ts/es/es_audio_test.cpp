@@ -370,19 +370,22 @@ TEST(AudioHeader, DtsCoreHeader) {
   EXPECT_EQ(a.sampleRate, 44100u);
   EXPECT_EQ(a.bitsPerSample, 16u);
   EXPECT_EQ(a.bitRate, 1411u);
-  // A reserved rate, channel arrangement or width: success, nothing written.
-  for (Bytes odd : {dtsFrame(2, 13, 30, 0, 0), dtsFrame(16, 13, 15, 0, 0), dtsFrame(2, 13, 15, 4, 0)}) {
+  // A reserved sampling code, channel arrangement or width: success,
+  // nothing written.
+  for (Bytes odd : {dtsFrame(2, 4, 15, 0, 0), dtsFrame(16, 13, 15, 0, 0), dtsFrame(2, 13, 15, 4, 0)}) {
     AudioHeaderInfo b{};
     b.sampleRate = 1;
     ASSERT_EQ(parse(0xFFFF0085u, odd, b).ok, 1);
     EXPECT_EQ(b.sampleRate, 1u);
     EXPECT_EQ(b.formatTag, 0u);
   }
-  // A reserved sampling code still describes the rest.
+  // The open, variable and lossless rate codes give bit rate 0.
   AudioHeaderInfo c{};
-  ASSERT_EQ(parse(0xFFFF0086u, dtsFrame(2, 4, 15, 0, 0), c).ok, 1);
-  EXPECT_EQ(c.sampleRate, 0u);
+  c.bitRate = 5;
+  ASSERT_EQ(parse(0xFFFF0086u, dtsFrame(2, 13, 30, 0, 0), c).ok, 1);
+  EXPECT_EQ(c.sampleRate, 48000u);
   EXPECT_EQ(c.channelCount, 2u);
+  EXPECT_EQ(c.bitRate, 0u);
   AudioHeaderInfo d{};
   Bytes shortFrame = dtsFrame(2, 13, 15, 0, 0);
   shortFrame.resize(13);
