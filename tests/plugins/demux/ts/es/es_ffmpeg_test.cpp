@@ -129,6 +129,65 @@ TEST(FfmpegVideo, Mpeg2AspectAndBitRateFields) {
   EXPECT_EQ(h.reserved, 77u);
 }
 
+// Packets of an elementary stream as ffprobe's parser splits it: byte
+// position, size and whether it is a key frame.
+struct Packet {
+  size_t pos = 0, size = 0;
+  bool key = false;
+};
+
+std::vector<Packet> packets(const std::string& path) {
+  std::string cmd = "ffprobe -v error -select_streams 0 -show_entries packet=pos,size,flags "
+                    "-of default=nw=1 '" + path + "'";
+  std::vector<Packet> out;
+  FILE* p = popen(cmd.c_str(), "r");
+  if (!p) return out;
+  char line[256];
+  Packet cur;
+  while (fgets(line, sizeof line, p)) {
+    std::string s(line);
+    if (s.rfind("size=", 0) == 0) cur.size = std::stoul(s.substr(5));
+    if (s.rfind("pos=", 0) == 0) cur.pos = std::stoul(s.substr(4));
+    if (s.rfind("flags=", 0) == 0) {
+      cur.key = s.find('K') != std::string::npos;
+      out.push_back(cur);
+      cur = Packet();
+    }
+  }
+  pclose(p);
+  return out;
+}
+
+// The key-frame checker agrees with ffprobe's key flags on every access unit
+// of streams with a short GOP and B pictures.
+TEST(FfmpegVideo, KeyFrameCheckerAgreesWithFfprobe) {
+  struct Case {
+    const char* file;
+    uint32_t codec;
+  } cases[] = {{"video.h264", 0xFFFF001Bu}, {"video.hevc", 0xFFFF0024u},
+               {"video.m2v", 0xFFFF0002u}, {"video.m4v", 0xFFFF0010u}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file);
+    std::string path = mediaPath(c.file);
+    std::vector<uint8_t> es = readFile(path);
+    std::vector<Packet> list = packets(path);
+    ASSERT_GT(list.size(), 12u);
+    EsTestContext ctx{};
+    TsdKeyFrameChecker checker = nullptr;
+    ASSERT_EQ(TSD_GetKeyFrameChecker(&ctx, c.codec, &checker), 1);
+    TsdVideoHeader h{};
+    int keys = 0;
+    for (size_t i = 0; i < list.size(); i++) {
+      const Packet& pk = list[i];
+      ASSERT_LE(pk.pos + pk.size, es.size());
+      std::vector<uint8_t> unit(es.begin() + pk.pos, es.begin() + pk.pos + pk.size);
+      EXPECT_EQ(checker(&h, unit.data(), int32_t(unit.size())), pk.key ? 1 : 0) << "packet " << i;
+      keys += pk.key;
+    }
+    EXPECT_GE(keys, 2);
+  }
+}
+
 struct AudioCase {
   const char* file;
   uint32_t codec;
