@@ -63,7 +63,7 @@ station 27 0x7f30 Vale
   service fseg 0xe300 5 51 0x311 0x312 0x301 Vale
     event +0 10:00 2:00 AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA
 signal 0 cnr=25.5 tot=2550 oneseg=2600 b0=1 b1=2 b2=3 b3=4 errA=0 totA=100 errB=0 totB=100
-signal 200 cnr=3.0 tot=300 errA=40 totA=100 errB=60 totB=100 2ts=1
+signal 1000 cnr=3.0 tot=300 errA=40 totA=100 errB=60 totB=100 2ts=1
 )";
 
 class StandIn : public ::testing::Test {
@@ -488,7 +488,7 @@ TEST_F(StandIn, SignalFollowsTheProfileAfterEachTune) {
     EXPECT_EQ(v[6], 1);  // branch 0 sits at index 6
     EXPECT_EQ(v[3], 4);
     EXPECT_EQ(v[13], bsim::channelFrequencyKHz(27));
-    std::this_thread::sleep_for(std::chrono::milliseconds(250));
+    std::this_thread::sleep_for(std::chrono::milliseconds(1100));
     ASSERT_EQ(p.getSignalStrength(&cnr, v), 0);
     EXPECT_FLOAT_EQ(cnr, 3.0f);
     EXPECT_EQ(v[7], 40);
