@@ -15,7 +15,7 @@ namespace {
 
 using Row = std::vector<int64_t>;
 
-// The rows as the down-mix is specified: entries 0-7 left, 8-15 right.
+// The down-mix weights, row by row: entries 0-7 left, 8-15 right.
 const std::map<std::string, Row>& referenceRows() {
   static const std::map<std::string, Row> rows = {
       {"BD_8CH_2", {6950528, 0, 4914664, 5926236, 6421308, 2659684, 3631592, 3050400,
@@ -54,7 +54,7 @@ std::pair<int64_t, int64_t> mix(const std::vector<int32_t>& frame, const Row& ro
   return {l >> 24, r >> 24};
 }
 
-TEST(PcmDecMix, RowsAndTablesAreTheSpecifiedOnes) {
+TEST(PcmDecMix, RowsAndTablesHoldTheDownMixWeights) {
   for (const auto& kv : referenceRows()) {
     SCOPED_TRACE(kv.first);
     const int32_t* row = symbol<const int32_t>(kv.first.c_str());

@@ -3,6 +3,8 @@
 // and BD streams through the library's entry.
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+
 #include <cstdio>
 #include <map>
 #include <string>
@@ -330,6 +332,29 @@ TEST(PcmDecOracle, RealBdStreamMatchesFfmpeg) {
     if (c.bits > 16)
       for (int32_t& v : ours) v *= 256;
     EXPECT_EQ(ours, theirs);
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// The decode command reports the library's refusals as failures (status 2)
+// and leaves nothing allocated (status 3 would say so).
+TEST(PcmDecOracle, DecodeCommandReportsFailures) {
+  const std::string base = workDir() + "/refused";
+  ASSERT_TRUE(ffmpeg("-f lavfi -i sine=f=440:r=8000:d=0.1 -c:a pcm_s16le " + base + "_s16.wav"));
+  ASSERT_TRUE(ffmpeg("-f lavfi -i sine=f=440:r=8000:d=0.1 -c:a pcm_f32le " + base + "_f32.wav"));
+  struct Case {
+    std::string file, options;
+  } cases[] = {{base + "_s16.wav", "--fail-alloc 1"}, {base + "_f32.wav", ""}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file + " " + c.options);
+    std::string cmd = std::string(MEDIAHOST_PATH) + " decode " + PCMDEC_PATH + " " + c.file + " " + c.options +
+                      " > /dev/null 2>&1";
+    int status = std::system(cmd.c_str());
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 2);
   }
 }
 
