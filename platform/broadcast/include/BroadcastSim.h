@@ -3,9 +3,10 @@
 //
 // A scenario describes what the simulated antenna receives: stations on
 // physical channels, their services, audio components, logos and guide
-// events, and the reception profile after each tune. The engine reads the
-// file named by $HOLVIK_BROADCAST_SCENARIO when it is constructed, else the
-// scenario set by setScenario(), else the built-in default.
+// events, and the reception profile after each tune. An engine takes, when
+// it is constructed, the scenario set by setScenario(), else the file named
+// by $HOLVIK_BROADCAST_SCENARIO (samples in platform/broadcast/scenarios/),
+// else the built-in default.
 //
 // Scenario text, one directive a line ('#' starts a comment; names run to
 // the end of the line; '|' separates the texts of audio and event lines):

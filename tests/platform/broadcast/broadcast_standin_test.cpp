@@ -195,6 +195,14 @@ TEST(ScenarioParser, ReadsEveryDirective) {
     EXPECT_FLOAT_EQ(sc.signal[1].cnr, 3.0f);
     EXPECT_EQ(sc.signal[1].twoTs, 1);
 
+    // The sample scenarios beside the stand-in parse.
+    for (const auto& entry : fs::directory_iterator(HOLVIK_SCENARIO_DIR)) {
+        bsim::Scenario file;
+        EXPECT_TRUE(bsim::loadScenarioFile(entry.path().string(), &file, &error))
+            << entry.path() << ": " << error;
+        EXPECT_FALSE(file.stations.empty()) << entry.path();
+    }
+
     bsim::Scenario def = bsim::defaultScenario();
     EXPECT_GE(def.stations.size(), 3u);
     EXPECT_FALSE(def.stations[0].services[0].events.empty());
