@@ -1,0 +1,271 @@
+/* Seek by time: a byte-rate estimate, then time stamps (and key frames) read
+ * forward with corrections. */
+#include "ts_internal.h"
+
+#define MIB (1024 * 1024)
+
+typedef struct SeekState {
+  int64_t R; /* bytes per ms */
+  int64_t H; /* bytes per 500 ms */
+} SeekState;
+
+static int64_t frame_ms(TsDemuxContext* ctx, int64_t pts) {
+  return ((pts - ctx->startTime) & TS_PTS_MASK) / 90;
+}
+
+/* Reads to the next frame (key frames: whole frames through the pump) or
+ * time stamp of `kind`. Returns 1 with the time, 0 on failure. */
+static int next_stamp(TsDemuxContext* ctx, int kindIdx, int key, int* budgets, int64_t* ms,
+                      int64_t* unitPos, int* isKey) {
+  for (;;) {
+    int32_t r = key ? PumpPackets(ctx, 2, MIB) : ScanNextTimestamp(ctx);
+    if (r == TSR_LIMIT) {
+      if (++*budgets > 401) return TS_FAIL(ctx, -1000);
+      continue;
+    }
+    if (r == TSR_EOF) return TS_FAIL(ctx, -2001);
+    if (r == TSR_FAIL) {
+      if (ctx->lastError == -3 ) return 0;
+      continue;
+    }
+    if (r != (0x100 << kindIdx)) continue;
+    ProgramStream* want = ctx->selected[kindIdx];
+    if (want == NULL || ctx->framePid != want->pid) continue;
+    if (ctx->framePts == TS_PTS_NONE) continue;
+    int64_t t = frame_ms(ctx, ctx->framePts);
+    if (ctx->fileDurationMs > 0 && t > ctx->fileDurationMs) return TS_FAIL(ctx, -1018);
+    *ms = t;
+    *unitPos = ctx->frameUnitPos;
+    *isKey = 1;
+    if (key && ctx->keyChecker && want->info)
+      *isKey = ctx->keyChecker(&want->info->video, ctx->frameData, ctx->frameLength) != 0;
+    return 1;
+  }
+}
+
+static int32_t SeekByTime(TsDemuxContext* ctx, int32_t target, int32_t* outMs, int64_t startPos,
+                          int kindIdx, int backward, int key, SeekState* st) {
+  FioHandle* rd = ctx->reader;
+  int64_t H = st->H, R = st->R;
+  int64_t pos = startPos;
+  if (pos >= ctx->dataEnd) pos = ctx->dataEnd - H;
+  if (pos < 0) pos = 0;
+  if (RepositionReader(ctx, rd, pos) != 0) return TS_FAIL(ctx, -2000);
+  int budgets = 0;
+  int justJumped = 1;
+  int jumpedForward = 0;
+  int64_t lowBound = 0; /* a frame at or after this lies before the target */
+  int64_t candPos = -1, candMs = 0;
+  for (int guard = 0; guard < 100000; ++guard) {
+    int64_t t, unit;
+    int isKey;
+    if (!next_stamp(ctx, kindIdx, key, &budgets, &t, &unit, &isKey)) {
+      if (backward && candPos >= 0 && ctx->lastError == -2001) {
+        ctx->lastError = 0;
+        ctx->errorLine = 0;
+        RepositionReader(ctx, rd, candPos);
+        *outMs = (int32_t)candMs;
+        return 1;
+      }
+      return 0;
+    }
+    if (!backward) {
+      if (t >= target) {
+        if (justJumped && pos > lowBound) {
+          int64_t back = ((t - target) / 500) * H;
+          if (back < H) back = H;
+          int64_t np = pos - back;
+          if (np < lowBound) np = lowBound;
+          if (np < 0) np = 0;
+          if (np < pos) {
+            pos = np;
+            R = R / 2 < 1 ? 1 : R / 2; /* converge instead of overshooting again */
+            if (RepositionReader(ctx, rd, pos) != 0) return TS_FAIL(ctx, -2000);
+            justJumped = 1;
+            continue;
+          }
+        }
+        justJumped = 0;
+        if (key && !isKey) continue;
+        RepositionReader(ctx, rd, unit);
+        *outMs = (int32_t)t;
+        return 1;
+      }
+      if (unit > lowBound) lowBound = unit;
+    } else {
+      if (t <= target) {
+        if (!key || isKey) {
+          candPos = unit;
+          candMs = t;
+        }
+        if (unit > lowBound) lowBound = unit;
+      } else {
+        if (justJumped && jumpedForward) {
+          /* A forward jump passed the target: go back to the last frame known
+           * before it and read on from there, with smaller jumps. */
+          int64_t back = ((t - target) / 500) * H;
+          if (back < H) back = H;
+          int64_t np = pos - back;
+          if (np < lowBound) np = lowBound;
+          if (np < 0) np = 0;
+          if (np < pos) {
+            pos = np;
+            R = R / 2 < 1 ? 1 : R / 2;
+            jumpedForward = 0;
+            if (RepositionReader(ctx, rd, pos) != 0) return TS_FAIL(ctx, -2000);
+            justJumped = 1;
+            continue;
+          }
+        }
+        if (candPos >= 0) {
+          RepositionReader(ctx, rd, candPos);
+          *outMs = (int32_t)candMs;
+          return 1;
+        }
+        if (pos == 0) {
+          RepositionReader(ctx, rd, 0);
+          *outMs = 0;
+          return 1;
+        }
+        int64_t back = ((t - target) / 500) * H;
+        if (back < H) back = H;
+        pos = pos - back < 0 ? 0 : pos - back;
+        if (RepositionReader(ctx, rd, pos) != 0) return TS_FAIL(ctx, -2000);
+        justJumped = 1;
+        jumpedForward = 0;
+        continue;
+      }
+    }
+    /* Before the target: jump when the distance is worth more than H. */
+    int64_t jump = R * (target - t);
+    if (jump > H) {
+      int64_t cur = ts_reader_pos(ctx);
+      if (cur + jump < ctx->dataEnd) {
+        pos = cur + jump;
+        if (RepositionReader(ctx, rd, pos) != 0) return TS_FAIL(ctx, -2000);
+        justJumped = 1;
+        jumpedForward = 1;
+        continue;
+      }
+      R = R / 2 < 1 ? 1 : R / 2;
+    }
+    justJumped = 0;
+    jumpedForward = 0;
+  }
+  return TS_FAIL(ctx, -1000);
+}
+
+static int32_t FindFrameTime(TsDemuxContext* ctx, int32_t* outMs, int64_t pos, int kindIdx,
+                             int key, SeekState* st) {
+  if (pos >= ctx->dataEnd) pos = ctx->dataEnd - st->H;
+  if (pos < 0) pos = 0;
+  if (RepositionReader(ctx, ctx->reader, pos) != 0) return TS_FAIL(ctx, -2000);
+  int budgets = 0;
+  for (;;) {
+    int64_t t, unit;
+    int isKey;
+    if (!next_stamp(ctx, kindIdx, key, &budgets, &t, &unit, &isKey)) return 0;
+    if (key && kindIdx == K_VIDEO) {
+      if (!isKey) continue;
+      RepositionReader(ctx, ctx->reader, unit);
+    }
+    *outMs = (int32_t)t;
+    return 1;
+  }
+}
+
+int32_t SeekStreams(TsDemuxContext* ctx, const TsdSeekInput* in, TsdSeekOutput* out,
+                    uint32_t flags) {
+  if (ctx->infoOnly) return TS_FAIL(ctx, -4032);
+  if (ctx->sourceMode == 1) return TS_FAIL(ctx, -4005);
+  if (ctx->sourceMode != 2) return TS_FAIL(ctx, -2002);
+  if (in == NULL) return TS_FAIL(ctx, -2002);
+  int32_t target = in->targetMs;
+  if (target < 0) target = 0;
+  if (ctx->openFlags & TSD_OPEN_GROWING) {
+    if (flags & 0x10000000)
+      for (int i = 0; i < K_COUNT; ++i) __TS_DMX__fioFlush(ctx->kindReader[i]);
+    if (target != 0) return TS_FAIL(ctx, -4025);
+  }
+  if (ctx->durationUnknown || ctx->fileDurationMs <= 0 || ctx->bytesPerMs <= 0) target = 0;
+  if ((flags & 0xFF) == 0) flags |= 0x31;
+
+  int64_t saved[K_COUNT];
+  for (int i = 0; i < K_COUNT; ++i) saved[i] = __TS_DMX__fioTell64(ctx->kindReader[i]);
+  int32_t savedState = ctx->readState;
+  ctx->readState = TS_STATE_SEEK;
+  int single = !(ctx->openFlags & TSD_OPEN_SEPARATE_READERS);
+  if (single) __TS_DMX__fioSetCacheReadSize(ctx->mainReader, (uint32_t)ctx->cacheSize);
+  int32_t ok = 1;
+  int32_t reached = 0;
+  if (target == 0) {
+    for (int i = 0; i < K_COUNT; ++i) {
+      if (i > 0 && ctx->kindReader[i] == ctx->mainReader) continue;
+      RepositionReader(ctx, ctx->kindReader[i], 0);
+    }
+    for (int i = 0; i < K_COUNT; ++i)
+      if (ctx->selected[i]) ctx->selected[i]->lastTimeMs = -1;
+  } else {
+    int kindIdx = ctx->selected[K_VIDEO] ? K_VIDEO : (ctx->selected[K_AUDIO] ? K_AUDIO : -1);
+    if (kindIdx < 0) {
+      ok = TS_FAIL(ctx, -2002);
+    } else {
+      ProgramStream* ref = ctx->selected[kindIdx];
+      int32_t last = ref->lastTimeMs < 0 ? 0 : ref->lastTimeMs;
+      int32_t dist = target - last;
+      uint32_t mode = flags & 0x30;
+      int backward = mode == 0x10 || (dist < 0 && mode != 0x20);
+      if (!backward) {
+        ProgramStream* v = ctx->selected[K_VIDEO];
+        ProgramStream* a = ctx->selected[K_AUDIO];
+        if ((v && v->info && target >= v->info->durationMs) ||
+            (a && a->info && target >= a->info->durationMs))
+          ok = TS_FAIL(ctx, -2001);
+      }
+      if (ok) {
+        SeekState st;
+        st.R = ctx->bytesPerMs > 0 ? ctx->bytesPerMs : 1;
+        st.H = ctx->bytesPer500ms > 0 ? ctx->bytesPer500ms : 500;
+        int key = (flags & 0x1) && kindIdx == K_VIDEO && ref->info && ref->info->codec != 0x20020;
+        int64_t offset = (ctx->dataEnd / ctx->fileDurationMs) * (int64_t)dist;
+        if ((flags & 0x100) && key) offset -= 200 * st.R;
+        if (offset < 0 && dist > 0) offset = 0;
+        ctx->reader = ctx->kindReader[kindIdx];
+        int64_t start = __TS_DMX__fioTell64(ctx->reader) + offset;
+        if (!single) ctx->wantedPid = ref->pid;
+        ok = (flags & 0x100) ? FindFrameTime(ctx, &reached, start, kindIdx, key, &st)
+                             : SeekByTime(ctx, target, &reached, start, kindIdx, backward, key, &st);
+        if (ok && !single) {
+          int64_t landed = __TS_DMX__fioTell64(ctx->reader);
+          for (int i = 0; i < K_COUNT; ++i) {
+            if (i == kindIdx || ctx->kindReader[i] == ctx->reader) continue;
+            RepositionReader(ctx, ctx->kindReader[i], landed);
+          }
+        }
+        ctx->wantedPid = -1;
+        ctx->reader = ctx->mainReader;
+        if (ok) {
+          if (ctx->selected[K_VIDEO]) ctx->selected[K_VIDEO]->lastTimeMs = reached;
+          if (ctx->selected[K_AUDIO]) ctx->selected[K_AUDIO]->lastTimeMs = reached;
+          if (ctx->selected[K_GRAPHICS]) ctx->selected[K_GRAPHICS]->lastTimeMs = reached;
+        }
+      }
+    }
+  }
+  if (!ok) {
+    int32_t e = ctx->lastError, l = ctx->errorLine;
+    for (int i = 0; i < K_COUNT; ++i) {
+      if (i > 0 && ctx->kindReader[i] == ctx->mainReader) continue;
+      if (saved[i] >= 0) __TS_DMX__fioSeek64(ctx->kindReader[i], saved[i], KVR_SEEK_SET);
+    }
+    ctx->lastError = e;
+    ctx->errorLine = l;
+  }
+  if (ctx->openFlags & TSD_OPEN_PRESETS) ResetSelectedBuffers(ctx);
+  for (int32_t pid = 0; pid < TS_PID_COUNT; ++pid) ts_reset_stream_slot(ctx->pids[pid]);
+  ctx->flushIndex = 0;
+  __TS_DMX__fioSetCacheReadSize(ctx->mainReader, 0);
+  ctx->readState = savedState;
+  if (ok && out) out->reachedMs = reached;
+  return ok;
+}

@@ -1,0 +1,192 @@
+#!/usr/bin/env python3
+"""Makes the transport-stream test media.
+
+  make_ts_media.py OUTDIR [--big MB]
+
+Generated with ffmpeg: one file per codec pairing the demuxer must handle.
+Built from those by rewriting packets (what ffmpeg cannot write): 204- and
+208-byte packets, damaged packets and continuity gaps, PMT only on the
+one-segment PID, PMT sections whose header is split across packets.
+--big writes big.ts of about MB megabytes for the benchmark.
+"""
+import os
+import subprocess
+import sys
+
+SRC_V = ["-f", "lavfi", "-i", "testsrc=size=320x240:rate=25"]
+SRC_A = ["-f", "lavfi", "-i", "sine=frequency=440:sample_rate=48000"]
+ONE = ["-pes_payload_size", "0"]
+
+FFMPEG = {
+    "h264_aac": SRC_V + SRC_A + ["-t", "4", "-c:v", "libx264", "-g", "12", "-bf", "2", "-c:a", "aac"] + ONE,
+    "mpeg2_mp2": SRC_V + SRC_A + ["-t", "4", "-c:v", "mpeg2video", "-g", "12", "-c:a", "mp2"] + ONE,
+    "hevc_ac3": SRC_V + ["-f", "lavfi", "-i", "sine=frequency=440:sample_rate=48000", "-t", "3",
+                         "-c:v", "libx265", "-x265-params", "log-level=none:keyint=12", "-c:a", "ac3",
+                         "-ac", "6"] + ONE,
+    "mpeg4_mp3": SRC_V + ["-f", "lavfi", "-i", "sine=frequency=440:sample_rate=44100", "-t", "4",
+                          "-c:v", "mpeg4", "-g", "12", "-c:a", "libmp3lame"] + ONE,
+    "h264_eac3_private": SRC_V + SRC_A + ["-t", "3", "-c:v", "libx264", "-g", "12", "-c:a", "eac3",
+                                          "-mpegts_flags", "system_b"] + ONE,
+    "h264_latm": SRC_V + SRC_A + ["-t", "3", "-c:v", "libx264", "-g", "12", "-c:a", "aac",
+                                  "-mpegts_flags", "latm"] + ONE,
+    "h264_dts": SRC_V + SRC_A + ["-t", "3", "-c:v", "libx264", "-g", "12", "-c:a", "dca",
+                                 "-strict", "-2"] + ONE,
+    "m2ts_lpcm": SRC_V + SRC_A + ["-t", "3", "-c:v", "libx264", "-g", "12", "-c:a", "pcm_bluray",
+                                  "-mpegts_m2ts_mode", "1"] + ONE,
+    "pts_wrap": SRC_V + SRC_A + ["-t", "4", "-c:v", "mpeg2video", "-g", "12", "-c:a", "mp2",
+                                 "-output_ts_offset", "95442"] + ONE,
+    "h264_interlaced": SRC_V + SRC_A + ["-t", "3", "-c:v", "libx264", "-g", "12", "-flags",
+                                        "+ildct+ilme", "-x264opts", "interlaced=1", "-c:a", "aac"] + ONE,
+    "h264_aac_packed": SRC_V + SRC_A + ["-t", "3", "-c:v", "libx264", "-g", "12", "-c:a", "aac"],
+    "multi_program": SRC_V + SRC_A + ["-f", "lavfi", "-i", "testsrc2=size=176x144:rate=30",
+                                      "-f", "lavfi", "-i", "sine=frequency=880:sample_rate=44100",
+                                      "-t", "3", "-map", "0:v", "-map", "1:a", "-map", "2:v", "-map", "3:a",
+                                      "-c:v", "mpeg2video", "-g", "12", "-c:a", "mp2",
+                                      "-program", "program_num=1:title=one:st=0:st=1",
+                                      "-program", "program_num=2:title=two:st=2:st=3"] + ONE,
+}
+
+
+def ffmpeg(out, args):
+    subprocess.run(["ffmpeg", "-nostdin", "-hide_banner", "-loglevel", "error", "-y"] + args + [out],
+                   check=True)
+
+
+def packets(data, size=188):
+    return [bytearray(data[i:i + size]) for i in range(0, len(data) - size + 1, size)]
+
+
+def pid_of(p):
+    return ((p[1] & 0x1F) << 8) | p[2]
+
+
+def set_pid(p, pid):
+    p[1] = (p[1] & 0xE0) | (pid >> 8)
+    p[2] = pid & 0xFF
+
+
+def crc32(data):
+    crc = 0xFFFFFFFF
+    for b in data:
+        crc ^= b << 24
+        for _ in range(8):
+            crc = ((crc << 1) ^ 0x04C11DB7) if crc & 0x80000000 else crc << 1
+            crc &= 0xFFFFFFFF
+    return crc
+
+
+def pmt_pid(pkts):
+    """The PMT PID named by the first PAT."""
+    for p in pkts:
+        if pid_of(p) == 0 and p[1] & 0x40:
+            s = p[5:]
+            n = ((s[1] & 0x0F) << 8) | s[2]
+            entries = s[8:3 + n - 4]
+            for i in range(0, len(entries), 4):
+                if (entries[i] << 8 | entries[i + 1]) != 0:
+                    return ((entries[i + 2] & 0x1F) << 8) | entries[i + 3]
+    raise SystemExit("no PAT")
+
+
+def trailer(src, dst, extra):
+    data = open(src, "rb").read()
+    with open(dst, "wb") as f:
+        for i, p in enumerate(packets(data)):
+            f.write(p + bytes((i + k) & 0xFF for k in range(extra)))
+
+
+def damaged(src, dst):
+    """Stray bytes, a packet with transport_error_indicator, dropped video
+    packets (continuity gaps) and a cut last packet."""
+    pkts = packets(open(src, "rb").read())
+    out = bytearray()
+    video_seen = 0
+    for i, p in enumerate(pkts):
+        pid = pid_of(p)
+        if pid == 0x100:
+            video_seen += 1
+            if video_seen in (40, 41, 200):
+                continue  # a lost packet: continuity gap
+        if i == 300:
+            out += b"\x00\x47\x13"  # stray bytes between packets
+        if i == 500:
+            bad = bytearray(p)
+            bad[1] |= 0x80  # transport_error_indicator: the packet is skipped by resync
+            out += bad
+            continue
+        out += p
+    out += pkts[-1][:100]
+    open(dst, "wb").write(out)
+
+
+def onesegment(src, dst):
+    pkts = packets(open(src, "rb").read())
+    pmt = pmt_pid(pkts)
+    with open(dst, "wb") as f:
+        for p in pkts:
+            if pid_of(p) == 0:
+                continue
+            if pid_of(p) == pmt:
+                set_pid(p, 0x1FC8)
+            f.write(p)
+
+
+def split_sections(src, dst):
+    """Every PMT is rewritten as two packets: the first ends after the
+    table_id, so the section header continues in the next packet."""
+    pkts = packets(open(src, "rb").read())
+    pmt = pmt_pid(pkts)
+    cc = 0
+    out = bytearray()
+    for p in pkts:
+        if pid_of(p) != pmt:
+            out += p
+            continue
+        sec = p[5:]
+        n = ((sec[1] & 0x0F) << 8) | sec[2]
+        section = bytes(sec[:3 + n])
+        assert crc32(section) == 0
+        first = bytearray(b"\x47" + bytes([0x40 | (pmt >> 8), pmt & 0xFF, 0x10 | cc]))
+        first += bytes([182]) + b"\xFF" * 182 + section[:1]
+        cc = (cc + 1) & 15
+        second = bytearray(b"\x47" + bytes([pmt >> 8, pmt & 0xFF, 0x10 | cc]))
+        body = section[1:]
+        second += body + b"\xFF" * (184 - len(body))
+        cc = (cc + 1) & 15
+        assert len(first) == 188 and len(second) == 188
+        out += first + second
+    open(dst, "wb").write(out)
+
+
+def main():
+    out = sys.argv[1]
+    os.makedirs(out, exist_ok=True)
+    if "--big" in sys.argv:
+        mb = int(sys.argv[sys.argv.index("--big") + 1])
+        seconds = max(10, mb * 8 // 4)  # about 4 Mbit/s
+        ffmpeg(os.path.join(out, "big.ts"), SRC_V[:3] + ["testsrc=size=640x360:rate=25"] + SRC_A +
+               ["-t", str(seconds), "-c:v", "mpeg2video", "-b:v", "4M", "-g", "12", "-c:a", "mp2"])
+        return
+    for name, args in FFMPEG.items():
+        ffmpeg(os.path.join(out, name + ".ts"), args)
+    # Small seeds for the mutation test.
+    seeds = os.path.join(out, "seeds")
+    os.makedirs(seeds, exist_ok=True)
+    ffmpeg(os.path.join(seeds, "mpeg2_mp2.ts"),
+           ["-f", "lavfi", "-i", "testsrc=size=64x48:rate=10", "-f", "lavfi", "-i",
+            "sine=sample_rate=16000", "-t", "2", "-c:v", "mpeg2video", "-g", "5", "-c:a", "mp2",
+            "-b:a", "32k"] + ONE)
+    ffmpeg(os.path.join(seeds, "h264_aac.ts"),
+           ["-f", "lavfi", "-i", "testsrc=size=64x48:rate=10", "-f", "lavfi", "-i",
+            "sine=sample_rate=16000", "-t", "2", "-c:v", "libx264", "-g", "5", "-c:a", "aac",
+            "-b:a", "24k"] + ONE)
+    base = os.path.join(out, "mpeg2_mp2.ts")
+    trailer(base, os.path.join(out, "packets204.ts"), 16)
+    trailer(base, os.path.join(out, "packets208.ts"), 20)
+    damaged(base, os.path.join(out, "damaged.ts"))
+    onesegment(base, os.path.join(out, "onesegment.ts"))
+    split_sections(base, os.path.join(out, "split_sections.ts"))
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,514 @@
+// Entry, open, frame delivery, selection and seek of the transport-stream
+// demuxer through its exported entry, plus the buffered file I/O module.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "kvr_ts_dmx.h"
+#include "mediahost/host.h"
+#include "mediahost/md5.h"
+#include "mediahost/plugin.h"
+#include "ts_fio.h"
+
+using namespace mediahost;
+
+namespace {
+
+std::string media(const std::string& name) { return std::string(TS_MEDIA_DIR) + "/" + name; }
+
+std::vector<uint8_t> readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+  std::ofstream out(path, std::ios::binary);
+  out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+}
+
+struct Read {
+  int32_t pid;
+  uint32_t kind;
+  int32_t timeMs;
+  int32_t discontinuity;
+  std::vector<uint8_t> bytes;
+};
+
+class TsTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    std::string error;
+    plugin_ = Plugin::load(TS_PLUGIN_PATH, &error).release();
+    ASSERT_NE(plugin_, nullptr) << error;
+  }
+  static void TearDownTestSuite() {
+    delete plugin_;
+    plugin_ = nullptr;
+  }
+  void SetUp() override { Host::get().reset(); }
+  void TearDown() override {
+    EXPECT_EQ(Host::get().leakReport(), "");
+    EXPECT_EQ(Host::get().openFiles(), 0u);
+  }
+
+  int32_t call(int32_t op, void* h, void* in, void* out) { return plugin_->entry()(op, h, in, out); }
+  int32_t lastError(void* h) { return call(TSD_OP_LAST_ERROR, h, nullptr, nullptr); }
+  int32_t globalError() { return *static_cast<int32_t*>(plugin_->symbol("g_tsd_lLastError")); }
+
+  TsdOpenRecord record(const std::string& path, uint32_t flags = 0) {
+    path_ = path;
+    TsdOpenRecord r{};
+    r.path = path_.c_str();
+    r.sourceMode = 2;
+    r.openFlags = flags;
+    r.host = Host::get().services();
+    return r;
+  }
+
+  void* open(const std::string& path, uint32_t flags = 0, TsdOpenOutput* outp = nullptr,
+             int op = TSD_OP_OPEN) {
+    TsdOpenRecord r = record(path, flags);
+    TsdOpenOutput out{};
+    int32_t ok = call(op, nullptr, &r, &out);
+    if (outp) *outp = out;
+    if (ok != 1) {
+      EXPECT_EQ(out.handle, nullptr);
+      return nullptr;
+    }
+    EXPECT_NE(out.handle, nullptr);
+    return out.handle;
+  }
+
+  void close(void* h) { EXPECT_EQ(call(TSD_OP_CLOSE, h, nullptr, nullptr), 1); }
+
+  // Reads every frame; a frame whose read fails with -4014 is retried with
+  // a buffer of the size asked for when `tinyFirst`.
+  std::vector<Read> readAll(void* h, bool callerBuffers = false, bool tinyFirst = false) {
+    std::vector<Read> frames;
+    std::vector<uint8_t> big(4 << 20);
+    uint8_t tiny[1];
+    for (int guard = 0; guard < 100000; ++guard) {
+      TsdReadInput in{};
+      TsdFrame out{};
+      if (callerBuffers) {
+        in.buffer = tinyFirst ? tiny : big.data();
+        in.bufferSize = tinyFirst ? 1 : int32_t(big.size());
+      }
+      if (call(TSD_OP_READ, h, &in, &out) != 1) {
+        int32_t e = lastError(h);
+        if (e == -4014 && tinyFirst) {
+          EXPECT_GT(out.neededSize, 0);
+          EXPECT_EQ(out.neededSize % 65536, 0);
+          in.buffer = big.data();
+          in.bufferSize = out.neededSize;
+          out = TsdFrame{};
+          if (call(TSD_OP_READ, h, &in, &out) != 1) {
+            ADD_FAILURE() << "retry with " << in.bufferSize << " bytes failed: " << lastError(h);
+            break;
+          }
+          EXPECT_LE(out.length, in.bufferSize);
+          EXPECT_GT(out.length + 65536, in.bufferSize);
+        } else {
+          EXPECT_EQ(e, -10009);
+          break;
+        }
+      }
+      frames.push_back({out.pid, out.kind, out.timeMs, out.discontinuity,
+                        std::vector<uint8_t>(out.data, out.data + out.length)});
+    }
+    return frames;
+  }
+
+  static size_t count(const std::vector<Read>& f, uint32_t kind) {
+    size_t n = 0;
+    for (const Read& r : f) n += r.kind == kind;
+    return n;
+  }
+  // Frames of one PID (a frame after a discontinuity reports kind 0).
+  static size_t countPid(const std::vector<Read>& f, int32_t pid) {
+    size_t n = 0;
+    for (const Read& r : f) n += r.pid == pid;
+    return n;
+  }
+
+  static Plugin* plugin_;
+  std::string path_;
+};
+
+Plugin* TsTest::plugin_ = nullptr;
+
+// PES starts of one PID in a file of 188-byte packets.
+size_t pesStarts(const std::vector<uint8_t>& file, int pid) {
+  size_t n = 0;
+  for (size_t i = 0; i + 188 <= file.size(); i += 188) {
+    const uint8_t* p = &file[i];
+    if (p[0] == 0x47 && (p[1] & 0x40) && (((p[1] & 0x1F) << 8) | p[2]) == pid) n++;
+  }
+  return n;
+}
+
+TEST_F(TsTest, FunctionTableHoldsTheEntryInSlotZeroOnly) {
+  auto* table = static_cast<void**>(plugin_->symbol("FucntionList"));
+  ASSERT_NE(table, nullptr);
+  EXPECT_EQ(table[0], plugin_->symbol("KVR_TS_DMX"));
+  for (int i = 1; i < 9; ++i) EXPECT_EQ(table[i], nullptr) << i;
+}
+
+TEST_F(TsTest, ErrorPairAndOperationsWithoutAHandle) {
+  EXPECT_EQ(open(media("does-not-exist.ts")), nullptr);
+  EXPECT_EQ(lastError(nullptr), -15);
+  EXPECT_EQ(lastError(nullptr), -15);  // op 5 clears nothing
+
+  struct { int op; int32_t code; } cases[] = {
+      {0, -4012}, {6, -4012}, {102, -4012}, {-3, -4012}, {3, -4026},
+      {4, -4026}, {10, -4026}, {11, -4026}, {12, -4026}, {21, -4026}, {100, -4026}, {101, -4026}};
+  for (auto c : cases) {
+    EXPECT_EQ(call(c.op, nullptr, nullptr, nullptr), 0) << c.op;
+    EXPECT_EQ(globalError(), c.code) << c.op;
+  }
+}
+
+TEST_F(TsTest, OpenRefusals) {
+  struct { int32_t sourceMode; int32_t packetType; uint32_t flags; int32_t code; } cases[] = {
+      {1, 0, 0, -4030},          // source mode 1
+      {2, 3, 0, -1007},          // packet type 3
+      {2, 6, 0, -1007},          // packet type above 5
+      {2, 0, 0x2000000, -4034},  // keep the PAT without growing-file mode
+  };
+  for (auto c : cases) {
+    TsdOpenRecord r = record(media("mpeg2_mp2.ts"), c.flags);
+    r.sourceMode = c.sourceMode;
+    r.packetType = c.packetType;
+    TsdOpenOutput out{};
+    EXPECT_EQ(call(TSD_OP_OPEN, nullptr, &r, &out), 0);
+    EXPECT_EQ(out.handle, nullptr);
+    EXPECT_EQ(lastError(nullptr), c.code);
+  }
+  // Fewer than 10 x 1920 bytes cannot be told apart from noise.
+  std::vector<uint8_t> f = readFile(media("mpeg2_mp2.ts"));
+  f.resize(10 * 1920 - 188);
+  writeFile(::testing::TempDir() + "short.ts", f);
+  EXPECT_EQ(open(::testing::TempDir() + "short.ts"), nullptr);
+  EXPECT_EQ(lastError(nullptr), -1007);
+  // Not a transport stream at all.
+  writeFile(::testing::TempDir() + "zeros.ts", std::vector<uint8_t>(200000, 0));
+  EXPECT_EQ(open(::testing::TempDir() + "zeros.ts"), nullptr);
+  EXPECT_EQ(lastError(nullptr), -1007);
+}
+
+TEST_F(TsTest, SourceModeWithoutFileGivesAQuietHandle) {
+  TsdOpenRecord r = record(media("mpeg2_mp2.ts"));
+  r.sourceMode = 0;
+  TsdOpenOutput out{};
+  ASSERT_EQ(call(TSD_OP_OPEN, nullptr, &r, &out), 1);
+  ASSERT_NE(out.handle, nullptr);
+  TsdReadInput in{};
+  TsdFrame f{};
+  EXPECT_EQ(call(TSD_OP_READ, out.handle, &in, &f), 0);
+  EXPECT_EQ(lastError(out.handle), 0);
+  close(out.handle);
+  EXPECT_EQ(Host::get().openFiles(), 0u);
+}
+
+TEST_F(TsTest, PacketSizeIsDetected) {
+  struct { const char* file; int32_t type; } cases[] = {
+      {"mpeg2_mp2.ts", 1}, {"m2ts_lpcm.ts", 2}, {"packets204.ts", 4}, {"packets208.ts", 5}};
+  for (auto c : cases) {
+    TsdOpenOutput out{};
+    void* h = open(media(c.file), 0, &out);
+    ASSERT_NE(h, nullptr) << c.file << " " << lastError(nullptr);
+    EXPECT_EQ(out.packetType, c.type) << c.file;
+    EXPECT_EQ(out.timingKnown, 1) << c.file;
+    EXPECT_GT(out.selection.durationMs, 2500) << c.file;
+    close(h);
+  }
+}
+
+TEST_F(TsTest, InformationOnlyHandleRefusesReadingOperations) {
+  void* h = open(media("mpeg2_mp2.ts"), 0, nullptr, TSD_OP_OPEN_INFO);
+  ASSERT_NE(h, nullptr);
+  TsdReadInput in{};
+  TsdFrame f{};
+  TsdSelectInput sel{};
+  TsdBufferInput buf{};
+  for (int op : {TSD_OP_READ, TSD_OP_READ2, TSD_OP_SELECT, TSD_OP_SET_BUFFERS}) {
+    void* input = op == TSD_OP_SELECT ? static_cast<void*>(&sel)
+                  : op == TSD_OP_SET_BUFFERS ? static_cast<void*>(&buf) : static_cast<void*>(&in);
+    EXPECT_EQ(call(op, h, input, &f), 0) << op;
+    EXPECT_EQ(lastError(h), -4032) << op;
+  }
+  TsdProgramListOutput list{};
+  EXPECT_EQ(call(TSD_OP_PROGRAM_LIST, h, nullptr, &list), 1);
+  EXPECT_EQ(list.count, 1);
+  EXPECT_EQ(call(TSD_OP_PROGRAM_LIST, h, nullptr, nullptr), 1);  // null output allowed
+  for (int op : {20, 22, 23}) {
+    EXPECT_EQ(call(op, h, nullptr, nullptr), 0);
+    EXPECT_EQ(lastError(h), -4005);
+  }
+  close(h);
+}
+
+// The last video PES of a file has no successor to end it: it must still be
+// delivered, in both reading modes.
+TEST_F(TsTest, EveryPesIsDeliveredUpToTheEndOfTheFile) {
+  std::vector<uint8_t> file = readFile(media("mpeg2_mp2.ts"));
+  for (uint32_t flags : {0u, 0x4u}) {
+    TsdOpenOutput out{};
+    void* h = open(media("mpeg2_mp2.ts"), flags, &out);
+    ASSERT_NE(h, nullptr);
+    std::vector<Read> frames = readAll(h);
+    EXPECT_EQ(count(frames, TSD_KIND_VIDEO), pesStarts(file, out.selection.videoPid)) << flags;
+    EXPECT_EQ(count(frames, TSD_KIND_AUDIO), pesStarts(file, out.selection.audioPid)) << flags;
+    // Reading on at the end keeps answering "end of data".
+    TsdReadInput in{};
+    TsdFrame f{};
+    EXPECT_EQ(call(TSD_OP_READ, h, &in, &f), 0);
+    EXPECT_EQ(lastError(h), -10009);
+    close(h);
+  }
+}
+
+// A caller buffer that is too small must leave the frame pending: the retry
+// with a large enough buffer returns it, and nothing of the stream is lost,
+// repeated or marked discontinuous.
+TEST_F(TsTest, TooSmallCallerBufferKeepsTheFrameForTheRetry) {
+  for (const char* name : {"mpeg2_mp2.ts", "h264_aac.ts"}) {
+    void* h = open(media(name));
+    ASSERT_NE(h, nullptr);
+    std::vector<Read> plain = readAll(h);
+    close(h);
+    h = open(media(name), TSD_OPEN_CALLER_BUFFERS);
+    ASSERT_NE(h, nullptr);
+    std::vector<Read> retried = readAll(h, true, true);
+    close(h);
+    ASSERT_EQ(retried.size(), plain.size()) << name;
+    for (size_t i = 0; i < plain.size(); ++i) {
+      EXPECT_EQ(retried[i].pid, plain[i].pid) << name << " " << i;
+      EXPECT_EQ(retried[i].kind, plain[i].kind) << name << " " << i;
+      EXPECT_EQ(retried[i].discontinuity, 0) << name << " " << i;
+      EXPECT_EQ(retried[i].bytes, plain[i].bytes) << name << " " << i;
+      EXPECT_EQ(retried[i].timeMs, plain[i].timeMs) << name << " " << i;
+    }
+  }
+}
+
+// Drops one packet from the middle of the tenth audio PES (a PES of known
+// length): with flag 0x1000 that PES is discarded but the next one must not
+// be lost; without it the PES is delivered short and flagged.
+TEST_F(TsTest, BrokenBoundedPesLosesOnlyItself) {
+  std::vector<uint8_t> file = readFile(media("mpeg2_mp2.ts"));
+  TsdOpenOutput out{};
+  void* h = open(media("mpeg2_mp2.ts"), 0, &out);
+  ASSERT_NE(h, nullptr);
+  std::vector<Read> plain = readAll(h);
+  close(h);
+  const int apid = out.selection.audioPid;
+  std::vector<uint8_t> cut;
+  int starts = 0, inPes = -1;
+  for (size_t i = 0; i + 188 <= file.size(); i += 188) {
+    const uint8_t* p = &file[i];
+    int pid = ((p[1] & 0x1F) << 8) | p[2];
+    if (pid == apid) {
+      if (p[1] & 0x40) {
+        starts++;
+        inPes = 0;
+      } else if (inPes >= 0) {
+        inPes++;
+      }
+      if (starts == 10 && inPes == 2) continue;
+    }
+    cut.insert(cut.end(), p, p + 188);
+  }
+  std::string path = ::testing::TempDir() + "cut_audio.ts";
+  writeFile(path, cut);
+
+  h = open(path, TSD_OPEN_DROP_DISCONTINUOUS);
+  ASSERT_NE(h, nullptr);
+  std::vector<Read> dropped = readAll(h);
+  close(h);
+  EXPECT_EQ(countPid(dropped, apid), countPid(plain, apid) - 1);
+  EXPECT_EQ(countPid(dropped, out.selection.videoPid), countPid(plain, out.selection.videoPid));
+  // The PES after the broken one comes whole, reported as following a
+  // discontinuity.
+  size_t afterBreak = 0;
+  for (const Read& r : dropped)
+    if (r.discontinuity) {
+      afterBreak++;
+      EXPECT_EQ(r.kind, 0u);
+      EXPECT_EQ(r.pid, apid);
+      EXPECT_EQ(r.bytes.size(), 1152u);  // every MPEG audio frame of this file
+    }
+  EXPECT_EQ(afterBreak, 1u);
+
+  h = open(path);
+  ASSERT_NE(h, nullptr);
+  std::vector<Read> kept = readAll(h);
+  close(h);
+  size_t flagged = 0;
+  for (const Read& r : kept) flagged += r.discontinuity;
+  EXPECT_EQ(flagged, 1u);
+  EXPECT_EQ(kept.size(), plain.size());
+}
+
+TEST_F(TsTest, DamagedPacketsAreSkippedAndReadingGoesOn) {
+  void* h = open(media("damaged.ts"));
+  ASSERT_NE(h, nullptr);
+  std::vector<Read> frames = readAll(h);
+  close(h);
+  size_t flagged = 0;
+  for (const Read& r : frames) flagged += r.discontinuity;
+  EXPECT_GE(flagged, 2u);
+  EXPECT_GT(frames.size(), 200u);
+}
+
+TEST_F(TsTest, ProgramSelectionSwitchesStreams) {
+  TsdOpenOutput out{};
+  void* h = open(media("multi_program.ts"), 0, &out);
+  ASSERT_NE(h, nullptr);
+  EXPECT_EQ(out.programCount, 2);
+  EXPECT_EQ(out.selection.programNumber, 1);
+  TsdProgramListOutput list{};
+  ASSERT_EQ(call(TSD_OP_PROGRAM_LIST, h, nullptr, &list), 1);
+  ASSERT_EQ(list.count, 2);
+  const TsdProgramListEntry& two = list.entries[1];
+  EXPECT_EQ(two.programNumber, 2);
+  ASSERT_EQ(two.streamCount, 2);
+  int32_t vpid2 = two.streams[0].pid, apid2 = two.streams[1].pid;
+
+  struct { int32_t program; uint32_t request; int32_t apid; int32_t code; } refusals[] = {
+      {7, 0x10000000 | 0x3, 0, -4016},       // no such program
+      {2, 0x10000000 | 0x3, 0x1FFE, -4021},  // no audio stream with that PID
+  };
+  for (auto c : refusals) {
+    TsdSelectInput in{};
+    in.request = c.request;
+    in.programNumber = c.program;
+    in.pid[1] = c.apid;
+    TsdSelectOutput sel{};
+    EXPECT_EQ(call(TSD_OP_SELECT, h, &in, &sel), 0);
+    EXPECT_EQ(lastError(h), c.code);
+  }
+
+  TsdSelectInput in{};
+  in.request = 0x10000000 | 0x3;
+  in.programNumber = 2;
+  TsdSelectOutput sel{};
+  ASSERT_EQ(call(TSD_OP_SELECT, h, &in, &sel), 1) << lastError(h);
+  EXPECT_EQ(sel.selection.programNumber, 2);
+  EXPECT_EQ(sel.selection.videoPid, vpid2);
+  EXPECT_EQ(sel.selection.audioPid, apid2);
+  std::vector<Read> frames = readAll(h);
+  ASSERT_FALSE(frames.empty());
+  for (const Read& r : frames) EXPECT_TRUE(r.pid == vpid2 || r.pid == apid2) << r.pid;
+
+  // Asking again for the PID already selected leaves the kind alone and
+  // clears its change bit in the caller's record.
+  TsdSelectInput again{};
+  again.request = 0x2;
+  again.pid[1] = apid2;
+  ASSERT_EQ(call(TSD_OP_SELECT, h, &again, &sel), 1);
+  EXPECT_EQ(again.request & 0x2, 0u);
+  close(h);
+}
+
+TEST_F(TsTest, SeekToZeroRewindsAndSeekPastTheEndChangesNothing) {
+  void* h = open(media("mpeg2_mp2.ts"));
+  ASSERT_NE(h, nullptr);
+  std::vector<Read> all = readAll(h);
+  ASSERT_GT(all.size(), 20u);
+
+  TsdSeekInput zero{0, 0};
+  TsdSeekOutput at{};
+  ASSERT_EQ(call(TSD_OP_SEEK, h, &zero, &at), 1);
+  EXPECT_EQ(at.reachedMs, 0);
+  TsdReadInput in{};
+  TsdFrame f{};
+  ASSERT_EQ(call(TSD_OP_READ, h, &in, &f), 1);
+  EXPECT_EQ(std::vector<uint8_t>(f.data, f.data + f.length), all[0].bytes);
+  for (int i = 1; i < 10; ++i) ASSERT_EQ(call(TSD_OP_READ, h, &in, &f), 1);
+
+  TsdSeekInput far{600000, 0x21};
+  EXPECT_EQ(call(TSD_OP_SEEK, h, &far, &at), 0);
+  EXPECT_EQ(lastError(h), -2001);
+  close(h);
+}
+
+// Exact-count peeks come from the cache, skips to the last cached byte
+// reset the offset, and a relative seek by the cached count seeks the file
+// by zero.
+TEST_F(TsTest, FileModuleCacheRules) {
+  using SetFunc = void (*)(void* const*);
+  using Open = FioHandle* (*)(const char*, uint32_t, uint32_t, uint32_t);
+  using Peek = int32_t (*)(const uint8_t**, uint32_t, FioHandle*);
+  using Skip = int32_t (*)(uint32_t, FioHandle*);
+  using Seek64 = int32_t (*)(FioHandle*, int64_t, int32_t);
+  using Tell64 = int64_t (*)(FioHandle*);
+  using Close = int32_t (*)(FioHandle*);
+  using SetCache = int32_t (*)(FioHandle*, uint32_t);
+  auto setFunc = reinterpret_cast<SetFunc>(plugin_->symbol("__TS_DMX__fioSetFunc"));
+  auto fopen_ = reinterpret_cast<Open>(plugin_->symbol("__TS_DMX__fioOpen"));
+  auto peek = reinterpret_cast<Peek>(plugin_->symbol("__TS_DMX__fioShowBytesByPtr"));
+  auto skip = reinterpret_cast<Skip>(plugin_->symbol("__TS_DMX__fioSkipBytes"));
+  auto seek = reinterpret_cast<Seek64>(plugin_->symbol("__TS_DMX__fioSeek64"));
+  auto tell = reinterpret_cast<Tell64>(plugin_->symbol("__TS_DMX__fioTell64"));
+  auto fclose_ = reinterpret_cast<Close>(plugin_->symbol("__TS_DMX__fioClose"));
+  auto setCache = reinterpret_cast<SetCache>(plugin_->symbol("__TS_DMX__fioSetCacheReadSize"));
+  ASSERT_TRUE(setFunc && fopen_ && peek && skip && seek && tell && fclose_ && setCache);
+
+  static int reads, opens;
+  static KvrFreadFn realRead;
+  static KvrFopenFn realOpen;
+  const KvrHostServices& s = Host::get().services();
+  realRead = s.fread_fn;
+  realOpen = s.fopen_fn;
+  reads = opens = 0;
+  KvrFreadFn countingRead = [](void* b, size_t sz, size_t n, void* f) { reads++; return realRead(b, sz, n, f); };
+  KvrFopenFn countingOpen = [](const char* p, const char* m) { opens++; return realOpen(p, m); };
+  void* table[17] = {(void*)s.malloc_fn, (void*)s.realloc_fn, (void*)s.free_fn, s.reserved,
+                     (void*)s.memcpy_fn, (void*)s.memmove_fn, (void*)s.memset_fn, (void*)countingOpen,
+                     (void*)s.fclose_fn, (void*)countingRead, (void*)s.fwrite_fn, (void*)s.fseek_fn,
+                     (void*)s.ftell_fn, (void*)s.feof_fn, (void*)s.fflush_fn, (void*)s.fseek64_fn,
+                     (void*)s.ftell64_fn};
+  setFunc(table);
+  std::string path = media("mpeg2_mp2.ts");
+  EXPECT_EQ(fopen_(path.c_str(), 0x310, 0, 0), nullptr);  // 't' and 'b' together
+  EXPECT_EQ(opens, 0);
+
+  FioHandle* h = fopen_(path.c_str(), 0x1210, 1024, 0);
+  ASSERT_NE(h, nullptr);
+  const uint8_t* p = nullptr;
+  ASSERT_EQ(peek(&p, 188, h), 188);
+  EXPECT_EQ(reads, 1);
+  EXPECT_EQ(tell(h), 0);
+  ASSERT_EQ(skip(1024 - 188, h), 1024 - 188);  // 188 bytes stay cached
+  EXPECT_EQ(h->valid, 188u);
+  ASSERT_EQ(peek(&p, 188, h), 188);
+  EXPECT_EQ(p, h->cache + h->offset);
+  EXPECT_EQ(reads, 1);  // served from the cache
+  ASSERT_EQ(peek(&p, 189, h), 189);  // one more: the rest moves to the start first
+  EXPECT_EQ(p, h->cache);
+  EXPECT_EQ(reads, 2);
+  EXPECT_EQ(tell(h), 1024 - 188);
+  uint32_t cached = h->valid;
+  ASSERT_EQ(skip(cached, h), int32_t(cached));
+  EXPECT_EQ(h->offset, 0u);
+  EXPECT_EQ(h->valid, 0u);
+  ASSERT_EQ(peek(&p, 188, h), 188);
+  int64_t before = tell(h);
+  EXPECT_EQ(seek(h, h->valid, KVR_SEEK_CUR), 0);
+  EXPECT_EQ(h->valid, 0u);
+  EXPECT_EQ(tell(h), before + 1024);
+  EXPECT_EQ(setCache(h, 0), 1);
+  EXPECT_EQ(h->fillSize, h->cacheSize);
+  EXPECT_EQ(setCache(h, 4096), 0);
+  EXPECT_EQ(fclose_(h), 0);
+}
+
+}  // namespace

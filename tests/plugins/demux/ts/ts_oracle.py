@@ -1,0 +1,206 @@
+#!/usr/bin/env python3
+"""Checks the transport-stream demuxer on one file against ffprobe.
+
+  ts_oracle.py --mediahost BIN --lib LIB --media FILE [--flags F]
+               [--program N] [--streams I,J] [--oracle-media FILE] [--kind K]
+               [--info] [--seeks N] [--compare ARGS...]
+
+Frames: `mediahost dump` is run with MEDIAHOST_TS_FLAGS=F; our frame times
+are relative to the first time stamp of the program (((pts - first) mod 2^33)
+/ 90), so they are shifted by ffprobe's first packet time before the dump is
+handed to compare_ffprobe.py. --kind compares the frames of one kind only
+(for files whose audio PES hold several frames, which ffprobe splits).
+--program selects that program (op 4) before reading; --streams limits
+ffprobe's view to those stream indices; --oracle-media asks ffprobe about
+another file with the same content (packet sizes ffprobe cannot read).
+
+Seeks: N targets drawn from a fixed seed are sought forward (flags 0x21) and
+backward (0x11); each must land on the first video key frame at or after the
+target (forward) or the last at or before it (backward), and the first video
+frame read after the seek must carry that time.
+"""
+import argparse
+import json
+import os
+import random
+import subprocess
+import sys
+import tempfile
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+COMPARER = os.path.join(HERE, "..", "..", "..", "support", "compare_ffprobe.py")
+
+
+VIEW = os.path.join(HERE, "ffprobe_view.py")
+
+
+def oracle_env(a):
+    env = dict(os.environ)
+    if a.streams:
+        env["TS_ORACLE_STREAMS"] = a.streams
+    if a.oracle_media:
+        env["TS_ORACLE_MEDIA"] = a.oracle_media
+    return env
+
+
+def ffprobe_packets(a):
+    out = subprocess.run([sys.executable, VIEW, "-v", "error", "-of", "json", "-show_packets",
+                          "-show_streams", a.media], check=True, capture_output=True, text=True,
+                         env=oracle_env(a)).stdout
+    j = json.loads(out)
+    return j.get("streams", []), j.get("packets", [])
+
+
+def compare(a, args):
+    cmd = [sys.executable, COMPARER, "--media", a.media, "--ffprobe", VIEW] + args + a.compare
+    return subprocess.run(cmd, capture_output=True, text=True, env=oracle_env(a))
+
+
+def run_dump(a, extra, kind=None):
+    env = dict(os.environ)
+    env["MEDIAHOST_TS_FLAGS"] = a.flags
+    if a.program:
+        env["MEDIAHOST_TS_PROGRAM"] = a.program
+    cmd = [a.mediahost, "dump", a.lib, a.media] + extra
+    if kind:
+        cmd += ["--kind", kind]
+    p = subprocess.run(cmd, capture_output=True, text=True, env=env)
+    if p.returncode != 0:
+        print(p.stdout[-2000:])
+        print(p.stderr[-2000:])
+        sys.exit(f"mediahost dump failed with {p.returncode}")
+    return p.stdout.splitlines()
+
+
+def first_time_ms(streams, packets):
+    kinds = {s["index"]: s.get("codec_type") for s in streams}
+    times = [float(p["pts_time"]) for p in packets
+             if kinds.get(p["stream_index"]) in ("video", "audio") and "pts_time" in p]
+    return min(times) * 1000.0 if times else 0.0
+
+
+def check_frames(a, streams, packets):
+    lines = run_dump(a, [], a.kind)
+    first = first_time_ms(streams, packets)
+    with tempfile.NamedTemporaryFile("w", suffix=".csv", delete=False) as f:
+        f.write(lines[0] + "\n")
+        for line in lines[1:]:
+            kind, track, t, rest = line.split(",", 3)
+            f.write(f"{kind},{track},{int(t) + first:.3f},{rest}\n".replace(".000,", ","))
+        name = f.name
+    # The comparer reads integer times: round the shifted time.
+    fixed = []
+    with open(name) as f:
+        for n, line in enumerate(f):
+            if n == 0:
+                fixed.append(line)
+                continue
+            kind, track, t, rest = line.split(",", 3)
+            fixed.append(f"{kind},{track},{int(round(float(t)))},{rest}")
+    with open(name, "w") as f:
+        f.writelines(fixed)
+    r = compare(a, ["--dump", name, "--time-tolerance-ms", "1.5"])
+    os.unlink(name)
+    print(r.stdout, end="")
+    print(r.stderr, end="", file=sys.stderr)
+    return r.returncode == 0
+
+
+def check_info(a):
+    env = dict(os.environ)
+    env["MEDIAHOST_TS_FLAGS"] = a.flags
+    if a.program:
+        env["MEDIAHOST_TS_PROGRAM"] = a.program
+    p = subprocess.run([a.mediahost, "info", a.lib, a.media], capture_output=True, text=True, env=env)
+    if p.returncode != 0:
+        print(p.stderr)
+        return False
+    with tempfile.NamedTemporaryFile("w", suffix=".txt", delete=False) as f:
+        f.write(p.stdout)
+        name = f.name
+    r = compare(a, ["--info", name])
+    os.unlink(name)
+    print(r.stdout, end="")
+    print(r.stderr, end="", file=sys.stderr)
+    return r.returncode == 0
+
+
+def check_seeks(a, streams, packets):
+    video = [s["index"] for s in streams if s.get("codec_type") == "video"]
+    if not video:
+        print("no video stream to seek on")
+        return False
+    first = first_time_ms(streams, packets)
+    keys = sorted(float(p["pts_time"]) * 1000.0 - first for p in packets
+                  if p["stream_index"] == video[0] and "K" in p.get("flags", "") and "pts_time" in p)
+    last_pts = max(float(p["pts_time"]) * 1000.0 - first for p in packets
+                   if p["stream_index"] == video[0] and "pts_time" in p)
+    rng = random.Random(7)
+    ok = True
+    for flags, forward in ((0x21, True), (0x11, False)):
+        targets = []
+        while len(targets) < a.seeks:
+            t = rng.randint(1, int(last_pts) - 1)
+            if forward and not any(k >= t for k in keys):
+                continue
+            targets.append(t)
+        extra = ["--frames", "1"]
+        for t in targets:
+            extra += ["--seek", f"{t}:{flags}"]
+        lines = run_dump(a, extra, "video")
+        # Rows: header, first frame, then per seek a "seek" line and a frame.
+        rows = lines[1:]
+        i = 1
+        for t in targets:
+            seek = rows[i].split(",")
+            frame = rows[i + 1].split(",") if i + 1 < len(rows) else None
+            i += 2
+            if forward:
+                want = min(k for k in keys if k >= t)
+            else:
+                before = [k for k in keys if k <= t]
+                want = max(before) if before else 0.0
+            if seek[2].startswith("failed"):
+                print(f"seek {t} flags {flags:#x}: {seek[2]}, want {want:.1f}")
+                ok = False
+                continue
+            landed = int(seek[2])
+            if abs(landed - want) > 1.5:
+                print(f"seek {t} flags {flags:#x}: landed {landed}, want {want:.1f}")
+                ok = False
+            if frame is None or frame[0] != "video" or abs(int(frame[2]) - want) > 1.5:
+                print(f"seek {t} flags {flags:#x}: next frame {frame}, want time {want:.1f}")
+                ok = False
+    if ok:
+        print(f"{2 * a.seeks} seeks land where ffprobe's key frames say")
+    return ok
+
+
+def main():
+    ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    ap.add_argument("--mediahost", required=True)
+    ap.add_argument("--lib", required=True)
+    ap.add_argument("--media", required=True)
+    ap.add_argument("--flags", default="0")
+    ap.add_argument("--info", action="store_true")
+    ap.add_argument("--no-frames", action="store_true")
+    ap.add_argument("--kind")
+    ap.add_argument("--program")
+    ap.add_argument("--streams")
+    ap.add_argument("--oracle-media")
+    ap.add_argument("--seeks", type=int, default=0)
+    ap.add_argument("--compare", nargs=argparse.REMAINDER, default=[])
+    a = ap.parse_args()
+    streams, packets = ffprobe_packets(a)
+    ok = True
+    if not a.no_frames:
+        ok &= check_frames(a, streams, packets)
+    if a.info:
+        ok &= check_info(a)
+    if a.seeks:
+        ok &= check_seeks(a, streams, packets)
+    return 0 if ok else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())
