@@ -163,9 +163,10 @@ def main():
     os.makedirs(out, exist_ok=True)
     if "--big" in sys.argv:
         mb = int(sys.argv[sys.argv.index("--big") + 1])
-        seconds = max(10, mb * 8 // 4)  # about 4 Mbit/s
-        ffmpeg(os.path.join(out, "big.ts"), SRC_V[:3] + ["testsrc=size=640x360:rate=25"] + SRC_A +
-               ["-t", str(seconds), "-c:v", "mpeg2video", "-b:v", "4M", "-g", "12", "-c:a", "mp2"])
+        seconds = max(4, mb * 8 // 40)  # about 40 Mbit/s
+        ffmpeg(os.path.join(out, "big.ts"), SRC_V[:3] + ["testsrc=size=1280x720:rate=25"] + SRC_A +
+               ["-t", str(seconds), "-c:v", "mpeg2video", "-b:v", "40M", "-minrate", "40M",
+                "-maxrate", "40M", "-bufsize", "8M", "-g", "12", "-c:a", "mp2"])
         return
     for name, args in FFMPEG.items():
         ffmpeg(os.path.join(out, name + ".ts"), args)

@@ -418,6 +418,126 @@ TEST_F(TsTest, ProgramSelectionSwitchesStreams) {
   close(h);
 }
 
+uint32_t crc32(const uint8_t* p, size_t n) {
+  uint32_t crc = 0xFFFFFFFFu;
+  for (size_t i = 0; i < n; ++i) {
+    crc ^= uint32_t(p[i]) << 24;
+    for (int k = 0; k < 8; ++k) crc = (crc & 0x80000000u) ? (crc << 1) ^ 0x04C11DB7u : crc << 1;
+  }
+  return crc;
+}
+
+// Rewrites every PMT of a file of 188-byte packets: `edit` gets the section
+// without its CRC and may change it; the CRC is recomputed (and then broken
+// when `breakCrc`). The section must still fit its packet.
+template <typename Edit>
+std::vector<uint8_t> rewritePmt(std::vector<uint8_t> file, Edit edit, bool breakCrc = false) {
+  int pmtPid = -1;
+  for (size_t i = 0; i + 188 <= file.size() && pmtPid < 0; i += 188) {
+    const uint8_t* p = &file[i];
+    if ((((p[1] & 0x1F) << 8) | p[2]) == 0 && (p[1] & 0x40)) pmtPid = ((p[15] & 0x1F) << 8) | p[16];
+  }
+  for (size_t i = 0; i + 188 <= file.size(); i += 188) {
+    uint8_t* p = &file[i];
+    if ((((p[1] & 0x1F) << 8) | p[2]) != pmtPid || !(p[1] & 0x40)) continue;
+    uint8_t* sec = p + 5;
+    int len = ((sec[1] & 0x0F) << 8) | sec[2];
+    std::vector<uint8_t> body(sec, sec + 3 + len - 4);
+    edit(body);
+    int newLen = int(body.size()) + 4 - 3;
+    body[1] = uint8_t((body[1] & 0xF0) | (newLen >> 8));
+    body[2] = uint8_t(newLen);
+    uint32_t crc = crc32(body.data(), body.size()) ^ (breakCrc ? 1u : 0u);
+    for (int k = 3; k >= 0; --k) body.push_back(uint8_t(crc >> (8 * k)));
+    if (body.size() > 183) ADD_FAILURE() << "section too long";
+    std::memset(sec, 0xFF, 183);
+    std::memcpy(sec, body.data(), std::min<size_t>(body.size(), 183));
+  }
+  return file;
+}
+
+// The elementary-stream loop of a PMT starts after program_info_length.
+size_t esLoop(const std::vector<uint8_t>& s) { return 12 + (((s[10] & 0x0F) << 8) | s[11]); }
+
+TEST_F(TsTest, PmtTablesAndDescriptors) {
+  std::vector<uint8_t> base = readFile(media("mpeg2_mp2.ts"));
+  // The audio entry is the second one of the loop.
+  auto audioEntry = [](std::vector<uint8_t>& s) {
+    size_t e = esLoop(s);
+    return e + 5 + (((s[e + 3] & 0x0F) << 8) | s[e + 4]);
+  };
+  struct Case {
+    const char* name;
+    std::vector<uint8_t> file;
+    int32_t openCode;        // 0: opens
+    uint32_t audioTag;       // format tag of the audio stream in the program list
+    const char* language;
+  };
+  std::vector<Case> cases;
+  cases.push_back({"crc", rewritePmt(base, [](std::vector<uint8_t>&) {}, true), -1008, 0, ""});
+  cases.push_back({"ac3 descriptor on a private stream",
+                   rewritePmt(base, [&](std::vector<uint8_t>& s) {
+                     size_t a = audioEntry(s);
+                     s[a] = 0x06;
+                     const uint8_t d[] = {0x6A, 0x01, 0x00};
+                     s.insert(s.begin() + long(s.size()), d, d + 3);
+                     int n = (((s[a + 3] & 0x0F) << 8) | s[a + 4]) + 3;
+                     s[a + 3] = uint8_t(0xF0 | (n >> 8));
+                     s[a + 4] = uint8_t(n);
+                   }),
+                   0, 0x2000, ""});
+  cases.push_back({"language of the last entry",
+                   rewritePmt(base, [&](std::vector<uint8_t>& s) {
+                     size_t a = audioEntry(s);
+                     const uint8_t d[] = {0x0A, 0x08, 'e', 'n', 'g', 0, 'p', 'o', 'r', 0};
+                     s.insert(s.begin() + long(s.size()), d, d + sizeof(d));
+                     int n = (((s[a + 3] & 0x0F) << 8) | s[a + 4]) + int(sizeof(d));
+                     s[a + 3] = uint8_t(0xF0 | (n >> 8));
+                     s[a + 4] = uint8_t(n);
+                   }),
+                   0, 0x50, "por"});
+  cases.push_back({"descriptor running past its loop",
+                   rewritePmt(base, [&](std::vector<uint8_t>& s) {
+                     size_t a = audioEntry(s);
+                     const uint8_t d[] = {0x0A, 0x7F, 'e', 'n', 'g', 0};
+                     s.insert(s.begin() + long(s.size()), d, d + sizeof(d));
+                     int n = (((s[a + 3] & 0x0F) << 8) | s[a + 4]) + int(sizeof(d));
+                     s[a + 3] = uint8_t(0xF0 | (n >> 8));
+                     s[a + 4] = uint8_t(n);
+                   }),
+                   0, 0x50, ""});
+  cases.push_back({"ES_info_length past the section",
+                   rewritePmt(base, [&](std::vector<uint8_t>& s) {
+                     size_t a = audioEntry(s);
+                     s[a + 3] = 0xF0;
+                     s[a + 4] = 0x40;
+                   }),
+                   -1008, 0, ""});
+  for (Case& c : cases) {
+    std::string path = ::testing::TempDir() + "pmt.ts";
+    writeFile(path, c.file);
+    TsdOpenOutput out{};
+    void* h = open(path, 0, &out);
+    if (c.openCode) {
+      EXPECT_EQ(h, nullptr) << c.name;
+      EXPECT_EQ(lastError(nullptr), c.openCode) << c.name;
+      continue;
+    }
+    ASSERT_NE(h, nullptr) << c.name << " " << lastError(nullptr);
+    ASSERT_EQ(out.programCount, 1);
+    const TsdProgramListEntry& e = static_cast<TsdProgramListEntry*>(out.programList)[0];
+    bool found = false;
+    for (int i = 0; i < e.streamCount; ++i) {
+      if (!(e.streams[i].kind & TSD_KIND_AUDIO)) continue;
+      found = true;
+      EXPECT_EQ(e.streams[i].u.audio.formatTag, c.audioTag) << c.name;
+      EXPECT_STREQ(e.streams[i].u.audio.language, c.language) << c.name;
+    }
+    EXPECT_TRUE(found) << c.name;
+    close(h);
+  }
+}
+
 TEST_F(TsTest, SeekToZeroRewindsAndSeekPastTheEndChangesNothing) {
   void* h = open(media("mpeg2_mp2.ts"));
   ASSERT_NE(h, nullptr);

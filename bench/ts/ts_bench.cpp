@@ -1,0 +1,157 @@
+// Reads a large generated transport stream frame by frame through
+// libkvrtsdmx (from disk through the media host's stdio callbacks, page
+// cache warm after the first pass) and copies it with
+// `ffmpeg -i f -map 0 -c copy -f null -`; prints both throughputs and their
+// ratio, then the instructions per MB that the library's entry and what it
+// calls execute under callgrind (a figure that does not depend on the load
+// of the machine).
+//
+//   bench_ts_demux [--mb N] [benchmark options]
+//   bench_ts_demux --read-only FILE     (what callgrind runs)
+#include <benchmark/benchmark.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <string>
+
+#include "mediahost/adapter.h"
+#include "mediahost/plugin.h"
+
+namespace {
+
+std::string g_file;
+size_t g_fileBytes = 0;
+mediahost::Plugin* g_plugin = nullptr;
+const mediahost::DemuxAdapter* g_adapter = nullptr;
+
+struct Tally {
+  double bytes = 0;
+  double seconds = 0;
+  double mbPerSecond() const { return seconds > 0 ? bytes / seconds / 1e6 : 0; }
+};
+Tally g_library, g_ffmpeg;
+
+size_t readEveryFrame(const std::string& file) {
+  int code = 0;
+  auto session = g_adapter->open(g_plugin->entry(), file, &code);
+  if (!session) return 0;
+  mediahost::Frame f;
+  size_t frames = 0;
+  while (session->next("", &f) == mediahost::kOk) {
+    if (f.size) benchmark::DoNotOptimize(f.data[f.size - 1]);
+    ++frames;
+  }
+  session->close();
+  return frames;
+}
+
+void BM_LibraryReadsEveryFrame(benchmark::State& state) {
+  for (auto _ : state) {
+    auto start = std::chrono::steady_clock::now();
+    size_t frames = readEveryFrame(g_file);
+    if (frames == 0) {
+      state.SkipWithError("open failed");
+      return;
+    }
+    g_library.seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    g_library.bytes += double(g_fileBytes);
+    state.counters["frames"] = double(frames);
+  }
+  state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(g_fileBytes));
+}
+
+void BM_FfmpegStreamCopy(benchmark::State& state) {
+  std::string cmd = "ffmpeg -nostdin -v error -i '" + g_file + "' -map 0 -c copy -f null - >/dev/null 2>&1";
+  for (auto _ : state) {
+    auto start = std::chrono::steady_clock::now();
+    if (std::system(cmd.c_str()) != 0) {
+      state.SkipWithError("ffmpeg failed");
+      return;
+    }
+    g_ffmpeg.seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    g_ffmpeg.bytes += double(g_fileBytes);
+  }
+  state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(g_fileBytes));
+}
+
+BENCHMARK(BM_LibraryReadsEveryFrame)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_FfmpegStreamCopy)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+bool loadPlugin() {
+  std::string error;
+  auto plugin = mediahost::Plugin::load(TS_PLUGIN_PATH, &error);
+  if (!plugin || !(g_adapter = mediahost::findDemuxAdapter(*plugin))) {
+    fprintf(stderr, "cannot load the demuxer: %s\n", error.c_str());
+    return false;
+  }
+  g_plugin = plugin.release();
+  return true;
+}
+
+// Instructions executed inside KVR_TS_DMX (and what it calls) per MB read,
+// measured on the first `mb` megabytes of the file.
+double instructionsPerMb(const std::string& self, const std::string& dir, size_t mb) {
+  std::string part = dir + "/part.ts";
+  std::string cut = "head -c " + std::to_string(mb * 1000000) + " '" + g_file + "' > '" + part + "'";
+  if (std::system(cut.c_str()) != 0) return 0;
+  std::string out = dir + "/callgrind.out";
+  std::string cmd = "valgrind --tool=callgrind --collect-atstart=no --toggle-collect=KVR_TS_DMX "
+                    "--callgrind-out-file='" + out + "' '" + self + "' --read-only '" + part +
+                    "' >/dev/null 2>&1";
+  if (std::system(cmd.c_str()) != 0) return 0;
+  std::ifstream in(out);
+  std::string line;
+  double total = 0;
+  while (std::getline(in, line))
+    if (line.compare(0, 8, "summary:") == 0 || line.compare(0, 7, "totals:") == 0)
+      total = atof(line.substr(line.find(':') + 1).c_str());
+  unlink(out.c_str());
+  unlink(part.c_str());
+  return total / double(mb);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc == 3 && strcmp(argv[1], "--read-only") == 0) {
+    if (!loadPlugin()) return 1;
+    return readEveryFrame(argv[2]) > 0 ? 0 : 1;
+  }
+  int mb = 300;
+  for (int i = 1; i + 1 < argc; ++i)
+    if (strcmp(argv[i], "--mb") == 0) {
+      mb = atoi(argv[i + 1]);
+      memmove(argv + i, argv + i + 2, sizeof(char*) * size_t(argc - i - 1));
+      argc -= 2;
+      break;
+    }
+  char dir[] = "/tmp/ts-bench-XXXXXX";
+  if (!mkdtemp(dir)) return 1;
+  std::string make = "python3 '" MAKE_TS "' '" + std::string(dir) + "' --big " + std::to_string(mb);
+  if (std::system(make.c_str()) != 0) return 1;
+  g_file = std::string(dir) + "/big.ts";
+  struct stat st;
+  if (stat(g_file.c_str(), &st) != 0) return 1;
+  g_fileBytes = size_t(st.st_size);
+  if (!loadPlugin()) return 1;
+  readEveryFrame(g_file);  // warms the page cache
+
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  printf("file: %.1f MB\n", double(g_fileBytes) / 1e6);
+  printf("libkvrtsdmx: %.1f MB/s   ffmpeg -map 0 -c copy: %.1f MB/s   ratio: %.2f\n",
+         g_library.mbPerSecond(), g_ffmpeg.mbPerSecond(),
+         g_ffmpeg.mbPerSecond() > 0 ? g_library.mbPerSecond() / g_ffmpeg.mbPerSecond() : 0);
+  double ipm = instructionsPerMb(argv[0], dir, 20);
+  if (ipm > 0) printf("libkvrtsdmx: %.0f instructions per MB (callgrind, first 20 MB)\n", ipm);
+  else printf("callgrind figure not available (valgrind failed)\n");
+  unlink(g_file.c_str());
+  rmdir(dir);
+  return 0;
+}
