@@ -47,25 +47,40 @@ static int32_t SeekByTime(TsDemuxContext* ctx, int32_t target, int32_t* outMs, i
                           int kindIdx, int backward, int key, SeekState* st) {
   FioHandle* rd = ctx->reader;
   int64_t H = st->H, R = st->R;
-  int64_t pos = startPos;
+  /* Land half a second short of the estimate: a jump into the middle of the
+   * wanted picture's PES would skip it, and with reordered pictures the
+   * frames after it can still be before the target. */
+  int64_t pos = backward ? startPos : startPos - H;
   if (pos >= ctx->dataEnd) pos = ctx->dataEnd - H;
   if (pos < 0) pos = 0;
   if (RepositionReader(ctx, rd, pos) != 0) return TS_FAIL(ctx, -2000);
   int budgets = 0;
   int justJumped = 1;
-  int jumpedForward = 0;
+  int contiguous = 0; /* every frame since the candidate was read */
   int64_t lowBound = 0; /* a frame at or after this lies before the target */
   int64_t candPos = -1, candMs = 0;
   for (int guard = 0; guard < 100000; ++guard) {
     int64_t t, unit;
     int isKey;
     if (!next_stamp(ctx, kindIdx, key, &budgets, &t, &unit, &isKey)) {
-      if (backward && candPos >= 0 && ctx->lastError == -2001) {
+      if (backward && ctx->lastError == -2001) {
+        /* The end came first: the last frame before it is the answer, or, with
+         * none seen yet, the search starts further back. */
         ctx->lastError = 0;
         ctx->errorLine = 0;
-        RepositionReader(ctx, rd, candPos);
-        *outMs = (int32_t)candMs;
-        return 1;
+        if (candPos >= 0) {
+          RepositionReader(ctx, rd, candPos);
+          *outMs = (int32_t)candMs;
+          return 1;
+        }
+        if (pos > 0) {
+          pos = pos - H < 0 ? 0 : pos - H;
+          if (RepositionReader(ctx, rd, pos) != 0) return TS_FAIL(ctx, -2000);
+          justJumped = 1;
+          contiguous = 0;
+          continue;
+        }
+        return TS_FAIL(ctx, -2001);
       }
       return 0;
     }
@@ -97,60 +112,53 @@ static int32_t SeekByTime(TsDemuxContext* ctx, int32_t target, int32_t* outMs, i
         if (!key || isKey) {
           candPos = unit;
           candMs = t;
+          contiguous = 1;
         }
         if (unit > lowBound) lowBound = unit;
       } else {
-        if (justJumped && jumpedForward) {
-          /* A forward jump passed the target: go back to the last frame known
-           * before it and read on from there, with smaller jumps. */
-          int64_t back = ((t - target) / 500) * H;
-          if (back < H) back = H;
-          int64_t np = pos - back;
-          if (np < lowBound) np = lowBound;
-          if (np < 0) np = 0;
-          if (np < pos) {
-            pos = np;
-            R = R / 2 < 1 ? 1 : R / 2;
-            jumpedForward = 0;
-            if (RepositionReader(ctx, rd, pos) != 0) return TS_FAIL(ctx, -2000);
-            justJumped = 1;
-            continue;
-          }
-        }
-        if (candPos >= 0) {
+        /* Past the target: the candidate is the answer when everything from
+         * it to here was read; otherwise step back, not before it. */
+        if (candPos >= 0 && contiguous) {
           RepositionReader(ctx, rd, candPos);
           *outMs = (int32_t)candMs;
           return 1;
         }
-        if (pos == 0) {
+        int64_t back = ((t - target) / 500) * H;
+        if (back < H) back = H;
+        int64_t floor = candPos >= 0 ? candPos : 0;
+        int64_t np = pos - back < floor ? floor : pos - back;
+        if (np >= pos) {
+          if (candPos >= 0) {
+            RepositionReader(ctx, rd, candPos);
+            *outMs = (int32_t)candMs;
+            return 1;
+          }
           RepositionReader(ctx, rd, 0);
           *outMs = 0;
           return 1;
         }
-        int64_t back = ((t - target) / 500) * H;
-        if (back < H) back = H;
-        pos = pos - back < 0 ? 0 : pos - back;
+        pos = np;
+        R = R / 2 < 1 ? 1 : R / 2;
         if (RepositionReader(ctx, rd, pos) != 0) return TS_FAIL(ctx, -2000);
         justJumped = 1;
-        jumpedForward = 0;
+        contiguous = 0;
         continue;
       }
     }
     /* Before the target: jump when the distance is worth more than H. */
     int64_t jump = R * (target - t);
-    if (jump > H) {
+    if (jump > 2 * H) {
       int64_t cur = ts_reader_pos(ctx);
       if (cur + jump < ctx->dataEnd) {
-        pos = cur + jump;
+        pos = cur + jump - H;
         if (RepositionReader(ctx, rd, pos) != 0) return TS_FAIL(ctx, -2000);
         justJumped = 1;
-        jumpedForward = 1;
+        contiguous = 0;
         continue;
       }
       R = R / 2 < 1 ? 1 : R / 2;
     }
     justJumped = 0;
-    jumpedForward = 0;
   }
   return TS_FAIL(ctx, -1000);
 }

@@ -148,13 +148,18 @@ def check_seeks(a, streams, packets):
         for t in targets:
             extra += ["--seek", f"{t}:{flags}"]
         lines = run_dump(a, extra, "video")
-        # Rows: header, first frame, then per seek a "seek" line and a frame.
-        rows = lines[1:]
-        i = 1
-        for t in targets:
-            seek = rows[i].split(",")
-            frame = rows[i + 1].split(",") if i + 1 < len(rows) else None
-            i += 2
+        # Rows: header, the first frame, then per seek a "seek" line followed
+        # by a frame unless the seek failed.
+        rows = [r.split(",") for r in lines[1:]]
+        results = []
+        for n, r in enumerate(rows):
+            if r[0] == "seek":
+                frame = rows[n + 1] if n + 1 < len(rows) and rows[n + 1][0] != "seek" else None
+                results.append((r, frame))
+        if len(results) != len(targets):
+            print(f"{len(results)} seek lines for {len(targets)} seeks")
+            ok = False
+        for t, (seek, frame) in zip(targets, results):
             if forward:
                 want = min(k for k in keys if k >= t)
             else:
