@@ -560,6 +560,29 @@ TEST_F(TsTest, SeekToZeroRewindsAndSeekPastTheEndChangesNothing) {
   close(h);
 }
 
+// A growing file has no known duration: nothing divides by it, a seek to a
+// time is refused and a seek to 0 rewinds.
+TEST_F(TsTest, GrowingFileHasNoDurationAndSeeksOnlyToZero) {
+  TsdOpenOutput out{};
+  void* h = open(media("mpeg2_mp2.ts"), TSD_OPEN_GROWING, &out);
+  ASSERT_NE(h, nullptr);
+  EXPECT_EQ(out.timingKnown, 0);
+  TsdReadInput in{};
+  TsdFrame f{};
+  ASSERT_EQ(call(TSD_OP_READ, h, &in, &f), 1);
+  std::vector<uint8_t> first(f.data, f.data + f.length);
+  ASSERT_EQ(call(TSD_OP_READ, h, &in, &f), 1);
+  TsdSeekInput later{1500, 0};
+  TsdSeekOutput at{};
+  EXPECT_EQ(call(TSD_OP_SEEK, h, &later, &at), 0);
+  EXPECT_EQ(lastError(h), -4025);
+  TsdSeekInput zero{0, 0};
+  ASSERT_EQ(call(TSD_OP_SEEK, h, &zero, &at), 1);
+  ASSERT_EQ(call(TSD_OP_READ, h, &in, &f), 1);
+  EXPECT_EQ(std::vector<uint8_t>(f.data, f.data + f.length), first);
+  close(h);
+}
+
 // Exact-count peeks come from the cache, skips to the last cached byte
 // reset the offset, and a relative seek by the cached count seeks the file
 // by zero.
