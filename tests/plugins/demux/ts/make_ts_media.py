@@ -181,6 +181,12 @@ def main():
            ["-f", "lavfi", "-i", "testsrc=size=64x48:rate=10", "-f", "lavfi", "-i",
             "sine=sample_rate=16000", "-t", "2", "-c:v", "libx264", "-g", "5", "-c:a", "aac",
             "-b:a", "24k"] + ONE)
+    ffmpeg(os.path.join(seeds, "hevc_ac3.ts"),
+           ["-f", "lavfi", "-i", "testsrc=size=64x48:rate=10", "-f", "lavfi", "-i",
+            "sine=sample_rate=48000", "-t", "2", "-c:v", "libx265", "-x265-params",
+            "log-level=none:keyint=5", "-c:a", "ac3", "-b:a", "64k"] + ONE)
+    trailer(os.path.join(seeds, "mpeg2_mp2.ts"), os.path.join(seeds, "packets204.ts"), 16)
+    onesegment(os.path.join(seeds, "h264_aac.ts"), os.path.join(seeds, "onesegment.ts"))
     base = os.path.join(out, "mpeg2_mp2.ts")
     trailer(base, os.path.join(out, "packets204.ts"), 16)
     trailer(base, os.path.join(out, "packets208.ts"), 20)
