@@ -135,7 +135,6 @@ static int32_t prepare_read(TsDemuxContext* ctx, int32_t kind, int* idxOut) {
     if (ctx->selected[idx] == NULL) return TS_FAIL(ctx, -4007 - idx);
     ctx->reader = ctx->kindReader[idx];
     ctx->wantedPid = ctx->selected[idx]->pid;
-    ctx->flushIndex = ctx->flushIndex > idx ? ctx->flushIndex : 0;
     *idxOut = idx;
   } else {
     ctx->reader = ctx->mainReader;

@@ -5,6 +5,9 @@
 /* At the end of the data, hands out the PES still gathered by the selected
  * streams, one per call, video first. 10 when none is left. */
 int32_t ts_flush_gathered(TsDemuxContext* ctx) {
+  /* Delivered slots are waiting again, so every call may look at all kinds;
+   * with separate readers each kind's reader comes here on its own. */
+  ctx->flushIndex = 0;
   while (ctx->flushIndex < K_COUNT) {
     int i = ctx->flushIndex;
     ProgramStream* st = ctx->selected[i];

@@ -560,6 +560,48 @@ TEST_F(TsTest, SeekToZeroRewindsAndSeekPastTheEndChangesNothing) {
   close(h);
 }
 
+// With a reader per kind, each kind is read on its own and gives the same
+// frames as the shared reader; a kind without a selected stream is refused.
+TEST_F(TsTest, SeparateReadersPerKind) {
+  void* h = open(media("h264_aac.ts"));
+  ASSERT_NE(h, nullptr);
+  std::vector<Read> plain = readAll(h);
+  close(h);
+  h = open(media("h264_aac.ts"), TSD_OPEN_SEPARATE_READERS);
+  ASSERT_NE(h, nullptr);
+  for (uint32_t kind : {TSD_KIND_AUDIO, TSD_KIND_VIDEO}) {
+    std::vector<Read> mine;
+    for (;;) {
+      TsdReadInput in{};
+      in.kind = int32_t(kind);
+      TsdFrame f{};
+      if (call(TSD_OP_READ, h, &in, &f) != 1) {
+        EXPECT_EQ(lastError(h), -10009);
+        break;
+      }
+      mine.push_back({f.pid, f.kind, f.timeMs, f.discontinuity,
+                      std::vector<uint8_t>(f.data, f.data + f.length)});
+    }
+    std::vector<Read> want;
+    for (const Read& r : plain)
+      if (r.kind == kind) want.push_back(r);
+    ASSERT_EQ(mine.size(), want.size()) << kind;
+    for (size_t i = 0; i < want.size(); ++i) {
+      EXPECT_EQ(mine[i].bytes, want[i].bytes) << kind << " " << i;
+      EXPECT_EQ(mine[i].timeMs, want[i].timeMs) << kind << " " << i;
+    }
+  }
+  struct { int32_t kind; int32_t code; } refusals[] = {{3, -4013}, {16, -4009}, {256, -4011}};
+  for (auto r : refusals) {
+    TsdReadInput in{};
+    in.kind = r.kind;
+    TsdFrame f{};
+    EXPECT_EQ(call(TSD_OP_READ, h, &in, &f), 0);
+    EXPECT_EQ(lastError(h), r.code);
+  }
+  close(h);
+}
+
 // A growing file has no known duration: nothing divides by it, a seek to a
 // time is refused and a seek to 0 rewinds.
 TEST_F(TsTest, GrowingFileHasNoDurationAndSeeksOnlyToZero) {
