@@ -602,6 +602,32 @@ TEST_F(TsTest, SeparateReadersPerKind) {
   close(h);
 }
 
+// Streams declared by the host (hint kind 3) are read without looking for
+// a PAT or PMT in the file.
+TEST_F(TsTest, HostDeclaredStreams) {
+  TsdOpenOutput probe{};
+  void* h = open(media("mpeg2_mp2.ts"), 0, &probe);
+  ASSERT_NE(h, nullptr);
+  std::vector<Read> plain = readAll(h);
+  close(h);
+  TsdHint audio{3, int32_t(sizeof(TsdHint)), nullptr, 1, 0x03, 5, probe.selection.audioPid, 0};
+  TsdHint video{3, int32_t(sizeof(TsdHint)), &audio, 1, 0x02, 5, probe.selection.videoPid, 0};
+  TsdOpenRecord r = record(media("mpeg2_mp2.ts"));
+  r.hints = &video;
+  TsdOpenOutput out{};
+  ASSERT_EQ(call(TSD_OP_OPEN, nullptr, &r, &out), 1) << lastError(nullptr);
+  EXPECT_EQ(out.timingKnown, 0);
+  EXPECT_EQ(out.selection.programNumber, 5);
+  EXPECT_EQ(out.selection.videoPid, probe.selection.videoPid);
+  EXPECT_EQ(out.selection.audioPid, probe.selection.audioPid);
+  std::vector<Read> frames = readAll(out.handle);
+  close(out.handle);
+  // Host-declared streams read the file as a growing one: the last video PES
+  // has no successor yet and stays gathered for data still to come.
+  ASSERT_EQ(frames.size() + 1, plain.size());
+  for (size_t i = 0; i < frames.size(); ++i) EXPECT_EQ(frames[i].bytes, plain[i].bytes) << i;
+}
+
 // A growing file has no known duration: nothing divides by it, a seek to a
 // time is refused and a seek to 0 rewinds.
 TEST_F(TsTest, GrowingFileHasNoDurationAndSeeksOnlyToZero) {
