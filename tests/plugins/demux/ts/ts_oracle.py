@@ -115,14 +115,29 @@ def check_info(a):
     if p.returncode != 0:
         print(p.stderr)
         return False
+    p_out = p.stdout
     with tempfile.NamedTemporaryFile("w", suffix=".txt", delete=False) as f:
         f.write(p.stdout)
         name = f.name
     r = compare(a, ["--info", name])
     os.unlink(name)
     print(r.stdout, end="")
+    ok = r.returncode == 0
+    # The program's duration: from the first time stamp of the program to the
+    # last one of any of its streams, as ffprobe's packet list gives them.
+    streams, packets = ffprobe_packets(a)
+    kinds = {s["index"]: s.get("codec_type") for s in streams}
+    times = [float(k["pts_time"]) * 1000.0 for k in packets
+             if kinds.get(k["stream_index"]) in ("video", "audio") and "pts_time" in k]
+    want = max(times) - min(times)
+    for line in p_out.splitlines():
+        for field in line.split(",")[2:]:
+            key, _, value = field.partition("=")
+            if key == "program_duration_ms" and abs(int(value) - want) > 2:
+                print(f"info: program duration {value} ms, packet list {want:.1f} ms")
+                ok = False
     print(r.stderr, end="", file=sys.stderr)
-    return r.returncode == 0
+    return ok
 
 
 def check_seeks(a, streams, packets):
