@@ -204,7 +204,7 @@ static void skip_h264_scaling_list(TsdBits* br, int size) {
   for (int j = 0; j < size; j++) {
     if (next != 0) {
       int32_t delta = tsd_bits_se(br);
-      next = (uint32_t)(((int64_t)last + delta + 256) % 256);
+      next = (uint32_t)((((int64_t)last + delta) % 256 + 256) % 256);
       if (next == 0) break; /* the rest of the list repeats the last scale */
     }
     last = next;
