@@ -598,460 +598,323 @@ void ISDBtDataManager::loadChrontelVersion()
 }
 
 // ---- Setters of the settings table, then of the live status ----
+
+template <typename T, typename Arg>
+void ISDBtDataManager::storeChanged(T& member, const T& value, void (ISDBtDataManager::*notify)(Arg))
+{
+    if (member == value)
+        return;
+    member = value;
+    emit(this->*notify)(member);
+}
+
+template <typename T>
+void ISDBtDataManager::persistChanged(T& member, T value, const QString& key,
+                                      void (ISDBtDataManager::*notify)(T), bool writeRecord)
+{
+    if (member == value)
+        return;
+    member = value;
+    // Every value in settings.ini is an integer; a bool is stored as 1 or 0.
+    m_pSettings->setValue(key, static_cast<int>(value));
+    emit(this->*notify)(member);
+    saveProperty(writeRecord);
+}
+
+void ISDBtDataManager::persistInRange(const char* setter, int& member, int nVal, unsigned maxValue,
+                                      const QString& key, void (ISDBtDataManager::*notify)(int))
+{
+    // Compared as unsigned, so a negative value is out of range too.
+    if (static_cast<unsigned>(nVal) > maxValue) {
+        LOG_H("[%s] value is invalid %d", setter, nVal);
+        return;
+    }
+    persistChanged(member, nVal, key, notify);
+}
+
 void ISDBtDataManager::setInitialized(bool bVal)
 {
-    if (m_bInitialized == bVal)
-        return;
-    m_bInitialized = bVal;
-    m_pSettings->setValue(KEY_INITIALIZED, bVal ? 1 : 0);
-    emit notifyInitializedChanged(m_bInitialized);
-    saveProperty(false);
+    persistChanged(m_bInitialized, bVal, KEY_INITIALIZED, &ISDBtDataManager::notifyInitializedChanged);
 }
 
 void ISDBtDataManager::setStartPower(int nVal)
 {
-    if (m_nStartPower == nVal)
-        return;
-    m_nStartPower = nVal;
-    m_pSettings->setValue(KEY_STARTPOWER, nVal);
-    emit notifyStartPowerChanged(m_nStartPower);
-    saveProperty(false);
+    persistChanged(m_nStartPower, nVal, KEY_STARTPOWER, &ISDBtDataManager::notifyStartPowerChanged);
 }
 
 void ISDBtDataManager::setPowerOn(bool bVal)
 {
     LOG_I("[%s] power (%s)", __func__, bVal ? "ON" : "OFF");
-    if (m_bPowerOn == bVal)
-        return;
-    m_bPowerOn = bVal;
-    m_pSettings->setValue(KEY_POWERON, bVal ? 1 : 0);
-    emit notifyPowerOnChanged(m_bPowerOn);
-    saveProperty(false);
+    persistChanged(m_bPowerOn, bVal, KEY_POWERON, &ISDBtDataManager::notifyPowerOnChanged);
 }
 
 void ISDBtDataManager::setAvRenderOn(bool bVal)
 {
     LOG_I("[%s] avRenderOn (%s)", __func__, bVal ? "ON" : "OFF");
-    if (m_bAvRenderOn == bVal)
-        return;
-    m_bAvRenderOn = bVal;
-    m_pSettings->setValue(KEY_AVRENDERON, bVal ? 1 : 0);
-    emit notifyAvRenderOnChanged(m_bAvRenderOn);
-    saveProperty(false);
+    persistChanged(m_bAvRenderOn, bVal, KEY_AVRENDERON, &ISDBtDataManager::notifyAvRenderOnChanged);
 }
 
 void ISDBtDataManager::setLanguage(int nVal)
 {
-    if (m_nLanguage == nVal)
-        return;
-    m_nLanguage = nVal;
-    m_pSettings->setValue(KEY_LANGUAGE, nVal);
-    emit notifyLanguageChanged(m_nLanguage);
-    saveProperty(false);
+    persistChanged(m_nLanguage, nVal, KEY_LANGUAGE, &ISDBtDataManager::notifyLanguageChanged);
 }
 
 void ISDBtDataManager::setMode(int nVal)
 {
-    if (static_cast<unsigned>(nVal) > 1u) {
-        LOG_H("[%s] value is invalid %d", __func__, nVal);
-        return;
-    }
-    if (m_nMode == nVal)
-        return;
-    m_nMode = nVal;
-    m_pSettings->setValue(KEY_MODE, nVal);
-    emit notifyModeChanged(m_nMode);
-    saveProperty(false);
+    persistInRange(__func__, m_nMode, nVal, 1, KEY_MODE, &ISDBtDataManager::notifyModeChanged);
 }
 
 void ISDBtDataManager::setScanType(int nVal)
 {
-    if (static_cast<unsigned>(nVal) > 1u) {
-        LOG_H("[%s] value is invalid %d", __func__, nVal);
-        return;
-    }
-    if (m_nScanType == nVal)
-        return;
-    m_nScanType = nVal;
-    m_pSettings->setValue(KEY_SCANTYPE, nVal);
-    emit notifyScanTypeChanged(m_nScanType);
-    saveProperty(false);
-}
-
-void ISDBtDataManager::setHomeRemoconID(int nVal)
-{
-    if (m_nHomeRemoconID == nVal)
-        return;
-    m_nHomeRemoconID = nVal;
-    emit notifyHomeRemoconIDChanged(m_nHomeRemoconID);
-}
-
-void ISDBtDataManager::setHomeSubChannel(int nVal)
-{
-    if (m_nHomeSubChannel == nVal)
-        return;
-    m_nHomeSubChannel = nVal;
-    emit notifyHomeSubChannelChanged(m_nHomeSubChannel);
-}
-
-void ISDBtDataManager::setDriveRemoconID(int nVal)
-{
-    if (m_nDriveRemoconID == nVal)
-        return;
-    m_nDriveRemoconID = nVal;
-    emit notifyDriveRemoconIDChanged(m_nDriveRemoconID);
-}
-
-void ISDBtDataManager::setDriveSubChannel(int nVal)
-{
-    if (m_nDriveSubChannel == nVal)
-        return;
-    m_nDriveSubChannel = nVal;
-    emit notifyDriveSubChannelChanged(m_nDriveSubChannel);
+    persistInRange(__func__, m_nScanType, nVal, 1, KEY_SCANTYPE, &ISDBtDataManager::notifyScanTypeChanged);
 }
 
 void ISDBtDataManager::setSegMode(int nVal)
 {
-    if (static_cast<unsigned>(nVal) > 4u) {
-        LOG_H("[%s] value is invalid %d", __func__, nVal);
-        return;
-    }
-    if (m_nSegMode == nVal)
-        return;
-    m_nSegMode = nVal;
-    m_pSettings->setValue(KEY_SEGMODE, nVal);
-    emit notifySegModeChanged(m_nSegMode);
-    saveProperty(false);
+    persistInRange(__func__, m_nSegMode, nVal, 4, KEY_SEGMODE, &ISDBtDataManager::notifySegModeChanged);
 }
 
 void ISDBtDataManager::setShowChannelInfo(int nVal)
 {
-    if (static_cast<unsigned>(nVal) > 2u) {
-        LOG_H("[%s] value is invalid %d", __func__, nVal);
-        return;
-    }
-    if (m_nShowChannelInfo == nVal)
-        return;
-    m_nShowChannelInfo = nVal;
-    m_pSettings->setValue(KEY_SHOWCHANNELINFO, nVal);
-    emit notifyShowChannelInfoChanged(m_nShowChannelInfo);
-    saveProperty(false);
+    persistInRange(__func__, m_nShowChannelInfo, nVal, 2, KEY_SHOWCHANNELINFO, &ISDBtDataManager::notifyShowChannelInfoChanged);
 }
 
 void ISDBtDataManager::setStationSearchType(int nVal)
 {
-    if (static_cast<unsigned>(nVal) > 1u) {
-        LOG_H("[%s] value is invalid %d", __func__, nVal);
-        return;
-    }
-    if (m_nStationSearchType == nVal)
-        return;
-    m_nStationSearchType = nVal;
-    m_pSettings->setValue(KEY_STATIONSEARCHTYPE, nVal);
-    emit notifyStationSearchTypeChanged(m_nStationSearchType);
-    saveProperty(false);
+    persistInRange(__func__, m_nStationSearchType, nVal, 1, KEY_STATIONSEARCHTYPE, &ISDBtDataManager::notifyStationSearchTypeChanged);
 }
 
 void ISDBtDataManager::setStationSearchTime(int nVal)
 {
-    if (static_cast<unsigned>(nVal) > 120u) {
-        LOG_H("[%s] value is invalid %d", __func__, nVal);
-        return;
-    }
-    if (m_nStationSearchTime == nVal)
-        return;
-    m_nStationSearchTime = nVal;
-    m_pSettings->setValue(KEY_STATIONSEARCHTIME, nVal);
-    emit notifyStationSearchTimeChanged(m_nStationSearchTime);
-    saveProperty(false);
+    persistInRange(__func__, m_nStationSearchTime, nVal, 120, KEY_STATIONSEARCHTIME, &ISDBtDataManager::notifyStationSearchTimeChanged);
 }
 
 void ISDBtDataManager::setSubtitle(int nVal)
 {
-    if (static_cast<unsigned>(nVal) > 2u) {
-        LOG_H("[%s] value is invalid %d", __func__, nVal);
-        return;
-    }
-    if (m_nSubtitle == nVal)
-        return;
-    m_nSubtitle = nVal;
-    m_pSettings->setValue(KEY_SUBTITLE, nVal);
-    emit notifySubtitleChanged(m_nSubtitle);
-    saveProperty(false);
+    persistInRange(__func__, m_nSubtitle, nVal, 2, KEY_SUBTITLE, &ISDBtDataManager::notifySubtitleChanged);
 }
 
 void ISDBtDataManager::setSuperImpose(int nVal)
 {
-    if (static_cast<unsigned>(nVal) > 2u) {
-        LOG_H("[%s] value is invalid %d", __func__, nVal);
-        return;
-    }
-    if (m_nSuperImpose == nVal)
-        return;
-    m_nSuperImpose = nVal;
-    m_pSettings->setValue(KEY_SUPERIMPOSE, nVal);
-    emit notifySuperImposeChanged(m_nSuperImpose);
-    saveProperty(false);
+    persistInRange(__func__, m_nSuperImpose, nVal, 2, KEY_SUPERIMPOSE, &ISDBtDataManager::notifySuperImposeChanged);
 }
 
 void ISDBtDataManager::setBilingual(int nVal)
 {
-    if (static_cast<unsigned>(nVal) > 2u) {
-        LOG_H("[%s] value is invalid %d", __func__, nVal);
-        return;
-    }
-    if (m_nBilingual == nVal)
-        return;
-    m_nBilingual = nVal;
-    m_pSettings->setValue(KEY_BILINGUAL, nVal);
-    emit notifyBilingualChanged(m_nBilingual);
-    saveProperty(false);
+    persistInRange(__func__, m_nBilingual, nVal, 2, KEY_BILINGUAL, &ISDBtDataManager::notifyBilingualChanged);
 }
 
 void ISDBtDataManager::setShowTime(int nVal)
 {
-    if (static_cast<unsigned>(nVal) > 2u) {
-        LOG_H("[%s] value is invalid %d", __func__, nVal);
-        return;
-    }
-    if (m_nShowTime == nVal)
-        return;
-    m_nShowTime = nVal;
-    m_pSettings->setValue(KEY_SHOWTIME, nVal);
-    emit notifyShowTimeChanged(m_nShowTime);
-    saveProperty(false);
+    persistInRange(__func__, m_nShowTime, nVal, 2, KEY_SHOWTIME, &ISDBtDataManager::notifyShowTimeChanged);
 }
 
 void ISDBtDataManager::setScreenRatio(int nVal)
 {
-    if (static_cast<unsigned>(nVal) > 2u) {
-        LOG_H("[%s] value is invalid %d", __func__, nVal);
-        return;
-    }
-    if (m_nScreenRatio == nVal)
-        return;
-    m_nScreenRatio = nVal;
-    m_pSettings->setValue(KEY_SCREENRATIO, nVal);
-    emit notifyScreenRatiolChanged(m_nScreenRatio);
-    saveProperty(false);
-}
-
-void ISDBtDataManager::setScreenScale(int nVal)
-{
-    if (m_nScreenScale == nVal)
-        return;
-    m_nScreenScale = nVal;
-    m_pSettings->setValue(KEY_SCREENSCALE, nVal);
-    emit notifyScreenScaleChanged(m_nScreenScale);
-    saveProperty(false);
-}
-
-void ISDBtDataManager::setVideoDelay(int nVal)
-{
-    if (m_nVideoDelay == nVal)
-        return;
-    m_nVideoDelay = nVal;
-    m_pSettings->setValue(KEY_VIDEODELAY, nVal);
-    emit notifyVideoDelayChanged(m_nVideoDelay);
-    saveProperty(false);
-}
-
-void ISDBtDataManager::setVideoType(int nVal)
-{
-    if (m_nVideoType == nVal)
-        return;
-    LOG_H("[%s] %d", __func__, nVal);
-    m_nVideoType = nVal;
-    m_pSettings->setValue(KEY_VIDEOTYPE, nVal);
-    emit notifyVideoTypeChanged(m_nVideoType);
-    saveProperty(true);
-}
-
-void ISDBtDataManager::setHDMIMode(int nVal)
-{
-    if (m_nHDMIMode == nVal)
-        return;
-    LOG_H("[%s] %d", __func__, nVal);
-    m_nHDMIMode = nVal;
-    m_pSettings->setValue(KEY_HDMIMODE, nVal);
-    emit notifyHDMIModeChanged(m_nHDMIMode);
-    saveProperty(true);
+    persistInRange(__func__, m_nScreenRatio, nVal, 2, KEY_SCREENRATIO, &ISDBtDataManager::notifyScreenRatiolChanged);
 }
 
 void ISDBtDataManager::setBackgroundSearch(int nVal)
 {
-    if (static_cast<unsigned>(nVal) > 2u) {
-        LOG_H("[%s] value is invalid %d", __func__, nVal);
-        return;
-    }
-    if (m_nBackgroundSearch == nVal)
-        return;
-    m_nBackgroundSearch = nVal;
-    m_pSettings->setValue(KEY_BACKGROUNDSEARCH, nVal);
-    emit notifyBackgroundSearchChanged(m_nBackgroundSearch);
-    saveProperty(false);
+    persistInRange(__func__, m_nBackgroundSearch, nVal, 2, KEY_BACKGROUNDSEARCH, &ISDBtDataManager::notifyBackgroundSearchChanged);
 }
 
 void ISDBtDataManager::setEventRelay(int nVal)
 {
-    if (static_cast<unsigned>(nVal) > 1u) {
-        LOG_H("[%s] value is invalid %d", __func__, nVal);
-        return;
-    }
-    if (m_nEventRelay == nVal)
-        return;
-    m_nEventRelay = nVal;
-    m_pSettings->setValue(KEY_EVENTRELAY, nVal);
-    emit notifyEventRelayChanged(m_nEventRelay);
-    saveProperty(false);
+    persistInRange(__func__, m_nEventRelay, nVal, 1, KEY_EVENTRELAY, &ISDBtDataManager::notifyEventRelayChanged);
 }
 
-void ISDBtDataManager::setCurrChannelNumber(int nVal)
+void ISDBtDataManager::setScreenScale(int nVal)
 {
-    if (m_nCurrChannelNumber == nVal)
-        return;
-    m_nCurrChannelNumber = nVal;
-    emit notifyCurrChannelNumberChanged(m_nCurrChannelNumber);
+    persistChanged(m_nScreenScale, nVal, KEY_SCREENSCALE, &ISDBtDataManager::notifyScreenScaleChanged);
 }
 
-void ISDBtDataManager::setCurrServiceID(int nVal)
+void ISDBtDataManager::setVideoDelay(int nVal)
 {
-    if (m_nCurrServiceID == nVal)
-        return;
-    m_nCurrServiceID = nVal;
-    emit notifyCurrServiceIDChanged(m_nCurrServiceID);
+    persistChanged(m_nVideoDelay, nVal, KEY_VIDEODELAY, &ISDBtDataManager::notifyVideoDelayChanged);
 }
 
 void ISDBtDataManager::setCurrSegType(int nVal)
 {
-    if (m_nCurrSegType == nVal)
+    persistChanged(m_nCurrSegType, nVal, KEY_CURRENTSEGTYPE, &ISDBtDataManager::notifyCurrSegTypeChanged);
+}
+
+void ISDBtDataManager::setVideoType(int nVal)
+{
+    // Both settings are also read by the boot loader from the misc record.
+    if (m_nVideoType == nVal)
         return;
-    m_nCurrSegType = nVal;
-    m_pSettings->setValue(KEY_CURRENTSEGTYPE, nVal);
-    emit notifyCurrSegTypeChanged(m_nCurrSegType);
-    saveProperty(false);
+    LOG_H("[%s] %d", __func__, nVal);
+    persistChanged(m_nVideoType, nVal, KEY_VIDEOTYPE, &ISDBtDataManager::notifyVideoTypeChanged, true);
+}
+
+void ISDBtDataManager::setHDMIMode(int nVal)
+{
+    // Both settings are also read by the boot loader from the misc record.
+    if (m_nHDMIMode == nVal)
+        return;
+    LOG_H("[%s] %d", __func__, nVal);
+    persistChanged(m_nHDMIMode, nVal, KEY_HDMIMODE, &ISDBtDataManager::notifyHDMIModeChanged, true);
+}
+
+// Memory-only status: store and signal a change; nothing is written.
+void ISDBtDataManager::setHomeRemoconID(int nVal)
+{
+    storeChanged(m_nHomeRemoconID, nVal, &ISDBtDataManager::notifyHomeRemoconIDChanged);
+}
+
+void ISDBtDataManager::setHomeSubChannel(int nVal)
+{
+    storeChanged(m_nHomeSubChannel, nVal, &ISDBtDataManager::notifyHomeSubChannelChanged);
+}
+
+void ISDBtDataManager::setDriveRemoconID(int nVal)
+{
+    storeChanged(m_nDriveRemoconID, nVal, &ISDBtDataManager::notifyDriveRemoconIDChanged);
+}
+
+void ISDBtDataManager::setDriveSubChannel(int nVal)
+{
+    storeChanged(m_nDriveSubChannel, nVal, &ISDBtDataManager::notifyDriveSubChannelChanged);
+}
+
+void ISDBtDataManager::setCurrChannelNumber(int nVal)
+{
+    storeChanged(m_nCurrChannelNumber, nVal, &ISDBtDataManager::notifyCurrChannelNumberChanged);
+}
+
+void ISDBtDataManager::setCurrServiceID(int nVal)
+{
+    storeChanged(m_nCurrServiceID, nVal, &ISDBtDataManager::notifyCurrServiceIDChanged);
 }
 
 void ISDBtDataManager::setCurrStrDate(const QString& sVal)
 {
-    if (m_sCurrStrDate == sVal)
-        return;
-    m_sCurrStrDate = sVal;
-    emit notifyCurrStrDateChanged(m_sCurrStrDate);
+    storeChanged(m_sCurrStrDate, sVal, &ISDBtDataManager::notifyCurrStrDateChanged);
 }
 
 void ISDBtDataManager::setCurrStrTime(const QString& sVal)
 {
-    if (m_sCurrStrTime == sVal)
-        return;
-    m_sCurrStrTime = sVal;
-    emit notifyCurrStrTimeChanged(m_sCurrStrTime);
+    storeChanged(m_sCurrStrTime, sVal, &ISDBtDataManager::notifyCurrStrTimeChanged);
 }
 
 void ISDBtDataManager::setCurrRemoconID(int nVal)
 {
-    if (m_nCurrRemoconID == nVal)
-        return;
-    m_nCurrRemoconID = nVal;
-    emit notifyCurrRemoconIDChanged(m_nCurrRemoconID);
+    storeChanged(m_nCurrRemoconID, nVal, &ISDBtDataManager::notifyCurrRemoconIDChanged);
 }
 
 void ISDBtDataManager::setCurrSubChannel(int nVal)
 {
-    if (m_nCurrSubChannel == nVal)
-        return;
-    m_nCurrSubChannel = nVal;
-    emit notifyCurrSubChannelChanged(m_nCurrSubChannel);
+    storeChanged(m_nCurrSubChannel, nVal, &ISDBtDataManager::notifyCurrSubChannelChanged);
 }
 
 void ISDBtDataManager::setCurrDispSubChannel(int nVal)
 {
-    if (m_nCurrDispSubChannel == nVal)
-        return;
-    m_nCurrDispSubChannel = nVal;
-    emit notifyCurrDispSubChannelChanged(m_nCurrDispSubChannel);
+    storeChanged(m_nCurrDispSubChannel, nVal, &ISDBtDataManager::notifyCurrDispSubChannelChanged);
 }
 
 void ISDBtDataManager::setCurrNetworkID(int nVal)
 {
-    if (m_nCurrNetworkID == nVal)
-        return;
-    m_nCurrNetworkID = nVal;
-    emit notifyCurrNetworkIDChanged(m_nCurrNetworkID);
+    storeChanged(m_nCurrNetworkID, nVal, &ISDBtDataManager::notifyCurrNetworkIDChanged);
 }
 
 void ISDBtDataManager::setCurrRemoconIdCount(int nVal)
 {
-    if (m_nCurrRemoconIdCount == nVal)
-        return;
-    m_nCurrRemoconIdCount = nVal;
-    emit notifyCurrRemoconIdCountChanged(m_nCurrRemoconIdCount);
+    storeChanged(m_nCurrRemoconIdCount, nVal, &ISDBtDataManager::notifyCurrRemoconIdCountChanged);
 }
 
 void ISDBtDataManager::setCurrThreeDigitNumber(int nVal)
 {
-    if (m_nCurrThreeDigitNumber == nVal)
-        return;
-    m_nCurrThreeDigitNumber = nVal;
-    emit notifyCurrThreeDigitNumberChanged(m_nCurrThreeDigitNumber);
+    storeChanged(m_nCurrThreeDigitNumber, nVal, &ISDBtDataManager::notifyCurrThreeDigitNumberChanged);
 }
 
 void ISDBtDataManager::setCurrChName(const QString& sVal)
 {
-    if (m_sCurrChName == sVal)
-        return;
-    m_sCurrChName = sVal;
-    emit notifyCurrChNameChanged(m_sCurrChName);
+    storeChanged(m_sCurrChName, sVal, &ISDBtDataManager::notifyCurrChNameChanged);
 }
 
 void ISDBtDataManager::setCurrStationIndex(int nVal)
 {
-    if (m_nCurrStationIndex == nVal)
-        return;
-    m_nCurrStationIndex = nVal;
-    emit notifyCurrStationIndexChanged(m_nCurrStationIndex);
+    storeChanged(m_nCurrStationIndex, nVal, &ISDBtDataManager::notifyCurrStationIndexChanged);
 }
 
 void ISDBtDataManager::setCurrAudioPid(int nVal)
 {
-    if (m_nCurrAudioPid == nVal)
-        return;
-    m_nCurrAudioPid = nVal;
-    emit notifyCurrAudioPidChanged(m_nCurrAudioPid);
+    storeChanged(m_nCurrAudioPid, nVal, &ISDBtDataManager::notifyCurrAudioPidChanged);
 }
 
 void ISDBtDataManager::setCurrAudioIndex(int nVal)
 {
-    if (m_nCurrAudioIndex == nVal)
-        return;
-    m_nCurrAudioIndex = nVal;
-    emit notifyCurrAudioIndexChanged(m_nCurrAudioIndex);
+    storeChanged(m_nCurrAudioIndex, nVal, &ISDBtDataManager::notifyCurrAudioIndexChanged);
 }
 
 void ISDBtDataManager::setCurrAudioMode(int nVal)
 {
-    if (m_nCurrAudioMode == nVal)
-        return;
-    m_nCurrAudioMode = nVal;
-    emit notifyCurrAudioModeChanged(m_nCurrAudioMode);
+    storeChanged(m_nCurrAudioMode, nVal, &ISDBtDataManager::notifyCurrAudioModeChanged);
 }
 
 void ISDBtDataManager::setCurrAudioSel(int nVal)
 {
-    if (m_nCurrAudioSel == nVal)
-        return;
-    m_nCurrAudioSel = nVal;
-    emit notifyCurrAudioSelChanged(m_nCurrAudioSel);
+    storeChanged(m_nCurrAudioSel, nVal, &ISDBtDataManager::notifyCurrAudioSelChanged);
 }
 
 void ISDBtDataManager::setCurrProgramName(const QString& sVal)
 {
-    if (m_sCurrProgramName == sVal)
-        return;
-    m_sCurrProgramName = sVal;
-    emit notifyCurrProgramNameChanged(m_sCurrProgramName);
+    storeChanged(m_sCurrProgramName, sVal, &ISDBtDataManager::notifyCurrProgramNameChanged);
 }
 
+void ISDBtDataManager::setAntennaState(int nVal)
+{
+    storeChanged(m_nAntennaState, nVal, &ISDBtDataManager::notifyAntennaStateChanged);
+}
+
+void ISDBtDataManager::setSignalLevel(int nVal)
+{
+    storeChanged(m_nSignalLevel, nVal, &ISDBtDataManager::notifySignalLevelChanged);
+}
+
+void ISDBtDataManager::setAntStrengthLevel(int nVal)
+{
+    storeChanged(m_nAntStrengthLevel, nVal, &ISDBtDataManager::notifyAntStrengthLevelChanged);
+}
+
+void ISDBtDataManager::setCnrAvg(double fVal)
+{
+    storeChanged(m_fCnrAvg, fVal, &ISDBtDataManager::notifyCnrAvgChanged);
+}
+
+void ISDBtDataManager::set2TsCompStatus(bool bVal)
+{
+    storeChanged(m_b2TsCompStatus, bVal, &ISDBtDataManager::notify2TsCompStatusChanged);
+}
+
+void ISDBtDataManager::setSwVer(const QString& sVal)
+{
+    storeChanged(m_sSwVer, sVal, &ISDBtDataManager::notifySwVerChanged);
+}
+
+void ISDBtDataManager::setMicomVer(const QString& sVal)
+{
+    storeChanged(m_sMicomVer, sVal, &ISDBtDataManager::notifyMicomVerChanged);
+}
+
+void ISDBtDataManager::setFwVer(const QString& sVal)
+{
+    storeChanged(m_sFwVer, sVal, &ISDBtDataManager::notifyFwVerChanged);
+}
+
+void ISDBtDataManager::setChrontelVer(const QString& sVal)
+{
+    storeChanged(m_sChrontelVer, sVal, &ISDBtDataManager::notifyChrontelVerChanged);
+}
+
+void ISDBtDataManager::setUsePcber(bool bVal)
+{
+    storeChanged(m_bUsePcber, bVal, &ISDBtDataManager::notifyUsePcberChanged);
+}
+
+// The list counts signal on every call, so a view rebuilt with the same
+// number of rows still refreshes.
 void ISDBtDataManager::setCurrChannelListCnt(int nVal)
 {
     m_nCurrChannelListCnt = nVal;
@@ -1069,84 +932,3 @@ void ISDBtDataManager::setCurrEpgListCnt(int nVal)
     m_nCurrEpgListCnt = nVal;
     emit notifyCurrEpgListCntChanged(m_nCurrEpgListCnt);
 }
-
-void ISDBtDataManager::setAntennaState(int nVal)
-{
-    if (m_nAntennaState == nVal)
-        return;
-    m_nAntennaState = nVal;
-    emit notifyAntennaStateChanged(m_nAntennaState);
-}
-
-void ISDBtDataManager::setSignalLevel(int nVal)
-{
-    if (m_nSignalLevel == nVal)
-        return;
-    m_nSignalLevel = nVal;
-    emit notifySignalLevelChanged(m_nSignalLevel);
-}
-
-void ISDBtDataManager::setAntStrengthLevel(int nVal)
-{
-    if (m_nAntStrengthLevel == nVal)
-        return;
-    m_nAntStrengthLevel = nVal;
-    emit notifyAntStrengthLevelChanged(m_nAntStrengthLevel);
-}
-
-void ISDBtDataManager::setCnrAvg(double fVal)
-{
-    if (m_fCnrAvg == fVal)
-        return;
-    m_fCnrAvg = fVal;
-    emit notifyCnrAvgChanged(m_fCnrAvg);
-}
-
-void ISDBtDataManager::set2TsCompStatus(bool bVal)
-{
-    if (m_b2TsCompStatus == bVal)
-        return;
-    m_b2TsCompStatus = bVal;
-    emit notify2TsCompStatusChanged(m_b2TsCompStatus);
-}
-
-void ISDBtDataManager::setSwVer(const QString& sVal)
-{
-    if (m_sSwVer == sVal)
-        return;
-    m_sSwVer = sVal;
-    emit notifySwVerChanged(m_sSwVer);
-}
-
-void ISDBtDataManager::setMicomVer(const QString& sVal)
-{
-    if (m_sMicomVer == sVal)
-        return;
-    m_sMicomVer = sVal;
-    emit notifyMicomVerChanged(m_sMicomVer);
-}
-
-void ISDBtDataManager::setFwVer(const QString& sVal)
-{
-    if (m_sFwVer == sVal)
-        return;
-    m_sFwVer = sVal;
-    emit notifyFwVerChanged(m_sFwVer);
-}
-
-void ISDBtDataManager::setChrontelVer(const QString& sVal)
-{
-    if (m_sChrontelVer == sVal)
-        return;
-    m_sChrontelVer = sVal;
-    emit notifyChrontelVerChanged(m_sChrontelVer);
-}
-
-void ISDBtDataManager::setUsePcber(bool bVal)
-{
-    if (m_bUsePcber == bVal)
-        return;
-    m_bUsePcber = bVal;
-    emit notifyUsePcberChanged(m_bUsePcber);
-}
-

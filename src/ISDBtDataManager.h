@@ -356,6 +356,18 @@ private:
     void printProperties();
     void writeMiscRecord();
     QString remoconPrefix(int mode) const;
+
+    // The setter kinds. storeChanged: memory only, signal on a change.
+    // persistChanged: on a change store, write the key, signal, then flush
+    // (and rewrite the misc record when asked). persistInRange: the same for
+    // a value in 0..maxValue, and a logged refusal for any other.
+    template <typename T, typename Arg>
+    void storeChanged(T& member, const T& value, void (ISDBtDataManager::*notify)(Arg));
+    template <typename T>
+    void persistChanged(T& member, T value, const QString& key, void (ISDBtDataManager::*notify)(T),
+                        bool writeRecord = false);
+    void persistInRange(const char* setter, int& member, int nVal, unsigned maxValue, const QString& key,
+                        void (ISDBtDataManager::*notify)(int));
     int remoconKeyCount(const QString& prefix) const;
 
     static ISDBtDataManager* m_pInstance;

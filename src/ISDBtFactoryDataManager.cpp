@@ -68,6 +68,44 @@ int groupVerdict(std::initializer_list<int> members)
 
 }  // namespace
 
+// Every key of factory.ini with its field, in the file's order.
+const ISDBtFactoryDataManager::ItemKey ISDBtFactoryDataManager::kItems[kItemCount] = {
+    {&KEY_FACTORY_FINALRESULT, &ISDBtFactoryDataManager::m_nFinalResult},
+    {&KEY_FACTORY_PCB_RESULT, &ISDBtFactoryDataManager::m_nPcbResult},
+    {&KEY_FACTORY_ASSY_RESULT, &ISDBtFactoryDataManager::m_nAssyResult},
+    {&KEY_FACTORY_STATUS, &ISDBtFactoryDataManager::m_nStatus},
+    {&KEY_FACTORY_RESULT, &ISDBtFactoryDataManager::m_nResult},
+    {&KEY_FACTORY_FWVERSION, &ISDBtFactoryDataManager::m_nResFwVersion},
+    {&KEY_FACTORY_CHRONTELVERSION, &ISDBtFactoryDataManager::m_nResChrontelVersion},
+    {&KEY_FACTORY_PRODUCTCURRENT, &ISDBtFactoryDataManager::m_nResProductCurrent},
+    {&KEY_FACTORY_ANTCURRENT, &ISDBtFactoryDataManager::m_nResAntCurrent},
+    {&KEY_FACTORY_ANTSHORT, &ISDBtFactoryDataManager::m_nResAntShort},
+    {&KEY_FACTORY_HDMIOUTPUT, &ISDBtFactoryDataManager::m_nResHdmiOutput},
+    {&KEY_FACTORY_CVBSOUTPUT, &ISDBtFactoryDataManager::m_nResCvbsOutput},
+    {&KEY_FACTORY_CVBSLEFTOUTPUT, &ISDBtFactoryDataManager::m_nResCvbsLeftOutput},
+    {&KEY_FACTORY_CVBSRIGHTOUTPUT, &ISDBtFactoryDataManager::m_nResCvbsRightOutput},
+    {&KEY_FACTORY_HDMISELECTOR, &ISDBtFactoryDataManager::m_nResHdmiSelector},
+    {&KEY_FACTORY_SCAN, &ISDBtFactoryDataManager::m_nResScan},
+    {&KEY_FACTORY_HIGHFREQUENCY_P1, &ISDBtFactoryDataManager::m_nResHighFreqP1},
+    {&KEY_FACTORY_HIGHFREQUENCY_P2, &ISDBtFactoryDataManager::m_nResHighFreqP2},
+    {&KEY_FACTORY_HIGHFREQUENCY_P3, &ISDBtFactoryDataManager::m_nResHighFreqP3},
+    {&KEY_FACTORY_HIGHFREQUENCY_P4, &ISDBtFactoryDataManager::m_nResHighFreqP4},
+    {&KEY_FACTORY_LOWFREQUENCY_P1, &ISDBtFactoryDataManager::m_nResLowFreqP1},
+    {&KEY_FACTORY_LOWFREQUENCY_P2, &ISDBtFactoryDataManager::m_nResLowFreqP2},
+    {&KEY_FACTORY_LOWFREQUENCY_P3, &ISDBtFactoryDataManager::m_nResLowFreqP3},
+    {&KEY_FACTORY_LOWFREQUENCY_P4, &ISDBtFactoryDataManager::m_nResLowFreqP4},
+    {&KEY_FACTORY_USBPORT, &ISDBtFactoryDataManager::m_nResUsbPort},
+    {&KEY_FACTORY_DATOUCH, &ISDBtFactoryDataManager::m_nResDATouch},
+    {&KEY_FACTORY_HIGHFREQUENCY_P1_CNR, &ISDBtFactoryDataManager::m_nResHighFreqP1Cnr},
+    {&KEY_FACTORY_HIGHFREQUENCY_P2_CNR, &ISDBtFactoryDataManager::m_nResHighFreqP2Cnr},
+    {&KEY_FACTORY_HIGHFREQUENCY_P3_CNR, &ISDBtFactoryDataManager::m_nResHighFreqP3Cnr},
+    {&KEY_FACTORY_HIGHFREQUENCY_P4_CNR, &ISDBtFactoryDataManager::m_nResHighFreqP4Cnr},
+    {&KEY_FACTORY_LOWFREQUENCY_P1_CNR, &ISDBtFactoryDataManager::m_nResLowFreqP1Cnr},
+    {&KEY_FACTORY_LOWFREQUENCY_P2_CNR, &ISDBtFactoryDataManager::m_nResLowFreqP2Cnr},
+    {&KEY_FACTORY_LOWFREQUENCY_P3_CNR, &ISDBtFactoryDataManager::m_nResLowFreqP3Cnr},
+    {&KEY_FACTORY_LOWFREQUENCY_P4_CNR, &ISDBtFactoryDataManager::m_nResLowFreqP4Cnr},
+};
+
 ISDBtFactoryDataManager::ISDBtFactoryDataManager(QObject* parent)
     : QObject(parent)
 {
@@ -90,40 +128,8 @@ void ISDBtFactoryDataManager::initialize()
 
 void ISDBtFactoryDataManager::loadProperties()
 {
-    m_nFinalResult = m_pSettings->value(KEY_FACTORY_FINALRESULT, 0).toInt();
-    m_nPcbResult = m_pSettings->value(KEY_FACTORY_PCB_RESULT, 0).toInt();
-    m_nAssyResult = m_pSettings->value(KEY_FACTORY_ASSY_RESULT, 0).toInt();
-    m_nStatus = m_pSettings->value(KEY_FACTORY_STATUS, 0).toInt();
-    m_nResult = m_pSettings->value(KEY_FACTORY_RESULT, 0).toInt();
-    m_nResFwVersion = m_pSettings->value(KEY_FACTORY_FWVERSION, 0).toInt();
-    m_nResChrontelVersion = m_pSettings->value(KEY_FACTORY_CHRONTELVERSION, 0).toInt();
-    m_nResProductCurrent = m_pSettings->value(KEY_FACTORY_PRODUCTCURRENT, 0).toInt();
-    m_nResAntCurrent = m_pSettings->value(KEY_FACTORY_ANTCURRENT, 0).toInt();
-    m_nResAntShort = m_pSettings->value(KEY_FACTORY_ANTSHORT, 0).toInt();
-    m_nResHdmiOutput = m_pSettings->value(KEY_FACTORY_HDMIOUTPUT, 0).toInt();
-    m_nResCvbsOutput = m_pSettings->value(KEY_FACTORY_CVBSOUTPUT, 0).toInt();
-    m_nResCvbsLeftOutput = m_pSettings->value(KEY_FACTORY_CVBSLEFTOUTPUT, 0).toInt();
-    m_nResCvbsRightOutput = m_pSettings->value(KEY_FACTORY_CVBSRIGHTOUTPUT, 0).toInt();
-    m_nResHdmiSelector = m_pSettings->value(KEY_FACTORY_HDMISELECTOR, 0).toInt();
-    m_nResScan = m_pSettings->value(KEY_FACTORY_SCAN, 0).toInt();
-    m_nResHighFreqP1 = m_pSettings->value(KEY_FACTORY_HIGHFREQUENCY_P1, 0).toInt();
-    m_nResHighFreqP2 = m_pSettings->value(KEY_FACTORY_HIGHFREQUENCY_P2, 0).toInt();
-    m_nResHighFreqP3 = m_pSettings->value(KEY_FACTORY_HIGHFREQUENCY_P3, 0).toInt();
-    m_nResHighFreqP4 = m_pSettings->value(KEY_FACTORY_HIGHFREQUENCY_P4, 0).toInt();
-    m_nResLowFreqP1 = m_pSettings->value(KEY_FACTORY_LOWFREQUENCY_P1, 0).toInt();
-    m_nResLowFreqP2 = m_pSettings->value(KEY_FACTORY_LOWFREQUENCY_P2, 0).toInt();
-    m_nResLowFreqP3 = m_pSettings->value(KEY_FACTORY_LOWFREQUENCY_P3, 0).toInt();
-    m_nResLowFreqP4 = m_pSettings->value(KEY_FACTORY_LOWFREQUENCY_P4, 0).toInt();
-    m_nResUsbPort = m_pSettings->value(KEY_FACTORY_USBPORT, 0).toInt();
-    m_nResDATouch = m_pSettings->value(KEY_FACTORY_DATOUCH, 0).toInt();
-    m_nResHighFreqP1Cnr = m_pSettings->value(KEY_FACTORY_HIGHFREQUENCY_P1_CNR, 0).toInt();
-    m_nResHighFreqP2Cnr = m_pSettings->value(KEY_FACTORY_HIGHFREQUENCY_P2_CNR, 0).toInt();
-    m_nResHighFreqP3Cnr = m_pSettings->value(KEY_FACTORY_HIGHFREQUENCY_P3_CNR, 0).toInt();
-    m_nResHighFreqP4Cnr = m_pSettings->value(KEY_FACTORY_HIGHFREQUENCY_P4_CNR, 0).toInt();
-    m_nResLowFreqP1Cnr = m_pSettings->value(KEY_FACTORY_LOWFREQUENCY_P1_CNR, 0).toInt();
-    m_nResLowFreqP2Cnr = m_pSettings->value(KEY_FACTORY_LOWFREQUENCY_P2_CNR, 0).toInt();
-    m_nResLowFreqP3Cnr = m_pSettings->value(KEY_FACTORY_LOWFREQUENCY_P3_CNR, 0).toInt();
-    m_nResLowFreqP4Cnr = m_pSettings->value(KEY_FACTORY_LOWFREQUENCY_P4_CNR, 0).toInt();
+    for (const ItemKey& item : kItems)
+        this->*item.field = m_pSettings->value(*item.key, 0).toInt();
     printProperties();
 }
 
@@ -287,351 +293,228 @@ void ISDBtFactoryDataManager::reset()
 {
     LOG_I("[%s]==================== ISDBtFactoryDataManager reset ====================", __func__);
     // Everything but the line's own final verdict goes back to "not tested".
-    const QString* keys[] = {
-        &KEY_FACTORY_PCB_RESULT,
-        &KEY_FACTORY_ASSY_RESULT,
-        &KEY_FACTORY_STATUS,
-        &KEY_FACTORY_RESULT,
-        &KEY_FACTORY_FWVERSION,
-        &KEY_FACTORY_CHRONTELVERSION,
-        &KEY_FACTORY_PRODUCTCURRENT,
-        &KEY_FACTORY_ANTCURRENT,
-        &KEY_FACTORY_ANTSHORT,
-        &KEY_FACTORY_HDMIOUTPUT,
-        &KEY_FACTORY_CVBSOUTPUT,
-        &KEY_FACTORY_CVBSLEFTOUTPUT,
-        &KEY_FACTORY_CVBSRIGHTOUTPUT,
-        &KEY_FACTORY_HDMISELECTOR,
-        &KEY_FACTORY_SCAN,
-        &KEY_FACTORY_HIGHFREQUENCY_P1,
-        &KEY_FACTORY_HIGHFREQUENCY_P2,
-        &KEY_FACTORY_HIGHFREQUENCY_P3,
-        &KEY_FACTORY_HIGHFREQUENCY_P4,
-        &KEY_FACTORY_LOWFREQUENCY_P1,
-        &KEY_FACTORY_LOWFREQUENCY_P2,
-        &KEY_FACTORY_LOWFREQUENCY_P3,
-        &KEY_FACTORY_LOWFREQUENCY_P4,
-        &KEY_FACTORY_USBPORT,
-        &KEY_FACTORY_DATOUCH,
-        &KEY_FACTORY_HIGHFREQUENCY_P1_CNR,
-        &KEY_FACTORY_HIGHFREQUENCY_P2_CNR,
-        &KEY_FACTORY_HIGHFREQUENCY_P3_CNR,
-        &KEY_FACTORY_HIGHFREQUENCY_P4_CNR,
-        &KEY_FACTORY_LOWFREQUENCY_P1_CNR,
-        &KEY_FACTORY_LOWFREQUENCY_P2_CNR,
-        &KEY_FACTORY_LOWFREQUENCY_P3_CNR,
-        &KEY_FACTORY_LOWFREQUENCY_P4_CNR,
-    };
-    for (const QString* key : keys)
-        m_pSettings->setValue(*key, 0);
+    for (const ItemKey& item : kItems) {
+        if (item.key != &KEY_FACTORY_FINALRESULT)
+            m_pSettings->setValue(*item.key, 0);
+    }
     m_pSettings->sync();
     sutil::RunCmd("sync");
     loadProperties();
     checkAllTestResult();
 }
 
+// Every item and verdict setter: log, store, write the key, save as the
+// item's row says (sync, or recheck the verdicts), then signal, changed or not.
+void ISDBtFactoryDataManager::writeItem(const char* setter, int& field, const QString& key, int nVal, bool sync,
+                                        bool recheck, void (ISDBtFactoryDataManager::*notify)(int))
+{
+    LOG_I("[%s] %d", setter, nVal);
+    field = nVal;
+    m_pSettings->setValue(key, nVal);
+    saveProperty(sync, recheck);
+    emit(this->*notify)(nVal);
+}
+
 void ISDBtFactoryDataManager::setFinalResult(int nVal)
 {
-    LOG_I("[%s] %d", __func__, nVal);
-    m_nFinalResult = nVal;
-    m_pSettings->setValue(KEY_FACTORY_FINALRESULT, nVal);
-    saveProperty(true, false);
-    emit notifyFinalResultChanged(nVal);
+    writeItem(__func__, m_nFinalResult, KEY_FACTORY_FINALRESULT, nVal, true, false,
+              &ISDBtFactoryDataManager::notifyFinalResultChanged);
 }
 
 void ISDBtFactoryDataManager::setPcbResult(int nVal)
 {
-    LOG_I("[%s] %d", __func__, nVal);
-    m_nPcbResult = nVal;
-    m_pSettings->setValue(KEY_FACTORY_PCB_RESULT, nVal);
-    saveProperty(true, false);
-    emit notifyPcbResultChanged(nVal);
+    writeItem(__func__, m_nPcbResult, KEY_FACTORY_PCB_RESULT, nVal, true, false,
+              &ISDBtFactoryDataManager::notifyPcbResultChanged);
 }
 
 void ISDBtFactoryDataManager::setAssyResult(int nVal)
 {
-    LOG_I("[%s] %d", __func__, nVal);
-    m_nAssyResult = nVal;
-    m_pSettings->setValue(KEY_FACTORY_ASSY_RESULT, nVal);
-    saveProperty(true, false);
-    emit notifyAssyResultChanged(nVal);
+    writeItem(__func__, m_nAssyResult, KEY_FACTORY_ASSY_RESULT, nVal, true, false,
+              &ISDBtFactoryDataManager::notifyAssyResultChanged);
 }
 
 void ISDBtFactoryDataManager::setStatus(int nVal)
 {
-    LOG_I("[%s] %d", __func__, nVal);
-    m_nStatus = nVal;
-    m_pSettings->setValue(KEY_FACTORY_STATUS, nVal);
-    saveProperty(true, false);
-    emit notifyStatusChanged(nVal);
+    writeItem(__func__, m_nStatus, KEY_FACTORY_STATUS, nVal, true, false,
+              &ISDBtFactoryDataManager::notifyStatusChanged);
 }
 
 void ISDBtFactoryDataManager::setResult(int nVal)
 {
-    LOG_I("[%s] %d", __func__, nVal);
-    m_nResult = nVal;
-    m_pSettings->setValue(KEY_FACTORY_RESULT, nVal);
-    saveProperty(true, false);
-    emit notifyResultChanged(nVal);
+    writeItem(__func__, m_nResult, KEY_FACTORY_RESULT, nVal, true, false,
+              &ISDBtFactoryDataManager::notifyResultChanged);
 }
 
 void ISDBtFactoryDataManager::setResFwVersion(int nVal)
 {
-    LOG_I("[%s] %d", __func__, nVal);
-    m_nResFwVersion = nVal;
-    m_pSettings->setValue(KEY_FACTORY_FWVERSION, nVal);
-    saveProperty(false, true);
-    emit notifyResFwVersionChanged(nVal);
+    writeItem(__func__, m_nResFwVersion, KEY_FACTORY_FWVERSION, nVal, false, true,
+              &ISDBtFactoryDataManager::notifyResFwVersionChanged);
 }
 
 void ISDBtFactoryDataManager::setResChrontelVersion(int nVal)
 {
-    LOG_I("[%s] %d", __func__, nVal);
-    m_nResChrontelVersion = nVal;
-    m_pSettings->setValue(KEY_FACTORY_CHRONTELVERSION, nVal);
-    saveProperty(false, true);
-    emit notifyResChrontelVersionChanged(nVal);
+    writeItem(__func__, m_nResChrontelVersion, KEY_FACTORY_CHRONTELVERSION, nVal, false, true,
+              &ISDBtFactoryDataManager::notifyResChrontelVersionChanged);
 }
 
 void ISDBtFactoryDataManager::setResProductCurrent(int nVal)
 {
-    LOG_I("[%s] %d", __func__, nVal);
-    m_nResProductCurrent = nVal;
-    m_pSettings->setValue(KEY_FACTORY_PRODUCTCURRENT, nVal);
-    saveProperty(false, true);
-    emit notifyResProductCurrentChanged(nVal);
+    writeItem(__func__, m_nResProductCurrent, KEY_FACTORY_PRODUCTCURRENT, nVal, false, true,
+              &ISDBtFactoryDataManager::notifyResProductCurrentChanged);
 }
 
 void ISDBtFactoryDataManager::setResAntCurrent(int nVal)
 {
-    LOG_I("[%s] %d", __func__, nVal);
-    m_nResAntCurrent = nVal;
-    m_pSettings->setValue(KEY_FACTORY_ANTCURRENT, nVal);
-    saveProperty(false, true);
-    emit notifyResAntCurrentChanged(nVal);
+    writeItem(__func__, m_nResAntCurrent, KEY_FACTORY_ANTCURRENT, nVal, false, true,
+              &ISDBtFactoryDataManager::notifyResAntCurrentChanged);
 }
 
 void ISDBtFactoryDataManager::setResAntShort(int nVal)
 {
-    LOG_I("[%s] %d", __func__, nVal);
-    m_nResAntShort = nVal;
-    m_pSettings->setValue(KEY_FACTORY_ANTSHORT, nVal);
-    saveProperty(false, true);
-    emit notifyResAntShortChanged(nVal);
+    writeItem(__func__, m_nResAntShort, KEY_FACTORY_ANTSHORT, nVal, false, true,
+              &ISDBtFactoryDataManager::notifyResAntShortChanged);
 }
 
 void ISDBtFactoryDataManager::setResHdmiOutput(int nVal)
 {
-    LOG_I("[%s] %d", __func__, nVal);
-    m_nResHdmiOutput = nVal;
-    m_pSettings->setValue(KEY_FACTORY_HDMIOUTPUT, nVal);
-    saveProperty(false, true);
-    emit notifyResHdmiOutputChanged(nVal);
+    writeItem(__func__, m_nResHdmiOutput, KEY_FACTORY_HDMIOUTPUT, nVal, false, true,
+              &ISDBtFactoryDataManager::notifyResHdmiOutputChanged);
 }
 
 void ISDBtFactoryDataManager::setResCvbsOutput(int nVal)
 {
-    LOG_I("[%s] %d", __func__, nVal);
-    m_nResCvbsOutput = nVal;
-    m_pSettings->setValue(KEY_FACTORY_CVBSOUTPUT, nVal);
-    saveProperty(false, true);
-    emit notifyResCvbsOutputChanged(nVal);
+    writeItem(__func__, m_nResCvbsOutput, KEY_FACTORY_CVBSOUTPUT, nVal, false, true,
+              &ISDBtFactoryDataManager::notifyResCvbsOutputChanged);
 }
 
 void ISDBtFactoryDataManager::setResCvbsLeftOutput(int nVal)
 {
-    LOG_I("[%s] %d", __func__, nVal);
-    m_nResCvbsLeftOutput = nVal;
-    m_pSettings->setValue(KEY_FACTORY_CVBSLEFTOUTPUT, nVal);
-    saveProperty(false, true);
-    emit notifyResCvbsLeftOutputChanged(nVal);
+    writeItem(__func__, m_nResCvbsLeftOutput, KEY_FACTORY_CVBSLEFTOUTPUT, nVal, false, true,
+              &ISDBtFactoryDataManager::notifyResCvbsLeftOutputChanged);
 }
 
 void ISDBtFactoryDataManager::setResCvbsRightOutput(int nVal)
 {
-    LOG_I("[%s] %d", __func__, nVal);
-    m_nResCvbsRightOutput = nVal;
-    m_pSettings->setValue(KEY_FACTORY_CVBSRIGHTOUTPUT, nVal);
-    saveProperty(false, true);
-    emit notifyResCvbsRightOutputChanged(nVal);
+    writeItem(__func__, m_nResCvbsRightOutput, KEY_FACTORY_CVBSRIGHTOUTPUT, nVal, false, true,
+              &ISDBtFactoryDataManager::notifyResCvbsRightOutputChanged);
 }
 
 void ISDBtFactoryDataManager::setResHdmiSelector(int nVal)
 {
-    LOG_I("[%s] %d", __func__, nVal);
-    m_nResHdmiSelector = nVal;
-    m_pSettings->setValue(KEY_FACTORY_HDMISELECTOR, nVal);
-    saveProperty(false, true);
-    emit notifyResHdmiSelectorChanged(nVal);
+    writeItem(__func__, m_nResHdmiSelector, KEY_FACTORY_HDMISELECTOR, nVal, false, true,
+              &ISDBtFactoryDataManager::notifyResHdmiSelectorChanged);
 }
 
 void ISDBtFactoryDataManager::setResScan(int nVal)
 {
-    LOG_I("[%s] %d", __func__, nVal);
-    m_nResScan = nVal;
-    m_pSettings->setValue(KEY_FACTORY_SCAN, nVal);
-    saveProperty(false, true);
-    emit notifyResScanChanged(nVal);
+    writeItem(__func__, m_nResScan, KEY_FACTORY_SCAN, nVal, false, true,
+              &ISDBtFactoryDataManager::notifyResScanChanged);
 }
 
 void ISDBtFactoryDataManager::setResHighFreqP1(int nVal)
 {
-    LOG_I("[%s] %d", __func__, nVal);
-    m_nResHighFreqP1 = nVal;
-    m_pSettings->setValue(KEY_FACTORY_HIGHFREQUENCY_P1, nVal);
-    saveProperty(false, true);
-    emit notifyResHighFreqP1Changed(nVal);
+    writeItem(__func__, m_nResHighFreqP1, KEY_FACTORY_HIGHFREQUENCY_P1, nVal, false, true,
+              &ISDBtFactoryDataManager::notifyResHighFreqP1Changed);
 }
 
 void ISDBtFactoryDataManager::setResHighFreqP2(int nVal)
 {
-    LOG_I("[%s] %d", __func__, nVal);
-    m_nResHighFreqP2 = nVal;
-    m_pSettings->setValue(KEY_FACTORY_HIGHFREQUENCY_P2, nVal);
-    saveProperty(false, true);
-    emit notifyResHighFreqP2Changed(nVal);
+    writeItem(__func__, m_nResHighFreqP2, KEY_FACTORY_HIGHFREQUENCY_P2, nVal, false, true,
+              &ISDBtFactoryDataManager::notifyResHighFreqP2Changed);
 }
 
 void ISDBtFactoryDataManager::setResHighFreqP3(int nVal)
 {
-    LOG_I("[%s] %d", __func__, nVal);
-    m_nResHighFreqP3 = nVal;
-    m_pSettings->setValue(KEY_FACTORY_HIGHFREQUENCY_P3, nVal);
-    saveProperty(false, true);
-    emit notifyResHighFreqP3Changed(nVal);
+    writeItem(__func__, m_nResHighFreqP3, KEY_FACTORY_HIGHFREQUENCY_P3, nVal, false, true,
+              &ISDBtFactoryDataManager::notifyResHighFreqP3Changed);
 }
 
 void ISDBtFactoryDataManager::setResHighFreqP4(int nVal)
 {
-    LOG_I("[%s] %d", __func__, nVal);
-    m_nResHighFreqP4 = nVal;
-    m_pSettings->setValue(KEY_FACTORY_HIGHFREQUENCY_P4, nVal);
-    saveProperty(false, true);
-    emit notifyResHighFreqP4Changed(nVal);
+    writeItem(__func__, m_nResHighFreqP4, KEY_FACTORY_HIGHFREQUENCY_P4, nVal, false, true,
+              &ISDBtFactoryDataManager::notifyResHighFreqP4Changed);
 }
 
 void ISDBtFactoryDataManager::setResLowFreqP1(int nVal)
 {
-    LOG_I("[%s] %d", __func__, nVal);
-    m_nResLowFreqP1 = nVal;
-    m_pSettings->setValue(KEY_FACTORY_LOWFREQUENCY_P1, nVal);
-    saveProperty(false, true);
-    emit notifyResLowFreqP1Changed(nVal);
+    writeItem(__func__, m_nResLowFreqP1, KEY_FACTORY_LOWFREQUENCY_P1, nVal, false, true,
+              &ISDBtFactoryDataManager::notifyResLowFreqP1Changed);
 }
 
 void ISDBtFactoryDataManager::setResLowFreqP2(int nVal)
 {
-    LOG_I("[%s] %d", __func__, nVal);
-    m_nResLowFreqP2 = nVal;
-    m_pSettings->setValue(KEY_FACTORY_LOWFREQUENCY_P2, nVal);
-    saveProperty(false, true);
-    emit notifyResLowFreqP2Changed(nVal);
+    writeItem(__func__, m_nResLowFreqP2, KEY_FACTORY_LOWFREQUENCY_P2, nVal, false, true,
+              &ISDBtFactoryDataManager::notifyResLowFreqP2Changed);
 }
 
 void ISDBtFactoryDataManager::setResLowFreqP3(int nVal)
 {
-    LOG_I("[%s] %d", __func__, nVal);
-    m_nResLowFreqP3 = nVal;
-    m_pSettings->setValue(KEY_FACTORY_LOWFREQUENCY_P3, nVal);
-    saveProperty(false, true);
-    emit notifyResLowFreqP3Changed(nVal);
+    writeItem(__func__, m_nResLowFreqP3, KEY_FACTORY_LOWFREQUENCY_P3, nVal, false, true,
+              &ISDBtFactoryDataManager::notifyResLowFreqP3Changed);
 }
 
 void ISDBtFactoryDataManager::setResLowFreqP4(int nVal)
 {
-    LOG_I("[%s] %d", __func__, nVal);
-    m_nResLowFreqP4 = nVal;
-    m_pSettings->setValue(KEY_FACTORY_LOWFREQUENCY_P4, nVal);
-    saveProperty(false, true);
-    emit notifyResLowFreqP4Changed(nVal);
+    writeItem(__func__, m_nResLowFreqP4, KEY_FACTORY_LOWFREQUENCY_P4, nVal, false, true,
+              &ISDBtFactoryDataManager::notifyResLowFreqP4Changed);
 }
 
 void ISDBtFactoryDataManager::setResUsbPort(int nVal)
 {
-    LOG_I("[%s] %d", __func__, nVal);
-    m_nResUsbPort = nVal;
-    m_pSettings->setValue(KEY_FACTORY_USBPORT, nVal);
-    saveProperty(false, true);
-    emit notifyResUsbPortChanged(nVal);
+    writeItem(__func__, m_nResUsbPort, KEY_FACTORY_USBPORT, nVal, false, true,
+              &ISDBtFactoryDataManager::notifyResUsbPortChanged);
 }
 
 void ISDBtFactoryDataManager::setResDATouch(int nVal)
 {
-    LOG_I("[%s] %d", __func__, nVal);
-    m_nResDATouch = nVal;
-    m_pSettings->setValue(KEY_FACTORY_DATOUCH, nVal);
-    saveProperty(false, true);
-    emit notifyResDATouchChanged(nVal);
+    writeItem(__func__, m_nResDATouch, KEY_FACTORY_DATOUCH, nVal, false, true,
+              &ISDBtFactoryDataManager::notifyResDATouchChanged);
 }
 
 void ISDBtFactoryDataManager::setResHighFreqP1Cnr(int nVal)
 {
-    LOG_I("[%s] %d", __func__, nVal);
-    m_nResHighFreqP1Cnr = nVal;
-    m_pSettings->setValue(KEY_FACTORY_HIGHFREQUENCY_P1_CNR, nVal);
-    saveProperty(false, false);
-    emit notifyResHighFreqP1CnrChanged(nVal);
+    writeItem(__func__, m_nResHighFreqP1Cnr, KEY_FACTORY_HIGHFREQUENCY_P1_CNR, nVal, false, false,
+              &ISDBtFactoryDataManager::notifyResHighFreqP1CnrChanged);
 }
 
 void ISDBtFactoryDataManager::setResHighFreqP2Cnr(int nVal)
 {
-    LOG_I("[%s] %d", __func__, nVal);
-    m_nResHighFreqP2Cnr = nVal;
-    m_pSettings->setValue(KEY_FACTORY_HIGHFREQUENCY_P2_CNR, nVal);
-    saveProperty(false, false);
-    emit notifyResHighFreqP2CnrChanged(nVal);
+    writeItem(__func__, m_nResHighFreqP2Cnr, KEY_FACTORY_HIGHFREQUENCY_P2_CNR, nVal, false, false,
+              &ISDBtFactoryDataManager::notifyResHighFreqP2CnrChanged);
 }
 
 void ISDBtFactoryDataManager::setResHighFreqP3Cnr(int nVal)
 {
-    LOG_I("[%s] %d", __func__, nVal);
-    m_nResHighFreqP3Cnr = nVal;
-    m_pSettings->setValue(KEY_FACTORY_HIGHFREQUENCY_P3_CNR, nVal);
-    saveProperty(false, false);
-    emit notifyResHighFreqP3CnrChanged(nVal);
+    writeItem(__func__, m_nResHighFreqP3Cnr, KEY_FACTORY_HIGHFREQUENCY_P3_CNR, nVal, false, false,
+              &ISDBtFactoryDataManager::notifyResHighFreqP3CnrChanged);
 }
 
 void ISDBtFactoryDataManager::setResHighFreqP4Cnr(int nVal)
 {
-    LOG_I("[%s] %d", __func__, nVal);
-    m_nResHighFreqP4Cnr = nVal;
-    m_pSettings->setValue(KEY_FACTORY_HIGHFREQUENCY_P4_CNR, nVal);
-    saveProperty(false, false);
-    emit notifyResHighFreqP4CnrChanged(nVal);
+    writeItem(__func__, m_nResHighFreqP4Cnr, KEY_FACTORY_HIGHFREQUENCY_P4_CNR, nVal, false, false,
+              &ISDBtFactoryDataManager::notifyResHighFreqP4CnrChanged);
 }
 
 void ISDBtFactoryDataManager::setResLowFreqP1Cnr(int nVal)
 {
-    LOG_I("[%s] %d", __func__, nVal);
-    m_nResLowFreqP1Cnr = nVal;
-    m_pSettings->setValue(KEY_FACTORY_LOWFREQUENCY_P1_CNR, nVal);
-    saveProperty(false, false);
-    emit notifyResLowFreqP1CnrChanged(nVal);
+    writeItem(__func__, m_nResLowFreqP1Cnr, KEY_FACTORY_LOWFREQUENCY_P1_CNR, nVal, false, false,
+              &ISDBtFactoryDataManager::notifyResLowFreqP1CnrChanged);
 }
 
 void ISDBtFactoryDataManager::setResLowFreqP2Cnr(int nVal)
 {
-    LOG_I("[%s] %d", __func__, nVal);
-    m_nResLowFreqP2Cnr = nVal;
-    m_pSettings->setValue(KEY_FACTORY_LOWFREQUENCY_P2_CNR, nVal);
-    saveProperty(false, false);
-    emit notifyResLowFreqP2CnrChanged(nVal);
+    writeItem(__func__, m_nResLowFreqP2Cnr, KEY_FACTORY_LOWFREQUENCY_P2_CNR, nVal, false, false,
+              &ISDBtFactoryDataManager::notifyResLowFreqP2CnrChanged);
 }
 
 void ISDBtFactoryDataManager::setResLowFreqP3Cnr(int nVal)
 {
-    LOG_I("[%s] %d", __func__, nVal);
-    m_nResLowFreqP3Cnr = nVal;
-    m_pSettings->setValue(KEY_FACTORY_LOWFREQUENCY_P3_CNR, nVal);
-    saveProperty(false, false);
-    emit notifyResLowFreqP3CnrChanged(nVal);
+    writeItem(__func__, m_nResLowFreqP3Cnr, KEY_FACTORY_LOWFREQUENCY_P3_CNR, nVal, false, false,
+              &ISDBtFactoryDataManager::notifyResLowFreqP3CnrChanged);
 }
 
 void ISDBtFactoryDataManager::setResLowFreqP4Cnr(int nVal)
 {
-    LOG_I("[%s] %d", __func__, nVal);
-    m_nResLowFreqP4Cnr = nVal;
-    m_pSettings->setValue(KEY_FACTORY_LOWFREQUENCY_P4_CNR, nVal);
-    saveProperty(false, false);
-    emit notifyResLowFreqP4CnrChanged(nVal);
+    writeItem(__func__, m_nResLowFreqP4Cnr, KEY_FACTORY_LOWFREQUENCY_P4_CNR, nVal, false, false,
+              &ISDBtFactoryDataManager::notifyResLowFreqP4CnrChanged);
 }

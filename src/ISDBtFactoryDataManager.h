@@ -221,9 +221,18 @@ private:
     void loadProperties();
     void printProperties();
     void saveProperty(bool sync, bool recheck);
+    void writeItem(const char* setter, int& field, const QString& key, int nVal, bool sync, bool recheck,
+                   void (ISDBtFactoryDataManager::*notify)(int));
     void checkAllTestResult();
     void checkPcbTestResult();
     void checkAssyTestResult();
+
+    struct ItemKey {
+        const QString* key;
+        int ISDBtFactoryDataManager::*field;
+    };
+    static const int kItemCount = 34;
+    static const ItemKey kItems[kItemCount];
 
     static ISDBtFactoryDataManager* m_pInstance;
 

@@ -102,26 +102,7 @@ void KvrOzbFSegDBManager::rebuildStationsFromChannels(ListModel* chModel, ListMo
     stationModel->clear();
     for (int row = 0; row < chModel->rowCount(); ++row) {
         ChannelItem* ch = channelAt(chModel, row);
-        tagDbChannelItem r;
-        r._id = ch->_id;
-        r.ChannelNumber = ch->ChannelNumber;
-        r.AudioPID = ch->AudioPID;
-        r.VideoPID = ch->VideoPID;
-        r.PMT_PID = ch->PMT_PID;
-        r.RemoconID = ch->RemoconID;
-        r.ServiceType = ch->ServiceType;
-        r.ServiceID = ch->ServiceID;
-        r.RegionID = ch->RegionID;
-        r.ThreedigitNumber = ch->ThreedigitNumber;
-        r.BerAVG = ch->BerAVG;
-        r.LOGO_ID = ch->LOGO_ID;
-        r.NetworkID = ch->NetworkID;
-        r.ServiceSegType = ch->ServiceSegType;
-        r.SubChannel = ch->SubChannel;
-        r.DispSubChannel = ch->DispSubChannel;
-        r.UserRemoconID = ch->UserRemoconID;
-        r.Available = ch->Available;
-        r.TSName = ch->TSName;
+        const tagDbChannelItem& r = *ch;
         makeOrJoinStation(stationModel, r);
         if (!ch->ProgramName.isEmpty() && r.Available != 0 && r.DispSubChannel != 0) {
             const int sRow = stationModel->getIndexFromItem(StationItem::makeKey(r.RemoconID, r.DispSubChannel));

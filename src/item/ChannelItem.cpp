@@ -76,11 +76,8 @@ QHash<int, QByteArray> ChannelItem::roleNames() const
 
 void ChannelItem::resetData()
 {
-    _id = ChannelNumber = AudioPID = VideoPID = PMT_PID = RemoconID = 0;
-    ServiceType = ServiceID = RegionID = ThreedigitNumber = BerAVG = LOGO_ID = 0;
-    NetworkID = ServiceSegType = SubChannel = DispSubChannel = UserRemoconID = 0;
-    Available = RemoconSubID = 0;
-    TSName.clear();
+    static_cast<tagDbChannelItem&>(*this) = tagDbChannelItem();
+    RemoconSubID = 0;
     ProgramName.clear();
 }
 
@@ -90,38 +87,12 @@ void ChannelItem::updateData(std::shared_ptr<tagDbChannelItem> r)
         resetData();
         return;
     }
-    _id = r->_id;
-    ChannelNumber = r->ChannelNumber;
-    AudioPID = r->AudioPID;
-    VideoPID = r->VideoPID;
-    PMT_PID = r->PMT_PID;
-    RemoconID = r->RemoconID;
-    ServiceType = r->ServiceType;
-    ServiceID = r->ServiceID;
-    RegionID = r->RegionID;
-    ThreedigitNumber = r->ThreedigitNumber;
-    BerAVG = r->BerAVG;
-    LOGO_ID = r->LOGO_ID;
-    NetworkID = r->NetworkID;
-    ServiceSegType = r->ServiceSegType;
-    SubChannel = r->SubChannel;
-    DispSubChannel = r->DispSubChannel;
-    UserRemoconID = r->UserRemoconID;
-    Available = r->Available;
-    if (TSName != r->TSName)
-        TSName = r->TSName;
-    computeRemoconSubID();
+    // The programme name is not part of the record and stays.
+    static_cast<tagDbChannelItem&>(*this) = *r;
+    RemoconSubID = remoconSubId(RemoconID, SubChannel, ServiceSegType);
 }
 
 bool ChannelItem::checkNeedToUpdate(std::shared_ptr<tagDbChannelItem> r) const
 {
-    if (!r)
-        return true;
-    return _id != r->_id || ChannelNumber != r->ChannelNumber || AudioPID != r->AudioPID
-        || VideoPID != r->VideoPID || PMT_PID != r->PMT_PID || RemoconID != r->RemoconID
-        || ServiceType != r->ServiceType || ServiceID != r->ServiceID || RegionID != r->RegionID
-        || ThreedigitNumber != r->ThreedigitNumber || BerAVG != r->BerAVG || LOGO_ID != r->LOGO_ID
-        || NetworkID != r->NetworkID || ServiceSegType != r->ServiceSegType
-        || SubChannel != r->SubChannel || DispSubChannel != r->DispSubChannel
-        || UserRemoconID != r->UserRemoconID || Available != r->Available || TSName != r->TSName;
+    return !r || static_cast<const tagDbChannelItem&>(*this) != *r;
 }

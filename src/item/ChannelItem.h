@@ -4,8 +4,9 @@
 #include "DbRecords.h"
 #include "ListModel.h"
 
-// One service of the channel lists.
-class ChannelItem : public ListItem
+// One service of the channel lists: the record it was made from, its sort
+// key and the programme now on air.
+class ChannelItem : public ListItem, public tagDbChannelItem
 {
     Q_OBJECT
 public:
@@ -45,35 +46,9 @@ public:
     void updateData(std::shared_ptr<tagDbChannelItem> record);
     bool checkNeedToUpdate(std::shared_ptr<tagDbChannelItem> record) const;
 
-    int32_t _id = 0;
-    int32_t ChannelNumber = 0;
-    int32_t AudioPID = 0;
-    int32_t VideoPID = 0;
-    int32_t PMT_PID = 0;
-    int32_t RemoconID = 0;
-    int32_t ServiceType = 0;
-    int32_t ServiceID = 0;
-    int32_t RegionID = 0;
-    int32_t ThreedigitNumber = 0;
-    int32_t BerAVG = 0;
-    int32_t LOGO_ID = 0;
-    int32_t NetworkID = 0;
-    int32_t ServiceSegType = 0;
-    int32_t SubChannel = 0;
-    int32_t DispSubChannel = 0;
-    int32_t UserRemoconID = 0;
-    int32_t Available = 0;
+    // The record's fields (one per role) come from tagDbChannelItem.
     int32_t RemoconSubID = 0;
-    QString TSName;
     QString ProgramName;
-
-private:
-    // 64-bit arithmetic: the key numbers come from the database as they are.
-    void computeRemoconSubID()
-    {
-        RemoconSubID =
-            static_cast<int32_t>(qint64(ServiceSegType) + 10 * qint64(SubChannel) + 100 * qint64(RemoconID));
-    }
 };
 
 #endif

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <tuple>
 
 // Records read from the channel and guide databases. The database manager
 // builds them and hands them to the row classes by shared pointer.
@@ -30,6 +31,16 @@ struct tagDbChannelItem {
     int32_t UserRemoconID = 0;
     int32_t Available = 0;       // 1 shown, 0 hidden
     QString TSName;
+
+    // Every field, for comparing two records.
+    auto fields() const
+    {
+        return std::tie(_id, ChannelNumber, AudioPID, VideoPID, PMT_PID, RemoconID, ServiceType, ServiceID,
+                        RegionID, ThreedigitNumber, BerAVG, LOGO_ID, NetworkID, ServiceSegType, SubChannel,
+                        DispSubChannel, UserRemoconID, Available, TSName);
+    }
+    bool operator==(const tagDbChannelItem& o) const { return fields() == o.fields(); }
+    bool operator!=(const tagDbChannelItem& o) const { return !(*this == o); }
 };
 
 // One station: a remote key and displayed sub-channel, joining the full-seg
@@ -78,6 +89,14 @@ struct tagDbEpgDayTimeItem {
     int32_t DayTimeEpgIndex = 0;
     QString DayTimeText;
 };
+
+// Sort key of the channel and station lists: remote key, then sub-channel,
+// then segment type (key 3, sub-channel 2, one-seg gives 321). Computed in
+// 64 bits: the numbers come from the database as they are.
+inline int32_t remoconSubId(int32_t remoconID, int32_t subChannel, int32_t serviceSegType)
+{
+    return static_cast<int32_t>(int64_t(serviceSegType) + 10 * int64_t(subChannel) + 100 * int64_t(remoconID));
+}
 
 using ChannelRecord = std::shared_ptr<tagDbChannelItem>;
 using StationRecord = std::shared_ptr<tagDbStationlItem>;

@@ -41,10 +41,7 @@ QHash<int, QByteArray> EpgDayTimeItem::roleNames() const
 
 void EpgDayTimeItem::resetData()
 {
-    DayTimeNumber = -1;
-    DayTime = 0;
-    DayTimeEpgIndex = 0;
-    DayTimeText.clear();
+    static_cast<tagDbEpgDayTimeItem&>(*this) = tagDbEpgDayTimeItem();
 }
 
 void EpgDayTimeItem::updateData(std::shared_ptr<tagDbEpgDayTimeItem> r)
@@ -53,8 +50,5 @@ void EpgDayTimeItem::updateData(std::shared_ptr<tagDbEpgDayTimeItem> r)
         resetData();
         return;
     }
-    DayTimeNumber = r->DayTimeNumber;
-    DayTime = r->DayTime;
-    DayTimeEpgIndex = r->DayTimeEpgIndex;
-    DayTimeText = r->DayTimeText;
+    static_cast<tagDbEpgDayTimeItem&>(*this) = *r;
 }

@@ -5,7 +5,7 @@
 #include "ListModel.h"
 
 // One entry of the guide's day list or of one day's hour list.
-class EpgDayTimeItem : public ListItem
+class EpgDayTimeItem : public ListItem, public tagDbEpgDayTimeItem
 {
     Q_OBJECT
 public:
@@ -27,10 +27,7 @@ public:
     void resetData();
     void updateData(std::shared_ptr<tagDbEpgDayTimeItem> record);
 
-    int32_t DayTimeNumber = -1;
-    int32_t DayTime = 0;
-    int32_t DayTimeEpgIndex = 0;
-    QString DayTimeText;
+    // The fields, one per role, are those of tagDbEpgDayTimeItem.
 };
 
 #endif

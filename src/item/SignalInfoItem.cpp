@@ -7,6 +7,14 @@ SignalInfoItem::SignalInfoItem(QObject* parent)
 {
 }
 
+void SignalInfoItem::storeChanged(int& member, int nVal, void (SignalInfoItem::*notify)(int))
+{
+    if (member == nVal)
+        return;
+    member = nVal;
+    emit(this->*notify)(nVal);
+}
+
 void SignalInfoItem::setSignalQualityInfo(tagSignalQuality* info)
 {
     if (info == nullptr)
@@ -27,104 +35,60 @@ void SignalInfoItem::setSignalQualityInfo(tagSignalQuality* info)
 
 void SignalInfoItem::setEnabled2TS(int nVal)
 {
-    if (m_nEnabled2TS == nVal)
-        return;
-    m_nEnabled2TS = nVal;
-    emit notifyEnabled2TSChanged(nVal);
+    storeChanged(m_nEnabled2TS, nVal, &SignalInfoItem::notifyEnabled2TSChanged);
 }
 
 void SignalInfoItem::setCnrTot(int nVal)
 {
-    if (m_nCnrTot == nVal)
-        return;
-    m_nCnrTot = nVal;
-    emit notifyCnrTotChanged(nVal);
+    storeChanged(m_nCnrTot, nVal, &SignalInfoItem::notifyCnrTotChanged);
 }
 
 void SignalInfoItem::setCnr1Seg(int nVal)
 {
-    if (m_nCnr1Seg == nVal)
-        return;
-    m_nCnr1Seg = nVal;
-    emit notifyCnr1SegChanged(nVal);
+    storeChanged(m_nCnr1Seg, nVal, &SignalInfoItem::notifyCnr1SegChanged);
 }
 
 void SignalInfoItem::setCnr0(int nVal)
 {
-    if (nVal < 0)
-        nVal = 0;
-    if (m_nCnr0 == nVal)
-        return;
-    m_nCnr0 = nVal;
-    emit notifyCnr0Changed(nVal);
+    storeChanged(m_nCnr0, qMax(nVal, 0), &SignalInfoItem::notifyCnr0Changed);
 }
 
 void SignalInfoItem::setCnr1(int nVal)
 {
-    if (nVal < 0)
-        nVal = 0;
-    if (m_nCnr1 == nVal)
-        return;
-    m_nCnr1 = nVal;
-    emit notifyCnr1Changed(nVal);
+    storeChanged(m_nCnr1, qMax(nVal, 0), &SignalInfoItem::notifyCnr1Changed);
 }
 
 void SignalInfoItem::setCnr2(int nVal)
 {
-    if (nVal < 0)
-        nVal = 0;
-    if (m_nCnr2 == nVal)
-        return;
-    m_nCnr2 = nVal;
-    emit notifyCnr2Changed(nVal);
+    storeChanged(m_nCnr2, qMax(nVal, 0), &SignalInfoItem::notifyCnr2Changed);
 }
 
 void SignalInfoItem::setCnr3(int nVal)
 {
-    if (nVal < 0)
-        nVal = 0;
-    if (m_nCnr3 == nVal)
-        return;
-    m_nCnr3 = nVal;
-    emit notifyCnr3Changed(nVal);
+    storeChanged(m_nCnr3, qMax(nVal, 0), &SignalInfoItem::notifyCnr3Changed);
 }
 
 void SignalInfoItem::setPerErrA(int nVal)
 {
-    if (m_nPerErrA == nVal)
-        return;
-    m_nPerErrA = nVal;
-    emit notifyPerErrAChanged(nVal);
+    storeChanged(m_nPerErrA, nVal, &SignalInfoItem::notifyPerErrAChanged);
 }
 
 void SignalInfoItem::setPerTotA(int nVal)
 {
-    if (m_nPerTotA == nVal)
-        return;
-    m_nPerTotA = nVal;
-    emit notifyPerTotAChanged(nVal);
+    storeChanged(m_nPerTotA, nVal, &SignalInfoItem::notifyPerTotAChanged);
 }
 
 void SignalInfoItem::setPerErrB(int nVal)
 {
-    if (m_nPerErrB == nVal)
-        return;
-    m_nPerErrB = nVal;
-    emit notifyPerErrBChanged(nVal);
+    storeChanged(m_nPerErrB, nVal, &SignalInfoItem::notifyPerErrBChanged);
 }
 
 void SignalInfoItem::setPerTotB(int nVal)
 {
-    if (m_nPerTotB == nVal)
-        return;
-    m_nPerTotB = nVal;
-    emit notifyPerTotBChanged(nVal);
+    storeChanged(m_nPerTotB, nVal, &SignalInfoItem::notifyPerTotBChanged);
 }
 
 void SignalInfoItem::setFreq(int nVal)
 {
-    if (m_nFreq == nVal)
-        return;
-    m_nFreq = nVal;
-    emit notifyFreqChanged(nVal);
+    storeChanged(m_nFreq, nVal, &SignalInfoItem::notifyFreqChanged);
 }

@@ -101,6 +101,9 @@ signals:
 private:
     explicit SignalInfoItem(QObject* parent);
 
+    // Store and signal a changed value; an equal one does nothing.
+    void storeChanged(int& member, int nVal, void (SignalInfoItem::*notify)(int));
+
     static SignalInfoItem* m_pInstance;
 
     int m_nEnabled2TS = 0;

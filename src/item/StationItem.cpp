@@ -66,9 +66,8 @@ QHash<int, QByteArray> StationItem::roleNames() const
 
 void StationItem::resetData()
 {
-    ChannelNumber = RemoconID = SubChannel = DispSubChannel = UserRemoconID = 0;
-    ServiceSegType = ServiceID = NetworkID = OneSegSID = FullSegSID = RemoconSubID = 0;
-    TSName.clear();
+    static_cast<tagDbStationlItem&>(*this) = tagDbStationlItem();
+    RemoconSubID = 0;
     ProgramName.clear();
     ProgramText.clear();
     ProgramExtItem.clear();
@@ -81,17 +80,7 @@ void StationItem::updateData(std::shared_ptr<tagDbStationlItem> r)
         resetData();
         return;
     }
-    ChannelNumber = r->ChannelNumber;
-    RemoconID = r->RemoconID;
-    SubChannel = r->SubChannel;
-    DispSubChannel = r->DispSubChannel;
-    UserRemoconID = r->UserRemoconID;
-    ServiceSegType = r->ServiceSegType;
-    ServiceID = r->ServiceID;
-    NetworkID = r->NetworkID;
-    OneSegSID = r->OneSegSID;
-    FullSegSID = r->FullSegSID;
-    TSName = r->TSName;
-    RemoconSubID =
-        static_cast<int32_t>(qint64(ServiceSegType) + 10 * qint64(SubChannel) + 100 * qint64(RemoconID));
+    // The programme texts are not part of the record and stay.
+    static_cast<tagDbStationlItem&>(*this) = *r;
+    RemoconSubID = remoconSubId(RemoconID, SubChannel, ServiceSegType);
 }

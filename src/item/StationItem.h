@@ -5,7 +5,7 @@
 #include "ListModel.h"
 
 // One station of the station lists: a remote key and displayed sub-channel.
-class StationItem : public ListItem
+class StationItem : public ListItem, public tagDbStationlItem
 {
     Q_OBJECT
 public:
@@ -44,18 +44,8 @@ public:
         return QString::number(remoconID) + "_" + QString::number(dispSubChannel);
     }
 
-    int32_t ChannelNumber = 0;
-    int32_t RemoconID = 0;
-    int32_t SubChannel = 0;
-    int32_t DispSubChannel = 0;
-    int32_t UserRemoconID = 0;
-    int32_t ServiceSegType = 0;
-    int32_t ServiceID = 0;
-    int32_t NetworkID = 0;
-    int32_t OneSegSID = 0;
-    int32_t FullSegSID = 0;
+    // The record's fields (one per role) come from tagDbStationlItem.
     int32_t RemoconSubID = 0;
-    QString TSName;
     QString ProgramName;
     QString ProgramText;
     QString ProgramExtItem;

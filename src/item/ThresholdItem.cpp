@@ -51,120 +51,100 @@ void ThresholdItem::setThresholdOpFAutoModeFto1(int perSign, int count, int peri
 
 void ThresholdItem::setCnrLevelAuto1toF(float fVal)
 {
-    m_fCnrLevelAuto1toF = fVal;
-    emit notifyCnrLevelAuto1toFChanged(fVal);
+    assign(m_fCnrLevelAuto1toF, fVal, &ThresholdItem::notifyCnrLevelAuto1toFChanged);
 }
 
 void ThresholdItem::setCountAuto1toF(int nVal)
 {
-    m_nCountAuto1toF = nVal;
-    emit notifyCountAuto1toFChanged(nVal);
+    assign(m_nCountAuto1toF, nVal, &ThresholdItem::notifyCountAuto1toFChanged);
 }
 
 void ThresholdItem::setPeriodAuto1toF(int nVal)
 {
-    m_nPeriodAuto1toF = nVal;
-    emit notifyPeriodAuto1toFChanged(nVal);
+    assign(m_nPeriodAuto1toF, nVal, &ThresholdItem::notifyPeriodAuto1toFChanged);
 }
 
 void ThresholdItem::setPerSignAutoFto1(int nVal)
 {
-    m_nPerSignAutoFto1 = nVal;
-    emit notifyPerSignAutoFto1Changed(nVal);
+    assign(m_nPerSignAutoFto1, nVal, &ThresholdItem::notifyPerSignAutoFto1Changed);
 }
 
 void ThresholdItem::setCountAutoFto1(int nVal)
 {
-    m_nCountAutoFto1 = nVal;
-    emit notifyCountAutoFto1Changed(nVal);
+    assign(m_nCountAutoFto1, nVal, &ThresholdItem::notifyCountAutoFto1Changed);
 }
 
 void ThresholdItem::setPeriodAutoFto1(int nVal)
 {
-    m_nPeriodAutoFto1 = nVal;
-    emit notifyPeriodAutoFto1Changed(nVal);
+    assign(m_nPeriodAutoFto1, nVal, &ThresholdItem::notifyPeriodAutoFto1Changed);
 }
 
 void ThresholdItem::setPerSignOp1Auto1toF(int nVal)
 {
-    m_nPerSignOp1Auto1toF = nVal;
-    emit notifyPerSignOp1Auto1toFChanged(nVal);
+    assign(m_nPerSignOp1Auto1toF, nVal, &ThresholdItem::notifyPerSignOp1Auto1toFChanged);
 }
 
 void ThresholdItem::setCountOp1Auto1toF(int nVal)
 {
-    m_nCountOp1Auto1toF = nVal;
-    emit notifyCountOp1Auto1toFChanged(nVal);
+    assign(m_nCountOp1Auto1toF, nVal, &ThresholdItem::notifyCountOp1Auto1toFChanged);
 }
 
 void ThresholdItem::setPeriodOp1Auto1toF(int nVal)
 {
-    m_nPeriodOp1Auto1toF = nVal;
-    emit notifyPeriodOp1Auto1toFChanged(nVal);
+    assign(m_nPeriodOp1Auto1toF, nVal, &ThresholdItem::notifyPeriodOp1Auto1toFChanged);
 }
 
 void ThresholdItem::setPerSignOp1AutoFto1(int nVal)
 {
-    m_nPerSignOp1AutoFto1 = nVal;
-    emit notifyPerSignOp1AutoFto1Changed(nVal);
+    assign(m_nPerSignOp1AutoFto1, nVal, &ThresholdItem::notifyPerSignOp1AutoFto1Changed);
 }
 
 void ThresholdItem::setCountOp1AutoFto1(int nVal)
 {
-    m_nCountOp1AutoFto1 = nVal;
-    emit notifyCountOp1AutoFto1Changed(nVal);
+    assign(m_nCountOp1AutoFto1, nVal, &ThresholdItem::notifyCountOp1AutoFto1Changed);
 }
 
 void ThresholdItem::setPeriodOp1AutoFto1(int nVal)
 {
-    m_nPeriodOp1AutoFto1 = nVal;
-    emit notifyPeriodOp1AutoFto1Changed(nVal);
+    assign(m_nPeriodOp1AutoFto1, nVal, &ThresholdItem::notifyPeriodOp1AutoFto1Changed);
 }
 
 void ThresholdItem::setPerSignOpFAuto1toF(int nVal)
 {
-    m_nPerSignOpFAuto1toF = nVal;
-    emit notifyPerSignOpFAuto1toFChanged(nVal);
+    assign(m_nPerSignOpFAuto1toF, nVal, &ThresholdItem::notifyPerSignOpFAuto1toFChanged);
 }
 
 void ThresholdItem::setCountOpFAuto1toF(int nVal)
 {
-    m_nCountOpFAuto1toF = nVal;
-    emit notifyCountOpFAuto1toFChanged(nVal);
+    assign(m_nCountOpFAuto1toF, nVal, &ThresholdItem::notifyCountOpFAuto1toFChanged);
 }
 
 void ThresholdItem::setPeriodOpFAuto1toF(int nVal)
 {
-    m_nPeriodOpFAuto1toF = nVal;
-    emit notifyPeriodOpFAuto1toFChanged(nVal);
+    assign(m_nPeriodOpFAuto1toF, nVal, &ThresholdItem::notifyPeriodOpFAuto1toFChanged);
 }
 
 void ThresholdItem::setPerSignOpFAutoFto1(int nVal)
 {
-    m_nPerSignOpFAutoFto1 = nVal;
-    emit notifyPerSignOpFAutoFto1Changed(nVal);
+    assign(m_nPerSignOpFAutoFto1, nVal, &ThresholdItem::notifyPerSignOpFAutoFto1Changed);
 }
 
 void ThresholdItem::setCountOpFAutoFto1(int nVal)
 {
-    m_nCountOpFAutoFto1 = nVal;
-    emit notifyCountOpFAutoFto1Changed(nVal);
+    assign(m_nCountOpFAutoFto1, nVal, &ThresholdItem::notifyCountOpFAutoFto1Changed);
 }
 
 void ThresholdItem::setPeriodOpFAutoFto1(int nVal)
 {
-    m_nPeriodOpFAutoFto1 = nVal;
-    emit notifyPeriodOpFAutoFto1Changed(nVal);
+    assign(m_nPeriodOpFAutoFto1, nVal, &ThresholdItem::notifyPeriodOpFAutoFto1Changed);
 }
 
 void ThresholdItem::setExceededCountAuto1toF(int nVal)
 {
-    m_nExceededCountAuto1toF = nVal;
-    emit notifyExceededCountAuto1toFChanged(nVal);
+    assign(m_nExceededCountAuto1toF, nVal, &ThresholdItem::notifyExceededCountAuto1toFChanged);
 }
 
 void ThresholdItem::setExceededCountAutoFto1(int nVal)
 {
-    m_nExceededCountAutoFto1 = nVal;
-    emit notifyExceededCountAutoFto1Changed(nVal);
+    assign(m_nExceededCountAutoFto1, nVal, &ThresholdItem::notifyExceededCountAutoFto1Changed);
 }

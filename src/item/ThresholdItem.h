@@ -120,6 +120,14 @@ signals:
 private:
     explicit ThresholdItem(QObject* parent);
 
+    // Store and signal, changed or not.
+    template <typename T>
+    void assign(T& member, T value, void (ThresholdItem::*notify)(T))
+    {
+        member = value;
+        emit(this->*notify)(value);
+    }
+
     static ThresholdItem* m_pInstance;
 
 public:
