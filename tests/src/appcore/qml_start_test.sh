@@ -7,29 +7,15 @@ set -eu
 program=$1
 setup=$2
 
-base=${HOLVIK_ROOT:-${TMPDIR:-/tmp}}
-mkdir -p "$base"
-root=$(mktemp -d "$base/qml-start-XXXXXX")
-pid=
-cleanup() {
-  if [ -n "$pid" ]; then kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; fi
-  rm -rf "$root"
-}
-trap cleanup EXIT
-/bin/sh "$setup" "$root"
+. "$(dirname "$0")/../support/program_run.sh"
+new_devroot qml-start
 console="$root/console.txt"
 fail() { echo "FAIL: $*" >&2; echo "--- console" >&2; cat "$console" >&2; exit 1; }
 
 HOLVIK_ROOT=$root QT_QPA_PLATFORM=offscreen QT_QUICK_BACKEND=software "$program" --ID=5 > "$console" 2>&1 &
 pid=$!
 
-i=0
-until grep -q "ISDBtAppEngine loadQMLSource" "$console" 2>/dev/null; do
-  kill -0 "$pid" 2>/dev/null || fail "the program ended before loading the QML"
-  i=$((i + 1))
-  [ $i -lt 300 ] || fail "no QML loading within 30 s"
-  sleep 0.1
-done
+wait_for_line "$console" "ISDBtAppEngine loadQMLSource" "loading the QML"
 # Give the view time to show and render its first frames.
 sleep 2
 kill -0 "$pid" 2>/dev/null || fail "the program ended after loading the QML"

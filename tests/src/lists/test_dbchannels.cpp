@@ -3,7 +3,7 @@
 #include "ChannelItem.h"
 #include "ISDBtDataManager.h"
 #include "KvrOzbFSegDBManager.h"
-#include "ListsFixtures.h"
+#include "DbManagerFixture.h"
 #include "StationItem.h"
 
 #include <QAbstractItemModelTester>
@@ -23,33 +23,16 @@ const int FULL = 1;
 const int ONE = 0xC0;
 const int PMT1 = 0x1FC8;
 
-class DbChannelsTest : public ::testing::Test
+class DbChannelsTest : public fixtures::DbManagerFixture
 {
 protected:
     void SetUp() override
     {
-        fixtures::app();
-        fixtures::devRoot();
-        dataDir = std::make_unique<QTemporaryDir>();
-        qputenv("OZB_DATA_PATH", dataDir->path().toLocal8Bit());
-        settings = ISDBtDataManager::getInstance();
-        settings->setMode(0);
-        settings->setSegMode(4);
-        settings->setCurrSegType(0);
+        DbManagerFixture::SetUp();
         db = std::make_unique<KvrOzbFSegDBManager>();
-        for (int mode = 0; mode < 2; ++mode) {
-            for (QAbstractItemModel* m :
-                 std::initializer_list<QAbstractItemModel*>{db->getChannelListModel(mode), db->getChannelProxyModel(mode),
-                                                             db->getStationListModel(mode), db->getStationProxyModel(mode)})
-                testers.emplace_back(
-                    new QAbstractItemModelTester(m, QAbstractItemModelTester::FailureReportingMode::Fatal));
-        }
-    }
-    void TearDown() override
-    {
-        testers.clear();
-        db.reset();
-        qunsetenv("OZB_DATA_PATH");
+        for (int mode = 0; mode < 2; ++mode)
+            watch({db->getChannelListModel(mode), db->getChannelProxyModel(mode), db->getStationListModel(mode),
+                   db->getStationProxyModel(mode)});
     }
     QString homeDb() const { return dataDir->path() + "/ISDBT0.db"; }
     void load(const std::vector<Channel>& rows, int mode = 0)
@@ -66,11 +49,6 @@ protected:
             keys << db->getStationItemByProxyIndex(mode, row)->itemKey();
         return keys;
     }
-
-    std::unique_ptr<QTemporaryDir> dataDir;
-    ISDBtDataManager* settings = nullptr;
-    std::unique_ptr<KvrOzbFSegDBManager> db;
-    std::vector<std::unique_ptr<QAbstractItemModelTester>> testers;
 };
 
 TEST_F(DbChannelsTest, SubChannelNumberingPerRemoteKey)

@@ -5,7 +5,7 @@
 #include "EpgItem.h"
 #include "ISDBtDataManager.h"
 #include "KvrOzbFSegDBManager.h"
-#include "ListsFixtures.h"
+#include "DbManagerFixture.h"
 #include "StationItem.h"
 
 #include <QAbstractItemModelTester>
@@ -34,23 +34,16 @@ int secs(int hh, int mm)
     return hh * 3600 + mm * 60;
 }
 
-class DbGuideTest : public ::testing::Test
+class DbGuideTest : public fixtures::DbManagerFixture
 {
 protected:
     void SetUp() override
     {
-        fixtures::app();
-        fixtures::devRoot();
-        dataDir = std::make_unique<QTemporaryDir>();
-        qputenv("OZB_DATA_PATH", dataDir->path().toLocal8Bit());
+        DbManagerFixture::SetUp();
         fixtures::writeChannels(dataDir->path() + "/ISDBT0.db",
                                 {{1, CH, 1, SID, 1, 0x110, 0x111, 0x1F0, "Station one"},
                                  {2, CH, 1, SID_1SEG, 0xC0, 0x112, 0x113, 0x1FC8, "Station one 1seg"},
                                  {3, CH2, 2, SID2, 1, 0x120, 0x121, 0x1F0, "Station two"}});
-        settings = ISDBtDataManager::getInstance();
-        settings->setMode(0);
-        settings->setSegMode(4);
-        settings->setCurrSegType(0);
         settings->setCurrServiceID(SID);
         settings->setCurrChannelNumber(CH);
         settings->setCurrentDataTime(MJD, secs(10, 30));
@@ -60,14 +53,7 @@ protected:
         QList<QAbstractItemModel*> models{db->getEpgListModel(0), db->getEpgProxyModel(0), db->getEpgDayListModel()};
         for (int day = 0; day < 8; ++day)
             models << db->getEpgDayTimeListModel(day);
-        for (QAbstractItemModel* m : models)
-            testers.emplace_back(new QAbstractItemModelTester(m, QAbstractItemModelTester::FailureReportingMode::Fatal));
-    }
-    void TearDown() override
-    {
-        testers.clear();
-        db.reset();
-        qunsetenv("OZB_DATA_PATH");
+        watch(models);
     }
     void open()
     {
@@ -95,11 +81,7 @@ protected:
         return out;
     }
 
-    std::unique_ptr<QTemporaryDir> dataDir;
-    ISDBtDataManager* settings = nullptr;
-    std::unique_ptr<KvrOzbFSegDBManager> db;
     QString guideDb;
-    std::vector<std::unique_ptr<QAbstractItemModelTester>> testers;
 };
 
 TEST_F(DbGuideTest, CurrentEventIsFoundAndShownInTheLists)

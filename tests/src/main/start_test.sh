@@ -7,16 +7,8 @@ set -eu
 program=$1
 setup=$2
 
-base=${HOLVIK_ROOT:-${TMPDIR:-/tmp}}
-mkdir -p "$base"
-root=$(mktemp -d "$base/start-XXXXXX")
-pid=
-cleanup() {
-  if [ -n "$pid" ]; then kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; fi
-  rm -rf "$root"
-}
-trap cleanup EXIT
-/bin/sh "$setup" "$root"
+. "$(dirname "$0")/../support/program_run.sh"
+new_devroot start
 [ "$(env -i PATH="$root/bin:/usr/bin:/bin" sh -c 'command -v reboot')" = "$root/bin/reboot" ] || {
   echo "stand-ins not in place" >&2; exit 1; }
 
@@ -30,13 +22,7 @@ pid=$!
 log="$root/opt/data/DtvAppLog/AppLogFile_999.txt"
 fail() { echo "FAIL: $*" >&2; echo "--- console" >&2; cat "$root/console.txt" >&2; echo "--- log" >&2; cat "$log" >&2 || true; exit 1; }
 
-i=0
-until grep -q "Font Load" "$log" 2>/dev/null; do
-  kill -0 "$pid" 2>/dev/null || fail "the program ended early"
-  i=$((i + 1))
-  [ $i -lt 300 ] || fail "no font line within 30 s"
-  sleep 0.1
-done
+wait_for_line "$log" "Font Load" "the font line"
 
 head -n 1 "$log" | grep -qx "========== LogFileIndex : 999 ==========" || fail "header of log file 999"
 [ "$(cat "$root/opt/data/DtvAppLog/AppIndexFile.txt")" = 999 ] || fail "index file"
