@@ -110,6 +110,14 @@ static int dbErrorCode(int modeType, int dbType)
     return modeType == 0 ? -4 : -8;
 }
 
+bool KvrOzbFSegDBManager::checkMode(int modeType, const char* caller)
+{
+    if (validMode(modeType))
+        return true;
+    LOG_I("[%s] modeType is invalid ", caller);
+    return false;
+}
+
 int KvrOzbFSegDBManager::init()
 {
     const QByteArray dataPath = qgetenv("OZB_DATA_PATH");
@@ -281,10 +289,8 @@ void KvrOzbFSegDBManager::getChannelsFromDB(int modeType, bool makeList, int rem
     LOG_I("[%s] [%s][%s] R(%d) ", "getChannelsFromDB", modeName(modeType), remoconID < 1 ? "ALL" : "UPDATE",
             remoconID);
     LOG_I("[%s] strSQL : %s", "getChannelsFromDB", qPrintable(sql));
-    if (!validMode(modeType)) {
-        LOG_I("[%s] modeType is invalid ", "getChannelsFromDB");
+    if (!checkMode(modeType, "getChannelsFromDB"))
         return;
-    }
     readChannelRows(modeType, sql, remoconID < 1 ? &m_pChannels : &updateChannels, false);
     if (makeList)
         makeChannelList(modeType, remoconID);
@@ -297,10 +303,8 @@ void KvrOzbFSegDBManager::getChannelsOfChNumFromDB(int modeType, int channelNumb
         LOG_I("[%s] channelNumber is invalid !!! ", "getChannelsOfChNumFromDB");
         return;
     }
-    if (!validMode(modeType)) {
-        LOG_I("[%s] modeType is invalid ", "getChannelsOfChNumFromDB");
+    if (!checkMode(modeType, "getChannelsOfChNumFromDB"))
         return;
-    }
     if (!m_pChListModel[modeType] || !m_pStationListModel[modeType]) {
         LOG_I("[%s] pChListModel or pStationListModel is nullptr !!! ", "getChannelsOfChNumFromDB");
         return;
@@ -369,10 +373,8 @@ void KvrOzbFSegDBManager::makeSubChannelIndex(QList<ChannelRecord>* list)
 
 int KvrOzbFSegDBManager::getRemoconIdForChannelIdFromDB(int modeType, int channelNumber, int serviceID)
 {
-    if (!validMode(modeType)) {
-        LOG_I("[%s] modeType is invalid ", "getRemoconIdForChannelIdFromDB");
+    if (!checkMode(modeType, "getRemoconIdForChannelIdFromDB"))
         return -1;
-    }
     QString sql = QString("SELECT %1").arg("remoconID") + QString(" FROM %1").arg("channels");
     if (channelNumber >= 0)
         sql += QString(" WHERE channelNumber=%1").arg(channelNumber);

@@ -147,6 +147,8 @@ signals:
 
 private:
     static bool validMode(int modeType) { return modeType == MODE_HOME || modeType == MODE_DRIVE; }
+    // validMode, with the log line of a refused mode for `caller`.
+    static bool checkMode(int modeType, const char* caller);
     static const char* modeName(int modeType) { return modeType ? "DRIVE" : "HOME"; }
     static const char* segName(int segType) { return segType == 1 ? "1Seg" : "FSeg"; }
 

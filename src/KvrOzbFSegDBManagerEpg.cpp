@@ -213,20 +213,12 @@ void KvrOzbFSegDBManager::applyProgramName(int modeType, int serviceID, QString 
 
 ListModel* KvrOzbFSegDBManager::getEpgListModel(int modeType)
 {
-    if (!validMode(modeType)) {
-        LOG_I("[%s] modeType is invalid ", "getEpgListModel");
-        return nullptr;
-    }
-    return m_pEpgListModel[modeType];
+    return checkMode(modeType, "getEpgListModel") ? m_pEpgListModel[modeType] : nullptr;
 }
 
 QSortFilterProxyModel* KvrOzbFSegDBManager::getEpgProxyModel(int modeType)
 {
-    if (!validMode(modeType)) {
-        LOG_I("[%s] modeType is invalid ", "getEpgProxyModel");
-        return nullptr;
-    }
-    return m_pEpgProxyModel[modeType];
+    return checkMode(modeType, "getEpgProxyModel") ? m_pEpgProxyModel[modeType] : nullptr;
 }
 
 void KvrOzbFSegDBManager::setDynamicSortFilterForEpgList(int modeType, bool enable, bool resetSource)
@@ -248,10 +240,8 @@ void KvrOzbFSegDBManager::setDynamicSortFilterForEpgList(int modeType, bool enab
 
 int KvrOzbFSegDBManager::getEpgListCount(int modeType)
 {
-    if (!validMode(modeType)) {
-        LOG_I("[%s] modeType is invalid ", "getEpgListCount");
+    if (!checkMode(modeType, "getEpgListCount"))
         return 0;
-    }
     return m_pEpgListModel[modeType]->rowCount();
 }
 
@@ -364,10 +354,8 @@ bool KvrOzbFSegDBManager::getCurrentEpgItem(int modeType, int channelNumber, int
     broadcastClock(&mjd, &hh, &mm);
     const QString sql = fullColumnList() + epgTable(kPrefixPF, channelNumber, serviceID) + startedByNow(mjd, hh, mm);
     LOG_I("[%s] strSQL : %s", "getCurrentEpgItem", qPrintable(sql));
-    if (!validMode(modeType)) {
-        LOG_I("[%s] modeType is invalid ", "getCurrentEpgItem");
+    if (!checkMode(modeType, "getCurrentEpgItem"))
         return false;
-    }
     QMutexLocker dbLock(dbMutex(modeType, DB_EPG));
     sqlite3_stmt* stmt = nullptr;
     if (!prepare(*handle(modeType, DB_EPG), sql, &stmt))
@@ -420,10 +408,8 @@ QString KvrOzbFSegDBManager::getProgramNameFromDB(int modeType, int segType, int
                             .arg("EvtName", "Start_MJD", "Start_HH", "Start_MM", "Duration_HH", "Duration_MM")
         + epgTable(prefix, channelNumber, serviceID) + startedByNow(mjd, hh, mm);
     LOG_I("[%s] strSQL : %s", "getProgramNameFromDB", qPrintable(sql));
-    if (!validMode(modeType)) {
-        LOG_I("[%s] modeType is invalid ", "getProgramNameFromDB");
+    if (!checkMode(modeType, "getProgramNameFromDB"))
         return name;
-    }
     {
         QMutexLocker dbLock(dbMutex(modeType, DB_EPG));
         sqlite3_stmt* stmt = nullptr;
@@ -456,10 +442,8 @@ int KvrOzbFSegDBManager::getEpgCountFormDB(int modeType, int segType, int channe
     }
     const QString sql = QString("SELECT count(distinct _id)") + epgTable(prefix, channelNumber, serviceID)
         + afterCurrentCondition(currentEpgItem());
-    if (!validMode(modeType)) {
-        LOG_I("[%s] modeType is invalid ", "getEpgCountFormDB");
+    if (!checkMode(modeType, "getEpgCountFormDB"))
         return 0;
-    }
     LOG_I("[%s] [%s][%d](%d)", "getEpgCountFormDB", modeName(modeType), segType, serviceID);
     LOG_I("[%s] strSQL : %s", "getEpgCountFormDB", qPrintable(sql));
     QMutexLocker dbLock(dbMutex(modeType, DB_EPG));
@@ -498,10 +482,8 @@ void KvrOzbFSegDBManager::getEpgItemsFromDB(int modeType, int segType, int chann
     const QString sql = fullColumnList() + epgTable(prefix, channelNumber, serviceID)
         + afterCurrentCondition(current)
         + QString(" ORDER BY %1 ASC, %2 ASC, %3 ASC").arg("Start_MJD", "Start_HH", "Start_MM");
-    if (!validMode(modeType)) {
-        LOG_I("[%s] modeType is invalid ", "getEpgItemsFromDB");
+    if (!checkMode(modeType, "getEpgItemsFromDB"))
         return;
-    }
     LOG_I("[%s] [%s][%s](%d)(%d) ", "getEpgItemsFromDB", modeName(modeType), segName(segType), channelNumber,
           serviceID);
     LOG_I("[%s] strSQL : %s", "getEpgItemsFromDB", qPrintable(sql));
@@ -593,10 +575,8 @@ QList<tagDbEpgItem> KvrOzbFSegDBManager::getCurrentEpgs(int modeType, int channe
     const QString sql = fullColumnList() + epgTable(kPrefixPF, channelNumber, serviceID)
         + QString(" ORDER BY %1 ASC, %2 ASC, %3 ASC").arg("Start_MJD", "Start_HH", "Start_MM");
     LOG_I("[%s] strSQL : %s", "getCurrentEpgs", qPrintable(sql));
-    if (!validMode(modeType)) {
-        LOG_I("[%s] modeType is invalid ", "getCurrentEpgs");
+    if (!checkMode(modeType, "getCurrentEpgs"))
         return result;
-    }
     QMutexLocker dbLock(dbMutex(modeType, DB_EPG));
     sqlite3_stmt* stmt = nullptr;
     if (!prepare(*handle(modeType, DB_EPG), sql, &stmt))

@@ -335,38 +335,22 @@ void KvrOzbFSegDBManager::setCurrStationProgramName(QString name)
 
 ListModel* KvrOzbFSegDBManager::getChannelListModel(int modeType)
 {
-    if (!validMode(modeType)) {
-        LOG_I("[%s] modeType is invalid ", "getChannelListModel");
-        return nullptr;
-    }
-    return m_pChListModel[modeType];
+    return checkMode(modeType, "getChannelListModel") ? m_pChListModel[modeType] : nullptr;
 }
 
 QSortFilterProxyModel* KvrOzbFSegDBManager::getChannelProxyModel(int modeType)
 {
-    if (!validMode(modeType)) {
-        LOG_I("[%s] modeType is invalid ", "getChannelProxyModel");
-        return nullptr;
-    }
-    return m_pChProxyModel[modeType];
+    return checkMode(modeType, "getChannelProxyModel") ? m_pChProxyModel[modeType] : nullptr;
 }
 
 ListModel* KvrOzbFSegDBManager::getStationListModel(int modeType)
 {
-    if (!validMode(modeType)) {
-        LOG_I("[%s] modeType is invalid ", "getStationListModel");
-        return nullptr;
-    }
-    return m_pStationListModel[modeType];
+    return checkMode(modeType, "getStationListModel") ? m_pStationListModel[modeType] : nullptr;
 }
 
 QSortFilterProxyModel* KvrOzbFSegDBManager::getStationProxyModel(int modeType)
 {
-    if (!validMode(modeType)) {
-        LOG_I("[%s] modeType is invalid ", "getStationProxyModel");
-        return nullptr;
-    }
-    return m_pStationProxyModel[modeType];
+    return checkMode(modeType, "getStationProxyModel") ? m_pStationProxyModel[modeType] : nullptr;
 }
 
 int KvrOzbFSegDBManager::getChannelListCount(int modeType)
