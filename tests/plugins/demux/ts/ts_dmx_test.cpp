@@ -628,6 +628,47 @@ TEST_F(TsTest, HostDeclaredStreams) {
   for (size_t i = 0; i < frames.size(); ++i) EXPECT_EQ(frames[i].bytes, plain[i].bytes) << i;
 }
 
+// Op 11 with caller buffers: each frame lands in the kind's current buffer,
+// and the next buffer given for that kind takes over, so the caller
+// alternates two buffers per kind.
+TEST_F(TsTest, SecondRecordLayoutAlternatesCallerBuffers) {
+  void* h = open(media("mpeg2_mp2.ts"));
+  ASSERT_NE(h, nullptr);
+  std::vector<Read> plain = readAll(h);
+  close(h);
+
+  std::vector<uint8_t> bufs[2][2];  // [kind][which]
+  for (auto& k : bufs)
+    for (auto& b : k) b.resize(1 << 20);
+  TsdOpenRecord r = record(media("mpeg2_mp2.ts"), TSD_OPEN_PRESETS | TSD_OPEN_CALLER_BUFFERS);
+  r.presetSize[0] = 1 << 20;
+  r.presetSize[1] = 65536;
+  r.callerBuffer[0] = bufs[0][0].data();
+  r.callerBuffer[1] = bufs[1][0].data();
+  TsdOpenOutput out{};
+  ASSERT_EQ(call(TSD_OP_OPEN, nullptr, &r, &out), 1) << lastError(nullptr);
+  int current[2] = {0, 0};
+  size_t n = 0;
+  for (;; ++n) {
+    TsdRead2Input in{};
+    in.next[0] = bufs[0][1 - current[0]].data();
+    in.next[1] = bufs[1][1 - current[1]].data();
+    TsdFrame2 f{};
+    if (call(TSD_OP_READ2, out.handle, &in, &f) != 1) {
+      EXPECT_EQ(lastError(out.handle), -10009);
+      break;
+    }
+    ASSERT_LT(n, plain.size());
+    int k = f.kind == TSD_KIND_VIDEO ? 0 : 1;
+    EXPECT_EQ(f.data, bufs[k][current[k]].data()) << n;
+    EXPECT_EQ(f.switchedKinds, 1u << k) << n;
+    EXPECT_EQ(std::vector<uint8_t>(f.data, f.data + f.length), plain[n].bytes) << n;
+    current[k] = 1 - current[k];
+  }
+  EXPECT_EQ(n, plain.size());
+  close(out.handle);
+}
+
 // A growing file has no known duration: nothing divides by it, a seek to a
 // time is refused and a seek to 0 rewinds.
 TEST_F(TsTest, GrowingFileHasNoDurationAndSeeksOnlyToZero) {
