@@ -15,6 +15,22 @@ static inline ChannelItem* channelAt(ListModel* model, int row)
     return static_cast<ChannelItem*>(model->findbyRow(row));
 }
 
+// The first channel row of the model, from the top, that `match` accepts,
+// with its row in `foundRow`; null when none does.
+template <typename Match>
+static ChannelItem* findChannelRow(ListModel* model, Match match, int* foundRow = nullptr)
+{
+    for (int row = 0; row < model->rowCount(); ++row) {
+        ChannelItem* ch = channelAt(model, row);
+        if (ch && match(*ch)) {
+            if (foundRow)
+                *foundRow = row;
+            return ch;
+        }
+    }
+    return nullptr;
+}
+
 static inline StationItem* stationAt(ListModel* model, int row)
 {
     return static_cast<StationItem*>(model->findbyRow(row));
@@ -382,17 +398,14 @@ ChannelItem* KvrOzbFSegDBManager::getChannelItem(int modeType, int remoconID, in
 {
     if (!validMode(modeType))
         return nullptr;
-    ListModel* model = m_pChListModel[modeType];
-    for (int row = 0; row < model->rowCount(); ++row) {
-        ChannelItem* ch = channelAt(model, row);
-        if (ch->RemoconID == remoconID && ch->DispSubChannel == dispSubChannel
-            && ch->ServiceSegType == serviceSegType && (!needAvailable || ch->Available != 0)) {
-            LOG_I("[%s] FOUND -> (%s)R(%d_%d(%d))C(%d)S(%d)", "getChannelItem", segName(ch->ServiceSegType),
-                    ch->RemoconID, ch->SubChannel, ch->DispSubChannel, ch->ChannelNumber, ch->ServiceID);
-            return ch;
-        }
-    }
-    return nullptr;
+    ChannelItem* ch = findChannelRow(m_pChListModel[modeType], [&](const ChannelItem& c) {
+        return c.RemoconID == remoconID && c.DispSubChannel == dispSubChannel && c.ServiceSegType == serviceSegType
+            && (!needAvailable || c.Available != 0);
+    });
+    if (ch)
+        LOG_I("[%s] FOUND -> (%s)R(%d_%d(%d))C(%d)S(%d)", "getChannelItem", segName(ch->ServiceSegType),
+              ch->RemoconID, ch->SubChannel, ch->DispSubChannel, ch->ChannelNumber, ch->ServiceID);
+    return ch;
 }
 
 ChannelItem* KvrOzbFSegDBManager::getChannelItemSidChNum(int modeType, int serviceID, int channelNumber,
@@ -400,18 +413,14 @@ ChannelItem* KvrOzbFSegDBManager::getChannelItemSidChNum(int modeType, int servi
 {
     if (!validMode(modeType))
         return nullptr;
-    ListModel* model = m_pChListModel[modeType];
-    for (int row = 0; row < model->rowCount(); ++row) {
-        ChannelItem* ch = channelAt(model, row);
-        if (ch->ServiceID == serviceID && ch->ChannelNumber == channelNumber
-            && (!needAvailable || ch->Available != 0)) {
-            LOG_I("[%s] FOUND -> (%s)R(%d_%d)C(%d)S(%d)avail(%d)", "getChannelItemSidChNum",
-                    segName(ch->ServiceSegType), ch->RemoconID, ch->SubChannel, ch->ChannelNumber, ch->ServiceID,
-                    ch->Available);
-            return ch;
-        }
-    }
-    return nullptr;
+    ChannelItem* ch = findChannelRow(m_pChListModel[modeType], [&](const ChannelItem& c) {
+        return c.ServiceID == serviceID && c.ChannelNumber == channelNumber && (!needAvailable || c.Available != 0);
+    });
+    if (ch)
+        LOG_I("[%s] FOUND -> (%s)R(%d_%d)C(%d)S(%d)avail(%d)", "getChannelItemSidChNum",
+              segName(ch->ServiceSegType), ch->RemoconID, ch->SubChannel, ch->ChannelNumber, ch->ServiceID,
+              ch->Available);
+    return ch;
 }
 
 ChannelItem* KvrOzbFSegDBManager::getChannelItemAvailable(int modeType, int remoconID, int audioPID, int videoPID,
@@ -419,37 +428,31 @@ ChannelItem* KvrOzbFSegDBManager::getChannelItemAvailable(int modeType, int remo
 {
     if (!validMode(modeType))
         return nullptr;
-    ListModel* model = m_pChListModel[modeType];
-    for (int row = 0; row < model->rowCount(); ++row) {
-        ChannelItem* ch = channelAt(model, row);
-        if (ch->RemoconID == remoconID && ch->AudioPID == audioPID && ch->VideoPID == videoPID
-            && ch->ServiceSegType == serviceSegType && ch->Available == 1) {
-            LOG_I("[%s] FOUND -> (%s)R(%d_%d)C(%d)S(%d)", "getChannelItemAvailable", segName(ch->ServiceSegType),
-                    ch->RemoconID, ch->SubChannel, ch->ChannelNumber, ch->ServiceID);
-            return ch;
-        }
-    }
-    return nullptr;
+    ChannelItem* ch = findChannelRow(m_pChListModel[modeType], [&](const ChannelItem& c) {
+        return c.RemoconID == remoconID && c.AudioPID == audioPID && c.VideoPID == videoPID
+            && c.ServiceSegType == serviceSegType && c.Available == 1;
+    });
+    if (ch)
+        LOG_I("[%s] FOUND -> (%s)R(%d_%d)C(%d)S(%d)", "getChannelItemAvailable", segName(ch->ServiceSegType),
+              ch->RemoconID, ch->SubChannel, ch->ChannelNumber, ch->ServiceID);
+    return ch;
 }
 
 ChannelItem* KvrOzbFSegDBManager::getChannelItem(int modeType, int serviceID, bool needAvailable)
 {
     if (!validMode(modeType))
         return nullptr;
-    ListModel* model = m_pChListModel[modeType];
-    for (int row = 0; row < model->rowCount(); ++row) {
-        ChannelItem* ch = channelAt(model, row);
-        if (ch->ServiceID != serviceID)
-            continue;
-        if (needAvailable && ch->Available == 0) {
-            // A hidden duplicate: answer with the visible twin of the same programme.
-            return getChannelItemAvailable(modeType, ch->RemoconID, ch->AudioPID, ch->VideoPID, ch->ServiceSegType);
-        }
-        LOG_I("[%s] FOUND -> (%s)R(%d_%d)C(%d)S(%d)avail(%d)", "getChannelItem", segName(ch->ServiceSegType),
-                ch->RemoconID, ch->SubChannel, ch->ChannelNumber, ch->ServiceID, ch->Available);
-        return ch;
+    ChannelItem* ch =
+        findChannelRow(m_pChListModel[modeType], [&](const ChannelItem& c) { return c.ServiceID == serviceID; });
+    if (!ch)
+        return nullptr;
+    if (needAvailable && ch->Available == 0) {
+        // A hidden duplicate: answer with the visible twin of the same programme.
+        return getChannelItemAvailable(modeType, ch->RemoconID, ch->AudioPID, ch->VideoPID, ch->ServiceSegType);
     }
-    return nullptr;
+    LOG_I("[%s] FOUND -> (%s)R(%d_%d)C(%d)S(%d)avail(%d)", "getChannelItem", segName(ch->ServiceSegType),
+          ch->RemoconID, ch->SubChannel, ch->ChannelNumber, ch->ServiceID, ch->Available);
+    return ch;
 }
 
 ChannelItem* KvrOzbFSegDBManager::getChannelItemDispSub(int modeType, int remoconID, int dispSubChannel,
@@ -478,34 +481,30 @@ ChannelItem* KvrOzbFSegDBManager::getChannelItemByID(int modeType, int id)
 {
     if (!validMode(modeType))
         return nullptr;
-    ListModel* model = m_pChListModel[modeType];
-    for (int row = 0; row < model->rowCount(); ++row) {
-        ChannelItem* ch = channelAt(model, row);
-        if (ch->_id == id) {
-            LOG_I("[%s] FOUND -> (%s)R(%d_%d)C(%d)S(%d)avail(%d)", "getChannelItemByID",
-                    segName(ch->ServiceSegType), ch->RemoconID, ch->SubChannel, ch->ChannelNumber, ch->ServiceID,
-                    ch->Available);
-            return ch;
-        }
-    }
-    return nullptr;
+    ChannelItem* ch = findChannelRow(m_pChListModel[modeType], [&](const ChannelItem& c) { return c._id == id; });
+    if (ch)
+        LOG_I("[%s] FOUND -> (%s)R(%d_%d)C(%d)S(%d)avail(%d)", "getChannelItemByID", segName(ch->ServiceSegType),
+              ch->RemoconID, ch->SubChannel, ch->ChannelNumber, ch->ServiceID, ch->Available);
+    return ch;
 }
 
 int KvrOzbFSegDBManager::getServiceID(int modeType, int remoconID, int subChannel, int serviceSegType)
 {
     if (!validMode(modeType))
         return -1;
-    ListModel* model = m_pChListModel[modeType];
-    for (int row = 0; row < model->rowCount(); ++row) {
-        ChannelItem* ch = channelAt(model, row);
-        if (ch->Available != 0 && ch->RemoconID == remoconID && ch->SubChannel == subChannel
-            && ch->ServiceSegType == serviceSegType) {
-            LOG_I("[%s] FOUND -> [%d]getRemoconID(%d), channelNumber(%d), serviceID(%d)", "getServiceID", row,
-                    ch->RemoconID, ch->ChannelNumber, ch->ServiceID);
-            return ch->ServiceID;
-        }
-    }
-    return -1;
+    int row = -1;
+    ChannelItem* ch = findChannelRow(
+        m_pChListModel[modeType],
+        [&](const ChannelItem& c) {
+            return c.Available != 0 && c.RemoconID == remoconID && c.SubChannel == subChannel
+                && c.ServiceSegType == serviceSegType;
+        },
+        &row);
+    if (!ch)
+        return -1;
+    LOG_I("[%s] FOUND -> [%d]getRemoconID(%d), channelNumber(%d), serviceID(%d)", "getServiceID", row, ch->RemoconID,
+          ch->ChannelNumber, ch->ServiceID);
+    return ch->ServiceID;
 }
 
 int KvrOzbFSegDBManager::getDbIdFromChannelItem(int modeType, int remoconID, int dispSubChannel,
