@@ -676,17 +676,20 @@ void ISDBtDataManager::setSegMode(int nVal)
 
 void ISDBtDataManager::setShowChannelInfo(int nVal)
 {
-    persistInRange(__func__, m_nShowChannelInfo, nVal, 2, KEY_SHOWCHANNELINFO, &ISDBtDataManager::notifyShowChannelInfoChanged);
+    persistInRange(__func__, m_nShowChannelInfo, nVal, 2, KEY_SHOWCHANNELINFO,
+                   &ISDBtDataManager::notifyShowChannelInfoChanged);
 }
 
 void ISDBtDataManager::setStationSearchType(int nVal)
 {
-    persistInRange(__func__, m_nStationSearchType, nVal, 1, KEY_STATIONSEARCHTYPE, &ISDBtDataManager::notifyStationSearchTypeChanged);
+    persistInRange(__func__, m_nStationSearchType, nVal, 1, KEY_STATIONSEARCHTYPE,
+                   &ISDBtDataManager::notifyStationSearchTypeChanged);
 }
 
 void ISDBtDataManager::setStationSearchTime(int nVal)
 {
-    persistInRange(__func__, m_nStationSearchTime, nVal, 120, KEY_STATIONSEARCHTIME, &ISDBtDataManager::notifyStationSearchTimeChanged);
+    persistInRange(__func__, m_nStationSearchTime, nVal, 120, KEY_STATIONSEARCHTIME,
+                   &ISDBtDataManager::notifyStationSearchTimeChanged);
 }
 
 void ISDBtDataManager::setSubtitle(int nVal)
@@ -716,7 +719,8 @@ void ISDBtDataManager::setScreenRatio(int nVal)
 
 void ISDBtDataManager::setBackgroundSearch(int nVal)
 {
-    persistInRange(__func__, m_nBackgroundSearch, nVal, 2, KEY_BACKGROUNDSEARCH, &ISDBtDataManager::notifyBackgroundSearchChanged);
+    persistInRange(__func__, m_nBackgroundSearch, nVal, 2, KEY_BACKGROUNDSEARCH,
+                   &ISDBtDataManager::notifyBackgroundSearchChanged);
 }
 
 void ISDBtDataManager::setEventRelay(int nVal)
