@@ -324,7 +324,8 @@ void KvrOzbFSegDBManager::makeSubChannelIndex(QList<ChannelRecord>* list)
     int fullCount = 0, fullDisp = 0, oneCount = 0, oneDisp = 0, allowance = 1;
     for (int i = 0; i < list->size(); ++i) {
         auto r = std::make_shared<tagDbChannelItem>(*list->at(i));
-        if (i == 0 || r->RemoconID != prevKey) {
+        // A group is a run of one key; the list starts after key 0.
+        if (r->RemoconID != prevKey) {
             LOG_I("[%s] [%d] remoconID(%d) / check =====", "makeSubChannelIndex", i, r->RemoconID);
             fullCount = fullDisp = oneCount = oneDisp = 0;
             allowance = 1;
