@@ -757,6 +757,9 @@ TEST_F(TsTest, FileModuleCacheRules) {
   EXPECT_EQ(seek(h, h->valid, KVR_SEEK_CUR), 0);
   EXPECT_EQ(h->valid, 0u);
   EXPECT_EQ(tell(h), before + 1024);
+  // A peek wider than the cache gets what the cache holds, never more.
+  ASSERT_EQ(peek(&p, 4096, h), 1024);
+  EXPECT_EQ(p, h->cache);
   EXPECT_EQ(setCache(h, 0), 1);
   EXPECT_EQ(h->fillSize, h->cacheSize);
   EXPECT_EQ(setCache(h, 4096), 0);
