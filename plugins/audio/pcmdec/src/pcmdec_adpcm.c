@@ -29,6 +29,13 @@ static void put(const KvrWavDecOutput* out, const KvrWavDecContext* ctx, int32_t
   else ((int16_t*)out->buffer[c])[i] = v;
 }
 
+/* The ADPCM decoders keep per-channel state for two channels. Called on
+ * their own with a context opened for another stream shape, they refuse it
+ * rather than overrun that state or the block. */
+static int adpcm_shape_ok(const KvrWavDecContext* ctx) {
+  return ctx->channels >= 1 && ctx->channels <= 2;
+}
+
 /* ---- G.711 ---- */
 
 static int16_t alaw_sample(uint8_t a) {
@@ -165,7 +172,10 @@ static int32_t DecodeIMAADPCM(const uint8_t* blk, int32_t block, KvrWavDecOutput
 
 int32_t IMAADPCM_DECLIB(KvrWavDecInput* in, KvrWavDecOutput* out, KvrWavDecContext* ctx) {
   const int32_t block = ctx->block_align;
-  if (in->length < block || in->length < 4 * ctx->channels) return KVR_WAV_DEC_ENEEDMORE;
+  if (!adpcm_shape_ok(ctx) || (ctx->bits != 3 && ctx->bits != 4) || block < 4 * ctx->channels ||
+      block > 4096)
+    return KVR_WAV_DEC_EPARAM;
+  if (in->length < block) return KVR_WAV_DEC_ENEEDMORE;
   out->frames = DecodeIMAADPCM(in->data, block, out, ctx);
   in->data += block;
   in->length -= block;
@@ -197,6 +207,7 @@ static int32_t DecodeQTIMAADPCM(const uint8_t* src, KvrWavDecOutput* out, KvrWav
 }
 
 int32_t IMAADPCMQT_DECLIB(KvrWavDecInput* in, KvrWavDecOutput* out, KvrWavDecContext* ctx) {
+  if (!adpcm_shape_ok(ctx)) return KVR_WAV_DEC_EPARAM;
   const int32_t packet = 34 * ctx->channels;
   if (in->length < packet) return KVR_WAV_DEC_ENEEDMORE;
   out->frames = DecodeQTIMAADPCM(in->data, out, ctx);
@@ -227,8 +238,10 @@ static int32_t DecodeMSADPCM(const uint8_t* blk, int32_t block, KvrWavDecOutput*
   for (int32_t c = 0; c < ch; ++c, p += 2) s1[c] = (int16_t)(uint16_t)(p[0] | p[1] << 8);
   for (int32_t c = 0; c < ch; ++c, p += 2) s2[c] = (int16_t)(uint16_t)(p[0] | p[1] << 8);
 
-  int32_t frames = ((2 * block - 14 * ch) >> (ch - 1)) + 2;
-  if (ctx->samples_per_block < frames) frames = ctx->samples_per_block;
+  /* 64-bit: without a block alignment the block is the whole input, whose
+   * doubled length need not fit in 32 bits. */
+  int64_t codes = ((2 * (int64_t)block - 14 * ch) >> (ch - 1)) + 2;
+  int32_t frames = ctx->samples_per_block < codes ? ctx->samples_per_block : (int32_t)codes;
   for (int32_t c = 0; c < ch; ++c) {
     if (frames > 0) put(out, ctx, 0, c, (int16_t)s2[c]);
     if (frames > 1) put(out, ctx, 1, c, (int16_t)s1[c]);
@@ -250,6 +263,7 @@ static int32_t DecodeMSADPCM(const uint8_t* blk, int32_t block, KvrWavDecOutput*
 }
 
 int32_t MSADPCM_DECLIB(KvrWavDecInput* in, KvrWavDecOutput* out, KvrWavDecContext* ctx) {
+  if (!adpcm_shape_ok(ctx)) return KVR_WAV_DEC_EPARAM;
   const int32_t block = ctx->block_align ? ctx->block_align : in->length;
   /* A block that has not fully arrived waits for more input; a block too
    * short for its own header is bad data. */

@@ -33,12 +33,13 @@ const int32_t* const BD_CHTB[16] = {
     BD_6CH_2, BD_8CH_1, BD_8CH_2, 0, 0, 0, 0};
 
 /* The accumulators are 64-bit: a full-scale 24-bit sample times a Q24 weight
- * already needs 48 bits. */
-const uint8_t* KV_PCMDOWNCH_AUDIO16(const uint8_t* src, const int32_t* row, int16_t* dst,
-                                    int32_t channels) {
+ * already needs 48 bits. The helpers are inlined with constant layout flags,
+ * so each exported routine keeps a branch-free loop. */
+static inline const uint8_t* mix16(const uint8_t* src, const int32_t* row, int16_t* dst,
+                                   int32_t channels, int big) {
   int64_t l = 0, r = 0;
   for (int32_t k = 0; k < channels; ++k) {
-    int64_t s = (int16_t)(uint16_t)(src[2 * k] | src[2 * k + 1] << 8);
+    int64_t s = big ? pcmdec_be16(src + 2 * k) : pcmdec_le16(src + 2 * k);
     l += s * row[k];
     r += s * row[8 + k];
   }
@@ -47,25 +48,11 @@ const uint8_t* KV_PCMDOWNCH_AUDIO16(const uint8_t* src, const int32_t* row, int1
   return src + 2 * channels;
 }
 
-const uint8_t* KV_PCMDOWNCH_BD16(const uint8_t* src, const int32_t* row, int16_t* dst,
-                                 int32_t channels) {
+static inline const uint8_t* mix24(const uint8_t* src, const int32_t* row, int32_t* dst,
+                                   int32_t channels, int big) {
   int64_t l = 0, r = 0;
   for (int32_t k = 0; k < channels; ++k) {
-    int64_t s = (int16_t)(uint16_t)(src[2 * k] << 8 | src[2 * k + 1]);
-    l += s * row[k];
-    r += s * row[8 + k];
-  }
-  dst[0] = (int16_t)(l >> 24);
-  dst[1] = (int16_t)(r >> 24);
-  return src + 2 * channels;
-}
-
-const uint8_t* KV_PCMDOWNCH_AUDIO24(const uint8_t* src, const int32_t* row, int32_t* dst,
-                                    int32_t channels) {
-  int64_t l = 0, r = 0;
-  for (int32_t k = 0; k < channels; ++k) {
-    const uint8_t* p = src + 3 * k;
-    int64_t s = pcmdec_sext24((uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16);
+    int64_t s = big ? pcmdec_be24(src + 3 * k) : pcmdec_le24(src + 3 * k);
     l += s * row[k];
     r += s * row[8 + k];
   }
@@ -74,57 +61,44 @@ const uint8_t* KV_PCMDOWNCH_AUDIO24(const uint8_t* src, const int32_t* row, int3
   return src + 3 * channels;
 }
 
-const uint8_t* KV_PCMDOWNCH_BD24(const uint8_t* src, const int32_t* row, int32_t* dst,
-                                 int32_t channels) {
-  int64_t l = 0, r = 0;
-  for (int32_t k = 0; k < channels; ++k) {
-    const uint8_t* p = src + 3 * k;
-    int64_t s = pcmdec_sext24((uint32_t)p[0] << 16 | (uint32_t)p[1] << 8 | (uint32_t)p[2]);
-    l += s * row[k];
-    r += s * row[8 + k];
-  }
-  dst[0] = (int32_t)(l >> 24);
-  dst[1] = (int32_t)(r >> 24);
-  return src + 3 * channels;
-}
-
-/* A DVD 24-bit group: upper two bytes of frame 1's channels, of frame 2's,
- * then the low bytes of frame 1 and of frame 2. */
-const uint8_t* KV_PCMDOWNCH_DVD24(const uint8_t* src, const int32_t* row, int32_t* dst,
-                                  int32_t channels) {
+/* One DVD group: frame 1's pair, then frame 2's. */
+static inline const uint8_t* mix_dvd(const uint8_t* src, const int32_t* row, int32_t* dst,
+                                     int32_t channels, int wide) {
   for (int32_t f = 0; f < 2; ++f) {
-    const uint8_t* hi = src + 2 * channels * f;
-    const uint8_t* lo = src + 4 * channels + channels * f;
     int64_t l = 0, r = 0;
     for (int32_t k = 0; k < channels; ++k) {
-      int64_t s = pcmdec_sext24((uint32_t)hi[2 * k] << 16 | (uint32_t)hi[2 * k + 1] << 8 | lo[k]);
+      int64_t s = pcmdec_dvd_sample(src, channels, f, k, wide);
       l += s * row[k];
       r += s * row[8 + k];
     }
     dst[2 * f] = (int32_t)(l >> 24);
     dst[2 * f + 1] = (int32_t)(r >> 24);
   }
-  return src + 6 * channels;
+  return src + (wide ? 6 : 5) * channels;
 }
 
-/* A DVD 20-bit group: as 24-bit, but each low byte carries the low nibbles of
- * two consecutive channels (the even channel in the high nibble). */
-const uint8_t* KV_PCMDOWNCH_DVD20(const uint8_t* src, const int32_t* row, int32_t* dst,
-                                  int32_t channels) {
-  for (int32_t f = 0; f < 2; ++f) {
-    const uint8_t* hi = src + 2 * channels * f;
-    const uint8_t* lo = src + 4 * channels + (channels / 2) * f;
-    int64_t l = 0, r = 0;
-    for (int32_t k = 0; k < channels; ++k) {
-      uint32_t nib = (uint32_t)(lo[k >> 1] >> (4 * (1 - (k & 1)))) & 0xF;
-      int64_t s = pcmdec_sext24((uint32_t)hi[2 * k] << 16 | (uint32_t)hi[2 * k + 1] << 8 | nib << 4);
-      l += s * row[k];
-      r += s * row[8 + k];
-    }
-    dst[2 * f] = (int32_t)(l >> 24);
-    dst[2 * f + 1] = (int32_t)(r >> 24);
-  }
-  return src + 5 * channels;
+const uint8_t* KV_PCMDOWNCH_AUDIO16(const uint8_t* src, const int32_t* row, int16_t* dst, int32_t channels) {
+  return mix16(src, row, dst, channels, 0);
+}
+
+const uint8_t* KV_PCMDOWNCH_BD16(const uint8_t* src, const int32_t* row, int16_t* dst, int32_t channels) {
+  return mix16(src, row, dst, channels, 1);
+}
+
+const uint8_t* KV_PCMDOWNCH_AUDIO24(const uint8_t* src, const int32_t* row, int32_t* dst, int32_t channels) {
+  return mix24(src, row, dst, channels, 0);
+}
+
+const uint8_t* KV_PCMDOWNCH_BD24(const uint8_t* src, const int32_t* row, int32_t* dst, int32_t channels) {
+  return mix24(src, row, dst, channels, 1);
+}
+
+const uint8_t* KV_PCMDOWNCH_DVD24(const uint8_t* src, const int32_t* row, int32_t* dst, int32_t channels) {
+  return mix_dvd(src, row, dst, channels, 1);
+}
+
+const uint8_t* KV_PCMDOWNCH_DVD20(const uint8_t* src, const int32_t* row, int32_t* dst, int32_t channels) {
+  return mix_dvd(src, row, dst, channels, 0);
 }
 
 static int16_t limit16(int32_t v) {

@@ -3,7 +3,7 @@
  * from the caller's allocator. */
 #include "pcmdec_internal.h"
 
-/* Planar output has one buffer per channel and no further ones. */
+/* A WAVE format chunk counts channels in 16 bits. */
 #define MAX_FILE_CHANNELS 65535
 
 static uint16_t le16(const uint8_t* p) { return (uint16_t)(p[0] | p[1] << 8); }

@@ -4,9 +4,11 @@
 #include "pcmdec_internal.h"
 
 /* Bits a sample takes in the stream: 20-bit samples sit in 3-byte containers
- * except in the DVD layout, which packs them into 2.5 bytes. */
-static int32_t container_bits(const KvrWavDecContext* ctx) {
-  if (ctx->bits == 20 && ctx->layout != KVR_LPCM_DVD) return 24;
+ * except in the DVD layout, which packs them into 2.5 bytes. The decoder
+ * that runs decides, so that a block decoder called on its own with another
+ * decoder's context still frames by its own layout. */
+static int32_t container_bits(const KvrWavDecContext* ctx, KvrBlockDecoder decoder) {
+  if (ctx->bits == 20 && decoder != LPCM_DVD16MIX_DECLIB) return 24;
   return ctx->bits;
 }
 
@@ -19,12 +21,16 @@ static int depth_supported(const KvrWavDecContext* ctx, KvrBlockDecoder decoder)
   return b == 16 || b == 24;
 }
 
-int32_t pcmdec_lpcm_frames(const KvrWavDecContext* ctx, int32_t length) {
-  if (!depth_supported(ctx, ctx->decode)) return -1;
-  int64_t frame_bits = (int64_t)ctx->channels * container_bits(ctx);
+static int32_t lpcm_frames(const KvrWavDecContext* ctx, KvrBlockDecoder decoder, int32_t length) {
+  if (!depth_supported(ctx, decoder)) return -1;
+  int64_t frame_bits = (int64_t)ctx->channels * container_bits(ctx, decoder);
   int64_t bytes = length;
   if (bytes * 8 > frame_bits * PCMDEC_LPCM_MAX_FRAMES) bytes = frame_bits * PCMDEC_LPCM_MAX_FRAMES / 8;
   return (int32_t)((bytes * 8 / frame_bits) & ~(int64_t)3);
+}
+
+int32_t pcmdec_lpcm_frames(const KvrWavDecContext* ctx, int32_t length) {
+  return lpcm_frames(ctx, ctx->decode, length);
 }
 
 /* Where the decoder writes: the work buffer when the entry spreads the
@@ -50,53 +56,54 @@ static void finish(KvrWavDecInput* in, KvrWavDecOutput* out, int32_t frames, int
   out->frames = frames;
 }
 
-/* Mixes one frame of 16-bit samples already in memory order. */
-static void mix_s16(const int16_t* s, const int32_t* row, int16_t* dst, int32_t channels) {
-  int64_t l = 0, r = 0;
-  for (int32_t k = 0; k < channels; ++k) {
-    l += (int64_t)s[k] * row[k];
-    r += (int64_t)s[k] * row[8 + k];
-  }
-  dst[0] = (int16_t)(l >> 24);
-  dst[1] = (int16_t)(r >> 24);
-}
-
-int32_t LPCM_LE16MIX_DECLIB(KvrWavDecInput* in, KvrWavDecOutput* out, KvrWavDecContext* ctx) {
-  int32_t frames = pcmdec_lpcm_frames(ctx, in->length);
+/* Little- and big-endian linear PCM share their framing and differ only in
+ * how a sample is read; 8-bit samples exist only little-endian (the depth
+ * check refuses them big-endian). */
+static int32_t plain_lpcm(KvrWavDecInput* in, KvrWavDecOutput* out, KvrWavDecContext* ctx, int big) {
+  int32_t frames = lpcm_frames(ctx, big ? LPCM_BE16MIX_DECLIB : LPCM_LE16MIX_DECLIB, in->length);
   if (frames < 0) return KVR_WAV_DEC_EUNSUPPORTED;
   if (frames < 4) return KVR_WAV_DEC_ENEEDMORE;
   const int32_t c = ctx->channels;
   const int32_t samples = frames * c;
-  const int32_t consumed = frames * c * (container_bits(ctx) / 8);
+  const int32_t consumed = frames * c * (container_bits(ctx, LPCM_LE16MIX_DECLIB) / 8);
   const uint8_t* src = in->data;
   uint8_t* dst = destination(out, ctx);
   const int mix = ctx->downmix && c > 2;
   if (mix && !ctx->mix_row) return KVR_WAV_DEC_EUNSUPPORTED;
 
   if (!mix) {
-    if (ctx->bits == 16) {
+    if (ctx->bits == 16 && !big) {
       ctx->copy(dst, src, (size_t)samples * 2);
+    } else if (ctx->bits == 16) {
+      int16_t* d = (int16_t*)dst;
+      for (int32_t i = 0; i < samples; ++i, src += 2) d[i] = (int16_t)pcmdec_be16(src);
     } else if (ctx->bits == 8) {
       int16_t* d = (int16_t*)dst;
       for (int32_t i = 0; i < samples; ++i) d[i] = (int16_t)((src[i] - 128) * 256);
     } else {
       for (int32_t i = 0; i < samples; ++i, src += 3)
-        store_wide(ctx, &dst, pcmdec_sext24((uint32_t)src[0] | (uint32_t)src[1] << 8 | (uint32_t)src[2] << 16));
+        store_wide(ctx, &dst, big ? pcmdec_be24(src) : pcmdec_le24(src));
     }
   } else if (ctx->bits == 16) {
     int16_t* d = (int16_t*)dst;
-    for (int32_t f = 0; f < frames; ++f, d += 2) src = KV_PCMDOWNCH_AUDIO16(src, ctx->mix_row, d, c);
+    for (int32_t f = 0; f < frames; ++f, d += 2)
+      src = big ? KV_PCMDOWNCH_BD16(src, ctx->mix_row, d, c) : KV_PCMDOWNCH_AUDIO16(src, ctx->mix_row, d, c);
   } else if (ctx->bits == 8) {
-    int16_t frame[KVR_WAV_DEC_MAX_CHANNELS];
+    /* (x - 128) x 256 as a little-endian 16-bit sample: a zero low byte and
+     * x with its top bit flipped, mixed like 16-bit input. */
+    uint8_t frame[2 * KVR_WAV_DEC_MAX_CHANNELS];
     int16_t* d = (int16_t*)dst;
     for (int32_t f = 0; f < frames; ++f, d += 2) {
-      for (int32_t k = 0; k < c; ++k) frame[k] = (int16_t)((*src++ - 128) * 256);
-      mix_s16(frame, ctx->mix_row, d, c);
+      for (int32_t k = 0; k < c; ++k) {
+        frame[2 * k] = 0;
+        frame[2 * k + 1] = (uint8_t)(*src++ ^ 0x80);
+      }
+      KV_PCMDOWNCH_AUDIO16(frame, ctx->mix_row, d, c);
     }
   } else {
     int32_t pair[2];
     for (int32_t f = 0; f < frames; ++f) {
-      src = KV_PCMDOWNCH_AUDIO24(src, ctx->mix_row, pair, c);
+      src = big ? KV_PCMDOWNCH_BD24(src, ctx->mix_row, pair, c) : KV_PCMDOWNCH_AUDIO24(src, ctx->mix_row, pair, c);
       store_wide(ctx, &dst, pair[0]);
       store_wide(ctx, &dst, pair[1]);
     }
@@ -105,43 +112,17 @@ int32_t LPCM_LE16MIX_DECLIB(KvrWavDecInput* in, KvrWavDecOutput* out, KvrWavDecC
   return KVR_WAV_DEC_OK;
 }
 
-int32_t LPCM_BE16MIX_DECLIB(KvrWavDecInput* in, KvrWavDecOutput* out, KvrWavDecContext* ctx) {
-  int32_t frames = pcmdec_lpcm_frames(ctx, in->length);
-  if (frames < 0) return KVR_WAV_DEC_EUNSUPPORTED;
-  if (frames < 4) return KVR_WAV_DEC_ENEEDMORE;
-  const int32_t c = ctx->channels;
-  const int32_t samples = frames * c;
-  const int32_t consumed = frames * c * (container_bits(ctx) / 8);
-  const uint8_t* src = in->data;
-  uint8_t* dst = destination(out, ctx);
-  const int mix = ctx->downmix && c > 2;
-  if (mix && !ctx->mix_row) return KVR_WAV_DEC_EUNSUPPORTED;
+int32_t LPCM_LE16MIX_DECLIB(KvrWavDecInput* in, KvrWavDecOutput* out, KvrWavDecContext* ctx) {
+  return plain_lpcm(in, out, ctx, 0);
+}
 
-  if (!mix) {
-    if (ctx->bits == 16) {
-      int16_t* d = (int16_t*)dst;
-      for (int32_t i = 0; i < samples; ++i, src += 2) d[i] = (int16_t)(uint16_t)(src[0] << 8 | src[1]);
-    } else {
-      for (int32_t i = 0; i < samples; ++i, src += 3)
-        store_wide(ctx, &dst, pcmdec_sext24((uint32_t)src[0] << 16 | (uint32_t)src[1] << 8 | src[2]));
-    }
-  } else if (ctx->bits == 16) {
-    int16_t* d = (int16_t*)dst;
-    for (int32_t f = 0; f < frames; ++f, d += 2) src = KV_PCMDOWNCH_BD16(src, ctx->mix_row, d, c);
-  } else {
-    int32_t pair[2];
-    for (int32_t f = 0; f < frames; ++f) {
-      src = KV_PCMDOWNCH_BD24(src, ctx->mix_row, pair, c);
-      store_wide(ctx, &dst, pair[0]);
-      store_wide(ctx, &dst, pair[1]);
-    }
-  }
-  finish(in, out, frames, consumed);
-  return KVR_WAV_DEC_OK;
+/* Big-endian, also BD LPCM after its packet header. */
+int32_t LPCM_BE16MIX_DECLIB(KvrWavDecInput* in, KvrWavDecOutput* out, KvrWavDecContext* ctx) {
+  return plain_lpcm(in, out, ctx, 1);
 }
 
 int32_t LPCM_DVD16MIX_DECLIB(KvrWavDecInput* in, KvrWavDecOutput* out, KvrWavDecContext* ctx) {
-  int32_t frames = pcmdec_lpcm_frames(ctx, in->length);
+  int32_t frames = lpcm_frames(ctx, LPCM_DVD16MIX_DECLIB, in->length);
   if (frames < 0) return KVR_WAV_DEC_EUNSUPPORTED;
   if (frames < 4) return KVR_WAV_DEC_ENEEDMORE;
   const int32_t c = ctx->channels;
@@ -154,7 +135,7 @@ int32_t LPCM_DVD16MIX_DECLIB(KvrWavDecInput* in, KvrWavDecOutput* out, KvrWavDec
   if (ctx->bits == 16) {
     if (!mix) {
       int16_t* d = (int16_t*)dst;
-      for (int32_t i = 0; i < frames * c; ++i, src += 2) d[i] = (int16_t)(uint16_t)(src[0] << 8 | src[1]);
+      for (int32_t i = 0; i < frames * c; ++i, src += 2) d[i] = (int16_t)pcmdec_be16(src);
     } else {
       int16_t* d = (int16_t*)dst;
       for (int32_t f = 0; f < frames; ++f, d += 2) src = KV_PCMDOWNCH_BD16(src, ctx->mix_row, d, c);
@@ -170,15 +151,8 @@ int32_t LPCM_DVD16MIX_DECLIB(KvrWavDecInput* in, KvrWavDecOutput* out, KvrWavDec
         for (int i = 0; i < 4; ++i) store_wide(ctx, &dst, four[i]);
         continue;
       }
-      for (int32_t f = 0; f < 2; ++f) {
-        const uint8_t* hi = src + 2 * c * f;
-        for (int32_t k = 0; k < c; ++k) {
-          uint32_t low;
-          if (wide) low = src[4 * c + c * f + k];
-          else low = ((uint32_t)(src[4 * c + (c / 2) * f + (k >> 1)] >> (4 * (1 - (k & 1)))) & 0xF) << 4;
-          store_wide(ctx, &dst, pcmdec_sext24((uint32_t)hi[2 * k] << 16 | (uint32_t)hi[2 * k + 1] << 8 | low));
-        }
-      }
+      for (int32_t f = 0; f < 2; ++f)
+        for (int32_t k = 0; k < c; ++k) store_wide(ctx, &dst, pcmdec_dvd_sample(src, c, f, k, wide));
     }
   }
   finish(in, out, frames, consumed);

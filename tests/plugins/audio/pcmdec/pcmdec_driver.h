@@ -55,8 +55,7 @@ class Decoder {
   // Feeds the whole stream in `chunk`-byte windows (a window grows when the
   // decoder wants more) and returns every sample; stops at the first error.
   int decodeAll(const std::vector<uint8_t>& data, size_t chunk, std::vector<int32_t>* samples);
-  // The same for BD/DVD-style packets: one op-1 call per packet, repeated
-  // while the packet has data left.
+  // The same for BD/DVD-style packets: one op-1 call per packet.
   int decodePackets(const std::vector<std::vector<uint8_t>>& packets, std::vector<int32_t>* samples);
   int close();
 

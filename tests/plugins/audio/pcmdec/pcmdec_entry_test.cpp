@@ -407,6 +407,43 @@ TEST_F(PcmDec, QuickTimeHeaderGivesPredictorAndIndex) {
   EXPECT_EQ(samples[0], 0x1200 + 132);
 }
 
+// The block decoders are exported on their own: called with a context that
+// another stream shape opened, they frame by their own layout or refuse,
+// and never read past the input or write past their state.
+TEST_F(PcmDec, BlockDecodersCalledWithAForeignContext) {
+  Params dvd20 = pcm(2, 20);
+  dvd20.layout = KVR_LPCM_DVD;
+  dvd20.outBits = 32;
+  struct Case {
+    const char* name;
+    Params params;
+    KvrBlockDecoder decoder;
+    int length, code, consumed;
+  } cases[] = {
+      {"IMA on six-channel PCM", pcm(6, 16), IMAADPCM_DECLIB, 4096, -5, 0},
+      {"QuickTime IMA on six-channel PCM", pcm(6, 16), IMAADPCMQT_DECLIB, 34 * 6, -5, 0},
+      {"MS ADPCM on six-channel PCM", pcm(6, 16), MSADPCM_DECLIB, 512, -5, 0},
+      {"IMA on 16-bit stereo PCM", pcm(2, 16), IMAADPCM_DECLIB, 4096, -5, 0},
+      // 20-bit samples in 3-byte containers: 40 bytes hold six frames, four taken.
+      {"little-endian on a DVD 20-bit context", dvd20, LPCM_LE16MIX_DECLIB, 40, 0, 24},
+      {"big-endian on a DVD 20-bit context", dvd20, LPCM_BE16MIX_DECLIB, 40, 0, 24},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Decoder d;
+    ASSERT_EQ(d.open(c.params), 0);
+    std::unique_ptr<uint8_t[]> data(new uint8_t[size_t(c.length)]);
+    memset(data.get(), 0x21, size_t(c.length));
+    KvrWavDecInput in{data.get(), c.length, 48000, c.params.channels, {}, 0};
+    std::vector<int32_t> buffer(size_t(16384) * 8);
+    KvrWavDecOutput out{};
+    out.buffer[0] = buffer.data();
+    out.interleaved = 1;
+    EXPECT_EQ(c.decoder(&in, &out, d.context()), c.code);
+    EXPECT_EQ(in.data - data.get(), c.consumed);
+  }
+}
+
 // ---- channel order ----
 
 KvrWavDecOutput positions(std::initializer_list<int32_t> p) {
