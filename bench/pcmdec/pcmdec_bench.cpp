@@ -72,12 +72,15 @@ int main(int argc, char** argv) {
       {"s16le 5.1", "-ac 6 -c:a pcm_s16le", "s16_6ch.wav"},
       {"s24le stereo", "-ac 2 -c:a pcm_s24le", "s24.wav"},
       {"s16be stereo", "-ac 2 -c:a pcm_s16be", "s16be.aiff"},
+      {"s24be stereo", "-ac 2 -c:a pcm_s24be", "s24be.aiff"},
       {"A-law stereo", "-ac 2 -c:a pcm_alaw", "alaw.wav"},
       {"mu-law stereo", "-ac 2 -c:a pcm_mulaw", "mulaw.wav"},
       {"MS ADPCM stereo", "-ac 2 -c:a adpcm_ms -block_size 2048", "ms.wav"},
       {"IMA ADPCM stereo", "-ac 2 -c:a adpcm_ima_wav -block_size 2048", "ima.wav"},
       {"QuickTime IMA stereo", "-ac 2 -c:a adpcm_ima_qt", "qtima.aiff"},
       {"BD LPCM 16-bit stereo", "-ac 2 -c:a pcm_bluray", "bd.m2ts"},
+      {"DVD LPCM 16-bit stereo", "-ac 2 -c:a pcm_dvd -f vob", "dvd16.vob"},
+      {"DVD LPCM 24-bit stereo", "-ac 2 -sample_fmt s32 -c:a pcm_dvd -f vob", "dvd24.vob"},
   };
   printf("%-24s %14s %14s %8s\n", "format", "library fr/s", "ffmpeg fr/s", "ratio");
   for (const Format& f : formats) {
@@ -105,6 +108,11 @@ int main(int argc, char** argv) {
       s.params.rate = int32_t(aiff.rate);
       s.params.bits = qt ? 16 : aiff.bits;
       s.packets = windows(aiff.data, qt ? 34 * 2 * 960 : 65536);
+    } else if (std::string(f.file).find(".vob") != std::string::npos) {
+      s.params.layout = KVR_LPCM_DVD;
+      s.params.channels = 2;
+      s.params.bits = std::string(f.args).find("s32") != std::string::npos ? 24 : 16;
+      s.packets = windows(dvdLpcmData(bytes), 6 * 2 * 4096);
     } else {
       s.params.bigEndian = 1;
       s.params.layout = KVR_LPCM_BD;

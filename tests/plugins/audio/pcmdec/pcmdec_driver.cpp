@@ -287,6 +287,33 @@ std::vector<std::vector<uint8_t>> bdPayloads(const std::vector<uint8_t>& m2ts) {
   return done;
 }
 
+std::vector<uint8_t> dvdLpcmData(const std::vector<uint8_t>& ps) {
+  std::vector<uint8_t> data;
+  size_t pos = 0;
+  while (pos + 6 <= ps.size()) {
+    const uint8_t* p = ps.data() + pos;
+    if (p[0] != 0 || p[1] != 0 || p[2] != 1) {
+      ++pos;
+      continue;
+    }
+    if (p[3] == 0xBA) {  // pack header, with its stuffing
+      if (pos + 14 > ps.size()) break;
+      pos += 14 + (p[13] & 7);
+      continue;
+    }
+    size_t end = std::min(ps.size(), pos + 6 + be16(p + 4));
+    // Private stream 1, LPCM sub-stream: sub-stream id, frame count, first
+    // access unit pointer and the 3-byte LPCM header come before the samples.
+    if (p[3] == 0xBD && pos + 9 <= end) {
+      size_t start = pos + 9 + p[8];
+      if (start + 7 <= end && (ps[start] & 0xF8) == 0xA0)
+        data.insert(data.end(), ps.begin() + long(start + 7), ps.begin() + long(end));
+    }
+    pos = end;
+  }
+  return data;
+}
+
 double snrDb(const std::vector<int32_t>& reference, const std::vector<int32_t>& test) {
   double signal = 0, noise = 0;
   size_t n = std::min(reference.size(), test.size());

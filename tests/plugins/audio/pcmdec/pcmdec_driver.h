@@ -101,6 +101,10 @@ bool parseAiff(const std::vector<uint8_t>& file, Aiff* aiff);
 // PES payloads of the private stream (0xBD) of an m2ts file, in order.
 std::vector<std::vector<uint8_t>> bdPayloads(const std::vector<uint8_t>& m2ts);
 
+// The LPCM samples of the private stream of an MPEG program stream (a DVD
+// VOB), the sub-stream and LPCM headers removed, packet after packet.
+std::vector<uint8_t> dvdLpcmData(const std::vector<uint8_t>& ps);
+
 double snrDb(const std::vector<int32_t>& reference, const std::vector<int32_t>& test);
 
 }  // namespace pcmtest
