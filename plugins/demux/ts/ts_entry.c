@@ -24,12 +24,26 @@ static int32_t g_fallbackPending[TSD_PENDING_COUNT];
 
 const uint8_t* tsd_es_payload(void* context, int32_t* length) {
   TsDemuxContext* ctx = (TsDemuxContext*)context;
-  if (ctx == NULL || ctx->esPayload == NULL || ctx->esPayloadLen <= 0) {
+  const uint8_t* p = ctx ? ctx->esPayload : NULL;
+  int32_t n = ctx ? ctx->esPayloadLen : 0;
+  if (ctx && (p == NULL || n <= 0)) {
+    /* Outside probing a host parses the frame it has just read. */
+    p = ctx->frameData;
+    n = ctx->frameLength;
+  }
+  if (p == NULL || n <= 0) {
     if (length) *length = 0;
     return NULL;
   }
-  if (length) *length = ctx->esPayloadLen;
-  return ctx->esPayload;
+  if (length) *length = n;
+  return p;
+}
+
+void ts_forget_frame(TsDemuxContext* ctx, const uint8_t* buffer) {
+  if (buffer && ctx->frameData == buffer) {
+    ctx->frameData = NULL;
+    ctx->frameLength = 0;
+  }
 }
 
 void tsd_es_set_error(void* context, int32_t code, int32_t line) {
@@ -319,6 +333,7 @@ static int32_t op_set_buffers(TsDemuxContext* ctx, const TsdBufferInput* bin) {
       } else {
         uint8_t* nb = (uint8_t*)ts_malloc((size_t)ctx->presets[i]);
         if (nb == NULL) return TS_FAIL(ctx, -3);
+        ts_forget_frame(ctx, s->buffer);
         ts_free(s->buffer);
         s->buffer = nb;
         s->capacity = ctx->presets[i];

@@ -253,6 +253,9 @@ void ts_free(void* p);
 
 /* Error pair: the handle's, or the exported pair without a handle. */
 void ts_error(TsDemuxContext* ctx, int32_t code, int32_t line);
+/* The last frame handed out points into a slot buffer that is about to be
+ * freed: the header parsers must not read it any more. */
+void ts_forget_frame(TsDemuxContext* ctx, const uint8_t* buffer);
 #define TS_FAIL(ctx, code) (ts_error((ctx), (code), __LINE__), 0)
 
 /* kind helpers */

@@ -76,6 +76,7 @@ int32_t RegisterSectionHandler(TsDemuxContext* ctx, int32_t pid, int32_t tableId
     }
   }
   if (s->type == 2) {
+    ts_forget_frame(ctx, s->buffer);
     ts_free(s->buffer);
     s->buffer = NULL;
     s->capacity = 0;
@@ -122,6 +123,7 @@ int32_t RegisterStreamSlot(TsDemuxContext* ctx, int32_t pid, uint32_t codec, int
   }
   ts_free(s->sectionBuf);
   s->sectionBuf = NULL;
+  ts_forget_frame(ctx, s->buffer);
   ts_free(s->buffer);
   s->buffer = NULL;
   s->capacity = 0;
@@ -176,6 +178,7 @@ void ts_free_slot(TsDemuxContext* ctx, int32_t pid) {
   PidSlot* s = ctx->pids[pid];
   if (s == NULL) return;
   ts_free(s->sectionBuf);
+  ts_forget_frame(ctx, s->buffer);
   ts_free(s->buffer);
   if (s->info) {
     ts_free(s->info->privateData);

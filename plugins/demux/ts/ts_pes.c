@@ -49,6 +49,7 @@ int32_t ts_grow_buffer(TsDemuxContext* ctx, PidSlot* s, int64_t needed, int firs
   if ((ctx->openFlags & (TSD_OPEN_PRESETS | TSD_OPEN_CALLER_BUFFERS)) == TSD_OPEN_PRESETS &&
       s->frameBuf == s->buffer)
     s->frameBuf = nb;
+  if (ctx->frameData == s->buffer) ctx->frameData = nb;
   s->buffer = nb;
   s->capacity = (int32_t)size;
   return 1;

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "es/ts_es.h"
 #include "kvr_ts_dmx.h"
 #include "mediahost/host.h"
 #include "mediahost/md5.h"
@@ -271,6 +272,46 @@ TEST_F(TsTest, EveryPesIsDeliveredUpToTheEndOfTheFile) {
     TsdFrame f{};
     EXPECT_EQ(call(TSD_OP_READ, h, &in, &f), 0);
     EXPECT_EQ(lastError(h), -10009);
+    close(h);
+  }
+}
+
+// A host hands its handle to the exported header parsers after a read: they
+// parse the frame just read, whichever buffer holds it.
+TEST_F(TsTest, HeaderParsersReadTheLastFrameOfTheHandle) {
+  using VideoFn = int32_t (*)(void*, uint32_t, TsdVideoHeader*);
+  using AudioFn = int32_t (*)(void*, uint32_t, AudioHeaderInfo*);
+  auto video = reinterpret_cast<VideoFn>(plugin_->symbol("TSD_ParseVideoHeader"));
+  auto audio = reinterpret_cast<AudioFn>(plugin_->symbol("TSD_ParseAudioHeader"));
+  ASSERT_NE(video, nullptr);
+  ASSERT_NE(audio, nullptr);
+  std::vector<uint8_t> buffer(4 << 20);
+  for (uint32_t flags : {0u, 0x2u, 0x4u}) {
+    void* h = open(media("h264_aac.ts"), flags);
+    ASSERT_NE(h, nullptr);
+    bool sawVideo = false, sawAudio = false;
+    for (int i = 0; i < 400 && !(sawVideo && sawAudio); ++i) {
+      TsdReadInput in{};
+      in.buffer = buffer.data();
+      in.bufferSize = int32_t(buffer.size());
+      TsdFrame f{};
+      ASSERT_EQ(call(TSD_OP_READ, h, &in, &f), 1) << flags << " " << lastError(h);
+      if ((f.kind & TSD_KIND_VIDEO) && !sawVideo) {
+        TsdVideoHeader vh{};
+        ASSERT_EQ(video(h, 0x2001B, &vh), 1) << flags << " " << lastError(h);
+        EXPECT_EQ(vh.width, 320u);
+        EXPECT_EQ(vh.height, 240u);
+        EXPECT_EQ(std::memcmp(&vh.codecTag, "H264", 4), 0);
+        sawVideo = true;
+      } else if ((f.kind & TSD_KIND_AUDIO) && !sawAudio) {
+        AudioHeaderInfo ah{};
+        ASSERT_EQ(audio(h, 0x2000F, &ah), 1) << flags << " " << lastError(h);
+        EXPECT_EQ(ah.sampleRate, 48000u);
+        EXPECT_EQ(ah.channelCount, 1u);
+        sawAudio = true;
+      }
+    }
+    EXPECT_TRUE(sawVideo && sawAudio) << flags;
     close(h);
   }
 }
