@@ -203,7 +203,7 @@ static int32_t op_read2(TsDemuxContext* ctx, const TsdRead2Input* in, TsdFrame2*
   if (ok <= 0) return 0;
   ctx->curBuf = NULL;
   ctx->curBufSize = 0;
-  int32_t r = pull_frame(ctx);
+  int32_t r = ReadFrameSecondLayout(ctx);
   if (!TSR_IS_FRAME(r)) return 0;
   ProgramStream* st = ctx->frameStream;
   if (st) st->frameCounter++;

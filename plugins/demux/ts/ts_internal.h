@@ -312,6 +312,7 @@ int ts_parse_pes_header(const uint8_t* p, int32_t n, int64_t* pts, int32_t* head
 /* packet loop */
 int32_t RunPacketLoop(TsDemuxContext* ctx, uint32_t mask, uint32_t limit);
 int32_t ts_flush_gathered(TsDemuxContext* ctx);
+int32_t ReadFrameSecondLayout(TsDemuxContext* ctx);
 
 /* durations */
 int32_t FindEndOfData(TsDemuxContext* ctx, int32_t wanted, int32_t* firstPid, int64_t fileSize);

@@ -710,6 +710,60 @@ TEST_F(TsTest, SecondRecordLayoutAlternatesCallerBuffers) {
   close(out.handle);
 }
 
+// Op 11 runs its own packet loop: from a file that starts with garbage it
+// gives the same frames as op 10, the last video PES included, and keeps
+// answering "end of data" afterwards; with one reader per kind it reads only
+// the kind asked for.
+TEST_F(TsTest, SecondRecordLayoutReadsWhatTheFirstReads) {
+  std::vector<uint8_t> file = readFile(media("mpeg2_mp2.ts"));
+  std::vector<uint8_t> garbage(100, 0x11);
+  garbage.insert(garbage.end(), file.begin(), file.end());
+  std::string path = ::testing::TempDir() + "garbage_first.ts";
+  writeFile(path, garbage);
+
+  struct Case {
+    uint32_t flags;
+    int32_t kind;
+  } cases[] = {{0, 0}, {TSD_OPEN_PACKET_LOOP, 0}, {TSD_OPEN_SEPARATE_READERS, TSD_KIND_AUDIO},
+               {TSD_OPEN_SEPARATE_READERS, TSD_KIND_VIDEO}};
+  for (const Case& c : cases) {
+    void* h = open(path);
+    ASSERT_NE(h, nullptr);
+    std::vector<Read> plain = readAll(h);
+    close(h);
+    if (c.kind) {
+      std::vector<Read> only;
+      for (const Read& r : plain)
+        if (r.kind == uint32_t(c.kind)) only.push_back(r);
+      plain.swap(only);
+    }
+    ASSERT_FALSE(plain.empty());
+
+    h = open(path, c.flags);
+    ASSERT_NE(h, nullptr);
+    size_t n = 0;
+    for (;; ++n) {
+      TsdRead2Input in{};
+      in.kind = c.kind;
+      TsdFrame2 f{};
+      if (call(TSD_OP_READ2, h, &in, &f) != 1) break;
+      ASSERT_LT(n, plain.size()) << c.flags;
+      EXPECT_EQ(f.kind, plain[n].kind) << c.flags << " " << n;
+      EXPECT_EQ(f.timeMs, plain[n].timeMs) << c.flags << " " << n;
+      EXPECT_EQ(std::vector<uint8_t>(f.data, f.data + f.length), plain[n].bytes)
+          << c.flags << " " << n;
+    }
+    EXPECT_EQ(n, plain.size()) << c.flags;
+    EXPECT_EQ(lastError(h), -10009) << c.flags;
+    TsdRead2Input in{};
+    in.kind = c.kind;
+    TsdFrame2 f{};
+    EXPECT_EQ(call(TSD_OP_READ2, h, &in, &f), 0);
+    EXPECT_EQ(lastError(h), -10009);
+    close(h);
+  }
+}
+
 // A growing file has no known duration: nothing divides by it, a seek to a
 // time is refused and a seek to 0 rewinds.
 TEST_F(TsTest, GrowingFileHasNoDurationAndSeeksOnlyToZero) {
