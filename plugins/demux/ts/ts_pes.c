@@ -170,6 +170,14 @@ int32_t ts_pes_packet(TsDemuxContext* ctx, PidSlot* s, const uint8_t* p, int32_t
     if (a < 0) return TSR_SKIP;
     return completion(ctx, s);
   }
+  if (ctx->loopMode && !s->pendingFrame && s->bytes >= 0 && !is_pes_start(p, n)) {
+    /* A unit start without a PES header is taken as more of the PES being
+     * gathered rather than cutting it short. */
+    int32_t a = append(ctx, s, p, n);
+    if (a == 0) return 0;
+    if (a < 0) return TSR_SKIP;
+    return completion(ctx, s);
+  }
   if (ctx->loopMode && !s->pendingFrame && s->bytes > 0 && !(s->flags & SF_LENGTH_CHECKED) &&
       is_pes_start(p, n)) {
     /* The packet loop keeps collecting while the time stamp stays the same

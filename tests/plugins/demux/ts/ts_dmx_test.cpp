@@ -710,6 +710,48 @@ TEST_F(TsTest, SecondRecordLayoutAlternatesCallerBuffers) {
   close(out.handle);
 }
 
+// In the packet loop a unit start whose payload is no PES header is more of
+// the PES being gathered: a stray start flag on a video packet changes no
+// frame.
+TEST_F(TsTest, PacketLoopTakesAStrayUnitStartAsMoreOfThePes) {
+  std::vector<uint8_t> file = readFile(media("mpeg2_mp2.ts"));
+  TsdOpenOutput out{};
+  void* h = open(media("mpeg2_mp2.ts"), TSD_OPEN_PACKET_LOOP, &out);
+  ASSERT_NE(h, nullptr);
+  std::vector<Read> plain = readAll(h);
+  close(h);
+  const int vpid = out.selection.videoPid;
+  int starts = 0, inPes = 0;
+  size_t marked = 0;
+  for (size_t i = 0; i + 188 <= file.size() && !marked; i += 188) {
+    uint8_t* p = &file[i];
+    if ((((p[1] & 0x1F) << 8) | p[2]) != vpid) continue;
+    if (p[1] & 0x40) {
+      starts++;
+      inPes = 0;
+      continue;
+    }
+    ++inPes;
+    const uint8_t* pl = p + 4 + ((p[3] & 0x20) ? 1 + p[4] : 0);
+    if (starts == 5 && inPes >= 3 && (p[3] & 0x10) && !(pl[0] == 0 && pl[1] == 0 && pl[2] == 1)) {
+      p[1] |= 0x40;
+      marked = i;
+    }
+  }
+  ASSERT_NE(marked, 0u);
+  std::string path = ::testing::TempDir() + "stray_unit_start.ts";
+  writeFile(path, file);
+  h = open(path, TSD_OPEN_PACKET_LOOP);
+  ASSERT_NE(h, nullptr);
+  std::vector<Read> frames = readAll(h);
+  close(h);
+  ASSERT_EQ(frames.size(), plain.size());
+  for (size_t i = 0; i < plain.size(); ++i) {
+    EXPECT_EQ(frames[i].pid, plain[i].pid) << i;
+    EXPECT_EQ(frames[i].bytes, plain[i].bytes) << i;
+  }
+}
+
 // Op 11 runs its own packet loop: from a file that starts with garbage it
 // gives the same frames as op 10, the last video PES included, and keeps
 // answering "end of data" afterwards; with one reader per kind it reads only
