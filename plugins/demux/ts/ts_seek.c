@@ -244,9 +244,21 @@ int32_t SeekStreams(TsDemuxContext* ctx, const TsdSeekInput* in, TsdSeekOutput* 
         ok = (flags & 0x100) ? FindFrameTime(ctx, &reached, start, kindIdx, key, &st)
                              : SeekByTime(ctx, target, &reached, start, kindIdx, backward, key, &st);
         if (ok && !single) {
-          int64_t landed = __TS_DMX__fioTell64(ctx->reader);
-          for (int i = 0; i < K_COUNT; ++i) {
-            if (i == kindIdx || ctx->kindReader[i] == ctx->reader) continue;
+          FioHandle* lead = ctx->reader;
+          int64_t landed = __TS_DMX__fioTell64(lead);
+          /* The audio reader looks for the time the video reached, from
+           * where the video landed; the other kinds start where it landed. */
+          int audioSought = 0;
+          if (kindIdx == K_VIDEO && ctx->selected[K_AUDIO] && ctx->kindReader[K_AUDIO] != lead) {
+            int32_t audioMs = 0;
+            ctx->reader = ctx->kindReader[K_AUDIO];
+            ctx->wantedPid = ctx->selected[K_AUDIO]->pid;
+            ok = SeekByTime(ctx, reached, &audioMs, landed, K_AUDIO, 0, 0, &st);
+            audioSought = 1;
+          }
+          for (int i = 0; ok && i < K_COUNT; ++i) {
+            if (i == kindIdx || (i == K_AUDIO && audioSought) || ctx->kindReader[i] == lead)
+              continue;
             RepositionReader(ctx, ctx->kindReader[i], landed);
           }
         }

@@ -645,6 +645,41 @@ TEST_F(TsTest, SeparateReadersPerKind) {
 
 // Streams declared by the host (hint kind 3) are read without looking for
 // a PAT or PMT in the file.
+// With one reader per kind a seek places the video reader on a key frame
+// and then looks for the time it reached on the audio reader: the first
+// audio frame read after the seek is the first one at or after that time.
+TEST_F(TsTest, SeparateReadersSeekTheAudioToTheTimeTheVideoReached) {
+  void* h = open(media("h264_aac.ts"));
+  ASSERT_NE(h, nullptr);
+  std::vector<Read> plain = readAll(h);
+  close(h);
+  h = open(media("h264_aac.ts"), TSD_OPEN_SEPARATE_READERS);
+  ASSERT_NE(h, nullptr);
+  for (int32_t target : {2600, 900, 1700}) {
+    TsdSeekInput si{target, 0x21};
+    TsdSeekOutput at{};
+    ASSERT_EQ(call(TSD_OP_SEEK, h, &si, &at), 1) << target << " " << lastError(h);
+    EXPECT_GE(at.reachedMs, target);
+    TsdReadInput in{};
+    TsdFrame f{};
+    in.kind = TSD_KIND_VIDEO;
+    ASSERT_EQ(call(TSD_OP_READ, h, &in, &f), 1) << target;
+    EXPECT_EQ(f.timeMs, at.reachedMs) << target;
+    const Read* want = nullptr;
+    for (const Read& r : plain)
+      if (r.kind == TSD_KIND_AUDIO && r.timeMs >= at.reachedMs) {
+        want = &r;
+        break;
+      }
+    ASSERT_NE(want, nullptr) << target;
+    in.kind = TSD_KIND_AUDIO;
+    ASSERT_EQ(call(TSD_OP_READ, h, &in, &f), 1) << target;
+    EXPECT_EQ(f.timeMs, want->timeMs) << target << " reached " << at.reachedMs;
+    EXPECT_EQ(std::vector<uint8_t>(f.data, f.data + f.length), want->bytes) << target;
+  }
+  close(h);
+}
+
 TEST_F(TsTest, HostDeclaredStreams) {
   TsdOpenOutput probe{};
   void* h = open(media("mpeg2_mp2.ts"), 0, &probe);
