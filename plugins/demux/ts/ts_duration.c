@@ -65,10 +65,8 @@ int32_t FindEndOfData(TsDemuxContext* ctx, int32_t wanted, int32_t* firstPid, in
     int64_t start = fileSize - distance;
     if (start < 0) start = 0;
     if (RepositionReader(ctx, rd, start) != 0) {
-      if (prevStart < 0) {
-        RepositionReader(ctx, rd, remembered);
-        return TS_FAIL(ctx, -17);
-      }
+      /* A window that cannot be reached leaves the durations unknown; only
+       * the file end itself must be reachable. */
       ctx->durationUnknown = 1;
       break;
     }
@@ -93,7 +91,10 @@ int32_t FindEndOfData(TsDemuxContext* ctx, int32_t wanted, int32_t* firstPid, in
       lastHitHasEnd = 1;
     }
     if (atEof && prevStart < 0) {
-      if (__TS_DMX__fioSeek64(rd, 0, KVR_SEEK_END) != 0) return TS_FAIL(ctx, -17);
+      if (__TS_DMX__fioSeek64(rd, 0, KVR_SEEK_END) != 0) {
+        ts_error(ctx, -17, 7912);
+        return 0;
+      }
     }
     if ((wanted > 0 && withEnd >= wanted) || programs_marked(ctx) >= ctx->acceptedCount) break;
     if (start == 0 || distance > 0x1DFFFFF) {

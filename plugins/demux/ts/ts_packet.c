@@ -263,12 +263,14 @@ int32_t HandlePacket(TsDemuxContext* ctx, const uint8_t* pkt, uint32_t mask) {
   if (afc & 2) payload += 1 + h[4];
   if (payload > end) {
     ctx->currentPid = pid;
-    return TS_FAIL(ctx, -1014);
+    ts_error(ctx, -1014, 1067);
+    return TSR_FAIL;
   }
   if (!(afc & 1)) return TSR_SKIP;
   if (scrambling != 0) {
     ctx->currentPid = pid;
-    return TS_FAIL(ctx, -3005);
+    ts_error(ctx, -3005, 1079);
+    return TSR_FAIL;
   }
   int continuous = 1;
   s->prevCc = s->lastCc;

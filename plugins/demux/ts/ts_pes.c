@@ -10,7 +10,7 @@ static int pes_stream_id_ok(int id) { return id == 0xBD || id == 0xFD || (id >= 
 
 int ts_parse_pes_header(const uint8_t* p, int32_t n, int64_t* pts, int32_t* headerLen,
                         int32_t* pesLen) {
-  if (n < 9) return -1000;
+  if (n < 9) return 4798;
   *pesLen = (p[4] << 8) | p[5];
   *headerLen = p[8];
   *pts = TS_PTS_NONE;
@@ -18,8 +18,8 @@ int ts_parse_pes_header(const uint8_t* p, int32_t n, int64_t* pts, int32_t* head
     *pts = ((int64_t)(p[9] & 0x0E) << 29) | ((int64_t)p[10] << 22) | ((int64_t)(p[11] & 0xFE) << 14) |
            ((int64_t)p[12] << 7) | ((int64_t)p[13] >> 1);
   }
-  if (n - 9 - *headerLen < 0) return -1000;
-  if (*pesLen != 0 && *pesLen < 3 + *headerLen) return -1000;
+  if (n - 9 - *headerLen < 0) return 4798;
+  if (*pesLen != 0 && *pesLen < 3 + *headerLen) return 4891;
   return 0;
 }
 
@@ -43,7 +43,7 @@ int32_t ts_grow_buffer(TsDemuxContext* ctx, PidSlot* s, int64_t needed, int firs
   uint8_t* nb = s->buffer ? (uint8_t*)ts_realloc(s->buffer, (size_t)size)
                           : (uint8_t*)ts_malloc((size_t)size);
   if (nb == NULL) {
-    ts_error(ctx, -3, __LINE__);
+    ts_error(ctx, -3, 9810);
     return 0;
   }
   if ((ctx->openFlags & (TSD_OPEN_PRESETS | TSD_OPEN_CALLER_BUFFERS)) == TSD_OPEN_PRESETS &&
@@ -210,13 +210,16 @@ int32_t ts_pes_packet(TsDemuxContext* ctx, PidSlot* s, const uint8_t* p, int32_t
   s->expected = 0;
   if (!is_pes_start(p, n)) {
     ctx->currentPid = s->pid;
-    return TS_FAIL(ctx, -1011);
+    ts_error(ctx, -1011, 4922);
+    return TSR_FAIL;
   }
   int64_t pts;
   int32_t hl, pesLen;
-  if (ts_parse_pes_header(p, n, &pts, &hl, &pesLen) != 0) {
+  int32_t bad = ts_parse_pes_header(p, n, &pts, &hl, &pesLen);
+  if (bad != 0) {
     ctx->currentPid = s->pid;
-    return TS_FAIL(ctx, -1000);
+    ts_error(ctx, -1000, bad);
+    return TSR_FAIL;
   }
   s->unitPos = ts_reader_pos(ctx); /* the packet that starts the PES: seeks land there */
   s->pts = pts;

@@ -12,7 +12,10 @@ static int pts_before(int64_t a, int64_t b) {
 }
 
 int32_t ChooseDefaultStreams(TsDemuxContext* ctx, ProgramEntry* prog) {
-  if (prog == NULL) return TS_FAIL(ctx, -4003);
+  if (prog == NULL) {
+    ts_error(ctx, -4003, 6035);
+    return 0;
+  }
   static const uint32_t kinds[K_COUNT] = {TSD_KIND_VIDEO, TSD_KIND_AUDIO, TSD_KIND_GRAPHICS,
                                           TSD_KIND_TEXT, TSD_KIND_PRIVATE};
   ProgramStream* found[K_COUNT] = {NULL, NULL, NULL, NULL, NULL};
@@ -56,7 +59,9 @@ int32_t SelectStreams(TsDemuxContext* ctx, ProgramEntry* prog, ProgramStream* s[
     }
     if (!st->info || !((st->info->kind & KB_MASK) & (uint32_t)ts_kind_of_index(i))) {
       ctx->selected[i] = NULL;
-      return TS_FAIL(ctx, -10004 - i);
+      static const int32_t lines[K_COUNT] = {5735, 5770, 5806, 5838, 5862};
+      ts_error(ctx, -10004 - i, lines[i]);
+      return 0;
     }
     StreamInfo* si = st->info;
     int ok;
@@ -156,8 +161,14 @@ static int all_programs_marked(TsDemuxContext* ctx) {
 }
 
 int32_t ProbeStreams(TsDemuxContext* ctx, int32_t mode) {
-  if (ctx->sourceMode != 2) return TS_FAIL(ctx, -18745);
-  if (ctx->programs == NULL) return TS_FAIL(ctx, -1012);
+  if (ctx->sourceMode != 2) {
+    ts_error(ctx, -18745, 8745);
+    return 0;
+  }
+  if (ctx->programs == NULL) {
+    ts_error(ctx, -1012, 8811);
+    return 0;
+  }
   ctx->probeMode = mode;
   const TsdProbeHint* hint = probe_hint(ctx);
   int registered = 0;
@@ -184,7 +195,10 @@ int32_t ProbeStreams(TsDemuxContext* ctx, int32_t mode) {
       registered++;
     }
   }
-  if (registered == 0) return TS_FAIL(ctx, -1012);
+  if (registered == 0) {
+    ts_error(ctx, -1012, 8811);
+    return 0;
+  }
 
   int64_t budget = 30 * MIB, step = MIB;
   if (hint && hint->budgetBytes >= 1 && hint->budgetBytes < 30 * MIB) {
@@ -283,7 +297,8 @@ int32_t ProbeStreams(TsDemuxContext* ctx, int32_t mode) {
         alive = 1;
   if (!alive) {
     ctx->readState = savedState;
-    return TS_FAIL(ctx, -1012);
+    ts_error(ctx, -1012, 7105);
+    return 0;
   }
 
   /* Pictures per PES. */
@@ -381,7 +396,8 @@ int32_t ProbeStreams(TsDemuxContext* ctx, int32_t mode) {
       if (winStart < 0) winStart = 0;
       if (RepositionReader(ctx, ctx->mainReader, winStart) != 0) {
         ctx->readState = savedState;
-        return TS_FAIL(ctx, -17);
+        ts_error(ctx, -17, 7679);
+        return 0;
       }
       for (;;) {
         if (ts_reader_pos(ctx) >= winEnd) break;
