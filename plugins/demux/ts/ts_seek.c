@@ -203,7 +203,9 @@ int32_t SeekStreams(TsDemuxContext* ctx, const TsdSeekInput* in, TsdSeekOutput* 
   int32_t savedState = ctx->readState;
   ctx->readState = TS_STATE_SEEK;
   int single = !(ctx->openFlags & TSD_OPEN_SEPARATE_READERS);
-  if (single) __TS_DMX__fioSetCacheReadSize(ctx->mainReader, (uint32_t)ctx->cacheSize);
+  /* Seeking jumps about: refill the cache by the read unit only, not by a
+   * whole cache's worth at every landing. */
+  if (single) __TS_DMX__fioSetCacheReadSize(ctx->mainReader, (uint32_t)ctx->readUnit);
   int32_t ok = 1;
   int32_t reached = 0;
   if (target == 0) {
