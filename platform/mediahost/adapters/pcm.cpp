@@ -44,10 +44,13 @@ class PcmDecode : public DecodeSession {
   int decode(const uint8_t* data, size_t size, size_t* consumed, std::vector<uint8_t>* pcm) override {
     const size_t width = outFormat_.bits > 16 ? 4 : 2;
     const size_t channels = size_t(std::max(outFormat_.channels, 1));
-    // Room for the largest block any decoder writes: one G.711 frame per
-    // input byte at most, else a few thousand frames.
-    const size_t frames = std::max<size_t>(size, 16384);
-    out_.resize(frames * channels * width);
+    // Room for the most samples one call can write: linear PCM and G.711
+    // give at most one sample per input byte, the ADPCM decoders (two
+    // channels at most) one block of at most 5460 frames. Sized by samples,
+    // not frames x channels, so a header claiming thousands of channels
+    // cannot make the host allocate gigabytes.
+    const size_t samples = std::max<size_t>(size, 32768) + channels;
+    out_.resize(samples * width);
     KvrWavDecInput in{};
     in.data = data;
     in.length = int32_t(std::min<size_t>(size, 0x7FFFFFFF));
