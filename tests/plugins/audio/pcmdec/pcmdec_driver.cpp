@@ -12,21 +12,11 @@
 #include <map>
 
 #include "mediahost/host.h"
+#include "pcmdec_plugin.h"
 
 namespace pcmtest {
 
-const mediahost::Plugin& plugin() {
-  static mediahost::Plugin* p = [] {
-    std::string error;
-    auto loaded = mediahost::Plugin::load(PCMDEC_PATH, &error);
-    if (!loaded) {
-      fprintf(stderr, "%s\n", error.c_str());
-      abort();
-    }
-    return loaded.release();
-  }();
-  return *p;
-}
+const mediahost::Plugin& plugin() { return loadedPlugin(PCMDEC_PATH); }
 
 KvrEntryFn entry() { return plugin().entry(); }
 
@@ -177,17 +167,27 @@ static uint32_t le32(const uint8_t* p) { return uint32_t(le16(p)) | uint32_t(le1
 static uint16_t be16(const uint8_t* p) { return uint16_t(p[0] << 8 | p[1]); }
 static uint32_t be32(const uint8_t* p) { return uint32_t(be16(p)) << 16 | be16(p + 2); }
 
-bool parseWav(const std::vector<uint8_t>& file, Wav* wav) {
-  if (file.size() < 12 || memcmp(file.data(), "RIFF", 4) || memcmp(file.data() + 8, "WAVE", 4)) return false;
+// Walks the chunks behind a 12-byte RIFF or FORM header (sizes in the
+// file's byte order, bodies padded to even sizes, the last one cut to the
+// file) until `visit(id, body, length)` returns true.
+template <typename Visit>
+static void walkChunks(const std::vector<uint8_t>& file, bool bigEndian, Visit visit) {
   size_t pos = 12;
-  bool fmt = false;
   while (pos + 8 <= file.size()) {
     const uint8_t* c = file.data() + pos;
-    size_t len = le32(c + 4);
+    size_t len = bigEndian ? be32(c + 4) : le32(c + 4);
     size_t body = pos + 8;
     if (body + len > file.size()) len = file.size() - body;
-    if (!memcmp(c, "fmt ", 4) && len >= 16) {
-      const uint8_t* f = file.data() + body;
+    if (visit(c, file.data() + body, len)) return;
+    pos = body + len + (len & 1);
+  }
+}
+
+bool parseWav(const std::vector<uint8_t>& file, Wav* wav) {
+  if (file.size() < 12 || memcmp(file.data(), "RIFF", 4) || memcmp(file.data() + 8, "WAVE", 4)) return false;
+  bool fmt = false, data = false;
+  walkChunks(file, false, [&](const uint8_t* id, const uint8_t* f, size_t len) {
+    if (!memcmp(id, "fmt ", 4) && len >= 16) {
       wav->tag = le16(f);
       wav->channels = le16(f + 2);
       wav->rate = le32(f + 4);
@@ -195,13 +195,13 @@ bool parseWav(const std::vector<uint8_t>& file, Wav* wav) {
       wav->bits = le16(f + 14);
       if (len >= 18) wav->extra.assign(f + 18, f + 18 + std::min<size_t>(le16(f + 16), len - 18));
       fmt = true;
-    } else if (!memcmp(c, "data", 4)) {
-      wav->data.assign(file.begin() + long(body), file.begin() + long(body + len));
-      return fmt;
+    } else if (!memcmp(id, "data", 4)) {
+      wav->data.assign(f, f + len);
+      data = true;
     }
-    pos = body + len + (len & 1);
-  }
-  return false;
+    return data;
+  });
+  return fmt && data;
 }
 
 std::vector<uint8_t> makeWav(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t bits,
@@ -237,26 +237,20 @@ static uint32_t extendedRate(const uint8_t* p) {
 bool parseAiff(const std::vector<uint8_t>& file, Aiff* aiff) {
   if (file.size() < 12 || memcmp(file.data(), "FORM", 4)) return false;
   bool aifc = !memcmp(file.data() + 8, "AIFC", 4);
-  size_t pos = 12;
   bool comm = false;
-  while (pos + 8 <= file.size()) {
-    const uint8_t* c = file.data() + pos;
-    size_t len = be32(c + 4);
-    size_t body = pos + 8;
-    if (body + len > file.size()) len = file.size() - body;
-    const uint8_t* b = file.data() + body;
-    if (!memcmp(c, "COMM", 4) && len >= 18) {
+  walkChunks(file, true, [&](const uint8_t* id, const uint8_t* b, size_t len) {
+    if (!memcmp(id, "COMM", 4) && len >= 18) {
       aiff->channels = be16(b);
       aiff->bits = be16(b + 6);
       aiff->rate = extendedRate(b + 8);
       if (aifc && len >= 22) aiff->compression.assign(reinterpret_cast<const char*>(b + 18), 4);
       comm = true;
-    } else if (!memcmp(c, "SSND", 4) && len >= 8) {
+    } else if (!memcmp(id, "SSND", 4) && len >= 8) {
       size_t offset = be32(b);
       aiff->data.assign(b + 8 + std::min(offset, len - 8), b + len);
     }
-    pos = body + len + (len & 1);
-  }
+    return false;
+  });
   return comm && !aiff->data.empty();
 }
 

@@ -507,15 +507,12 @@ TEST_F(PcmDec, ChannelOrderOfBdAssignments) {
   EXPECT_EQ(KV_GetChannelOrder_PCM(noP6.position, order, d.context()), 1);
 }
 
-// Six 16-bit channels, frame f channel k = 100 * f + k.
-std::vector<uint8_t> sixChannelFrames(int frames) {
+// Six little-endian channels, frame f channel k = 100 * f + k.
+std::vector<uint8_t> sixChannelFrames(int frames, int bytesPerSample) {
   std::vector<uint8_t> v;
   for (int f = 0; f < frames; ++f)
-    for (int k = 0; k < 6; ++k) {
-      int16_t s = int16_t(100 * f + k);
-      v.push_back(uint8_t(s));
-      v.push_back(uint8_t(uint16_t(s) >> 8));
-    }
+    for (int k = 0; k < 6; ++k)
+      for (int b = 0; b < bytesPerSample; ++b) v.push_back(uint8_t((100 * f + k) >> (8 * b)));
   return v;
 }
 
@@ -533,21 +530,25 @@ TEST_F(PcmDec, MultichannelOutputFollowsTheSpeakerTable) {
       {"planar, incomplete", 0, positions({0, 0, 0, 0, 0, 0, 0, 0}), {0, 1, 2, 3, 4, 5}},
       {"planar, not a permutation", 0, positions({2, 2, 4, 0, 0, 5, 6, 3}), {0, 1, 2, 3, 4, 5}},
   };
+  // 16-bit samples, and 24-bit ones in 32-bit containers.
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    Params p = pcm(6, 16);
-    p.interleaved = c.interleaved;
-    Decoder d;
-    ASSERT_EQ(d.open(p), 0);
-    std::vector<uint8_t> data = sixChannelFrames(8);
-    KvrWavDecInput in{data.data(), int32_t(data.size()), 48000, 6, {}, 0};
-    KvrWavDecOutput out = c.table;
-    std::vector<int32_t> samples;
-    ASSERT_EQ(d.decodeOnce(&in, &out, &samples), 0);
-    ASSERT_EQ(samples.size(), 48u);
-    for (int f = 0; f < 8; ++f)
-      for (int k = 0; k < 6; ++k)
-        EXPECT_EQ(samples[size_t(6 * f + c.slotOfChannel[size_t(k)])], 100 * f + k) << "frame " << f << " channel " << k;
+    for (int bits : {16, 24}) {
+      SCOPED_TRACE(testing::Message() << c.name << ", " << bits << " bits");
+      Params p = pcm(6, bits);
+      p.interleaved = c.interleaved;
+      p.outBits = 32;
+      Decoder d;
+      ASSERT_EQ(d.open(p), 0);
+      std::vector<uint8_t> data = sixChannelFrames(8, bits / 8);
+      KvrWavDecInput in{data.data(), int32_t(data.size()), 48000, 6, {}, 0};
+      KvrWavDecOutput out = c.table;
+      std::vector<int32_t> samples;
+      ASSERT_EQ(d.decodeOnce(&in, &out, &samples), 0);
+      ASSERT_EQ(samples.size(), 48u);
+      for (int f = 0; f < 8; ++f)
+        for (int k = 0; k < 6; ++k)
+          EXPECT_EQ(samples[size_t(6 * f + c.slotOfChannel[size_t(k)])], 100 * f + k) << "frame " << f << " channel " << k;
+    }
   }
 }
 

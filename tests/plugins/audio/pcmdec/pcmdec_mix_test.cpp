@@ -178,65 +178,70 @@ TEST(PcmDecMix, DecodersMixEveryLayout) {
                {1, 1, 2, 16, 6, 16}, {1, 1, 2, 24, 8, 32}, {1, 0, 1, 16, 6, 16}, {1, 0, 1, 20, 6, 32},
                {1, 0, 1, 24, 8, 16}, {1, 0, 1, 24, 4, 32}};
   std::mt19937 rng(11);
+  // Interleaved output, and the two planar buffers split from the work buffer.
   for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message() << "format " << c.format << " layout " << c.layout << " " << c.bits << " bits "
-                                    << c.channels << " channels, output " << c.outBits);
-    const int frames = 16;
-    std::vector<int32_t> s(size_t(frames * c.channels));
-    for (auto& v : s) {
-      int32_t x = int32_t(rng() & 0xFFFFFF) - 0x800000;
-      v = c.bits == 8 ? int32_t(rng() & 0xFF) : c.bits == 16 ? x >> 8 : c.bits == 20 ? x & ~0xF : x;
-    }
-    std::vector<uint8_t> data;
-    const bool be = c.format == 8 || c.bigEndian;
-    if (c.layout == 2) {
-      int assignment = c.channels == 6 ? 9 : 11;
-      data = {0, 0, uint8_t(assignment << 4 | 1), uint8_t((c.bits == 16 ? 1 : 3) << 6)};
-    }
-    if (c.layout == 1 && c.bits > 16) {
-      for (int f = 0; f < frames; f += 2) {
-        for (int g = 0; g < 2; ++g)
-          for (int k = 0; k < c.channels; ++k) {
-            int32_t v = s[size_t((f + g) * c.channels + k)];
-            data.insert(data.end(), {uint8_t(v >> 16), uint8_t(v >> 8)});
-          }
-        for (int g = 0; g < 2; ++g)
-          for (int k = 0; k < c.channels; k += c.bits == 24 ? 1 : 2) {
-            const int32_t* fr = &s[size_t((f + g) * c.channels)];
-            data.push_back(c.bits == 24 ? uint8_t(fr[k]) : uint8_t((fr[k] & 0xF0) | (fr[k + 1] & 0xF0) >> 4));
-          }
+    for (int interleaved : {1, 0}) {
+      SCOPED_TRACE(testing::Message() << "format " << c.format << " layout " << c.layout << " " << c.bits << " bits "
+                                      << c.channels << " channels, output " << c.outBits
+                                      << (interleaved ? " interleaved" : " planar"));
+      const int frames = 16;
+      std::vector<int32_t> s(size_t(frames * c.channels));
+      for (auto& v : s) {
+        int32_t x = int32_t(rng() & 0xFFFFFF) - 0x800000;
+        v = c.bits == 8 ? int32_t(rng() & 0xFF) : c.bits == 16 ? x >> 8 : c.bits == 20 ? x & ~0xF : x;
       }
-    } else {
-      for (int32_t v : s) {
-        if (c.bits == 8) data.push_back(uint8_t(v));
-        for (int b = 0; b < c.bits / 8 && c.bits > 8; ++b)
-          data.push_back(uint8_t(v >> (be || c.layout == 1 ? c.bits - 8 - 8 * b : 8 * b)));
+      std::vector<uint8_t> data;
+      const bool be = c.format == 8 || c.bigEndian;
+      if (c.layout == 2) {
+        int assignment = c.channels == 6 ? 9 : 11;
+        data = {0, 0, uint8_t(assignment << 4 | 1), uint8_t((c.bits == 16 ? 1 : 3) << 6)};
       }
-    }
-    Params p = Params();
-    p.format = c.format;
-    p.bigEndian = c.bigEndian;
-    p.layout = c.layout;
-    p.bits = c.bits;
-    p.channels = c.channels;
-    p.outBits = c.outBits;
-    p.downmix = 1;
-    Decoder d;
-    ASSERT_EQ(d.open(p), 0);
-    std::vector<int32_t> samples;
-    ASSERT_EQ(d.decodePackets({data}, &samples), 0);
-    ASSERT_EQ(samples.size(), size_t(2 * frames));
-    const char* rowName = c.layout == 2 ? kByAssignment[c.channels == 6 ? 9 : 11] : kByChannels[c.channels];
-    const Row& row = referenceRows().at(rowName);
-    for (int f = 0; f < frames; ++f) {
-      std::vector<int32_t> frame(s.begin() + f * c.channels, s.begin() + (f + 1) * c.channels);
-      if (c.bits == 8)
-        for (auto& v : frame) v = (v - 128) * 256;
-      auto lr = mix(frame, row);
-      for (int side = 0; side < 2; ++side) {
-        int64_t v = side ? lr.second : lr.first;
-        int32_t expected = c.bits <= 16 ? int16_t(v) : c.outBits > 16 ? int32_t(v) : int16_t(uint16_t(uint32_t(v) >> 8));
-        EXPECT_EQ(samples[size_t(2 * f + side)], expected) << "frame " << f << " side " << side;
+      if (c.layout == 1 && c.bits > 16) {
+        for (int f = 0; f < frames; f += 2) {
+          for (int g = 0; g < 2; ++g)
+            for (int k = 0; k < c.channels; ++k) {
+              int32_t v = s[size_t((f + g) * c.channels + k)];
+              data.insert(data.end(), {uint8_t(v >> 16), uint8_t(v >> 8)});
+            }
+          for (int g = 0; g < 2; ++g)
+            for (int k = 0; k < c.channels; k += c.bits == 24 ? 1 : 2) {
+              const int32_t* fr = &s[size_t((f + g) * c.channels)];
+              data.push_back(c.bits == 24 ? uint8_t(fr[k]) : uint8_t((fr[k] & 0xF0) | (fr[k + 1] & 0xF0) >> 4));
+            }
+        }
+      } else {
+        for (int32_t v : s) {
+          if (c.bits == 8) data.push_back(uint8_t(v));
+          for (int b = 0; b < c.bits / 8 && c.bits > 8; ++b)
+            data.push_back(uint8_t(v >> (be || c.layout == 1 ? c.bits - 8 - 8 * b : 8 * b)));
+        }
+      }
+      Params p = Params();
+      p.format = c.format;
+      p.bigEndian = c.bigEndian;
+      p.layout = c.layout;
+      p.bits = c.bits;
+      p.channels = c.channels;
+      p.outBits = c.outBits;
+      p.downmix = 1;
+      p.interleaved = interleaved;
+      Decoder d;
+      ASSERT_EQ(d.open(p), 0);
+      std::vector<int32_t> samples;
+      ASSERT_EQ(d.decodePackets({data}, &samples), 0);
+      ASSERT_EQ(samples.size(), size_t(2 * frames));
+      const char* rowName = c.layout == 2 ? kByAssignment[c.channels == 6 ? 9 : 11] : kByChannels[c.channels];
+      const Row& row = referenceRows().at(rowName);
+      for (int f = 0; f < frames; ++f) {
+        std::vector<int32_t> frame(s.begin() + f * c.channels, s.begin() + (f + 1) * c.channels);
+        if (c.bits == 8)
+          for (auto& v : frame) v = (v - 128) * 256;
+        auto lr = mix(frame, row);
+        for (int side = 0; side < 2; ++side) {
+          int64_t v = side ? lr.second : lr.first;
+          int32_t expected = c.bits <= 16 ? int16_t(v) : c.outBits > 16 ? int32_t(v) : int16_t(uint16_t(uint32_t(v) >> 8));
+          EXPECT_EQ(samples[size_t(2 * f + side)], expected) << "frame " << f << " side " << side;
+        }
       }
     }
   }

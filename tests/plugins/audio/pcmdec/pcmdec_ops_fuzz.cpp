@@ -13,6 +13,7 @@
 #include "kvr_pcmdec.h"
 #include "mediahost/host.h"
 #include "mediahost/plugin.h"
+#include "pcmdec_plugin.h"
 
 namespace {
 
@@ -30,16 +31,7 @@ void check(bool ok, const char* what) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static mediahost::Plugin* plugin = [] {
-    std::string error;
-    auto p = mediahost::Plugin::load(HOLVIK_PLUGIN_PATH, &error);
-    if (!p) {
-      fprintf(stderr, "%s\n", error.c_str());
-      abort();
-    }
-    return p.release();
-  }();
-  const KvrEntryFn entry = plugin->entry();
+  const KvrEntryFn entry = pcmtest::loadedPlugin(HOLVIK_PLUGIN_PATH).entry();
   if (size < 16) return 0;
   mediahost::Host& host = mediahost::Host::get();
   host.reset();

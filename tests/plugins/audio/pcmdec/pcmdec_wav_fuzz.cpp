@@ -6,19 +6,12 @@
 
 #include "mediahost/exercise.h"
 #include "mediahost/plugin.h"
+#include "pcmdec_plugin.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static mediahost::Plugin* plugin = [] {
-    std::string error;
-    auto p = mediahost::Plugin::load(HOLVIK_PLUGIN_PATH, &error);
-    if (!p) {
-      fprintf(stderr, "%s\n", error.c_str());
-      abort();
-    }
-    return p.release();
-  }();
-  static const mediahost::DecoderAdapter* adapter = mediahost::findDecoderAdapter(*plugin);
+  const mediahost::Plugin& plugin = pcmtest::loadedPlugin(HOLVIK_PLUGIN_PATH);
+  static const mediahost::DecoderAdapter* adapter = mediahost::findDecoderAdapter(plugin);
   if (!adapter) abort();
-  mediahost::exerciseDecoder(*adapter, plugin->entry(), data, size);
+  mediahost::exerciseDecoder(*adapter, plugin.entry(), data, size);
   return 0;
 }
