@@ -35,27 +35,33 @@ const int32_t* const BD_CHTB[16] = {
 /* The accumulators are 64-bit: a full-scale 24-bit sample times a Q24 weight
  * already needs 48 bits. The helpers are inlined with constant layout flags,
  * so each exported routine keeps a branch-free loop. */
-static inline const uint8_t* mix16(const uint8_t* src, const int32_t* row, int16_t* dst,
-                                   int32_t channels, int big) {
+/* Left and right sums of one frame of 16-bit or 24-bit samples. */
+static inline void mix_frame(const uint8_t* src, const int32_t* row, int32_t channels, int width, int big,
+                             int64_t* left, int64_t* right) {
   int64_t l = 0, r = 0;
   for (int32_t k = 0; k < channels; ++k) {
-    int64_t s = big ? pcmdec_be16(src + 2 * k) : pcmdec_le16(src + 2 * k);
+    const uint8_t* p = src + width * k;
+    int64_t s = width == 2 ? (big ? pcmdec_be16(p) : pcmdec_le16(p)) : (big ? pcmdec_be24(p) : pcmdec_le24(p));
     l += s * row[k];
     r += s * row[8 + k];
   }
+  *left = l;
+  *right = r;
+}
+
+static inline const uint8_t* mix16(const uint8_t* src, const int32_t* row, int16_t* dst, int32_t channels,
+                                   int big) {
+  int64_t l, r;
+  mix_frame(src, row, channels, 2, big, &l, &r);
   dst[0] = (int16_t)(l >> 24);
   dst[1] = (int16_t)(r >> 24);
   return src + 2 * channels;
 }
 
-static inline const uint8_t* mix24(const uint8_t* src, const int32_t* row, int32_t* dst,
-                                   int32_t channels, int big) {
-  int64_t l = 0, r = 0;
-  for (int32_t k = 0; k < channels; ++k) {
-    int64_t s = big ? pcmdec_be24(src + 3 * k) : pcmdec_le24(src + 3 * k);
-    l += s * row[k];
-    r += s * row[8 + k];
-  }
+static inline const uint8_t* mix24(const uint8_t* src, const int32_t* row, int32_t* dst, int32_t channels,
+                                   int big) {
+  int64_t l, r;
+  mix_frame(src, row, channels, 3, big, &l, &r);
   dst[0] = (int32_t)(l >> 24);
   dst[1] = (int32_t)(r >> 24);
   return src + 3 * channels;

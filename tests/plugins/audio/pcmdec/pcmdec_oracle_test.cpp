@@ -20,6 +20,11 @@ const char* kSource =
     "-f lavfi -i sine=f=440:r=44100:d=1 -f lavfi -i anoisesrc=r=44100:d=1:a=0.3:seed=7 "
     "-filter_complex \"[0][1]amix=inputs=2,volume=1.8\"";
 
+// The same mix at 48 kHz, for the BD and DVD streams.
+const char* kSource48k =
+    "-f lavfi -i sine=f=440:r=48000:d=0.5 -f lavfi -i anoisesrc=r=48000:d=0.5:a=0.3 "
+    "-filter_complex \"[0][1]amix=inputs=2,volume=1.8\"";
+
 const int kSteps[89] = {
       7, 8, 9, 10, 11, 12, 13, 14, 16, 17, 19, 21, 23, 25, 28, 31, 34, 37, 41, 45, 50, 55, 60, 66,
       73, 80, 88, 97, 107, 118, 130, 143, 157, 173, 190, 209, 230, 253, 279, 307, 337, 371, 408, 449,
@@ -307,9 +312,8 @@ TEST(PcmDecOracle, RealBdStreamMatchesFfmpeg) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.bits);
     const std::string base = workDir() + "/bd_" + std::to_string(c.bits);
-    ASSERT_TRUE(ffmpeg("-f lavfi -i sine=f=440:r=48000:d=0.5 -f lavfi -i anoisesrc=r=48000:d=0.5:a=0.3 "
-                       "-filter_complex \"[0][1]amix=inputs=2,volume=1.8\" -ac 2 -sample_fmt " +
-                       std::string(c.sampleFormat) + " -c:a pcm_bluray " + base + ".m2ts"));
+    ASSERT_TRUE(ffmpeg(std::string(kSource48k) + " -ac 2 -sample_fmt " + c.sampleFormat +
+                       " -c:a pcm_bluray " + base + ".m2ts"));
     ASSERT_TRUE(ffmpeg("-i " + base + ".m2ts -f " + (c.bits > 16 ? "s32le " : "s16le ") + base + ".ref"));
     auto packets = bdPayloads(readFile(base + ".m2ts"));
     ASSERT_FALSE(packets.empty());
@@ -347,9 +351,8 @@ TEST(PcmDecOracle, RealDvdStereoStreamMatchesFfmpeg) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.bits);
     const std::string base = workDir() + "/dvd_" + std::to_string(c.bits);
-    ASSERT_TRUE(ffmpeg("-f lavfi -i sine=f=440:r=48000:d=0.5 -f lavfi -i anoisesrc=r=48000:d=0.5:a=0.3 "
-                       "-filter_complex \"[0][1]amix=inputs=2,volume=1.8\" -ac 2 -sample_fmt " +
-                       std::string(c.sampleFormat) + " -c:a pcm_dvd -f vob " + base + ".vob"));
+    ASSERT_TRUE(ffmpeg(std::string(kSource48k) + " -ac 2 -sample_fmt " + c.sampleFormat +
+                       " -c:a pcm_dvd -f vob " + base + ".vob"));
     ASSERT_TRUE(ffmpeg("-i " + base + ".vob -f s32le " + base + ".ref"));
     std::vector<uint8_t> data = dvdLpcmData(readFile(base + ".vob"));
     ASSERT_FALSE(data.empty());
