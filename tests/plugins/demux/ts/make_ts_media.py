@@ -38,6 +38,10 @@ FFMPEG = {
     "h264_interlaced": SRC_V + SRC_A + ["-t", "3", "-c:v", "libx264", "-g", "12", "-flags",
                                         "+ildct+ilme", "-x264opts", "interlaced=1", "-c:a", "aac"] + ONE,
     "h264_aac_packed": SRC_V + SRC_A + ["-t", "3", "-c:v", "libx264", "-g", "12", "-c:a", "aac"],
+    # Only unbounded video PES, over several MiB: the end-of-data search bisects it.
+    "mpeg2_video_only": ["-f", "lavfi", "-i", "testsrc=size=640x480:rate=25", "-t", "4",
+                         "-c:v", "mpeg2video", "-b:v", "8M", "-minrate", "8M", "-maxrate", "8M",
+                         "-bufsize", "2M", "-g", "12"],
     "multi_program": SRC_V + SRC_A + ["-f", "lavfi", "-i", "testsrc2=size=176x144:rate=30",
                                       "-f", "lavfi", "-i", "sine=frequency=880:sample_rate=44100",
                                       "-t", "3", "-map", "0:v", "-map", "1:a", "-map", "2:v", "-map", "3:a",

@@ -2,6 +2,7 @@
 // demuxer through its exported entry, plus the buffered file I/O module.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -314,6 +315,124 @@ TEST_F(TsTest, HeaderParsersReadTheLastFrameOfTheHandle) {
     EXPECT_TRUE(sawVideo && sawAudio) << flags;
     close(h);
   }
+}
+
+// A PES as 188-byte packets of `pid`, continuing the PID's continuity
+// counter; the last packet is padded with adaptation stuffing.
+std::vector<uint8_t> pesPackets(std::map<int, int>& cc, int pid, uint8_t streamId, bool bounded,
+                                int64_t pts, const std::vector<uint8_t>& payload) {
+  std::vector<uint8_t> pes = {0, 0, 1, streamId, 0, 0, 0x80, uint8_t(pts >= 0 ? 0x80 : 0),
+                              uint8_t(pts >= 0 ? 5 : 0)};
+  if (pts >= 0)
+    for (uint8_t b : {uint8_t(0x21 | ((pts >> 29) & 0x0E)), uint8_t(pts >> 22),
+                      uint8_t(((pts >> 14) & 0xFE) | 1), uint8_t(pts >> 7), uint8_t((pts << 1) | 1)})
+      pes.push_back(b);
+  if (bounded) {
+    size_t len = pes.size() - 6 + payload.size();
+    pes[4] = uint8_t(len >> 8);
+    pes[5] = uint8_t(len);
+  }
+  pes.insert(pes.end(), payload.begin(), payload.end());
+  std::vector<uint8_t> out;
+  for (size_t off = 0; off < pes.size();) {
+    size_t n = std::min<size_t>(184, pes.size() - off);
+    uint8_t pkt[188];
+    std::memset(pkt, 0xFF, sizeof(pkt));
+    int c = cc.count(pid) ? (cc[pid] + 1) & 15 : 0;
+    cc[pid] = c;
+    pkt[0] = 0x47;
+    pkt[1] = uint8_t((off == 0 ? 0x40 : 0) | (pid >> 8));
+    pkt[2] = uint8_t(pid);
+    if (n == 184) {
+      pkt[3] = uint8_t(0x10 | c);
+    } else {
+      pkt[3] = uint8_t(0x30 | c);
+      pkt[4] = uint8_t(183 - n);  // adaptation field stuffs the rest
+      if (pkt[4] > 0) pkt[5] = 0;
+    }
+    std::memcpy(pkt + 188 - n, &pes[off], n);
+    out.insert(out.end(), pkt, pkt + 188);
+    off += n;
+  }
+  return out;
+}
+
+// A PES that would grow past its cap (16 MiB for video, 1 MiB for the other
+// kinds) is dropped whole, while short PES of the other kind interleaved with
+// it, and the PES after it on the same PID, come intact. (The short PES also
+// carry time stamps, so that the end-of-data search sees data all along.)
+TEST_F(TsTest, PesGrowthIsCappedPerKind) {
+  std::vector<uint8_t> file = readFile(media("mpeg2_mp2.ts"));
+  TsdOpenOutput out{};
+  void* h = open(media("mpeg2_mp2.ts"), 0, &out);
+  ASSERT_NE(h, nullptr);
+  std::vector<Read> plain = readAll(h);
+  close(h);
+  const int vpid = out.selection.videoPid, apid = out.selection.audioPid;
+  std::map<int, int> cc;
+  int64_t pts = 0;
+  for (size_t i = 0; i + 188 <= file.size(); i += 188) {
+    const uint8_t* p = &file[i];
+    int pid = ((p[1] & 0x1F) << 8) | p[2];
+    if (p[3] & 0x10) cc[pid] = p[3] & 15;
+    const uint8_t* q = p + 4 + ((p[3] & 0x20) ? p[4] + 1 : 0);
+    if ((p[1] & 0x40) && (pid == vpid || pid == apid) && (q[7] & 0x80))
+      pts = std::max<int64_t>(pts, (int64_t(q[9] & 0x0E) << 29) | (q[10] << 22) |
+                                       ((q[11] & 0xFE) << 14) | (q[12] << 7) | (q[13] >> 1));
+  }
+  std::vector<uint8_t> smallVideo(5000), smallAudio(1152);
+  for (size_t i = 0; i < smallVideo.size(); ++i) smallVideo[i] = uint8_t(i * 7);
+  for (size_t i = 0; i < smallAudio.size(); ++i) smallAudio[i] = uint8_t(i * 3);
+  // Each oversized PES, with a short PES of the other kind every 1400 packets.
+  size_t shortVideo = 0, shortAudio = 0;
+  auto oversized = [&](int pid, uint8_t id, size_t size, int otherPid, uint8_t otherId,
+                       const std::vector<uint8_t>& other, size_t& count) {
+    std::vector<uint8_t> big = pesPackets(cc, pid, id, false, -1, std::vector<uint8_t>(size, 0x11));
+    for (size_t off = 0; off < big.size(); off += 1400 * 188) {
+      size_t n = std::min<size_t>(1400 * 188, big.size() - off);
+      file.insert(file.end(), big.begin() + off, big.begin() + off + n);
+      pts += 1800;
+      std::vector<uint8_t> s = pesPackets(cc, otherPid, otherId, true, pts, other);
+      file.insert(file.end(), s.begin(), s.end());
+      count++;
+    }
+  };
+  oversized(vpid, 0xE0, (16 << 20) + 1000, apid, 0xC0, smallAudio, shortAudio);
+  oversized(apid, 0xC0, (1 << 20) + 1000, vpid, 0xE0, smallVideo, shortVideo);
+  std::vector<uint8_t> tail = pesPackets(cc, vpid, 0xE0, false, pts + 1800, smallVideo);
+  file.insert(file.end(), tail.begin(), tail.end());
+  std::string path = ::testing::TempDir() + "pes_cap.ts";
+  writeFile(path, file);
+
+  for (uint32_t flags : {0u, 0x4u}) {
+    h = open(path, flags);
+    ASSERT_NE(h, nullptr) << flags;
+    std::vector<Read> frames = readAll(h);
+    close(h);
+    ASSERT_EQ(countPid(frames, vpid), countPid(plain, vpid) + shortVideo + 1) << flags;
+    ASSERT_EQ(countPid(frames, apid), countPid(plain, apid) + shortAudio) << flags;
+    for (size_t i = plain.size(); i < frames.size(); ++i)
+      EXPECT_EQ(frames[i].bytes, frames[i].pid == vpid ? smallVideo : smallAudio) << flags << " " << i;
+  }
+}
+
+// A file of several MiB holding only video PES without announced lengths:
+// every bisection step of the end-of-data search lands on such a PES, which
+// must count as data going on (the open finishes, the data end is not cut
+// short and every frame is read), and the duration comes from the last time
+// stamp.
+TEST_F(TsTest, EndOfDataSearchOverUnboundedVideoOnly) {
+  std::vector<uint8_t> file = readFile(media("mpeg2_video_only.ts"));
+  ASSERT_GT(file.size(), size_t(3) << 20);
+  TsdOpenOutput out{};
+  void* h = open(media("mpeg2_video_only.ts"), 0, &out);
+  ASSERT_NE(h, nullptr);
+  EXPECT_EQ(out.timingKnown, 1);
+  EXPECT_GE(out.selection.durationMs, 3800);  // 100 pictures at 25 per second
+  EXPECT_LE(out.selection.durationMs, 4000);
+  std::vector<Read> frames = readAll(h);
+  EXPECT_EQ(countPid(frames, out.selection.videoPid), pesStarts(file, out.selection.videoPid));
+  close(h);
 }
 
 // A caller buffer that is too small must leave the frame pending: the retry
