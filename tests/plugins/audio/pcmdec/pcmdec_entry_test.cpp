@@ -370,6 +370,43 @@ TEST_F(PcmDec, MsAdpcmShapeFollowsTheInterleavedFlag) {
   }
 }
 
+// One buffer per channel holds what interleaved output holds, for every
+// decoder that writes both shapes itself.
+TEST_F(PcmDec, PlanarOutputMatchesInterleaved) {
+  auto stereo = [](int32_t format, int bits, int align) {
+    Params p = pcm(2, bits);
+    p.format = format;
+    p.blockAlign = align;
+    return p;
+  };
+  struct Case {
+    const char* name;
+    Params params;
+  } cases[] = {
+      {"A-law", stereo(KVR_WAV_FMT_ALAW, 8, 2)},
+      {"mu-law", stereo(KVR_WAV_FMT_ULAW, 8, 2)},
+      {"IMA 4-bit", stereo(KVR_WAV_FMT_IMAADPCM, 4, 256)},
+      {"IMA 3-bit", stereo(KVR_WAV_FMT_IMAADPCM, 3, 256)},
+      {"QuickTime IMA", stereo(KVR_WAV_FMT_IMAADPCM_QT, 16, 0)},
+  };
+  std::mt19937 rng(3);
+  std::vector<uint8_t> stream(2048);
+  for (auto& b : stream) b = uint8_t(rng());
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<int32_t> shapes[2];
+    for (int interleaved : {1, 0}) {
+      Params p = c.params;
+      p.interleaved = interleaved;
+      Decoder d;
+      ASSERT_EQ(d.open(p), 0);
+      ASSERT_EQ(d.decodeAll(stream, 512, &shapes[interleaved]), 0);
+    }
+    EXPECT_GT(shapes[1].size(), 1000u);
+    EXPECT_EQ(shapes[0], shapes[1]);
+  }
+}
+
 TEST_F(PcmDec, ImaWaveCarriesSamplesToCompleteGroupsOfFour) {
   Params p;
   p.format = KVR_WAV_FMT_IMAADPCM;
