@@ -15,3 +15,12 @@ struct tagDbIconItem {
 };
 
 static_assert(sizeof(tagDbIconItem) == 32788, "logo record layout");
+
+// True when a logo of width x height pixels (4 bytes each) fits the record's
+// pixel buffer. Asked without multiplying, so that no pair of sizes the
+// engine reports can overflow into a small product.
+inline bool logoFitsRecord(int width, int height)
+{
+    return width > 0 && height > 0 &&
+           width <= static_cast<int>(sizeof(tagDbIconItem::pixels)) / 4 / height;
+}

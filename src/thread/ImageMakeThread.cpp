@@ -31,11 +31,21 @@ QString ImageMakeThread::logoDirectory()
 void ImageMakeThread::init()
 {
     LOG_I("[%s] ==================== ImageMakeThread init ====================", "init");
-    if (!isRunning())
+    // "Running" is decided under the lock: a thread that has already seen the
+    // stop flag ends even though isRunning() may still say true, and must be
+    // replaced, or queued logos would wait for the next init().
+    bool begin;
+    {
+        QMutexLocker lock(&m_mutex);
+        if (m_bStop)
+            m_bStop = false;
+        begin = !m_bLooping;
+        m_bLooping = true;
+    }
+    if (begin) {
+        wait();  // the old thread, if any, is only returning from run()
         start(QThread::InheritPriority);
-    QMutexLocker lock(&m_mutex);
-    if (m_bStop)
-        m_bStop = false;
+    }
 }
 
 void ImageMakeThread::stop()
@@ -60,8 +70,10 @@ void ImageMakeThread::run()
         std::shared_ptr<tagDbIconItem> item;
         {
             QMutexLocker lock(&m_mutex);
-            if (m_bStop)
+            if (m_bStop) {
+                m_bLooping = false;
                 return;
+            }
             if (!m_queue.isEmpty())
                 item = m_queue.takeFirst();
         }
@@ -91,7 +103,7 @@ void ImageMakeThread::makeImage(std::shared_ptr<tagDbIconItem> item)
     if (icon.networkID <= 0 || icon.width <= 0 || icon.height <= 0)
         return;
     // A record never holds more than its pixel buffer.
-    if (static_cast<long long>(icon.width) * icon.height * 4 > static_cast<long long>(sizeof icon.pixels))
+    if (!logoFitsRecord(icon.width, icon.height))
         return;
 
     const QString path = sutil::makeLogoName(logoDirectory(), icon.networkID);

@@ -37,6 +37,7 @@ protected:
 
 private:
     bool m_bStop = false;
-    QMutex m_mutex;  // guards m_bStop and m_queue
+    bool m_bLooping = false;  // a thread runs the loop and has not seen the stop flag
+    QMutex m_mutex;           // guards m_bStop, m_bLooping and m_queue
     QList<std::shared_ptr<tagDbIconItem>> m_queue;
 };

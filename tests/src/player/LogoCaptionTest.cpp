@@ -125,10 +125,35 @@ TEST_F(PlayerTest, LogoLargerThanTheRecordIsRefused)
     EXPECT_FALSE(QFile::exists(logoPath(0x7f10)));
     EXPECT_TRUE(m_log->named("notifyLogoImageCreated").empty());
 
+    // Sizes past the buffer, including pairs whose byte count overflows a
+    // 64-bit product into a small or negative number: refused before any
+    // pixel is read, by the synchronous writer and by the background one.
     std::vector<unsigned char> big(100 * 100 * 4, 0x55);
-    m_player->makeLogoImage(20, 0x7f10, 100, 100, big.data());
+    const struct {
+        int width, height;
+    } sizes[] = {{100, 100}, {8193, 1}, {1, 8193}, {65536, 65536}, {0x7fffffff, 0x7fffffff},
+                 {0x40000000, 0x40000001}};
+    ImageMakeThread writer;
+    QSignalSpy written(&writer, &ImageMakeThread::sendSaveLogoComplete);
+    for (const auto& sz : sizes) {
+        m_player->makeLogoImage(20, 0x7f10, sz.width, sz.height, big.data());
+        auto record = std::make_shared<tagDbIconItem>();
+        memset(record.get(), 0, sizeof *record);
+        record->width = sz.width;
+        record->height = sz.height;
+        record->networkID = 0x7f10;
+        writer.makeImage(record);
+        EXPECT_FALSE(QFile::exists(logoPath(0x7f10))) << sz.width << "x" << sz.height;
+    }
     spinFor(20);
-    EXPECT_FALSE(QFile::exists(logoPath(0x7f10)));
+    EXPECT_TRUE(m_log->named("notifyLogoImageCreated").empty());
+    EXPECT_EQ(written.count(), 0);
+
+    // The largest logo that fits is still written.
+    std::vector<unsigned char> full(32768, 0x66);
+    m_player->makeLogoImage(20, 0x7f10, 8192, 1, full.data());
+    EXPECT_EQ(QImage(logoPath(0x7f10)).size(), QSize(8192, 1));
+    QFile::remove(logoPath(0x7f10));
 }
 
 TEST_F(PlayerTest, LogoWriterQueueRules)
