@@ -5,6 +5,7 @@
 #include "ISDBtUtil.h"
 #include "ImageMakeThread.h"
 #include "KelpAppLog.h"
+#include "PixelOrder.h"
 #include "SubtitleItem.h"
 
 #include <QImage>
@@ -13,6 +14,7 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <functional>
 #include <vector>
 
 namespace {
@@ -74,6 +76,25 @@ QString takeText(const unsigned short* buffer, long long lengthBytes, int units)
 const char* boolText(bool b)
 {
     return b ? "true" : "false";
+}
+
+// Sets a caption or superimpose selection and starts or ends its playing: a
+// selection is made before playing starts, and dropped after it ends.
+void selectAndPlay(int n, const std::function<int(int)>& select, const char* selectName,
+                   const std::function<int(int)>& play, const char* playName)
+{
+    auto call = [](const std::function<int(int)>& f, const char* name, int v) {
+        const int r = f(v);
+        if (r < 0)
+            LOG_H("=======> m_pPlayer->%s(%d) fail(%d).", name, v, r);
+    };
+    if (n != 0) {
+        call(select, selectName, n);
+        call(play, playName, 1);
+    } else {
+        call(play, playName, 0);
+        call(select, selectName, 0);
+    }
 }
 
 }  // namespace
@@ -334,75 +355,42 @@ void KvrOzbFSegPlayer::setDualChannel(int n)
 
 void KvrOzbFSegPlayer::setSubtitle(int n)
 {
-    auto select = [this](int v) {
-        const int r = m_pPlayer->setSubtitle(v);
-        if (r < 0)
-            LOG_H("=======> m_pPlayer->setSubtitle(%d) fail(%d).", v, r);
-    };
-    auto play = [this](int v) {
-        const int r = m_pPlayer->playSubtitle(v);
-        if (r < 0)
-            LOG_H("=======> m_pPlayer->playSubtitle(%d) fail(%d).", v, r);
-    };
-    if (n != 0) {
-        select(n);
-        play(1);
-    } else {
-        play(0);
-        select(0);
-    }
+    selectAndPlay(
+        n, [this](int v) { return m_pPlayer->setSubtitle(v); }, "setSubtitle",
+        [this](int v) { return m_pPlayer->playSubtitle(v); }, "playSubtitle");
 }
 
 void KvrOzbFSegPlayer::setSuperImpose(int n)
 {
-    auto select = [this](int v) {
-        const int r = m_pPlayer->setSuperImpose(v);
-        if (r < 0)
-            LOG_H("=======> m_pPlayer->setSuperImpose(%d) fail(%d).", v, r);
-    };
-    auto play = [this](int v) {
-        const int r = m_pPlayer->playSuperimpose(v);
-        if (r < 0)
-            LOG_H("=======> m_pPlayer->playSuperimpose(%d) fail(%d).", v, r);
-    };
-    if (n != 0) {
-        select(n);
-        play(1);
-    } else {
-        play(0);
-        select(0);
-    }
+    selectAndPlay(
+        n, [this](int v) { return m_pPlayer->setSuperImpose(v); }, "setSuperImpose",
+        [this](int v) { return m_pPlayer->playSuperimpose(v); }, "playSuperimpose");
+}
+
+bool KvrOzbFSegPlayer::setAvRender(int on, const char* name)
+{
+    const int mute = m_pPlayer->setAudioMuteOnOff(on);
+    if (mute != 0)
+        LOG_H("=======> m_pPlayer->setAudioMuteOnOff(%d) fail(%d)", on, mute);
+    const int pause = m_pPlayer->setVideoPauseOnOff(on);
+    if (pause != 0)
+        LOG_H("=======> m_pPlayer->setVideoPauseOnOff(%d) fail(%d)", on, pause);
+    // The caller learns whether the engine really changed the rendering.
+    const bool ok = mute == 0 && pause == 0;
+    if (ok)
+        m_bAvRenderOn = on != 0;
+    LOG_I("=======> m_pPlayer->%s() returns %s", name, ok ? "success" : "fail");
+    return ok;
 }
 
 bool KvrOzbFSegPlayer::startAvRender()
 {
-    const int mute = m_pPlayer->setAudioMuteOnOff(1);
-    if (mute != 0)
-        LOG_H("=======> m_pPlayer->setAudioMuteOnOff(1) fail(%d)", mute);
-    const int pause = m_pPlayer->setVideoPauseOnOff(1);
-    if (pause != 0)
-        LOG_H("=======> m_pPlayer->setVideoPauseOnOff(1) fail(%d)", pause);
-    // The caller learns whether the engine really renders again.
-    const bool ok = mute == 0 && pause == 0;
-    if (ok)
-        m_bAvRenderOn = true;
-    LOG_I("=======> m_pPlayer->startAvRender() returns %s", ok ? "success" : "fail");
-    return ok;
+    return setAvRender(1, "startAvRender");
 }
 
 bool KvrOzbFSegPlayer::stopAvRender()
 {
-    const int mute = m_pPlayer->setAudioMuteOnOff(0);
-    if (mute != 0)
-        LOG_H("=======> m_pPlayer->setAudioMuteOnOff(0) fail(%d)", mute);
-    const int pause = m_pPlayer->setVideoPauseOnOff(0);
-    if (pause != 0)
-        LOG_H("=======> m_pPlayer->setVideoPauseOnOff(0) fail(%d)", pause);
-    const bool ok = mute == 0 && pause == 0;
-    if (ok)
-        m_bAvRenderOn = false;
-    LOG_I("=======> m_pPlayer->stopAvRender() returns %s", ok ? "success" : "fail");
-    return ok;
+    return setAvRender(0, "stopAvRender");
 }
 
 void KvrOzbFSegPlayer::changeZoomOnOff()
@@ -520,7 +508,7 @@ void KvrOzbFSegPlayer::stationSearch() {}
 
 bool KvrOzbFSegPlayer::logoFits(int channelNumber, int networkID, int width, int height) const
 {
-    if (static_cast<long long>(width) * height * 4 <= kLogoBufferBytes)
+    if (logoFitsRecord(width, height))
         return true;
     LOG_H("[%s] LogoImage(c:%d)(n:%d) W(%d) H(%d) is larger than the logo buffer", "logoFits",
           channelNumber, networkID, width, height);
@@ -532,13 +520,7 @@ void KvrOzbFSegPlayer::queueLogo(int channelNumber, int serviceID, int networkID
 {
     auto item = std::make_shared<tagDbIconItem>();
     memset(item.get(), 0, sizeof(tagDbIconItem));
-    const int bytes = width * height * 4;
-    for (int i = 0; i + 3 < bytes; i += 4) {
-        item->pixels[i] = bgra[i + 2];
-        item->pixels[i + 1] = bgra[i + 1];
-        item->pixels[i + 2] = bgra[i];
-        item->pixels[i + 3] = bgra[i + 3];
-    }
+    pixelorder::bgraToRgba(item->pixels, bgra, static_cast<size_t>(width) * height * 4);
     item->width = width;
     item->height = height;
     item->channelNumber = channelNumber;
@@ -664,13 +646,7 @@ void KvrOzbFSegPlayer::makeLogoImage(int channelNumber, int networkID, int width
     if (!logoFits(channelNumber, networkID, width, height))
         return;
     std::vector<unsigned char> rgba(kLogoBufferBytes, 0);
-    const int bytes = width * height * 4;
-    for (int i = 0; i + 3 < bytes; i += 4) {
-        rgba[i] = bgra[i + 2];
-        rgba[i + 1] = bgra[i + 1];
-        rgba[i + 2] = bgra[i];
-        rgba[i + 3] = bgra[i + 3];
-    }
+    pixelorder::bgraToRgba(rgba.data(), bgra, static_cast<size_t>(width) * height * 4);
     const QString path = sutil::makeLogoName(ImageMakeThread::logoDirectory(), networkID);
     QImage image(rgba.data(), width, height, width * 4, QImage::Format_RGBA8888);
     if (image.save(path, "PNG"))

@@ -168,6 +168,8 @@ public slots:
 
 private:
     void setPlayerState(int state);
+    // Audio mute and video pause both to `on`; true when the engine took both.
+    bool setAvRender(int on, const char* name);
     void handleEvent(int msg, int ext1, int ext2, const int32_t* obj);
     void onAvIndexUpdate(const int32_t* obj);
     void on2TsChannelUpdate(const int32_t* obj);

@@ -309,6 +309,29 @@ TEST_F(PlayerTest, AvRenderReportsTheEnginesFailure)
     }
 }
 
+TEST_F(PlayerTest, CaptionAndSuperimposeAreSelectedBeforePlayingAndDroppedAfter)
+{
+    startAndScan();
+    const struct {
+        bool superimpose;
+        int n;
+        std::vector<std::string> calls;
+    } cases[] = {
+        {false, 2, {"setSubtitle(2)", "playSubtitle(1)"}},
+        {false, 0, {"playSubtitle(0)", "setSubtitle(0)"}},
+        {true, 1, {"setSuperImpose(1)", "playSuperimpose(1)"}},
+        {true, 0, {"playSuperimpose(0)", "setSuperImpose(0)"}},
+    };
+    for (const auto& c : cases) {
+        bsim::clearCalls();
+        if (c.superimpose)
+            m_player->setSuperImpose(c.n);
+        else
+            m_player->setSubtitle(c.n);
+        EXPECT_EQ(bsim::calls(), c.calls) << c.superimpose << " " << c.n;
+    }
+}
+
 TEST_F(PlayerTest, EngineFailuresLeaveTheWrapperAsItWas)
 {
     startAndScan();
