@@ -50,6 +50,18 @@ bool rollback(sqlite3* h) {
     return false;
 }
 
+// Runs one bound insert and readies the statement for the next row. A
+// failure ends the writer: the statement is freed and the transaction undone.
+bool insertRow(sqlite3_stmt* st, sqlite3* h, std::string* error) {
+    if (sqlite3_step(st) != SQLITE_DONE) {
+        fail(error, "insert", h);
+        sqlite3_finalize(st);
+        return rollback(h);
+    }
+    sqlite3_reset(st);
+    return true;
+}
+
 // A table name made by guideTableName() never needs quoting, but names come
 // from callers too: quote them as SQL identifiers.
 std::string quoted(const std::string& name) {
@@ -97,12 +109,7 @@ bool writeChannelDatabase(const std::string& path, const std::vector<ChannelRow>
         const int rest[] = {r.serviceType, r.regionID,  r.audioPID,  r.videoPID, r.pmtPID,
                             r.threeDigitNumber, r.berAVG, r.networkID, r.networkID};
         for (int i = 0; i < 9; ++i) sqlite3_bind_int(st, i + 7, rest[i]);
-        if (sqlite3_step(st) != SQLITE_DONE) {
-            fail(error, "insert", db.h);
-            sqlite3_finalize(st);
-            return rollback(db.h);
-        }
-        sqlite3_reset(st);
+        if (!insertRow(st, db.h, error)) return false;
     }
     sqlite3_finalize(st);
     return commit(db.h, error);
@@ -178,12 +185,7 @@ bool writeGuideDatabase(const std::string& path, const std::vector<GuideTable>& 
             const std::string* texts[] = {&r.name, &r.text, &r.extItem, &r.extText};
             for (int i = 0; i < 4; ++i)
                 sqlite3_bind_text(st, i + 8, texts[i]->c_str(), -1, SQLITE_TRANSIENT);
-            if (sqlite3_step(st) != SQLITE_DONE) {
-                fail(error, "insert", db.h);
-                sqlite3_finalize(st);
-                return rollback(db.h);
-            }
-            sqlite3_reset(st);
+            if (!insertRow(st, db.h, error)) return false;
         }
         sqlite3_finalize(st);
     }
