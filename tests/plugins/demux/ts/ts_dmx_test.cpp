@@ -315,6 +315,31 @@ TEST_F(TsTest, HeaderParsersReadTheLastFrameOfTheHandle) {
     EXPECT_TRUE(sawVideo && sawAudio) << flags;
     close(h);
   }
+
+  // Switching programs away and back renews the stream buffers: the frame
+  // read before is gone, and the parser says so instead of reading freed
+  // memory.
+  TsdOpenOutput out{};
+  void* h = open(media("multi_program.ts"), 0, &out);
+  ASSERT_NE(h, nullptr);
+  for (int i = 0; i < 400; ++i) {
+    TsdReadInput in{};
+    TsdFrame f{};
+    ASSERT_EQ(call(TSD_OP_READ, h, &in, &f), 1) << lastError(h);
+    if (f.kind & TSD_KIND_VIDEO) break;
+  }
+  TsdVideoHeader vh{};
+  EXPECT_EQ(video(h, 0x20002, &vh), 1) << lastError(h);
+  for (int32_t program : {2, 1}) {
+    TsdSelectInput in{};
+    in.request = 0x10000000 | 0x3;
+    in.programNumber = program;
+    TsdSelectOutput sel{};
+    ASSERT_EQ(call(TSD_OP_SELECT, h, &in, &sel), 1) << lastError(h);
+  }
+  EXPECT_EQ(video(h, 0x20002, &vh), 0);
+  EXPECT_EQ(lastError(h), -4001);
+  close(h);
 }
 
 // A PES as 188-byte packets of `pid`, continuing the PID's continuity
