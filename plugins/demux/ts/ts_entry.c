@@ -168,6 +168,17 @@ static int32_t op_read(TsDemuxContext* ctx, const TsdReadInput* in, TsdFrame* ou
     ctx->curBuf = in->buffer;
     ctx->curBufSize = in->bufferSize;
   }
+  int roles = idx < 0 && ctx->auxReader != NULL;
+  if (roles) {
+    /* a base-view picture and its dependent-view picture alternate */
+    if (ctx->twoView && (ctx->readerRole == 0x11 || ctx->readerRole == 2)) {
+      ctx->readerRole = 2;
+      ctx->reader = ctx->auxReader;
+    } else {
+      ctx->readerRole = 1;
+      ctx->reader = ctx->mainReader;
+    }
+  }
   int32_t r = pull_frame(ctx);
   if (!TSR_IS_FRAME(r)) {
     if (ctx->lastError == -4014 && out) {
@@ -194,6 +205,15 @@ static int32_t op_read(TsDemuxContext* ctx, const TsdReadInput* in, TsdFrame* ou
     out->discontinuity = ctx->discontinuitySeen;
   }
   ctx->discontinuitySeen = 0;
+  if (roles && r == 0x100 && st && st->info) {
+    if (ctx->readerRole == 1 && (st->info->kind & KB_AVC) && st->dependent && ctx->twoView) {
+      ctx->readerRole = 0x11;
+      if (out) out->priority = 1;
+    } else if (ctx->readerRole == 2 && (st->info->kind & KB_DEPENDENT)) {
+      ctx->readerRole = 0x12;
+      if (out) out->priority = 0;
+    }
+  }
   return 1;
 }
 
@@ -263,7 +283,8 @@ static int32_t op_select(TsDemuxContext* ctx, TsdSelectInput* in, TsdSelectOutpu
     for (ProgramStream* st = prog->first; st; st = st->next) {
       if (!st->info || !((st->info->kind & KB_MASK) & (uint32_t)kind)) continue;
       any = 1;
-      if (found == NULL && (want == 0 || st->pid == want)) found = st;
+      int passOver = want == 0 && i == K_VIDEO && ctx->auxReader && (st->info->kind & KB_DEPENDENT);
+      if (found == NULL && !passOver && (want == 0 || st->pid == want)) found = st;
     }
     if ((req & change) && !any) req &= ~change;
     if ((req & change) && ctx->selected[i] && want != 0 && ctx->selected[i]->pid == want)

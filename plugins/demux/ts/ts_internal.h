@@ -230,6 +230,15 @@ typedef struct TsDemuxContext {
   int32_t consumeOnError;
   int32_t flushIndex;
   int32_t loopMode; /* the frame-reading packet loop is running */ /* end of file: next kind whose gathered PES is handed out */
+  /* two-view reading: the dependent video is read through its own reader */
+  FioHandle* auxReader;
+  int32_t readerRole; /* 1 base, 2 dependent, 0x11/0x12 next view; +0x10000/0x20000 seeking */
+  int32_t pmtSeen;    /* OR of the reader roles under which a PMT completed */
+  int32_t twoView;    /* selection registered the dependent view */
+  int64_t viewPos[2]; /* resume positions of the base and dependent readers; -1 none */
+  uint8_t* blockMap;  /* per block: 1 base view, 0 dependent view */
+  int32_t blockSize;
+  int32_t blockCount;
   /* error pair: always the last two words */
   int32_t lastError;
   int32_t errorLine;
@@ -319,6 +328,14 @@ int32_t FindEndOfData(TsDemuxContext* ctx, int32_t wanted, int32_t* firstPid, in
 int32_t CountProgramStreams(ProgramEntry* first, int32_t pid, int32_t wantedVideo,
                             int32_t wantedAudio);
 int32_t ComputeDurations(TsDemuxContext* ctx, int32_t n);
+
+/* two-view reading */
+#define TS_ROLE(ctx) ((ctx)->readerRole & 0xFF)
+int32_t ts_view_rule(TsDemuxContext* ctx, PidSlot* slot);
+int32_t ts_other_view(TsDemuxContext* ctx);
+int32_t JumpByBlockMap(TsDemuxContext* ctx, int backward);
+void BuildBlockMap(TsDemuxContext* ctx);
+void ts_note_view_pmt(TsDemuxContext* ctx, int64_t pos);
 
 /* seek */
 int32_t SeekStreams(TsDemuxContext* ctx, const TsdSeekInput* in, TsdSeekOutput* out,

@@ -11,6 +11,10 @@ int32_t ts_flush_gathered(TsDemuxContext* ctx) {
   while (ctx->flushIndex < K_COUNT) {
     int i = ctx->flushIndex;
     ProgramStream* st = ctx->selected[i];
+    if (ctx->auxReader && ctx->twoView && TS_ROLE(ctx) == 2) {
+      /* the dependent view's reader hands out its own view only */
+      st = i == K_VIDEO && st ? st->dependent : NULL;
+    }
     PidSlot* s = st ? ctx->pids[st->pid] : NULL;
     if (s && s->type == 2 && s->active && (s->bytes > 0 || s->pendingFrame) &&
         (ctx->wantedPid < 0 || ctx->wantedPid == s->pid)) {
@@ -62,6 +66,7 @@ int32_t RunPacketLoop(TsDemuxContext* ctx, uint32_t mask, uint32_t limit) {
     }
     ctx->packetCounter++;
     ctx->consumeOnError = 0;
+    int64_t at = ts_reader_pos(ctx);
     int32_t r = HandlePacket(ctx, p, mask);
     if (r == TSR_FAIL) {
       int32_t e = ctx->lastError;
@@ -79,9 +84,17 @@ int32_t RunPacketLoop(TsDemuxContext* ctx, uint32_t mask, uint32_t limit) {
     } else if (TSR_IS_REREAD(r)) {
       result = r >> 8;
       break;
+    } else if (r == TSR_OTHER_VIEW) {
+      int32_t v = ts_other_view(ctx);
+      if (v != TSR_SKIP) {
+        result = v;
+        break;
+      }
+      consumed += ps;
     } else {
       __TS_DMX__fioSkipBytes(ps, ctx->reader);
       consumed += ps;
+      if (r == TSR_PMT || r == TSR_ALL_PMT) ts_note_view_pmt(ctx, at);
       if ((r == TSR_PMT || r == TSR_ALL_PMT) && ctx->readState == TS_STATE_READING &&
           ctx->currentProgram && (ctx->currentProgram->state & 0x2)) {
         result = TSR_CHANGED;

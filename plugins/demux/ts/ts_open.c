@@ -109,6 +109,72 @@ static FioHandle* open_reader(TsDemuxContext* ctx, const char* path) {
   return __TS_DMX__fioOpen(path, flags, (uint32_t)ctx->cacheSize, 512);
 }
 
+static int declares_two_views(TsDemuxContext* ctx) {
+  for (ProgramEntry* p = ctx->programs; p; p = p->next)
+    for (ProgramStream* st = p->first; st; st = st->next)
+      if (st->info && (st->info->kind & TSD_KIND_VIDEO) && (st->info->kind & KB_DEPENDENT)) return 1;
+  return 0;
+}
+
+static void collect_under_role(TsDemuxContext* ctx, int32_t role) {
+  ctx->readerRole = role;
+  CollectPsi(ctx, 0);
+  ctx->readerRole = 0;
+  ctx->lastError = 0;
+  ctx->errorLine = 0;
+}
+
+/* A program that declares a dependent view gets a second reader for it. Each
+ * reader collects the tables under its own role: the dependent view's under
+ * role 2, the base view's under role 1. Returns 0 only when the second reader
+ * cannot be opened. */
+static int32_t open_two_views(TsDemuxContext* ctx, const char* path) {
+  if (!declares_two_views(ctx)) return 1;
+  collect_under_role(ctx, 2);
+  if (!(ctx->pmtSeen & 0x2)) return 1;
+  for (int i = 0; i < 15 && ctx->pmtSeen != 3; ++i) collect_under_role(ctx, 1);
+  if (ctx->pmtSeen != 3) return 1;
+  if ((ctx->openFlags & TSD_OPEN_BLOCK_MAP) && !(ctx->openFlags & TSD_OPEN_GROWING)) {
+    BuildBlockMap(ctx);
+    ctx->lastError = 0;
+    ctx->errorLine = 0;
+  } else {
+    ctx->viewPos[0] = ctx->viewPos[1] = -1;
+  }
+  for (int i = 0; i < 15 && (ctx->viewPos[0] < 0 || ctx->viewPos[1] < 0); ++i)
+    collect_under_role(ctx, ctx->viewPos[0] < 0 ? 1 : 2);
+  for (int v = 0; v < 2; ++v)
+    if (ctx->viewPos[v] < 0) ctx->viewPos[v] = 0;
+  ctx->auxReader = open_reader(ctx, path);
+  if (ctx->auxReader == NULL) return 0;
+  ctx->openFlags &= ~(uint32_t)TSD_OPEN_DROP_DISCONTINUOUS;
+  return 1;
+}
+
+static int same_format(const StreamInfo* a, const StreamInfo* b) {
+  return a->video.width == b->video.width && a->video.height == b->video.height &&
+         a->video.interlaced == b->video.interlaced && a->video.reserved == b->video.reserved;
+}
+
+/* Pairs each base view with a dependent view of the same picture format.
+ * Returns the number of pairs. */
+static int pair_views(TsDemuxContext* ctx) {
+  int pairs = 0;
+  for (ProgramEntry* p = ctx->programs; p; p = p->next)
+    for (ProgramStream* a = p->first; a; a = a->next) {
+      if (a->dependent || !a->info || !(a->info->kind & KB_AVC)) continue;
+      for (ProgramStream* b = p->first; b; b = b->next) {
+        if (b == a || b->dependent || !b->info || !(b->info->kind & KB_DEPENDENT)) continue;
+        if (!same_format(a->info, b->info)) continue;
+        a->dependent = b;
+        b->dependent = a;
+        pairs++;
+        break;
+      }
+    }
+  return pairs;
+}
+
 static int32_t pick_default_program(TsDemuxContext* ctx) {
   ProgramEntry* found = NULL;
   static const uint32_t want[3] = {3, 1, 2};
@@ -232,6 +298,7 @@ int32_t OpenDemuxer(const TsdOpenRecord* rec, TsdOpenOutput* out, int32_t infoOn
   out->packetType = ctx->packetType;
 
   if (!RegisterSectionHandler(ctx, 0, 0, ParsePat)) goto fail_recorded;
+  ctx->viewPos[0] = ctx->viewPos[1] = -1;
 
   if (ctx->hostPsi) {
     ctx->openFlags |= TSD_OPEN_GROWING;
@@ -247,6 +314,11 @@ int32_t OpenDemuxer(const TsdOpenRecord* rec, TsdOpenOutput* out, int32_t infoOn
       }
     }
   }
+  if (!ctx->hostPsi && !open_two_views(ctx, rec->path)) {
+    code = -15;
+    line = __LINE__;
+    goto fail;
+  }
   if ((ctx->openFlags & TSD_OPEN_PACKET_LOOP) && rec->maxCollection > 0)
     ctx->maxCollection = rec->maxCollection;
 
@@ -255,8 +327,17 @@ int32_t OpenDemuxer(const TsdOpenRecord* rec, TsdOpenOutput* out, int32_t infoOn
     int32_t mode = (ctx->openFlags & TSD_OPEN_PROBE_MODE2) ? 2 : (infoOnly ? 1 : 3);
     if (!ProbeStreams(ctx, mode)) goto fail_recorded;
   }
+  if (ctx->auxReader) {
+    if (pair_views(ctx) > 0) {
+      out->packetType = 0x10000;
+    } else {
+      __TS_DMX__fioClose(ctx->auxReader);
+      ctx->auxReader = NULL;
+    }
+  }
   ts_release_slots_of_type(ctx, 2, 0);
-  ts_release_slots_of_type(ctx, 1, (ctx->openFlags & 0x2000000) != 0);
+  if (ctx->openFlags & 0x2000000) ts_release_slots_of_type(ctx, 1, 1);
+  else if (!ctx->auxReader) ts_release_slots_of_type(ctx, 1, 0);
 
   if (!pick_default_program(ctx)) goto fail_recorded;
   if (!BuildProgramList(ctx)) {
@@ -274,10 +355,12 @@ int32_t OpenDemuxer(const TsdOpenRecord* rec, TsdOpenOutput* out, int32_t infoOn
     ProgramStream* v = ctx->selected[K_VIDEO];
     if ((ctx->openFlags & TSD_OPEN_START_AT_VIDEO) && v && v->info && v->info->firstPos > 0)
       pos = v->info->firstPos;
+    if (ctx->auxReader) pos = ctx->viewPos[0];
     for (int i = 0; i < K_COUNT; ++i) {
       if (i > 0 && ctx->kindReader[i] == ctx->mainReader) continue;
       RepositionReader(ctx, ctx->kindReader[i], pos);
     }
+    if (ctx->auxReader && ctx->twoView) RepositionReader(ctx, ctx->auxReader, ctx->viewPos[1]);
     ctx->reader = ctx->mainReader;
   }
   ctx->framePts = TS_PTS_NONE;
@@ -307,12 +390,13 @@ fail_recorded:
 
 int32_t CloseDemuxer(TsDemuxContext* ctx) {
   if (ctx == NULL) return 1;
-  FioHandle* closed[K_COUNT + 1];
+  FioHandle* closed[K_COUNT + 2];
   int nclosed = 0;
-  FioHandle* all[K_COUNT + 1];
+  FioHandle* all[K_COUNT + 2];
   all[0] = ctx->mainReader;
   for (int i = 0; i < K_COUNT; ++i) all[i + 1] = ctx->kindReader[i];
-  for (int i = 0; i < K_COUNT + 1; ++i) {
+  all[K_COUNT + 1] = ctx->auxReader;
+  for (int i = 0; i < K_COUNT + 2; ++i) {
     FioHandle* r = all[i];
     if (r == NULL) continue;
     int seen = 0;
@@ -325,6 +409,7 @@ int32_t CloseDemuxer(TsDemuxContext* ctx) {
   ts_free_programs(ctx);
   ts_free_program_list(ctx);
   for (int i = 0; i < 6; ++i) ts_free(ctx->hints[i]);
+  ts_free(ctx->blockMap);
   ts_free(ctx);
   return 1;
 }

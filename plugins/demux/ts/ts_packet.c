@@ -287,8 +287,14 @@ int32_t HandlePacket(TsDemuxContext* ctx, const uint8_t* pkt, uint32_t mask) {
     return TSR_SKIP;
   }
   if (s->type == 2) {
+    int32_t view = ts_view_rule(ctx, s);
+    if (view == TSR_OTHER_VIEW || view == TSR_OTHER) {
+      /* the packet belongs to the other reader, which still has to read it */
+      s->lastCc = s->prevCc;
+      if (view == TSR_OTHER_VIEW || (mask & 0x2)) return view;
+    }
     if (mask & 0x2) {
-      if (ctx->wantedPid >= 0 && pid != ctx->wantedPid) return TSR_OTHER;
+      if (view == 0 && ctx->wantedPid >= 0 && pid != ctx->wantedPid) return TSR_OTHER;
       if (s->flags & (SF_PRIORITY1 | SF_PRIORITY0)) {
         uint32_t need = priority ? SF_PRIORITY1 : SF_PRIORITY0;
         if (!(s->flags & need)) return TSR_INCOMPLETE;
@@ -330,6 +336,7 @@ int32_t PumpPackets(TsDemuxContext* ctx, uint32_t mask, uint32_t limit) {
     }
     ctx->packetCounter++;
     ctx->consumeOnError = 0;
+    int64_t at = ts_reader_pos(ctx);
     int32_t r = HandlePacket(ctx, p, mask);
     if (r == TSR_FAIL) {
       int32_t e = ctx->lastError;
@@ -345,6 +352,10 @@ int32_t PumpPackets(TsDemuxContext* ctx, uint32_t mask, uint32_t limit) {
       }
     } else if (TSR_IS_REREAD(r)) {
       return r >> 8;
+    } else if (r == TSR_OTHER_VIEW) {
+      int32_t v = ts_other_view(ctx);
+      if (v != TSR_SKIP) return v;
+      consumed += ps;
     } else {
       __TS_DMX__fioSkipBytes(ps, ctx->reader);
       consumed += ps;
@@ -352,11 +363,11 @@ int32_t PumpPackets(TsDemuxContext* ctx, uint32_t mask, uint32_t limit) {
         case TSR_SKIP:
         case TSR_OTHER:
         case TSR_INCOMPLETE:
-        case TSR_OTHER_VIEW:
           break;
         case TSR_PMT:
         case TSR_ALL_PMT:
           ctx->psiState |= ctx->videoFamily;
+          ts_note_view_pmt(ctx, at);
           if (ctx->readState == TS_STATE_READING && ctx->currentProgram &&
               (ctx->currentProgram->state & 0x2))
             return TSR_CHANGED;

@@ -255,6 +255,13 @@ int32_t ScanNextTimestampLimited(TsDemuxContext* ctx, uint32_t limit) {
     }
     int32_t pid = ((h[1] & 0x1F) << 8) | h[2];
     PidSlot* s = ctx->pids[pid];
+    if (s && s->type == 2 && s->active && ts_view_rule(ctx, s) == TSR_OTHER_VIEW) {
+      int32_t v = ts_other_view(ctx);
+      if (v != TSR_SKIP) return v;
+      consumed += ps;
+      if (consumed > 0x100000 || (limit && consumed > limit)) return TSR_LIMIT;
+      continue;
+    }
     if (s && s->type == 2 && s->active) {
       s->seen = 1;
       int afc = (h[3] >> 4) & 3;
@@ -304,7 +311,10 @@ void ts_reset_stream_slot(PidSlot* s) {
 }
 
 static void reset_reader_streams(TsDemuxContext* ctx, FioHandle* reader) {
-  if (ctx->currentProgram) {
+  if (ctx->currentProgram && reader != NULL && reader == ctx->auxReader) {
+    ProgramStream* v = ctx->selected[K_VIDEO];
+    if (v && v->dependent) ts_reset_stream_slot(ctx->pids[v->dependent->pid]);
+  } else if (ctx->currentProgram) {
     for (int i = 0; i < K_COUNT; ++i) {
       ProgramStream* st = ctx->selected[i];
       if (st == NULL) continue;

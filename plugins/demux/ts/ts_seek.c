@@ -182,6 +182,58 @@ static int32_t FindFrameTime(TsDemuxContext* ctx, int32_t* outMs, int64_t pos, i
   }
 }
 
+/* Places the dependent view's reader at the picture whose time the base view
+ * reached. */
+static int32_t SeekByPosition(TsDemuxContext* ctx, int32_t target, int32_t* outMs, int64_t pos,
+                              SeekState* st) {
+  FioHandle* rd = ctx->auxReader;
+  ProgramStream* dep = ctx->selected[K_VIDEO] ? ctx->selected[K_VIDEO]->dependent : NULL;
+  if (rd == NULL || dep == NULL) return TS_FAIL(ctx, -2002);
+  int64_t H = st->H, R = st->R;
+  /* a step back must always move */
+  int64_t back = H / 3 > ctx->packetSize ? H / 3 : ctx->packetSize;
+  ctx->reader = rd;
+  ctx->readerRole = 2;
+  if (pos >= ctx->dataEnd) pos = ctx->dataEnd - H;
+  if (pos < 1) pos = 0;
+  if (RepositionReader(ctx, rd, pos) != 0) return TS_FAIL(ctx, -2000);
+  ctx->readerRole |= 0x10000;
+  JumpByBlockMap(ctx, 1);
+  int budgets = 0;
+  int stepped = 0;
+  for (;;) {
+    int32_t r = ScanNextTimestamp(ctx);
+    if (r == TSR_LIMIT) {
+      if (++budgets > 401) return TS_FAIL(ctx, -1000);
+      continue;
+    }
+    if (r == TSR_EOF) return TS_FAIL(ctx, -2001);
+    if (r != 0x100 || ctx->framePid != dep->pid || ctx->framePts == TS_PTS_NONE) continue;
+    int64_t t = frame_ms(ctx, ctx->framePts);
+    if (ctx->fileDurationMs > 0 && t > ctx->fileDurationMs) return TS_FAIL(ctx, -1018);
+    if (t == target) {
+      if (RepositionReader(ctx, rd, ctx->frameUnitPos) != 0) return TS_FAIL(ctx, -2000);
+      *outMs = target;
+      return 1;
+    }
+    if (t > target) {
+      if (pos == 0) return TS_FAIL(ctx, -1018);
+      pos = pos > back ? pos - back : 0;
+      ctx->readerRole |= 0x20000;
+      if (RepositionReader(ctx, rd, pos) != 0) return TS_FAIL(ctx, -2000);
+      stepped = 1;
+      continue;
+    }
+    if (stepped) continue;
+    int64_t ahead = (R / 3) * (target - t);
+    if (ahead <= H / 3) continue;
+    int64_t next = __TS_DMX__fioTell64(rd) + ahead;
+    if (next >= ctx->dataEnd) continue;
+    pos = next;
+    if (RepositionReader(ctx, rd, pos) != 0) return TS_FAIL(ctx, -2000);
+  }
+}
+
 int32_t SeekStreams(TsDemuxContext* ctx, const TsdSeekInput* in, TsdSeekOutput* out,
                     uint32_t flags) {
   if (ctx->infoOnly) return TS_FAIL(ctx, -4032);
@@ -200,6 +252,16 @@ int32_t SeekStreams(TsDemuxContext* ctx, const TsdSeekInput* in, TsdSeekOutput* 
 
   int64_t saved[K_COUNT];
   for (int i = 0; i < K_COUNT; ++i) saved[i] = __TS_DMX__fioTell64(ctx->kindReader[i]);
+  int views = ctx->auxReader && ctx->twoView;
+  int64_t savedAux = views ? __TS_DMX__fioTell64(ctx->auxReader) : -1;
+  int32_t savedRole = ctx->readerRole;
+  int64_t savedViewPos[2] = {ctx->viewPos[0], ctx->viewPos[1]};
+  /* resume positions from before the seek would send the readers back over
+   * where they were */
+  if (views) {
+    ctx->viewPos[0] = ctx->viewPos[1] = -1;
+    ctx->readerRole = 1;
+  }
   int32_t savedState = ctx->readState;
   ctx->readState = TS_STATE_SEEK;
   int single = !(ctx->openFlags & TSD_OPEN_SEPARATE_READERS);
@@ -213,6 +275,7 @@ int32_t SeekStreams(TsDemuxContext* ctx, const TsdSeekInput* in, TsdSeekOutput* 
       if (i > 0 && ctx->kindReader[i] == ctx->mainReader) continue;
       RepositionReader(ctx, ctx->kindReader[i], 0);
     }
+    if (views) RepositionReader(ctx, ctx->auxReader, 0);
     for (int i = 0; i < K_COUNT; ++i)
       if (ctx->selected[i]) ctx->selected[i]->lastTimeMs = -1;
   } else {
@@ -236,6 +299,11 @@ int32_t SeekStreams(TsDemuxContext* ctx, const TsdSeekInput* in, TsdSeekOutput* 
         SeekState st;
         st.R = ctx->bytesPerMs > 0 ? ctx->bytesPerMs : 1;
         st.H = ctx->bytesPer500ms > 0 ? ctx->bytesPer500ms : 500;
+        if (ctx->auxReader) {
+          /* the readers share the bytes: each view gets two thirds */
+          st.R = st.R * 2 / 3 > 0 ? st.R * 2 / 3 : 1;
+          st.H = st.H * 2 / 3 > 0 ? st.H * 2 / 3 : 1;
+        }
         int key = (flags & 0x1) && kindIdx == K_VIDEO && ref->info && ref->info->codec != 0x20020;
         int64_t offset = (ctx->dataEnd / ctx->fileDurationMs) * (int64_t)dist;
         if ((flags & 0x100) && key) offset -= 200 * st.R;
@@ -245,6 +313,10 @@ int32_t SeekStreams(TsDemuxContext* ctx, const TsdSeekInput* in, TsdSeekOutput* 
         if (!single) ctx->wantedPid = ref->pid;
         ok = (flags & 0x100) ? FindFrameTime(ctx, &reached, start, kindIdx, key, &st)
                              : SeekByTime(ctx, target, &reached, start, kindIdx, backward, key, &st);
+        if (ok && single && views && kindIdx == K_VIDEO) {
+          int32_t depMs = 0;
+          ok = SeekByPosition(ctx, reached, &depMs, __TS_DMX__fioTell64(ctx->mainReader), &st);
+        }
         if (ok && !single) {
           FioHandle* lead = ctx->reader;
           int64_t landed = __TS_DMX__fioTell64(lead);
@@ -280,12 +352,26 @@ int32_t SeekStreams(TsDemuxContext* ctx, const TsdSeekInput* in, TsdSeekOutput* 
       if (i > 0 && ctx->kindReader[i] == ctx->mainReader) continue;
       if (saved[i] >= 0) __TS_DMX__fioSeek64(ctx->kindReader[i], saved[i], KVR_SEEK_SET);
     }
+    if (savedAux >= 0) __TS_DMX__fioSeek64(ctx->auxReader, savedAux, KVR_SEEK_SET);
+    ctx->readerRole = savedRole;
+    ctx->viewPos[0] = savedViewPos[0];
+    ctx->viewPos[1] = savedViewPos[1];
     ctx->lastError = e;
     ctx->errorLine = l;
   }
   if (ctx->openFlags & TSD_OPEN_PRESETS) ResetSelectedBuffers(ctx);
   for (int32_t pid = 0; pid < TS_PID_COUNT; ++pid) ts_reset_stream_slot(ctx->pids[pid]);
   ctx->flushIndex = 0;
+  if (ok && views) {
+    /* the base view's picture comes first, each reader resumes where it
+     * landed */
+    ctx->readerRole = 1;
+    ctx->viewPos[0] = __TS_DMX__fioTell64(ctx->mainReader);
+    ctx->viewPos[1] = __TS_DMX__fioTell64(ctx->auxReader);
+    ctx->selected[K_VIDEO]->viewEnded = 0;
+    if (ctx->selected[K_VIDEO]->dependent) ctx->selected[K_VIDEO]->dependent->viewEnded = 0;
+  }
+  ctx->reader = ctx->mainReader;
   __TS_DMX__fioSetCacheReadSize(ctx->mainReader, 0);
   ctx->readState = savedState;
   if (ok && out) out->reachedMs = reached;

@@ -23,6 +23,8 @@ int32_t ChooseDefaultStreams(TsDemuxContext* ctx, ProgramEntry* prog) {
   for (ProgramStream* st = prog->first; st && nfound < K_COUNT; st = st->next) {
     if (!st->info) continue;
     uint32_t k = st->info->kind & KB_MASK;
+    /* the dependent view comes with its base view through its own reader */
+    if (ctx->auxReader && (st->info->kind & KB_DEPENDENT)) continue;
     for (int i = 0; i < K_COUNT; ++i) {
       if (!(k & kinds[i]) || found[i]) continue;
       /* Streams whose header probing could not read stay out of the default. */
@@ -75,6 +77,12 @@ int32_t SelectStreams(TsDemuxContext* ctx, ProgramEntry* prog, ProgramStream* s[
           return 0;
         }
         ctx->keyChecker = checker;
+        ctx->twoView = 0;
+        if (ctx->auxReader && st->dependent && !(ctx->openFlags & TSD_OPEN_PRESETS)) {
+          StreamInfo* di = st->dependent->info;
+          ok = di && RegisterStreamSlot(ctx, st->dependent->pid, di->codec, 1, 0, 0, 0);
+          ctx->twoView = ok;
+        }
       }
     } else if (i == K_AUDIO) {
       audioMs = si->durationMs;

@@ -197,6 +197,9 @@ def main():
     damaged(base, os.path.join(out, "damaged.ts"))
     onesegment(base, os.path.join(out, "onesegment.ts"))
     split_sections(base, os.path.join(out, "split_sections.ts"))
+    # The two-view file has a script of its own.
+    subprocess.run([sys.executable, os.path.join(os.path.dirname(os.path.abspath(__file__)),
+                                                 "make_two_view.py"), out], check=True)
 
 
 if __name__ == "__main__":

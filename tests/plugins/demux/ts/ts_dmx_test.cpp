@@ -18,6 +18,7 @@
 #include "mediahost/md5.h"
 #include "mediahost/plugin.h"
 #include "ts_fio.h"
+#include "ts_internal.h"
 
 using namespace mediahost;
 
@@ -1124,3 +1125,197 @@ TEST_F(TsTest, FileModuleCacheRules) {
 }
 
 }  // namespace
+
+// ---- Two views: an H.264 base view and a dependent view in alternating runs
+// of blocks, each read through its own reader. ----
+
+struct TwoViewMedia {
+  std::vector<std::vector<uint8_t>> base, dep;
+  std::vector<int64_t> pts;
+  std::string map;
+};
+
+TwoViewMedia loadTwoView() {
+  TwoViewMedia m;
+  std::vector<uint8_t> b = readFile(media("two_view_base.bin"));
+  std::vector<uint8_t> d = readFile(media("two_view_dep.bin"));
+  std::ifstream in(media("two_view.txt"));
+  std::string word;
+  size_t bo = 0, dof = 0;
+  while (in >> word) {
+    if (word == "map") {
+      in >> m.map;
+      break;
+    }
+    size_t bs = 0, ds = 0;
+    in >> bs >> ds;
+    m.pts.push_back(std::stoll(word));
+    m.base.emplace_back(b.begin() + long(bo), b.begin() + long(bo + bs));
+    m.dep.emplace_back(d.begin() + long(dof), d.begin() + long(dof + ds));
+    bo += bs;
+    dof += ds;
+  }
+  return m;
+}
+
+constexpr int32_t kBasePid = 0x1011, kDepPid = 0x1012;
+
+struct ViewFrame {
+  int32_t pid, timeMs, priority;
+  std::vector<uint8_t> bytes;
+};
+
+class TwoViewTest : public TsTest {
+ protected:
+  bool next(void* h, ViewFrame* f) {
+    TsdReadInput in{};
+    TsdFrame out{};
+    if (call(TSD_OP_READ, h, &in, &out) != 1) return false;
+    *f = {out.pid, out.timeMs, out.priority, std::vector<uint8_t>(out.data, out.data + out.length)};
+    return true;
+  }
+  // The next two frames are picture `k` of the base view and of the
+  // dependent view, at the same time.
+  void expectPair(void* h, const TwoViewMedia& m, size_t k) {
+    ViewFrame b, d;
+    ASSERT_TRUE(next(h, &b)) << lastError(h);
+    ASSERT_TRUE(next(h, &d)) << lastError(h);
+    ASSERT_LT(k, m.base.size());
+    EXPECT_EQ(b.pid, kBasePid);
+    EXPECT_EQ(b.priority, 1);
+    EXPECT_EQ(b.timeMs, int32_t(k * 40));
+    EXPECT_TRUE(b.bytes == m.base[k]) << "base picture " << k;
+    EXPECT_EQ(d.pid, kDepPid);
+    EXPECT_EQ(d.priority, 0);
+    EXPECT_EQ(d.timeMs, b.timeMs);
+    EXPECT_TRUE(d.bytes == m.dep[k]) << "dependent picture " << k;
+  }
+};
+
+TEST_F(TwoViewTest, OpenMapsTheBlocksAndPairsTheViews) {
+  TwoViewMedia m = loadTwoView();
+  ASSERT_EQ(m.base.size(), 100u);
+  TsdOpenOutput out{};
+  void* h = open(media("two_view.ts"), TSD_OPEN_BLOCK_MAP, &out);
+  ASSERT_NE(h, nullptr);
+  EXPECT_EQ(out.packetType, 0x10000);
+  EXPECT_EQ(out.selection.videoPid, kBasePid);
+  EXPECT_EQ(out.selection.hasDependent, 1);
+  const TsDemuxContext* ctx = static_cast<const TsDemuxContext*>(h);
+  ASSERT_NE(ctx->blockMap, nullptr);
+  EXPECT_EQ(ctx->blockSize, 0x20000);
+  ASSERT_GE(size_t(ctx->blockCount), m.map.size());
+  std::string got;
+  for (size_t b = 0; b < m.map.size(); ++b) got += char('0' + ctx->blockMap[b]);
+  EXPECT_EQ(got, m.map);
+  // Each reader starts where a table of its own role was found.
+  EXPECT_GE(ctx->viewPos[0], 0);
+  EXPECT_GE(ctx->viewPos[1], 0);
+  close(h);
+
+  // Without the flag the views are still paired, but nothing is mapped.
+  h = open(media("two_view.ts"), 0, &out);
+  ASSERT_NE(h, nullptr);
+  EXPECT_EQ(out.packetType, 0x10000);
+  EXPECT_EQ(static_cast<const TsDemuxContext*>(h)->blockMap, nullptr);
+  close(h);
+
+  // A one-view file stays one view, and information-only opens free the
+  // second reader too (the teardown counts files and allocations).
+  h = open(media("h264_aac.ts"), TSD_OPEN_BLOCK_MAP, &out);
+  ASSERT_NE(h, nullptr);
+  EXPECT_EQ(out.packetType, 1);
+  EXPECT_EQ(static_cast<const TsDemuxContext*>(h)->auxReader, nullptr);
+  close(h);
+  h = open(media("two_view.ts"), TSD_OPEN_BLOCK_MAP, &out, TSD_OP_OPEN_INFO);
+  ASSERT_NE(h, nullptr);
+  close(h);
+}
+
+// Every picture of both views, in pairs, with the other view's runs jumped
+// over, by the packet pump and by the packet loop.
+TEST_F(TwoViewTest, ReadingAlternatesTheViewsOverEveryRun) {
+  TwoViewMedia m = loadTwoView();
+  for (uint32_t flags : {uint32_t(TSD_OPEN_BLOCK_MAP), uint32_t(TSD_OPEN_BLOCK_MAP | TSD_OPEN_PACKET_LOOP)}) {
+    SCOPED_TRACE(flags);
+    void* h = open(media("two_view.ts"), flags);
+    ASSERT_NE(h, nullptr);
+    for (size_t k = 0; k < m.base.size(); ++k) {
+      expectPair(h, m, k);
+      if (HasFailure()) break;
+    }
+    ViewFrame f;
+    EXPECT_FALSE(next(h, &f)) << f.pid << " " << f.timeMs << " " << f.bytes.size();
+    EXPECT_EQ(lastError(h), -10009);
+    close(h);
+  }
+}
+
+// A seek places the base view on a key frame and the dependent view on the
+// picture of the same time; the pairs go on from there.
+TEST_F(TwoViewTest, SeekPlacesBothViewsOnTheSameTime) {
+  TwoViewMedia m = loadTwoView();
+  void* h = open(media("two_view.ts"), TSD_OPEN_BLOCK_MAP);
+  ASSERT_NE(h, nullptr);
+  expectPair(h, m, 0);
+  struct Case {
+    int32_t target;
+    uint32_t flags;
+  } cases[] = {{2000, 0x31}, {3100, 0x31}, {1000, 0x31}, {2600, 0x131}, {0, 0x31}, {1500, 0x20}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.target);
+    TsdSeekInput in{c.target, c.flags};
+    TsdSeekOutput out{};
+    ASSERT_EQ(call(TSD_OP_SEEK, h, &in, &out), 1) << lastError(h);
+    ASSERT_GE(out.reachedMs, 0);
+    ASSERT_EQ(out.reachedMs % 40, 0);
+    size_t k = size_t(out.reachedMs / 40);
+    if (c.flags & 0x1) {
+      EXPECT_EQ(k % 12, 0u);  // a key frame every 12 pictures
+    }
+    for (size_t i = k; i < k + 3 && i < m.base.size(); ++i) expectPair(h, m, i);
+  }
+  // A seek past the end fails and leaves both readers where they were.
+  ViewFrame b;
+  TsdSeekInput far{9000, 0x31};
+  TsdSeekOutput out{};
+  EXPECT_EQ(call(TSD_OP_SEEK, h, &far, &out), 0);
+  EXPECT_EQ(lastError(h), -2001);
+  ASSERT_TRUE(next(h, &b));
+  EXPECT_EQ(b.pid, kBasePid);
+  close(h);
+}
+
+// Damaged two-view files: reading, seeking and closing stay bounded and
+// leak nothing.
+TEST_F(TwoViewTest, MutatedTwoViewFilesAreReadSafely) {
+  std::vector<uint8_t> base = readFile(media("two_view.ts"));
+  base.resize(std::min<size_t>(base.size(), 4 * 1500 * 188));
+  std::string path = ::testing::TempDir() + "mutated_two_view.ts";
+  uint32_t seed = 777;
+  auto rnd = [&seed] {
+    seed = seed * 1103515245u + 12345u;
+    return seed >> 8;
+  };
+  int opened = 0;
+  for (int round = 0; round < 60; ++round) {
+    std::vector<uint8_t> f = base;
+    int changes = 1 + int(rnd() % 400);
+    for (int i = 0; i < changes; ++i) f[rnd() % f.size()] = uint8_t(rnd());
+    writeFile(path, f);
+    uint32_t flags = TSD_OPEN_BLOCK_MAP | ((round & 1) ? TSD_OPEN_PACKET_LOOP : 0);
+    void* h = open(path, flags);
+    if (h == nullptr) continue;
+    opened++;
+    ViewFrame fr;
+    for (int n = 0; n < 400; ++n)
+      if (!next(h, &fr) && lastError(h) == -10009) break;
+    TsdSeekInput in{int32_t(rnd() % 2000), 0x31};
+    TsdSeekOutput out{};
+    call(TSD_OP_SEEK, h, &in, &out);
+    for (int n = 0; n < 20; ++n)
+      if (!next(h, &fr) && lastError(h) == -10009) break;
+    close(h);
+  }
+  EXPECT_GT(opened, 30);
+}
