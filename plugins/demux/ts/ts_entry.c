@@ -116,8 +116,9 @@ static int32_t pull_frame(TsDemuxContext* ctx) {
     if (!(ctx->openFlags & TSD_OPEN_GROWING) && ctx->dataEnd > 0 &&
         ts_reader_pos(ctx) > ctx->dataEnd)
       return TS_FAIL(ctx, -10009);
-    int32_t r = (ctx->openFlags & TSD_OPEN_PACKET_LOOP) ? RunPacketLoop(ctx, 3, 0x100000)
-                                                        : PumpPackets(ctx, 3, 0x100000);
+    /* two-view reading always goes through the pump */
+    int loop = (ctx->openFlags & TSD_OPEN_PACKET_LOOP) && !(ctx->auxReader && ctx->twoView);
+    int32_t r = loop ? RunPacketLoop(ctx, 3, 0x100000) : PumpPackets(ctx, 3, 0x100000);
     if (TSR_IS_FRAME(r)) return r;
     if (r == TSR_EOF) {
       if (ctx->openFlags & TSD_OPEN_GROWING) return TS_FAIL(ctx, -10009);

@@ -75,6 +75,14 @@ int32_t ReadFrameSecondLayout(TsDemuxContext* ctx) {
       if (ctx->consumeOnError) __TS_DMX__fioSkipBytes(ps, ctx->reader);
       return 0;
     }
+    if (r == TSR_OTHER_VIEW) {
+      /* the other view's run: jump to this reader's next one */
+      int32_t v = ts_other_view(ctx);
+      if (TSR_IS_FRAME(v)) return v;
+      if (v == TSR_EOF) return TS_FAIL(ctx, -10009);
+      spent += ps;
+      continue;
+    }
     if (TSR_IS_REREAD(r)) return r >> 8; /* the packet is read again next call */
     __TS_DMX__fioSkipBytes(ps, ctx->reader);
     spent += ps;

@@ -1251,6 +1251,32 @@ TEST_F(TwoViewTest, ReadingAlternatesTheViewsOverEveryRun) {
   }
 }
 
+// The second record layout reads through the main reader: once a seek has
+// set the base view's role, it jumps over the dependent view's runs.
+TEST_F(TwoViewTest, SecondRecordLayoutKeepsToTheBaseViewAfterASeek) {
+  TwoViewMedia m = loadTwoView();
+  void* h = open(media("two_view.ts"), TSD_OPEN_BLOCK_MAP);
+  ASSERT_NE(h, nullptr);
+  TsdSeekInput in{0, 0x31};
+  TsdSeekOutput out{};
+  ASSERT_EQ(call(TSD_OP_SEEK, h, &in, &out), 1);
+  size_t k = 0;
+  for (int guard = 0; guard < 1000; ++guard) {
+    TsdRead2Input rin{};
+    TsdFrame2 fr{};
+    if (call(TSD_OP_READ2, h, &rin, &fr) != 1) {
+      EXPECT_EQ(lastError(h), -10009);
+      break;
+    }
+    ASSERT_LT(k, m.base.size());
+    EXPECT_EQ(fr.timeMs, int32_t(k * 40));
+    EXPECT_TRUE(std::vector<uint8_t>(fr.data, fr.data + fr.length) == m.base[k]) << k;
+    k++;
+  }
+  EXPECT_EQ(k, m.base.size());
+  close(h);
+}
+
 // A seek places the base view on a key frame and the dependent view on the
 // picture of the same time; the pairs go on from there.
 TEST_F(TwoViewTest, SeekPlacesBothViewsOnTheSameTime) {
