@@ -13,8 +13,7 @@
 #include <cstring>
 #include <string>
 
-#include "mediahost/adapter.h"
-#include "mediahost/plugin.h"
+#include "demux_peer.h"
 
 namespace {
 
@@ -23,48 +22,19 @@ size_t g_fileBytes = 0;
 mediahost::Plugin* g_plugin = nullptr;
 const mediahost::DemuxAdapter* g_adapter = nullptr;
 
-struct Tally {
-  double bytes = 0;
-  double seconds = 0;
-  double mbPerSecond() const { return seconds > 0 ? bytes / seconds / 1e6 : 0; }
-};
-Tally g_library, g_ffmpeg;
+demux_peer::Tally g_library, g_ffmpeg;
 
 void BM_LibraryReadsEveryFrame(benchmark::State& state) {
-  for (auto _ : state) {
-    auto start = std::chrono::steady_clock::now();
-    int code = 0;
-    auto session = g_adapter->open(g_plugin->entry(), g_file, &code);
-    if (!session) {
-      state.SkipWithError("open failed");
-      return;
-    }
-    mediahost::Frame f;
-    size_t frames = 0;
-    while (session->next("", &f) == mediahost::kOk) {
-      benchmark::DoNotOptimize(f.data[f.size - 1]);
-      ++frames;
-    }
-    session->close();
-    g_library.seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    g_library.bytes += double(g_fileBytes);
-    state.counters["frames"] = double(frames);
-  }
-  state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(g_fileBytes));
+  size_t frames = 0;
+  demux_peer::timed(state, g_library, g_fileBytes, "open failed", [&] {
+    frames = demux_peer::readEveryFrame(*g_adapter, *g_plugin, g_file);
+    return frames > 0;
+  });
+  state.counters["frames"] = double(frames);
 }
 
 void BM_FfmpegStreamCopy(benchmark::State& state) {
-  std::string cmd = "ffmpeg -nostdin -v error -i '" + g_file + "' -c copy -f null - >/dev/null 2>&1";
-  for (auto _ : state) {
-    auto start = std::chrono::steady_clock::now();
-    if (std::system(cmd.c_str()) != 0) {
-      state.SkipWithError("ffmpeg failed");
-      return;
-    }
-    g_ffmpeg.seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    g_ffmpeg.bytes += double(g_fileBytes);
-  }
-  state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(g_fileBytes));
+  demux_peer::ffmpegStreamCopy(state, g_ffmpeg, g_file, g_fileBytes, "");
 }
 
 BENCHMARK(BM_LibraryReadsEveryFrame)->Unit(benchmark::kMillisecond)->UseRealTime();
@@ -103,8 +73,7 @@ int main(int argc, char** argv) {
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
   printf("file: %.1f MB, %d frames\n", double(g_fileBytes) / 1e6, frames);
-  printf("libkvrapedmx: %.1f MB/s   ffmpeg -c copy: %.1f MB/s   ratio: %.2f\n", g_library.mbPerSecond(),
-         g_ffmpeg.mbPerSecond(), g_ffmpeg.mbPerSecond() > 0 ? g_library.mbPerSecond() / g_ffmpeg.mbPerSecond() : 0);
+  demux_peer::printRatio("libkvrapedmx", "ffmpeg -c copy", g_library, g_ffmpeg);
   unlink(g_file.c_str());
   rmdir(dir);
   return 0;
