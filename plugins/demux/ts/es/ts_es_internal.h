@@ -72,6 +72,14 @@ static inline int tsd_is_start_code(const uint8_t* b, int32_t i) {
   return b[i] == 0 && b[i + 1] == 0 && b[i + 2] == 1;
 }
 
+/* Offset of the first 00 00 01 `code` start code with more than ten bytes
+ * from its start to the end of the buffer, or -1. */
+static inline int32_t tsd_find_start_code(const uint8_t* b, int32_t n, uint8_t code) {
+  for (int32_t i = 0; i + 10 < n; i++)
+    if (tsd_is_start_code(b, i) && b[i + 3] == code) return i;
+  return -1;
+}
+
 /* Four ASCII bytes in memory order as a 32-bit word. */
 uint32_t tsd_fourcc(const char tag[4]);
 

@@ -53,92 +53,86 @@ static void clear_words(TsdVideoHeader* h) {
 
 /* MPEG-1/2: the fixed fields of the sequence header. */
 static int parse_mpeg12(TsdVideoHeader* h, const uint8_t* b, int32_t n) {
-  for (int32_t i = 0; i + 10 < n; i++) {
-    if (!tsd_is_start_code(b, i) || b[i + 3] != 0xB3) continue;
-    const uint8_t* s = b + i;
-    uint32_t code = s[7] & 15u;
-    h->width = (uint32_t)s[4] << 4 | s[5] >> 4;
-    h->height = (uint32_t)(s[5] & 15) << 8 | s[6];
-    h->frameRate = code <= 8 ? kMpegFrameRate[code] : 0;
-    h->codecTag = tsd_fourcc("mpeg");
-    h->aspectRatio = kMpegAspect[s[7] >> 4];
-    h->bitRate = ((uint32_t)s[8] << 10 | (uint32_t)s[9] << 2 | s[10] >> 6) * 400u;
-    h->interlaced = 0;
-    return 1;
-  }
-  return 0;
+  int32_t i = tsd_find_start_code(b, n, 0xB3);
+  if (i < 0) return 0;
+  const uint8_t* s = b + i;
+  uint32_t code = s[7] & 15u;
+  h->width = (uint32_t)s[4] << 4 | s[5] >> 4;
+  h->height = (uint32_t)(s[5] & 15) << 8 | s[6];
+  h->frameRate = code <= 8 ? kMpegFrameRate[code] : 0;
+  h->codecTag = tsd_fourcc("mpeg");
+  h->aspectRatio = kMpegAspect[s[7] >> 4];
+  h->bitRate = ((uint32_t)s[8] << 10 | (uint32_t)s[9] << 2 | s[10] >> 6) * 400u;
+  h->interlaced = 0;
+  return 1;
 }
 
 static int parse_avs(TsdVideoHeader* h, const uint8_t* b, int32_t n) {
-  for (int32_t i = 0; i + 10 < n; i++) {
-    if (!tsd_is_start_code(b, i) || b[i + 3] != 0xB0) continue;
-    TsdBits br;
-    tsd_bits_init(&br, b + i + 4, (size_t)(n - i - 4));
-    clear_words(h);
-    tsd_bits_skip(&br, 16); /* profile_id, level_id */
-    uint32_t progressive = tsd_bits_read(&br, 1);
-    h->width = tsd_bits_read(&br, 14);
-    h->height = tsd_bits_read(&br, 14);
-    tsd_bits_skip(&br, 5); /* chroma_format, sample_precision */
-    h->aspectRatio = kAvsAspect[tsd_bits_read(&br, 4)];
-    h->frameRate = kAvsFrameRate[tsd_bits_read(&br, 4)];
-    h->interlaced = progressive ? 0 : 1;
-    h->codecTag = tsd_fourcc("AVS ");
-    return 1;
-  }
-  return 0;
+  int32_t i = tsd_find_start_code(b, n, 0xB0);
+  if (i < 0) return 0;
+  TsdBits br;
+  tsd_bits_init(&br, b + i + 4, (size_t)(n - i - 4));
+  clear_words(h);
+  tsd_bits_skip(&br, 16); /* profile_id, level_id */
+  uint32_t progressive = tsd_bits_read(&br, 1);
+  h->width = tsd_bits_read(&br, 14);
+  h->height = tsd_bits_read(&br, 14);
+  tsd_bits_skip(&br, 5); /* chroma_format, sample_precision */
+  h->aspectRatio = kAvsAspect[tsd_bits_read(&br, 4)];
+  h->frameRate = kAvsFrameRate[tsd_bits_read(&br, 4)];
+  h->interlaced = progressive ? 0 : 1;
+  h->codecTag = tsd_fourcc("AVS ");
+  return 1;
 }
 
 static int parse_vc1(TsdVideoHeader* h, const uint8_t* b, int32_t n) {
-  for (int32_t i = 0; i + 10 < n; i++) {
-    if (!tsd_is_start_code(b, i) || b[i + 3] != 0x0F) continue;
-    TsdBits br;
-    tsd_bits_init(&br, b + i + 4, (size_t)(n - i - 4));
-    clear_words(h);
-    h->codecTag = tsd_fourcc("wvc1");
-    tsd_bits_skip(&br, 2 + 3 + 2); /* PROFILE, LEVEL, COLORDIFF_FORMAT */
-    uint32_t frmrtq = tsd_bits_read(&br, 3);
-    uint32_t bitrtq = tsd_bits_read(&br, 5);
-    tsd_bits_skip(&br, 1); /* POSTPROCFLAG */
-    uint32_t maxW = tsd_bits_read(&br, 12);
-    uint32_t maxH = tsd_bits_read(&br, 12);
-    tsd_bits_skip(&br, 1); /* PULLDOWN */
-    uint32_t interlace = tsd_bits_read(&br, 1);
-    tsd_bits_skip(&br, 4); /* TFCNTRFLAG, FINTERPFLAG, RESERVED, PSF */
-    uint32_t displayExt = tsd_bits_read(&br, 1);
-    if (frmrtq == 0 && bitrtq == 31) {
-      /* no coarse rates */
-    } else if (frmrtq == 0 && bitrtq == 30) {
-      h->frameRate = 2000;
-      h->bitRate = 1952;
-    } else {
-      h->frameRate = frmrtq < 7 ? 4000 * frmrtq + 2000 : 30000;
-      h->bitRate = bitrtq <= 30 ? 64 * bitrtq + 32 : 2016;
-    }
-    h->width = (maxW + 1) * 2;
-    h->height = (maxH + 1) * 2;
-    h->interlaced = interlace;
-    if (!displayExt) return 1;
-    h->width = tsd_bits_read(&br, 14) + 1;
-    h->height = tsd_bits_read(&br, 14) + 1;
-    if (tsd_bits_read(&br, 1)) {           /* ASPECT_RATIO_FLAG */
-      if (tsd_bits_read(&br, 4) == 15) tsd_bits_skip(&br, 16);
-    }
-    if (!tsd_bits_read(&br, 1)) return 1;  /* FRAMERATE_FLAG */
-    if (tsd_bits_read(&br, 1)) {           /* FRAMERATEIND */
-      uint32_t exp = tsd_bits_read(&br, 16);
-      h->frameRate = (uint32_t)((double)(exp + 1) * 31.25);
-    } else {
-      uint32_t nr = tsd_bits_read(&br, 8);
-      uint32_t dr = tsd_bits_read(&br, 4);
-      /* Numerators above 7, and denominators other than 1000 and 1001 (dr 1
-       * and 2), have no row: the coarse rate stays. */
-      if (nr <= 7 && dr == 1) h->frameRate = kVc1RateDr1[nr];
-      else if (nr <= 7 && dr == 2) h->frameRate = kVc1RateDr2[nr];
-    }
-    return 1;
+  int32_t i = tsd_find_start_code(b, n, 0x0F);
+  if (i < 0) return 0;
+  TsdBits br;
+  tsd_bits_init(&br, b + i + 4, (size_t)(n - i - 4));
+  clear_words(h);
+  h->codecTag = tsd_fourcc("wvc1");
+  tsd_bits_skip(&br, 2 + 3 + 2); /* PROFILE, LEVEL, COLORDIFF_FORMAT */
+  uint32_t frmrtq = tsd_bits_read(&br, 3);
+  uint32_t bitrtq = tsd_bits_read(&br, 5);
+  tsd_bits_skip(&br, 1); /* POSTPROCFLAG */
+  uint32_t maxW = tsd_bits_read(&br, 12);
+  uint32_t maxH = tsd_bits_read(&br, 12);
+  tsd_bits_skip(&br, 1); /* PULLDOWN */
+  uint32_t interlace = tsd_bits_read(&br, 1);
+  tsd_bits_skip(&br, 4); /* TFCNTRFLAG, FINTERPFLAG, RESERVED, PSF */
+  uint32_t displayExt = tsd_bits_read(&br, 1);
+  if (frmrtq == 0 && bitrtq == 31) {
+    /* no coarse rates */
+  } else if (frmrtq == 0 && bitrtq == 30) {
+    h->frameRate = 2000;
+    h->bitRate = 1952;
+  } else {
+    h->frameRate = frmrtq < 7 ? 4000 * frmrtq + 2000 : 30000;
+    h->bitRate = bitrtq <= 30 ? 64 * bitrtq + 32 : 2016;
   }
-  return 0;
+  h->width = (maxW + 1) * 2;
+  h->height = (maxH + 1) * 2;
+  h->interlaced = interlace;
+  if (!displayExt) return 1;
+  h->width = tsd_bits_read(&br, 14) + 1;
+  h->height = tsd_bits_read(&br, 14) + 1;
+  if (tsd_bits_read(&br, 1)) {           /* ASPECT_RATIO_FLAG */
+    if (tsd_bits_read(&br, 4) == 15) tsd_bits_skip(&br, 16);
+  }
+  if (!tsd_bits_read(&br, 1)) return 1;  /* FRAMERATE_FLAG */
+  if (tsd_bits_read(&br, 1)) {           /* FRAMERATEIND */
+    uint32_t exp = tsd_bits_read(&br, 16);
+    h->frameRate = (uint32_t)((double)(exp + 1) * 31.25);
+  } else {
+    uint32_t nr = tsd_bits_read(&br, 8);
+    uint32_t dr = tsd_bits_read(&br, 4);
+    /* Numerators above 7, and denominators other than 1000 and 1001 (dr 1
+     * and 2), have no row: the coarse rate stays. */
+    if (nr <= 7 && dr == 1) h->frameRate = kVc1RateDr1[nr];
+    else if (nr <= 7 && dr == 2) h->frameRate = kVc1RateDr2[nr];
+  }
+  return 1;
 }
 
 /* MPEG-4 Visual: video object layer, or the short (H.263) header. */
