@@ -48,6 +48,7 @@ typedef struct FlvMetaParseState {
   uint32_t previousKey;
   int64_t end;                    /* the payload's end */
   int depth;
+  int storing;                    /* an index array is being loaded: nested arrays are not */
 } FlvMetaParseState;
 
 static uint32_t lookup_key(const char* name, size_t len) {
@@ -184,7 +185,7 @@ static int64_t read_strict_array(FlvDemuxContext* ctx, FlvMetaParseState* st) {
   int inMemory = (ctx->openFlags & (FLVD_OPEN_PROGRESSIVE | FLVD_OPEN_MEMORY_INDEX)) != 0;
   uint32_t* times = NULL;
   int64_t* positions = NULL;
-  if (inMemory && g_metaAlloc && (key == KEY_TIMES || key == KEY_FILEPOSITIONS)) {
+  if (inMemory && g_metaAlloc && !st->storing && (key == KEY_TIMES || key == KEY_FILEPOSITIONS)) {
     uint64_t bytes = (uint64_t)count * (key == KEY_TIMES ? 4u : 8u);
     if (bytes <= SIZE_MAX && count > 0) {
       if (key == KEY_FILEPOSITIONS) {
@@ -209,18 +210,22 @@ static int64_t read_strict_array(FlvDemuxContext* ctx, FlvMetaParseState* st) {
     }
   }
   int64_t total = 4;
+  int storing = times != NULL || positions != NULL;
+  if (storing) st->storing = 1;
   for (uint32_t i = 0; i < count; i++) {
     int64_t v = read_value(ctx, st);
     if (v < 0) {
       /* A cut array keeps only the entries that were read. */
       if (times) ctx->timesCount = i;
       if (positions) ctx->filePositionsCount = i;
+      if (storing) st->storing = 0;
       return -1;
     }
     total += v;
     if (times) times[i] = flv_double_to_u32(st->value * 1000.0);
     if (positions) positions[i] = flv_double_to_i64(st->value);
   }
+  if (storing) st->storing = 0;
   st->arrayCount = count;
   return total;
 }

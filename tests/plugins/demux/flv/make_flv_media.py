@@ -130,3 +130,53 @@ for name in ("h264_aac.flv", "h263_mp3.flv", "h264_aac_index.flv", "aac_only.flv
         data = data[:24000]
     write(os.path.join("seeds", name), data)
 shutil.copy(os.path.join(out, "h264_aac_index.flv"), os.path.join(out, "seeds", "index_whole.flv"))
+
+# Seeds of the AMF0 target: script-tag payloads as ffmpeg writes them, with
+# and without the key-frame index, and a few hand-made values.
+amf = os.path.join(out, "amf_seeds")
+os.makedirs(amf, exist_ok=True)
+for name in ("h264_aac.flv", "h264_aac_index.flv", "h263_mp3.flv"):
+    data = read(name)
+    for pos, kind, size, _ in tags(data):
+        if kind == 18:
+            write(os.path.join("amf_seeds", name + ".amf"), data[pos + 11:pos + 11 + size])
+            break
+
+
+def amf_string(s):
+    return struct.pack(">H", len(s)) + s.encode()
+
+
+def amf_number(v):
+    return b"\x00" + struct.pack(">d", v)
+
+
+nested = b"\x02" + amf_string("onMetaData") + b"\x08" + struct.pack(">I", 3)
+nested += amf_string("Width") + amf_number(640)
+nested += amf_string("keyframes") + b"\x03"
+nested += amf_string("times") + b"\x0a" + struct.pack(">I", 3) + amf_number(0) + amf_number(1) + amf_number(2)
+nested += amf_string("filepositions") + b"\x0a" + struct.pack(">I", 2) + amf_number(13) + amf_number(500)
+nested += b"\x00\x00\x09"
+nested += amf_string("misc") + b"\x0a" + struct.pack(">I", 2) + b"\x01\x01" + b"\x0b" + bytes(10)
+nested += b"\x00\x00\x09"
+write(os.path.join("amf_seeds", "nested.amf"), nested)
+
+# Seeds of the codec-header target: a selector byte, then the bytes the
+# parser sees (see flv_codec_fuzz.cpp).
+codec = os.path.join(out, "codec_seeds")
+os.makedirs(codec, exist_ok=True)
+data = read("h264_aac.flv")
+for pos, kind, size, _ in tags(data):
+    if kind == 9 and data[pos + 11] & 15 == 7 and data[pos + 12] == 0:
+        write(os.path.join("codec_seeds", "avcc.bin"), b"\x03" + data[pos + 16:pos + 11 + size])
+        break
+data = read("h264_yuv444.flv")
+for pos, kind, size, _ in tags(data):
+    if kind == 9 and data[pos + 11] & 15 == 7 and data[pos + 12] == 0:
+        write(os.path.join("codec_seeds", "avcc444.bin"), b"\x03" + data[pos + 16:pos + 11 + size])
+        break
+write(os.path.join("codec_seeds", "asc.bin"), b"\x01\x12\x10\x56\xe5")
+write(os.path.join("codec_seeds", "mp3.bin"), b"\x00\x12\xff\xfb\x90\x64" + bytes(8))
+write(os.path.join("codec_seeds", "h263.bin"), b"\x02\x02\x12\x00\x00\x80\x02" + bytes(10))
+write(os.path.join("codec_seeds", "vp6.bin"), b"\x02\x04" + vp6_payload(False, True, 15, 20)[1:])
+write(os.path.join("codec_seeds", "vp6a.bin"), b"\x02\x05" + vp6_payload(True, True, 15, 20)[1:])
