@@ -40,10 +40,17 @@ static int32_t land_on_entry(FlvDemuxContext* ctx, int64_t at, uint32_t entryMs,
   return 0;
 }
 
+/* The index is read from memory when both arrays are there; when their
+ * allocation failed it is still in the file. */
+static int memory_index(const FlvDemuxContext* ctx) {
+  return (ctx->openFlags & (FLVD_OPEN_MEMORY_INDEX | FLVD_OPEN_PROGRESSIVE)) && ctx->times &&
+         ctx->filePositions;
+}
+
 /* Index entry time from memory or the file: 0, or -1 when it is not a
  * number (the reading stops there). */
 static int32_t entry_time(FlvDemuxContext* ctx, uint32_t i, uint32_t* ms) {
-  if (ctx->openFlags & FLVD_OPEN_MEMORY_INDEX || ctx->openFlags & FLVD_OPEN_PROGRESSIVE) {
+  if (memory_index(ctx)) {
     if (ctx->times == NULL || i >= ctx->timesCount) return -1;
     *ms = ctx->times[i];
     return 0;
@@ -56,7 +63,7 @@ static int32_t entry_time(FlvDemuxContext* ctx, uint32_t i, uint32_t* ms) {
 }
 
 static int32_t entry_position(FlvDemuxContext* ctx, uint32_t i, int64_t* at, int32_t* code) {
-  if (ctx->openFlags & FLVD_OPEN_MEMORY_INDEX || ctx->openFlags & FLVD_OPEN_PROGRESSIVE) {
+  if (memory_index(ctx)) {
     if (ctx->filePositions == NULL || i >= ctx->filePositionsCount) {
       *code = FLVD_ERR_INDEX_ENTRY;
       return -1;
