@@ -94,6 +94,17 @@ KVR_EXPORT int32_t FLVD_GetCurrTagInfo(FlvDemuxContext* ctx, FlvFioHandle* h, Fl
 KVR_EXPORT int32_t FLVD_MoveToPrevTag(FlvDemuxContext* ctx, FlvFioHandle* h, FlvTagInfo* info,
                                       uint32_t wanted, uint32_t* kindOut);
 void flv_tag_info(const uint8_t* p, FlvTagInfo* info);
+
+/* Backward scans read the 32-bit fields before a position through a window
+ * of the file, so that stepping back one byte at a time over damage costs
+ * no file call per byte. */
+typedef struct FlvBackWindow {
+  int64_t start;                  /* file offset of bytes[0] */
+  int32_t count;                  /* bytes held */
+  uint8_t bytes[4096];
+} FlvBackWindow;
+/* The big-endian word at `at`; 0 with *ok cleared when it cannot be read. */
+uint32_t flv_back_word(FlvFioHandle* h, FlvBackWindow* w, int64_t at, int* ok);
 int32_t flv_read_frame(FlvDemuxContext* ctx, const FlvdFrameRequest* req, FlvdFrame* out);
 int32_t flv_read_frame_progressive(FlvDemuxContext* ctx, const FlvdFrameRequest* req, FlvdFrame* out);
 

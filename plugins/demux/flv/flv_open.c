@@ -353,11 +353,14 @@ static int32_t index_position(FlvDemuxContext* ctx, uint32_t i, int64_t* at) {
 static int64_t backward_search(FlvDemuxContext* ctx, int64_t from, uint32_t tries) {
   FlvFioHandle* h = ctx->readHandle;
   int64_t pos = from;
+  FlvBackWindow window;
+  window.start = 0;
+  window.count = 0;
   for (uint32_t i = 0; i < tries && pos >= 0; i++, pos--) {
     const uint8_t* p = NULL;
-    if (__FLV_DMX__fioSeek64(h, pos, KVR_SEEK_SET) != 0) return -1;
-    if (__FLV_DMX__fioShowBytesByPtr(&p, 4, h) < 4) continue;
-    uint32_t prev = flv_be32(p);
+    int ok = 0;
+    uint32_t prev = flv_back_word(h, &window, pos, &ok);
+    if (!ok) continue;
     if (prev == 0 || (int64_t)prev >= pos || prev < TAG_HEADER) continue;
     if (__FLV_DMX__fioSeek64(h, pos - prev, KVR_SEEK_SET) != 0) return -1;
     if (__FLV_DMX__fioShowBytesByPtr(&p, TAG_HEADER, h) < TAG_HEADER) continue;

@@ -239,6 +239,31 @@ KVR_EXPORT int32_t FLVD_GetCurrTagInfo(FlvDemuxContext* ctx, FlvFioHandle* h, Fl
                       FLV_RESYNC_BUDGET);
 }
 
+uint32_t flv_back_word(FlvFioHandle* h, FlvBackWindow* w, int64_t at, int* ok) {
+  *ok = 1;
+  if (at < 0) {
+    *ok = 0;
+    return 0;
+  }
+  if (at < w->start || at + 4 > w->start + w->count) {
+    int64_t start = at + 4 - (int64_t)sizeof(w->bytes);
+    if (start < 0) start = 0;
+    w->start = start;
+    w->count = 0;
+    uint32_t want = (uint32_t)(at + 4 - start);
+    if (__FLV_DMX__fioSeek64(h, start, KVR_SEEK_SET) != 0) {
+      *ok = 0;
+      return 0;
+    }
+    w->count = (int32_t)__FLV_DMX__fioRead(w->bytes, 1, want, h);
+    if (at + 4 > w->start + w->count) {
+      *ok = 0;
+      return 0;
+    }
+  }
+  return flv_be32(w->bytes + (at - w->start));
+}
+
 KVR_EXPORT int32_t FLVD_MoveToPrevTag(FlvDemuxContext* ctx, FlvFioHandle* h, FlvTagInfo* info,
                                       uint32_t wanted, uint32_t* kindOut) {
   if (kindOut) *kindOut = 0;
@@ -249,11 +274,14 @@ KVR_EXPORT int32_t FLVD_MoveToPrevTag(FlvDemuxContext* ctx, FlvFioHandle* h, Flv
   if (pos <= base) return FLV_WALK_BEGINNING;
   int64_t q = pos - PREV_SIZE;
   int32_t budget = FLV_RESYNC_BUDGET;
+  FlvBackWindow window;
+  window.start = 0;
+  window.count = 0;
   while (budget >= 1 && q > base) {
     const uint8_t* p = NULL;
-    if (__FLV_DMX__fioSeek64(h, q, KVR_SEEK_SET) != 0) return FLV_WALK_FAILED;
-    if (__FLV_DMX__fioShowBytesByPtr(&p, PREV_SIZE, h) < PREV_SIZE) return FLV_WALK_END;
-    uint32_t prev = flv_be32(p);
+    int ok = 0;
+    uint32_t prev = flv_back_word(h, &window, q, &ok);
+    if (!ok) return FLV_WALK_END;
     if (prev < 1 || (int64_t)prev >= q) {
       q--;
       budget--;
