@@ -221,6 +221,38 @@ TEST_F(FlvDmxTest, LargeCodecConfigurationsAreCopiedPastTheCache) {
   EXPECT_EQ(readAll().size(), 2u);
 }
 
+TEST_F(FlvDmxTest, LongParameterSetsAreConvertedWhole) {
+  // The sequence header of an ffmpeg file, its SPS padded past 128 bytes
+  // (bits after the SPS syntax change nothing).
+  Bytes file = readFile(media("h264_aac.flv"));
+  size_t pos = 13;
+  Bytes avcc;
+  while (pos + 16 < file.size() && avcc.empty()) {
+    size_t size = size_t(file[pos + 1] << 16 | file[pos + 2] << 8 | file[pos + 3]);
+    if (file[pos] == 9 && file[pos + 12] == 0) avcc.assign(file.begin() + long(pos + 16), file.begin() + long(pos + 11 + size));
+    pos += 11 + size + 4;
+  }
+  ASSERT_GT(avcc.size(), 8u);
+  size_t spsLen = size_t(avcc[6] << 8 | avcc[7]);
+  Bytes sps(avcc.begin() + 8, avcc.begin() + long(8 + spsLen));
+  sps.resize(sps.size() + 300, 0);
+  Bytes padded(avcc.begin(), avcc.begin() + 6);
+  padded.push_back(uint8_t(sps.size() >> 8));
+  padded.push_back(uint8_t(sps.size()));
+  padded.insert(padded.end(), sps.begin(), sps.end());
+  padded.insert(padded.end(), avcc.begin() + long(8 + spsLen), avcc.end());
+  FlvBuilder b(1);
+  Bytes seqHeader = {0x17, 0, 0, 0, 0};
+  seqHeader.insert(seqHeader.end(), padded.begin(), padded.end());
+  b.tag(9, 0, seqHeader);
+  b.tag(9, 0, {0x17, 1, 0, 0, 0, 0, 0, 0, 2, 0x09, 0xF0});
+  ASSERT_EQ(openBytes(b.bytes), 0);
+  ASSERT_EQ(result_.videoCount, 1);
+  EXPECT_EQ(result_.video->width, 320u);
+  EXPECT_EQ(result_.video->height, 240u);
+  EXPECT_EQ(result_.video->configLength, padded.size());
+}
+
 TEST_F(FlvDmxTest, GrownFrameBufferAndHostBuffers) {
   FlvBuilder b(1);
   Bytes big(512000 + 2, 0x33);
