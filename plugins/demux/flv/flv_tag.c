@@ -178,7 +178,9 @@ static int32_t walk_forward(FlvDemuxContext* ctx, FlvFioHandle* h, FlvTagInfo* i
     }
     int scriptAtStart = tag.type == 18 && start <= (int64_t)ctx->dataOffset + PREV_SIZE;
     int same = scriptAtStart ? 1 : prev_size_matches(h, start, tag.dataSize, want);
-    if (same < 0) return FLV_WALK_END;
+    /* A size field beyond the end of the file is damage (or a cut last
+     * tag): the search goes on after the tag's first byte. */
+    if (same < 0) same = 0;
     if (scriptAtStart && !want) {
       __FLV_DMX__fioSkipBytes(TAG_HEADER + tag.dataSize + PREV_SIZE, h);
     }
@@ -216,8 +218,7 @@ KVR_EXPORT int32_t FLVD_MoveToNextTag(FlvDemuxContext* ctx, FlvFioHandle* h, Flv
         __FLV_DMX__fioSkipBytes(TAG_HEADER + size + PREV_SIZE, h);
       } else {
         int same = prev_size_matches(h, pos, size, 0);
-        if (same < 0) return FLV_WALK_END;
-        if (same == 0) {
+        if (same <= 0) {
           if (__FLV_DMX__fioSeek64(h, pos, KVR_SEEK_SET) != 0) return FLV_WALK_FAILED;
           budget = resync(ctx, h, budget, 1);
         }
@@ -455,11 +456,11 @@ int32_t flv_read_frame(FlvDemuxContext* ctx, const FlvdFrameRequest* req, FlvdFr
     uint32_t length = 0;
     int32_t r = read_payload(ctx, h, &tag, &buffer, &capacity, &length);
     if (r == PAYLOAD_FAILED) return -1;
-    if (r == PAYLOAD_SHORT) break;
-    /* The tag counts only when its PreviousTagSize agrees. */
+    /* The tag counts only when its PreviousTagSize agrees; one that runs
+     * past the end of the file is damage too. */
     const uint8_t* p = NULL;
-    if (__FLV_DMX__fioShowBytesByPtr(&p, PREV_SIZE, h) < PREV_SIZE) break;
-    if (flv_be32(p) != tag.dataSize + TAG_HEADER) {
+    if (r == PAYLOAD_SHORT || __FLV_DMX__fioShowBytesByPtr(&p, PREV_SIZE, h) < PREV_SIZE ||
+        flv_be32(p) != tag.dataSize + TAG_HEADER) {
       if (start < 0 || __FLV_DMX__fioSeek64(h, start, KVR_SEEK_SET) != 0) break;
       resync(ctx, h, FLV_RESYNC_BUDGET, 1);
       continue;

@@ -326,6 +326,26 @@ TEST_F(FlvDmxTest, WrongPreviousTagSizeLosesOnlyItsTag) {
   EXPECT_EQ(readAll().size(), 5u);
 }
 
+TEST_F(FlvDmxTest, ATagRunningPastTheEndLosesOnlyItself) {
+  FlvBuilder b = smallFile(10, 10);
+  std::vector<size_t> starts;
+  size_t pos = 13;
+  while (pos + 11 < b.bytes.size()) {
+    starts.push_back(pos);
+    pos += 11 + size_t(b.bytes[pos + 1] << 16 | b.bytes[pos + 2] << 8 | b.bytes[pos + 3]) + 4;
+  }
+  // The third tag from the end claims half the file.
+  size_t at = starts[starts.size() - 3];
+  uint32_t claim = uint32_t(b.bytes.size() / 2);
+  b.bytes[at + 1] = uint8_t(claim >> 16);
+  b.bytes[at + 2] = uint8_t(claim >> 8);
+  b.bytes[at + 3] = uint8_t(claim);
+  ASSERT_EQ(openBytes(b.bytes), 0);
+  std::vector<Frame> all = readAll();
+  EXPECT_EQ(all.size(), 19u);
+  EXPECT_EQ(lastError(), FLVD_ERR_END);
+}
+
 TEST_F(FlvDmxTest, SignatureFoundFurtherInWithAnAbsoluteDataOffset) {
   ASSERT_EQ(open(media("signature_at_1000.flv")), 0);
   std::vector<Frame> moved = readAll();
