@@ -76,6 +76,10 @@ static int32_t parse_audio(FlvDemuxContext* ctx, FlvFioHandle* h, const FlvTagIn
     case 10: {
       a->codecId = FLVD_AUDIO_AAC;
       if (tag->dataSize < 2) return FLVD_ERR_AUDIO_HEADER; /* no room for the packet type */
+      if (__FLV_DMX__fioShowBytesByPtr(&p, 13, h) < 13) {
+        flv_error(ctx, FLVD_ERR_END, 304);
+        return FLVD_ERR_END;
+      }
       if (p[12] != 0) return 0;
       int64_t start = __FLV_DMX__fioTell64(h);
       int32_t err = 0;
