@@ -399,6 +399,9 @@ int32_t flv_end_scan(FlvDemuxContext* ctx) {
   }
   __FLV_DMX__fioSetCacheReadSize(h, 0);
   if (end < 0) return -1;
+  /* An information-only open looks at the end briefly and does not fail
+   * when it finds nothing there. */
+  if (end == 0 && ctx->infoOnly) end = ctx->fileSize;
   ctx->endOfData = end;
   return 0;
 }
@@ -466,15 +469,7 @@ static int32_t scan_duration(FlvDemuxContext* ctx) {
     if (index_end(ctx) != 0) return 420;
   } else {
     ctx->seekMode = n == 1 ? FLVD_SEEK_NONE : FLVD_SEEK_ESTIMATE;
-    if (ctx->infoOnly) {
-      ctx->endOfData = ctx->fileSize;
-      __FLV_DMX__fioSetCacheReadSize(h, 16);
-      int64_t end = backward_search(ctx, ctx->fileSize - PREV_SIZE, 16);
-      __FLV_DMX__fioSetCacheReadSize(h, 0);
-      if (end > 0) ctx->endOfData = end;
-    } else if (flv_end_scan(ctx) != 0) {
-      return 421;
-    }
+    if (flv_end_scan(ctx) != 0) return 421;
   }
   if (ctx->endOfData == 0) {
     flv_error(NULL, FLVD_ERR_NO_END_TAG, 422);

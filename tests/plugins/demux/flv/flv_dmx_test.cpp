@@ -171,6 +171,12 @@ TEST_F(FlvDmxTest, InformationOnlyHandlesRefuseFramesAndSeeks) {
   EXPECT_EQ(lastError(), FLVD_ERR_INFO_ONLY);
   EXPECT_EQ(seek(1000, 0), FLVD_RESULT_FAILED);
   EXPECT_EQ(lastError(), FLVD_ERR_INFO_ONLY);
+  close();
+  // Bytes after the last tag that its brief look at the end cannot place.
+  Bytes tail = readFile(media("h264_aac.flv"));
+  tail.insert(tail.end(), 70, 'g');
+  ASSERT_EQ(openBytes(tail, 0, FLVD_OP_OPEN_INFO), 0);
+  EXPECT_GT(result_.file->durationMs, 5900u);
 }
 
 TEST_F(FlvDmxTest, FramesDropTheirCodecHeadersAndSequenceHeadersAreNoFrames) {
