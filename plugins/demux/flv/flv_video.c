@@ -57,7 +57,8 @@ static int high_profile(uint32_t profile) {
 static void skip_scaling_list(TsdBits* br, int size) {
   int32_t last = 8, next = 8;
   for (int j = 0; j < size && !tsd_bits_exhausted(br); j++) {
-    if (next != 0) next = (last + tsd_bits_se(br) + 256) % 256;
+    /* Modulo 256 in unsigned arithmetic: a damaged delta cannot overflow. */
+    if (next != 0) next = (int32_t)(((uint32_t)last + (uint32_t)tsd_bits_se(br) + 256u) & 255u);
     last = next == 0 ? last : next;
   }
 }

@@ -304,6 +304,31 @@ TEST(FlvCodecHeaders, EmulationPreventionBytesAreRemovedBeforeParsing) {
   EXPECT_EQ(escapedCases, 3);
 }
 
+TEST(FlvCodecHeaders, DamagedScalingListDeltasStayInRange) {
+  // Two scaling-list deltas of -2^31 in a row (32-bit Exp-Golomb codes).
+  BitWriter w;
+  w.put(100, 8);
+  w.put(0, 16);
+  w.ue(0);
+  w.ue(1);
+  w.ue(0);
+  w.ue(0);
+  w.put(0, 1);
+  w.put(1, 1);
+  w.put(1, 1);
+  for (int i = 0; i < 2; ++i) {
+    w.put(0, 32);
+    w.put(1, 1);
+    w.put(0, 32);
+  }
+  w.put(0, 32);
+  w.put(0, 32);
+  Bytes sets = {0, 0, 0, 1, 0x67};
+  sets.insert(sets.end(), w.bytes.begin(), w.bytes.end());
+  FlvdVideoInfo rec{};
+  EXPECT_EQ(sym<VideoFn>("FLVD_ParseVideoHeader")(7, sets.data(), int32_t(sets.size()), &rec), 0);
+}
+
 TEST(FlvCodecHeaders, AvcCBecomesStartCodedParameterSets) {
   auto convert = sym<AvcCFn>("FLVD_GetAVCSeqHeaderFromAvcC");
   const Bytes avcc = {1, 0x4D, 0x40, 0x1E, 0xFF, 0xE1, 0, 4, 0x67, 1, 2, 3, 1, 0, 2, 0x68, 9};
