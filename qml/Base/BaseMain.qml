@@ -48,6 +48,9 @@ FocusScope {
     signal hdmiLongKeyPressed()
     signal hdmiReleased()
     signal keyCanceled()
+    // Every remote key that reaches the root, before its own signal.
+    signal anyKeyPressed(int key, bool isLong)
+    signal anyKeyReleased(int key)
 
     // Key state: the pressed keys and the long-pressed keys by Qt key code.
     property var pressedKeys: ({})
@@ -214,6 +217,7 @@ FocusScope {
                 return true
             if (event.isAutoRepeat && pressedKeys[key] !== true)
                 return false
+            anyKeyPressed(key, true)
             var longs = longPressedKeys
             longs[key] = true
             longPressedKeys = longs
@@ -223,6 +227,9 @@ FocusScope {
             idLongKeyTimer.restart()
             return true
         }
+        if (!isTableKey(key))
+            return false
+        anyKeyPressed(key, false)
         var pressed = pressedKeys
         pressed[key] = true
         pressedKeys = pressed
@@ -235,6 +242,9 @@ FocusScope {
         if (event.isAutoRepeat)
             return true
         var key = event.key
+        if (!isTableKey(key))
+            return false
+        anyKeyReleased(key)
         var wasShort = pressedKeys[key] === true && longPressedKeys[key] !== true && !isLongKey
         stopLongKey()
         isKeyReleased = true

@@ -5,7 +5,7 @@ import QtQuick 2.6
 // index and ".png" (antenna level, number, small number, loading point).
 QtObject {
     // Inputs: the skin root, the resolution (0 480P, 1 720P, 2 1080P) and the model.
-    property string rootDir: typeof ISDBtEngine !== "undefined" && ISDBtEngine.sImageRootDir ? ISDBtEngine.sImageRootDir : "qrc:/image/"
+    property string rootDir: typeof ISDBtEngine !== "undefined" && ISDBtEngine && ISDBtEngine.sImageRootDir ? ISDBtEngine.sImageRootDir : "qrc:/image/"
     property int deviceResolution: typeof DEVICE_RESOLUTION !== "undefined" ? DEVICE_RESOLUTION : 1
     property string modelName: typeof MODEL_NAME !== "undefined" ? MODEL_NAME : "QM_NRV2Z_MAX"
 

@@ -6,6 +6,7 @@
 
 #include "ISDBtAppEngine.h"
 #include "ISDBtDataManager.h"
+#include "ImageItem.h"
 #include "TestDevRoot.h"
 
 #include <QCoreApplication>
@@ -14,6 +15,7 @@
 #include <QQmlComponent>
 #include <QQmlContext>
 #include <QQmlEngine>
+#include <QtQml>
 #include <QTranslator>
 #include <QtQuickTest>
 
@@ -92,6 +94,8 @@ int main(int argc, char** argv)
     // its screen when the application object goes, which would read as a leak.
     static int appArgc = argc;
     new QGuiApplication(appArgc, argv);
+    // The caption item of the root window, registered as the program does.
+    qmlRegisterType<ImageItem>("ImageItem", 1, 0, "ImageItem");
     QTEST_SET_MAIN_SOURCE_PATH
     Setup setup;
     return quick_test_main_with_setup(argc, argv, "holvik_qml", nullptr, &setup);
