@@ -10,7 +10,7 @@ Item {
     property int counter: 0
     readonly property int radius: Math.floor(Math.min(width, height) / 2) - systemInfo.loadingPointMargin3
 
-    width: systemInfo.listItemHeight * 2
+    width: systemInfo.bandHeight * 3
     height: width
 
     // Brightness step of the point at position i.

@@ -3,6 +3,9 @@
 // root, the shared tables made from the resources, a 1280 x 720 (720P)
 // screen, and a recording stand-in for the engine (stubs/StubEngine.qml).
 // "testTranslator" switches the installed translation like the engine does.
+// The screenshot run (scripts/screenshot-screens.sh) picks another screen with
+// HOLVIK_QML_RESOLUTION (0 480P, 1 720P, 2 1080P) and names its output
+// folder with HOLVIK_SHOT_DIR ("shotDir").
 
 #include "ISDBtAppEngine.h"
 #include "ISDBtDataManager.h"
@@ -55,9 +58,15 @@ public slots:
         QQmlContext* ctx = engine->rootContext();
         ctx->setContextProperty(QStringLiteral("ISDBtData"), ISDBtDataManager::getInstance());
         ctx->setContextProperty(QStringLiteral("testTranslator"), &m_translator);
-        ctx->setContextProperty(QStringLiteral("DEVICE_WIDTH"), 1280);
-        ctx->setContextProperty(QStringLiteral("DEVICE_HEIGHT"), 720);
-        ctx->setContextProperty(QStringLiteral("DEVICE_RESOLUTION"), 1);
+        static const int kSizes[3][2] = {{720, 480}, {1280, 720}, {1920, 1080}};
+        bool ok = false;
+        int resolution = qEnvironmentVariableIntValue("HOLVIK_QML_RESOLUTION", &ok);
+        if (!ok || resolution < 0 || resolution > 2)
+            resolution = 1;
+        ctx->setContextProperty(QStringLiteral("DEVICE_WIDTH"), kSizes[resolution][0]);
+        ctx->setContextProperty(QStringLiteral("DEVICE_HEIGHT"), kSizes[resolution][1]);
+        ctx->setContextProperty(QStringLiteral("DEVICE_RESOLUTION"), resolution);
+        ctx->setContextProperty(QStringLiteral("shotDir"), qEnvironmentVariable("HOLVIK_SHOT_DIR"));
         ctx->setContextProperty(QStringLiteral("MODEL_NAME"), QStringLiteral("QM_NRV2Z_MAX"));
         QObject* stub = ISDBtAppEngine::createObject(
             engine, QUrl::fromLocalFile(QStringLiteral(HOLVIK_QML_TEST_DIR "/stubs/StubEngine.qml")));

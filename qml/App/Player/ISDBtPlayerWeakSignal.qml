@@ -28,6 +28,7 @@ Item {
         visible: !systemInfo.isQM_NRV2Z_MAX && idWeakSignal.switching
         anchors.right: parent.right
         anchors.bottom: parent.bottom
+        anchors.bottomMargin: 2 * systemInfo.boxH + systemInfo.volVSpace
         mText: stringInfo.strMsg_CHANNEL_SWITCHING
         mFontSize: systemInfo.contentFontSize
         mOutline: true
@@ -40,10 +41,12 @@ Item {
         mText: stringInfo.strMsg_LOW_RECEPTION_LEVEL_MSG_01 + ".".repeat(idWeakSignal.dots)
         mBoxMaxWidth: Math.floor(systemInfo.mainWidth * 2 / 3)
     }
+    // Above the clock and volume boxes, which share the bottom-right corner.
     BaseBoxTitle {
         visible: systemInfo.isQM_NRV2Z_MAX && idWeakSignal.switching
         anchors.right: parent.right
         anchors.bottom: parent.bottom
+        anchors.bottomMargin: 2 * systemInfo.boxH + systemInfo.volVSpace
         mText: stringInfo.strMsg_CHANNEL_SWITCHING
         mBoxMaxWidth: Math.floor(systemInfo.mainWidth / 3)
     }
