@@ -1,4 +1,5 @@
 import QtQuick 2.6
+import QtQuick.Window 2.2
 import "Base" as Base
 import "Common"
 import "App" as App
@@ -813,6 +814,18 @@ Base.BaseMain {
         z: systemInfo.windowZ_max
         visible: idAppMain.bFactoryShow
         Loader { id: idFactoryLoader; objectName: "factoryLoader"; anchors.fill: parent }
+    }
+
+    // One line when the window has shown its first frame (the start-up
+    // benchmark waits for it).
+    Connections {
+        id: idFirstFrame
+        target: idAppMain.Window.window
+        ignoreUnknownSignals: true
+        onFrameSwapped: {
+            idFirstFrame.target = null
+            idAppMain.log("root window first frame")
+        }
     }
 
     Component.onCompleted: {
