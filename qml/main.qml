@@ -582,61 +582,61 @@ Base.BaseMain {
     Connections {
         target: ISDBtEngine
         ignoreUnknownSignals: true
-        onSendPrepared: {
+        function onSendPrepared() {
             idInit.idx = idInit.idx >= 9 ? 0 : idInit.idx + 1
             idAppMain.bPrepared = true
             idAppMain.setISDBtInitVisible(idAppMain.initVisible)
         }
-        onSendPowerOn: idAppMain.initializeView()
-        onSendPowerOff: idAppMain.setISDBtInitVisible(false)
-        onSendGoToMainScreen: {
+        function onSendPowerOn() { idAppMain.initializeView() }
+        function onSendPowerOff() { idAppMain.setISDBtInitVisible(false) }
+        function onSendGoToMainScreen() {
             idAppMain.showHideDATouch(false)
             idAppMain.gotoMainScreen()
         }
-        onSendSubtitleUpdate: idSubtitle.updateSubtitle()
-        onSendEnterEpgScreen: {
+        function onSendSubtitleUpdate() { idSubtitle.updateSubtitle() }
+        function onSendEnterEpgScreen() {
             idAppMain.gotoMainScreen()
             idAppMain.setAppMainScreen("ISDBtEpgListMain", true)
         }
-        onSendExitEpgScreen: idAppMain.gotoMainScreen()
-        onSendSetShowOSD: {
+        function onSendExitEpgScreen() { idAppMain.gotoMainScreen() }
+        function onSendSetShowOSD(isOn) {
             idAppMain.isChChangeByRemocon = false
             idAppMain.showHideOsdBar(isOn, true)
             idAppMain.showHideStatusBar(isOn, true)
         }
-        onSendEnterEngMode: {
+        function onSendEnterEngMode() {
             idAppMain.gotoMainScreen()
             idAppMain.showHideEngInfo(true)
         }
-        onSendExitEngMode: idAppMain.showHideEngInfo(false)
-        onSendEnterFactoryMode: idAppMain.showHideFactory(true)
-        onSendEwsReceived: {
+        function onSendExitEngMode() { idAppMain.showHideEngInfo(false) }
+        function onSendEnterFactoryMode() { idAppMain.showHideFactory(true) }
+        function onSendEwsReceived(serviceId) {
             idSystemPopup.popupID = stringInfo.strMsg_SWITCH_EWS_QUESTION_MSG
             idSystemPopup.ewsServiceID = serviceId
             idAppMain.showHideSystemPopup(true)
         }
-        onSendToastMessage: idAppMain.showSystemNotifyMessage(msg)
-        onSendAlertKeyBlock: idAppMain.showSystemNotifyMessage(msg)
-        onSendNotifyMesssage: idAppMain.showSystemNotifyMessage(msg)
-        onSendSettingInfoMesssage: {
+        function onSendToastMessage(msg) { idAppMain.showSystemNotifyMessage(msg) }
+        function onSendAlertKeyBlock(msg) { idAppMain.showSystemNotifyMessage(msg) }
+        function onSendNotifyMesssage(msg) { idAppMain.showSystemNotifyMessage(msg) }
+        function onSendSettingInfoMesssage(msg) {
             if (idSystemToast.setSettingInfoMsg(msg))
                 idAppMain.showHideSystemToastPopup(true)
         }
-        onSendStartSearch2TS: {
+        function onSendStartSearch2TS() {
             if (idAppMain.playerState !== "Weak" && idSystemToast.setSwitchingMsg(stringInfo.strMsg_CHANNEL_SWITCHING))
                 idAppMain.showHideSystemToastPopup(true)
         }
-        onNotifyBilingualTextChanged: {
+        function onNotifyBilingualTextChanged(sVal) {
             if (sVal !== "" && sVal !== idAppMain.beforeBilingualText)
                 idAppMain.showHideBilingual(true)
             idAppMain.beforeBilingualText = sVal
         }
-        onSendShowHideDATouch: idAppMain.showHideDATouch(bShow)
-        onSendSteeringTrackUp: {
+        function onSendShowHideDATouch(bShow) { idAppMain.showHideDATouch(bShow) }
+        function onSendSteeringTrackUp() {
             idAppMain.gotoMainScreen()
             idAppMain.engine("execNextChannel")
         }
-        onSendSteeringTrackDown: {
+        function onSendSteeringTrackDown() {
             idAppMain.gotoMainScreen()
             idAppMain.engine("execPrevChannel")
         }
@@ -644,9 +644,9 @@ Base.BaseMain {
     Connections {
         target: ISDBtData
         ignoreUnknownSignals: true
-        onNotifyAudioLevelChanged: idAppMain.showHideVolumeBar(true)
-        onNotifyAudioMuteChanged: idAppMain.showHideVolumeBar(true)
-        onNotifyShowChannelInfoChanged: {
+        function onNotifyAudioLevelChanged(nVal) { idAppMain.showHideVolumeBar(true) }
+        function onNotifyAudioMuteChanged(bVal) { idAppMain.showHideVolumeBar(true) }
+        function onNotifyShowChannelInfoChanged(nVal) {
             idAppMain.showHideOsdBar(nVal === 1, true)
             idAppMain.showHideStatusBar(nVal === 1 || nVal === 2, true)
         }
@@ -822,7 +822,7 @@ Base.BaseMain {
         id: idFirstFrame
         target: idAppMain.Window.window
         ignoreUnknownSignals: true
-        onFrameSwapped: {
+        function onFrameSwapped() {
             idFirstFrame.target = null
             idAppMain.log("root window first frame")
         }

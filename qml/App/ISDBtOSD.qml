@@ -28,7 +28,7 @@ Item {
     Connections {
         target: ISDBtEngine
         ignoreUnknownSignals: true
-        onSendChannelLogoUpdated: if (channelNumber === idOsd.channelNumber) idOsd.refreshLogo()
+        function onSendChannelLogoUpdated(channelNumber, networkID) { if (channelNumber === idOsd.channelNumber) idOsd.refreshLogo() }
     }
 
     width: Math.min(maxWidth, idContent.implicitWidth + 2 * systemInfo.titleBoxContentMargin)

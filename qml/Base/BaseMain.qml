@@ -268,6 +268,6 @@ FocusScope {
     Connections {
         target: typeof ISDBtEngine !== "undefined" ? ISDBtEngine : null
         ignoreUnknownSignals: true
-        onSendKeyCancel: idBaseMain.cancelKeys()
+        function onSendKeyCancel() { idBaseMain.cancelKeys() }
     }
 }

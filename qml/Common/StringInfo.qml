@@ -336,6 +336,6 @@ Item {
     Connections {
         target: typeof ISDBtData !== "undefined" ? ISDBtData : null
         ignoreUnknownSignals: true
-        onNotifyLanguageChanged: idStringInfo.retranslateUi()
+        function onNotifyLanguageChanged(nVal) { idStringInfo.retranslateUi() }
     }
 }

@@ -22,45 +22,45 @@ Item {
 
     Connections {
         target: idMain
-        onNumberPressed: { idTop.bump("numberPressed"); idTop.lastNumber = number }
-        onVolumeUpLongKeyPressed: idTop.bump("volumeUpLongKeyPressed")
-        onVolumeUpReleased: idTop.bump("volumeUpReleased")
-        onVolumeDownLongKeyPressed: idTop.bump("volumeDownLongKeyPressed")
-        onVolumeDownReleased: idTop.bump("volumeDownReleased")
-        onChannelUpPressed: idTop.bump("channelUpPressed")
-        onChannelUpLongKeyPressed: idTop.bump("channelUpLongKeyPressed")
-        onChannelUpReleased: idTop.bump("channelUpReleased")
-        onChannelDownPressed: idTop.bump("channelDownPressed")
-        onChannelDownLongKeyPressed: idTop.bump("channelDownLongKeyPressed")
-        onChannelDownReleased: idTop.bump("channelDownReleased")
-        onChListPressed: idTop.bump("chListPressed")
-        onHomeListPressed: idTop.bump("homeListPressed")
-        onEpgPressed: idTop.bump("epgPressed")
-        onSearchPressed: idTop.bump("searchPressed")
-        onMenuPressed: idTop.bump("menuPressed")
-        onBackPressed: idTop.bump("backPressed")
-        onOkPressed: idTop.bump("okPressed")
-        onOkReleased: idTop.bump("okReleased")
-        onAllScanPressed: idTop.bump("allScanPressed")
-        onChInfoPressed: idTop.bump("chInfoPressed")
-        onScanPressed: idTop.bump("scanPressed")
-        onUpLongKeyPressed: idTop.bump("upLongKeyPressed")
-        onUpKeyReleased: idTop.bump("upKeyReleased")
-        onDownLongKeyPressed: idTop.bump("downLongKeyPressed")
-        onDownKeyReleased: idTop.bump("downKeyReleased")
-        onLeftLongKeyPressed: idTop.bump("leftLongKeyPressed")
-        onLeftKeyReleased: idTop.bump("leftKeyReleased")
-        onRightLongKeyPressed: idTop.bump("rightLongKeyPressed")
-        onRightKeyReleased: idTop.bump("rightKeyReleased")
-        onMutePressed: idTop.bump("mutePressed")
-        onBilingualPressed: idTop.bump("bilingualPressed")
-        onSegTypeLongKeyPressed: idTop.bump("segTypeLongKeyPressed")
-        onSegTypeReleased: idTop.bump("segTypeReleased")
-        onPowerPressed: idTop.bump("powerPressed")
-        onPowerReleased: idTop.bump("powerReleased")
-        onHdmiLongKeyPressed: idTop.bump("hdmiLongKeyPressed")
-        onHdmiReleased: idTop.bump("hdmiReleased")
-        onKeyCanceled: idTop.bump("keyCanceled")
+        function onNumberPressed(number) { idTop.bump("numberPressed"); idTop.lastNumber = number }
+        function onVolumeUpLongKeyPressed() { idTop.bump("volumeUpLongKeyPressed") }
+        function onVolumeUpReleased() { idTop.bump("volumeUpReleased") }
+        function onVolumeDownLongKeyPressed() { idTop.bump("volumeDownLongKeyPressed") }
+        function onVolumeDownReleased() { idTop.bump("volumeDownReleased") }
+        function onChannelUpPressed() { idTop.bump("channelUpPressed") }
+        function onChannelUpLongKeyPressed() { idTop.bump("channelUpLongKeyPressed") }
+        function onChannelUpReleased() { idTop.bump("channelUpReleased") }
+        function onChannelDownPressed() { idTop.bump("channelDownPressed") }
+        function onChannelDownLongKeyPressed() { idTop.bump("channelDownLongKeyPressed") }
+        function onChannelDownReleased() { idTop.bump("channelDownReleased") }
+        function onChListPressed() { idTop.bump("chListPressed") }
+        function onHomeListPressed() { idTop.bump("homeListPressed") }
+        function onEpgPressed() { idTop.bump("epgPressed") }
+        function onSearchPressed() { idTop.bump("searchPressed") }
+        function onMenuPressed() { idTop.bump("menuPressed") }
+        function onBackPressed() { idTop.bump("backPressed") }
+        function onOkPressed() { idTop.bump("okPressed") }
+        function onOkReleased() { idTop.bump("okReleased") }
+        function onAllScanPressed() { idTop.bump("allScanPressed") }
+        function onChInfoPressed() { idTop.bump("chInfoPressed") }
+        function onScanPressed() { idTop.bump("scanPressed") }
+        function onUpLongKeyPressed() { idTop.bump("upLongKeyPressed") }
+        function onUpKeyReleased() { idTop.bump("upKeyReleased") }
+        function onDownLongKeyPressed() { idTop.bump("downLongKeyPressed") }
+        function onDownKeyReleased() { idTop.bump("downKeyReleased") }
+        function onLeftLongKeyPressed() { idTop.bump("leftLongKeyPressed") }
+        function onLeftKeyReleased() { idTop.bump("leftKeyReleased") }
+        function onRightLongKeyPressed() { idTop.bump("rightLongKeyPressed") }
+        function onRightKeyReleased() { idTop.bump("rightKeyReleased") }
+        function onMutePressed() { idTop.bump("mutePressed") }
+        function onBilingualPressed() { idTop.bump("bilingualPressed") }
+        function onSegTypeLongKeyPressed() { idTop.bump("segTypeLongKeyPressed") }
+        function onSegTypeReleased() { idTop.bump("segTypeReleased") }
+        function onPowerPressed() { idTop.bump("powerPressed") }
+        function onPowerReleased() { idTop.bump("powerReleased") }
+        function onHdmiLongKeyPressed() { idTop.bump("hdmiLongKeyPressed") }
+        function onHdmiReleased() { idTop.bump("hdmiReleased") }
+        function onKeyCanceled() { idTop.bump("keyCanceled") }
     }
 
     TestCase {

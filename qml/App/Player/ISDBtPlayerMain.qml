@@ -127,11 +127,11 @@ BaseComponent {
         target: ISDBtEngine
         ignoreUnknownSignals: true
 
-        onSendInitScan: idPlayerMain.startScanState(stringInfo.strApp_HOME_INITIAL_SCAN, false)
-        onSendRefreshScan: idPlayerMain.startScanState(stringInfo.strApp_HOME_LIST_REFRESH_SCAN, true)
-        onSendStartScan: idPlayerMain.startScanState(stringInfo.strApp_ALL_SCAN, false)
-        onSendAdditionalScan: idPlayerMain.startScanState(stringInfo.strApp_ADDITIONAL_SCAN, false)
-        onSendSearchPercent: {
+        function onSendInitScan() { idPlayerMain.startScanState(stringInfo.strApp_HOME_INITIAL_SCAN, false) }
+        function onSendRefreshScan() { idPlayerMain.startScanState(stringInfo.strApp_HOME_LIST_REFRESH_SCAN, true) }
+        function onSendStartScan() { idPlayerMain.startScanState(stringInfo.strApp_ALL_SCAN, false) }
+        function onSendAdditionalScan() { idPlayerMain.startScanState(stringInfo.strApp_ADDITIONAL_SCAN, false) }
+        function onSendSearchPercent(percent) {
             if (idAppMain.playerState !== "Scan") {
                 idAppMain.isScanning = true
                 idPlayerMain.hideBarsForPanel()
@@ -139,13 +139,13 @@ BaseComponent {
             }
             idPlayerMain.scanProgress = percent > 100 ? 0 : percent
         }
-        onSendScanComplete: {
+        function onSendScanComplete() {
             idPlayerMain.endScanState()
             if (!idAppMain.bFactoryShow)
                 idPlayerMain.forceActiveFocus()
         }
-        onSendStopScan: idPlayerMain.endScanState()
-        onSendChangeChannel: {
+        function onSendStopScan() { idPlayerMain.endScanState() }
+        function onSendChangeChannel(lcn, subChannel, chNum, threeDigitNum, chName, prev, next) {
             idAppMain.isScanning = false
             idAppMain.showHideOsdBar(false, true)
             idAppMain.showHideBilingual(false)
@@ -163,11 +163,11 @@ BaseComponent {
             idPlayerMain.state = "ChangeChannel"
             idTuneTimer.restart()
         }
-        onSendChangeChannelFail: {
+        function onSendChangeChannelFail() {
             idPlayerMain.readyToChannelChange = false
             idPlayerMain.state = "Normal"
         }
-        onSendStartChannel: {
+        function onSendStartChannel(bEventRelay) {
             idAppMain.showHideOsdBar(false, true)
             idAppMain.showHideBilingual(false)
             idAppMain.bPrepared = true
@@ -179,14 +179,14 @@ BaseComponent {
             idChangeChannel.chName = ISDBtData.sCurrChName
             idPlayerMain.state = "ChangeChannel"
         }
-        onSendStartEndChannel: {
+        function onSendStartEndChannel() {
             idAppMain.showHideBilingual(true)
             idAppMain.showHideOsdBar(true, idAppMain.isChChangeByRemocon)
             idAppMain.showHideStatusBar(true, idAppMain.isChChangeByRemocon)
             idPlayerMain.state = "Normal"
             idAppMain.isChChangeByRemocon = false
         }
-        onSendSignalWeak: {
+        function onSendSignalWeak(bWeak) {
             idPlayerMain.weakSignal = bWeak
             if (bWeak) {
                 if (idPlayerMain.state === "ChangeChannel" || idPlayerMain.state === "Normal")
@@ -195,24 +195,24 @@ BaseComponent {
                 idPlayerMain.state = "Normal"
             }
         }
-        onSendVideoDefinitionUpdate: {
+        function onSendVideoDefinitionUpdate() {
             idPlayerMain.weakSignal = false
             idPlayerMain.state = "Normal"
         }
-        onSendStartSearch: {
+        function onSendStartSearch() {
             idPlayerMain.hideBarsForPanel()
             idAppMain.showHideDATouch(false)
             idPlayerMain.state = "RelaySearch"
         }
-        onSendEndSearch: idPlayerMain.endSearchState(idAppMain.isChChangeByRemocon)
-        onSendStopSearch: idPlayerMain.endSearchState(!idAppMain.isChChangeByRemocon)
-        onSendHandoverChannel: {
+        function onSendEndSearch(bResult) { idPlayerMain.endSearchState(idAppMain.isChChangeByRemocon) }
+        function onSendStopSearch() { idPlayerMain.endSearchState(!idAppMain.isChChangeByRemocon) }
+        function onSendHandoverChannel(type, chNum) {
             idRelaySearch.searchType = type
             idRelaySearch.searchChannel = chNum
         }
-        onSendStartSearch2TS: if (idPlayerMain.state === "Weak") idWeakSignal.switching = true
-        onSendHandoverResult: idWeakSignal.switching = false
-        onSendEwsNotifyMessage: {
+        function onSendStartSearch2TS() { if (idPlayerMain.state === "Weak") idWeakSignal.switching = true }
+        function onSendHandoverResult(result) { idWeakSignal.switching = false }
+        function onSendEwsNotifyMessage(msg) {
             idEwsToast.msg = msg
             idPlayerMain.showEwsToastPopup()
         }
