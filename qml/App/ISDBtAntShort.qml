@@ -18,15 +18,15 @@ BaseComponent {
             width: parent.width
             mText: systemInfo.isVEK_R410 ? stringInfo.strMsg_ANTENNA_SHORT_MSG_01 : stringInfo.strMsg_ANTENNA_SHORT_MSG
             mWrap: true
-            mHAlign: Text.AlignHCenter
-            mFontSize: systemInfo.playStateFontSize
+            mHorizontalAlies: Text.AlignHCenter
+            mTextSize: systemInfo.playStateFontSize
         }
         BaseText {
             width: parent.width
             mText: systemInfo.isVEK_R410 ? stringInfo.strMsg_ANTENNA_SHORT_MSG_02 : stringInfo.strMsg_CHECK_ANTENNA_MSG
             mWrap: true
-            mHAlign: Text.AlignHCenter
-            mFontSize: systemInfo.contentFontSize
+            mHorizontalAlies: Text.AlignHCenter
+            mTextSize: systemInfo.contentFontSize
         }
     }
 }

@@ -14,6 +14,6 @@ Item {
         visible: idClockBar.timeText !== ""
         mText: idClockBar.timeText
         mBoxMaxWidth: idClockBar.maxWidth
-        mFontSize: systemInfo.dateFontSize
+        mTextSize: systemInfo.dateFontSize
     }
 }

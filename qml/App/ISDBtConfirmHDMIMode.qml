@@ -48,16 +48,16 @@ BaseComponent {
             width: parent.width
             mText: stringInfo.strApp_CHANGE_RESOLUTION_QUESTION
             mWrap: true
-            mHAlign: Text.AlignHCenter
-            mFontSize: systemInfo.contentFontSize
+            mHorizontalAlies: Text.AlignHCenter
+            mTextSize: systemInfo.contentFontSize
         }
         BaseText {
             width: parent.width
             mText: stringInfo.strMsg_AUTO_RESTART_MSG
             mWrap: true
-            mHAlign: Text.AlignHCenter
-            mFontSize: systemInfo.smallFontSize
-            mColor: colorInfo.textGray
+            mHorizontalAlies: Text.AlignHCenter
+            mTextSize: systemInfo.smallFontSize
+            mTextColor: colorInfo.textGray
         }
         BaseButton {
             id: idYes

@@ -21,13 +21,13 @@ BaseComponent {
             anchors.verticalCenter: parent.verticalCenter
             visible: idExitGuideBar.hintText !== ""
             mText: idExitGuideBar.hintText
-            mFontSize: systemInfo.btnFontSize
+            mTextSize: systemInfo.btnFontSize
         }
         BaseItem {
             anchors.verticalCenter: parent.verticalCenter
             mIconSource: imageInfo.img_001_btn_close
             mText: idExitGuideBar.exitText
-            mFontSize: systemInfo.btnFontSize
+            mTextSize: systemInfo.btnFontSize
         }
     }
 }

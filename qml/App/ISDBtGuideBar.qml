@@ -30,8 +30,8 @@ Item {
         id: idRow
         anchors.centerIn: parent
         spacing: systemInfo.guideBarHMargin
-        BaseItem { mIconSource: idGuideBar.directionImage; mText: idGuideBar.selectText; mFontSize: systemInfo.btnFontSize }
-        BaseItem { mIconSource: imageInfo.img_001_btn_decision; mText: idGuideBar.decisionText; mFontSize: systemInfo.btnFontSize }
-        BaseItem { mIconSource: imageInfo.img_001_btn_close; mText: idGuideBar.exitText; mFontSize: systemInfo.btnFontSize }
+        BaseItem { mIconSource: idGuideBar.directionImage; mText: idGuideBar.selectText; mTextSize: systemInfo.btnFontSize }
+        BaseItem { mIconSource: imageInfo.img_001_btn_decision; mText: idGuideBar.decisionText; mTextSize: systemInfo.btnFontSize }
+        BaseItem { mIconSource: imageInfo.img_001_btn_close; mText: idGuideBar.exitText; mTextSize: systemInfo.btnFontSize }
     }
 }

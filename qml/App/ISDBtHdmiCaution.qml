@@ -23,15 +23,15 @@ BaseComponent {
             width: parent.width
             mText: stringInfo.strMsg_HDMI_RESOLUTION_CAUTION_MSG_01
             mWrap: true
-            mHAlign: Text.AlignHCenter
-            mFontSize: systemInfo.contentFontSize
+            mHorizontalAlies: Text.AlignHCenter
+            mTextSize: systemInfo.contentFontSize
         }
         BaseText {
             width: parent.width
             mText: stringInfo.strMsg_HDMI_RESOLUTION_CAUTION_MSG_02
             mWrap: true
-            mHAlign: Text.AlignHCenter
-            mFontSize: systemInfo.contentFontSize
+            mHorizontalAlies: Text.AlignHCenter
+            mTextSize: systemInfo.contentFontSize
         }
     }
 }

@@ -51,15 +51,15 @@ BaseComponent {
                 width: parent.width
                 mText: stringInfo.strMsg_START_INITIAL_SCAN_MSG
                 mWrap: true
-                mHAlign: Text.AlignHCenter
-                mFontSize: systemInfo.contentFontSize
+                mHorizontalAlies: Text.AlignHCenter
+                mTextSize: systemInfo.contentFontSize
             }
             BaseText {
                 width: parent.width
                 mText: stringInfo.strMsg_CHECK_ANTENNA_BEFORE_STARTING_MSG
                 mWrap: true
-                mHAlign: Text.AlignHCenter
-                mFontSize: systemInfo.contentFontSize
+                mHorizontalAlies: Text.AlignHCenter
+                mTextSize: systemInfo.contentFontSize
             }
             BaseButton {
                 id: idStart

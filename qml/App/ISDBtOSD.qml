@@ -60,7 +60,7 @@ Item {
                 width: Math.min(implicitWidth, idOsd.maxWidth - 2 * systemInfo.titleBoxContentMargin
                                 - (idLogo.visible ? idLogo.width + systemInfo.itemFlexibleMargin : 0))
                 mText: idOsd.programName
-                mFontSize: systemInfo.osdFontSize
+                mTextSize: systemInfo.osdFontSize
                 mElide: Text.ElideRight
             }
         }

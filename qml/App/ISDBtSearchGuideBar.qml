@@ -15,12 +15,12 @@ Item {
             anchors.verticalCenter: parent.verticalCenter
             mIconSource: imageInfo.img_001_btn_broadcasting
             mText: stringInfo.strApp_STATION_SEARCH
-            mFontSize: systemInfo.btnFontSize
+            mTextSize: systemInfo.btnFontSize
         }
         BaseText {
             anchors.verticalCenter: parent.verticalCenter
             mText: stringInfo.strMsg_PRESS_TO_EXIT_MSG
-            mFontSize: systemInfo.btnFontSize
+            mTextSize: systemInfo.btnFontSize
         }
     }
 }

@@ -21,13 +21,13 @@ Item {
             anchors.verticalCenter: parent.verticalCenter
             visible: idSelectGuideBar.hintText !== ""
             mText: idSelectGuideBar.hintText
-            mFontSize: systemInfo.btnFontSize
+            mTextSize: systemInfo.btnFontSize
         }
         BaseItem {
             anchors.verticalCenter: parent.verticalCenter
             mIconSource: imageInfo.img_001_btn_decision
             mText: idSelectGuideBar.decisionText
-            mFontSize: systemInfo.btnFontSize
+            mTextSize: systemInfo.btnFontSize
         }
     }
 }

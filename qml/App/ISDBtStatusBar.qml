@@ -142,7 +142,7 @@ Item {
         anchors.topMargin: systemInfo.sbIconVSpace
         visible: systemInfo.supportThreeDigitNum && ISDBtData.nCurrThreeDigitNumber !== 0
         mText: idStatusBar.threeDigitText
-        mFontSize: systemInfo.statusBarFontSize
+        mTextSize: systemInfo.statusBarFontSize
         mOutline: true
     }
     BaseText {
@@ -154,9 +154,9 @@ Item {
         width: Math.min(implicitWidth, Math.floor(systemInfo.mainWidth / 4))
         visible: idStatusBar.bilingualText !== "" && idStatusBar.showBilingual
         mText: idStatusBar.bilingualText
-        mFontSize: systemInfo.statusBarFontSize
+        mTextSize: systemInfo.statusBarFontSize
         mOutline: true
         mElide: Text.ElideRight
-        mHAlign: Text.AlignRight
+        mHorizontalAlies: Text.AlignRight
     }
 }

@@ -60,7 +60,7 @@ BaseComponent {
                 objectName: "toastLine"
                 mText: modelData
                 mBoxMaxWidth: systemInfo.mainWidth
-                mFontSize: systemInfo.contentFontSize
+                mTextSize: systemInfo.contentFontSize
             }
         }
     }
@@ -71,7 +71,7 @@ BaseComponent {
         visible: idToast.settingInfoMsg !== ""
         mText: idToast.settingInfoMsg
         mBoxMaxWidth: Math.floor(systemInfo.mainWidth * 2 / 3)
-        mFontSize: systemInfo.contentFontSize
+        mTextSize: systemInfo.contentFontSize
     }
     BaseFlexibleItem {
         anchors.right: parent.right
@@ -79,6 +79,6 @@ BaseComponent {
         visible: idToast.switchingMsg !== ""
         mText: idToast.switchingMsg
         mBoxMaxWidth: Math.floor(systemInfo.mainWidth / 3)
-        mFontSize: systemInfo.contentFontSize
+        mTextSize: systemInfo.contentFontSize
     }
 }

@@ -15,6 +15,6 @@ Item {
         mIconSource: idVolumeBar.muted ? imageInfo.img_01_screen_volume_off : imageInfo.img_01_screen_volume_on
         mText: idVolumeBar.levelText
         mBoxMaxWidth: idVolumeBar.maxWidth
-        mFontSize: systemInfo.dateFontSize
+        mTextSize: systemInfo.dateFontSize
     }
 }

@@ -5,7 +5,7 @@ Item {
     id: idBand
     property string mFirstText: ""
     property string mSecondText: ""
-    property int mFontSize: systemInfo.titleFontSize
+    property int mTextSize: systemInfo.titleFontSize
     width: systemInfo.mainWidth
     height: systemInfo.bandHeight
 
@@ -17,7 +17,7 @@ Item {
         anchors.leftMargin: systemInfo.bandFirstTextHMargin
         anchors.verticalCenter: parent.verticalCenter
         mText: idBand.mFirstText
-        mFontSize: Math.min(idBand.mFontSize, Math.floor(idBand.height * 0.7))
+        mTextSize: Math.min(idBand.mTextSize, Math.floor(idBand.height * 0.7))
     }
     BaseText {
         anchors.left: parent.left
@@ -25,7 +25,7 @@ Item {
         anchors.verticalCenter: parent.verticalCenter
         visible: idBand.mSecondText !== ""
         mText: idBand.mSecondText
-        mFontSize: systemInfo.normalFontSize
-        mColor: colorInfo.textGray
+        mTextSize: systemInfo.normalFontSize
+        mTextColor: colorInfo.textGray
     }
 }

@@ -14,7 +14,7 @@ BaseComponent {
     property int mFirstTextMarginL: systemInfo.itemFlexibleMargin
     property int mTextAreaMargin: 2 * systemInfo.boxContentMargin
     property bool mFixedWrap: false
-    property int mFontSize: systemInfo.menuBoxFontSize
+    property int mTextSize: systemInfo.menuBoxFontSize
     property color mTextColor: colorInfo.defaultTextColor
     property int mTextHAlign: Text.AlignLeft
     property bool mSelected: false
@@ -40,7 +40,7 @@ BaseComponent {
         visible: false
         text: idBaseBox.mText
         font.family: systemInfo.fontOzb
-        font.pixelSize: idBaseBox.mFontSize
+        font.pixelSize: idBaseBox.mTextSize
     }
 
     Loader {
@@ -78,7 +78,7 @@ BaseComponent {
         text: idBaseBox.mText
         color: idBaseBox.mTextColor
         font.family: systemInfo.fontOzb
-        font.pixelSize: idBaseBox.mFontSize
+        font.pixelSize: idBaseBox.mTextSize
         wrapMode: idBaseBox.layout.wrap ? Text.Wrap : Text.NoWrap
         elide: idBaseBox.mFixedWrap ? Text.ElideRight : Text.ElideNone
         horizontalAlignment: idBaseBox.layout.wrap ? Text.AlignLeft : idBaseBox.mTextHAlign

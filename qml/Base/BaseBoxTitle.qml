@@ -3,6 +3,6 @@ import QtQuick 2.6
 // BaseBox on the title skin, with the title font.
 BaseBox {
     mSkin: "title"
-    mFontSize: systemInfo.normalFontSize
+    mTextSize: systemInfo.normalFontSize
     mBoxMaxWidth: systemInfo.titleBoxW
 }

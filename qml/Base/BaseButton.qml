@@ -1,10 +1,19 @@
 import QtQuick 2.6
 
-// A button of fixed size with normal, focused, pressed and active looks.
+// A button of fixed size with normal, focused, pressed and active looks; the
+// text's place, size, colour and eliding can be set, and an optional second
+// text (mCountTextItem) stands at its right end.
 BaseComponent {
     id: idButton
     property string mText: ""
-    property int mFontSize: systemInfo.btnFontSize
+    property int mTextSize: systemInfo.btnFontSize
+    property int mTextMargin: systemInfo.btnItemMargin
+    property int mTextX: mTextMargin
+    property int mTextW: width - mTextX - mTextMargin - (idCount.visible ? idCount.width + mTextMargin : 0)
+    property int mTextElide: Text.ElideRight
+    property color mTextColor: !mEnabled ? colorInfo.disableTextColor
+                                         : (mPressed ? colorInfo.btnPressTextColor : colorInfo.selectTextColor)
+    property string mCountTextItem: ""
     property bool mActive: false
     property bool mPressed: false
     readonly property bool focused: activeFocus
@@ -24,14 +33,23 @@ BaseComponent {
         opacity: idButton.mEnabled ? 1.0 : 0.5
     }
     BaseText {
-        anchors.fill: parent
-        anchors.leftMargin: systemInfo.btnItemMargin
-        anchors.rightMargin: systemInfo.btnItemMargin
+        x: idButton.mTextX
+        width: idButton.mTextW
+        height: parent.height
         mText: idButton.mText
-        mFontSize: idButton.mFontSize
-        mHAlign: Text.AlignHCenter
-        mElide: Text.ElideRight
-        mColor: !idButton.mEnabled ? colorInfo.disableTextColor
-                : (idButton.mPressed ? colorInfo.btnPressTextColor : colorInfo.selectTextColor)
+        mTextSize: idButton.mTextSize
+        mHorizontalAlies: Text.AlignHCenter
+        mElide: idButton.mTextElide
+        mTextColor: idButton.mTextColor
+    }
+    BaseText {
+        id: idCount
+        anchors.right: parent.right
+        anchors.rightMargin: idButton.mTextMargin
+        height: parent.height
+        visible: idButton.mCountTextItem !== ""
+        mText: idButton.mCountTextItem
+        mTextSize: idButton.mTextSize
+        mTextColor: idButton.mTextColor
     }
 }

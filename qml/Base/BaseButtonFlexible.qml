@@ -12,6 +12,6 @@ BaseButton {
         visible: false
         text: idFlexibleButton.mText
         font.family: systemInfo.fontOzb
-        font.pixelSize: idFlexibleButton.mFontSize
+        font.pixelSize: idFlexibleButton.mTextSize
     }
 }

@@ -13,7 +13,7 @@ Item {
     property int mFirstTextMarginL: systemInfo.itemFlexibleMargin
     property int mTextAreaMargin: 2 * systemInfo.boxContentMargin
     property bool mFixedWrap: false
-    property int mFontSize: systemInfo.statusBarFontSize
+    property int mTextSize: systemInfo.statusBarFontSize
     property color mTextColor: colorInfo.defaultTextColor
     property color mBgColor: colorInfo.transBgColor
     readonly property var layout: BoxLayout.compute({
@@ -31,7 +31,7 @@ Item {
         visible: false
         text: idFlexibleItem.mText
         font.family: systemInfo.fontOzb
-        font.pixelSize: idFlexibleItem.mFontSize
+        font.pixelSize: idFlexibleItem.mTextSize
     }
     Rectangle {
         anchors.fill: parent
@@ -59,7 +59,7 @@ Item {
         text: idFlexibleItem.mText
         color: idFlexibleItem.mTextColor
         font.family: systemInfo.fontOzb
-        font.pixelSize: idFlexibleItem.mFontSize
+        font.pixelSize: idFlexibleItem.mTextSize
         elide: Text.ElideRight
         horizontalAlignment: Text.AlignHCenter
     }

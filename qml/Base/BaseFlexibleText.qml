@@ -8,10 +8,10 @@ Item {
     property string mText: ""
     property int maxWidth: systemInfo.mainWidth
     property bool mFixedWrap: false
-    property int mFontSize: systemInfo.normalFontSize
-    property color mColor: colorInfo.defaultTextColor
+    property int mTextSize: systemInfo.normalFontSize
+    property color mTextColor: colorInfo.defaultTextColor
     property bool mOutline: false
-    property int mHAlign: Text.AlignLeft
+    property int mHorizontalAlies: Text.AlignLeft
     readonly property bool isWrapped: !mFixedWrap && idMeasure.implicitWidth > maxWidth
 
     width: mFixedWrap || idMeasure.implicitWidth > maxWidth ? maxWidth : Math.ceil(idMeasure.implicitWidth)
@@ -22,18 +22,18 @@ Item {
         visible: false
         text: idFlexibleText.mText
         font.family: systemInfo.fontOzb
-        font.pixelSize: idFlexibleText.mFontSize
+        font.pixelSize: idFlexibleText.mTextSize
     }
     Text {
         id: idText
         width: idFlexibleText.width
         text: idFlexibleText.mText
-        color: idFlexibleText.mColor
+        color: idFlexibleText.mTextColor
         font.family: systemInfo.fontOzb
-        font.pixelSize: idFlexibleText.mFontSize
+        font.pixelSize: idFlexibleText.mTextSize
         wrapMode: idFlexibleText.isWrapped ? Text.Wrap : Text.NoWrap
         elide: idFlexibleText.mFixedWrap ? Text.ElideRight : Text.ElideNone
-        horizontalAlignment: idFlexibleText.isWrapped ? Text.AlignLeft : idFlexibleText.mHAlign
+        horizontalAlignment: idFlexibleText.isWrapped ? Text.AlignLeft : idFlexibleText.mHorizontalAlies
         style: idFlexibleText.mOutline ? Text.Outline : Text.Normal
         styleColor: colorInfo.black
     }

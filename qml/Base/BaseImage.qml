@@ -3,9 +3,9 @@ import QtQuick 2.6
 // A skin picture with an optional centred text.
 Item {
     id: idBaseImage
-    property string mSource: ""
+    property string mSrcImg: ""
     property string mText: ""
-    property int mFontSize: systemInfo.btnFontSize
+    property int mTextSize: systemInfo.btnFontSize
     property color mTextColor: colorInfo.defaultTextColor
     property int mFillMode: Image.Stretch
 
@@ -15,15 +15,15 @@ Item {
     Image {
         id: idImage
         anchors.fill: parent
-        source: idBaseImage.mSource
+        source: idBaseImage.mSrcImg
         fillMode: idBaseImage.mFillMode
     }
     BaseText {
         anchors.fill: parent
         visible: idBaseImage.mText !== ""
         mText: idBaseImage.mText
-        mFontSize: idBaseImage.mFontSize
-        mColor: idBaseImage.mTextColor
-        mHAlign: Text.AlignHCenter
+        mTextSize: idBaseImage.mTextSize
+        mTextColor: idBaseImage.mTextColor
+        mHorizontalAlies: Text.AlignHCenter
     }
 }

@@ -5,8 +5,8 @@ Item {
     id: idBaseItem
     property string mIconSource: ""
     property string mText: ""
-    property int mFontSize: systemInfo.normalFontSize
-    property color mColor: colorInfo.defaultTextColor
+    property int mTextSize: systemInfo.normalFontSize
+    property color mTextColor: colorInfo.defaultTextColor
     property int mSpacing: systemInfo.itemFlexibleMargin
 
     implicitWidth: idRow.implicitWidth
@@ -26,8 +26,8 @@ Item {
             id: idLabel
             anchors.verticalCenter: parent.verticalCenter
             mText: idBaseItem.mText
-            mFontSize: idBaseItem.mFontSize
-            mColor: idBaseItem.mColor
+            mTextSize: idBaseItem.mTextSize
+            mTextColor: idBaseItem.mTextColor
         }
     }
 }

@@ -14,7 +14,7 @@ BaseComponent {
         anchors.margins: systemInfo.boxContentMargin
         mText: idNotifyPopup.mText
         mWrap: true
-        mHAlign: Text.AlignHCenter
-        mFontSize: systemInfo.contentFontSize
+        mHorizontalAlies: Text.AlignHCenter
+        mTextSize: systemInfo.contentFontSize
     }
 }

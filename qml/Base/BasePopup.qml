@@ -41,17 +41,17 @@ BaseComponent {
             width: parent.width
             mText: idPopup.mText
             mWrap: true
-            mHAlign: Text.AlignHCenter
-            mFontSize: systemInfo.contentFontSize
+            mHorizontalAlies: Text.AlignHCenter
+            mTextSize: systemInfo.contentFontSize
         }
         BaseText {
             width: parent.width
             visible: idPopup.mSubText !== ""
             mText: idPopup.mSubText
             mWrap: true
-            mHAlign: Text.AlignHCenter
-            mFontSize: systemInfo.smallFontSize
-            mColor: colorInfo.textGray
+            mHorizontalAlies: Text.AlignHCenter
+            mTextSize: systemInfo.smallFontSize
+            mTextColor: colorInfo.textGray
         }
         Item { width: 1; height: systemInfo.defaultVSpace }
         Row {

@@ -22,7 +22,7 @@ BaseComponent {
         anchors.leftMargin: systemInfo.menuBoxContentMargin
         anchors.rightMargin: systemInfo.menuBoxContentMargin
         mText: idMenuDelegate.mText
-        mFontSize: systemInfo.menuBoxFontSize
+        mTextSize: systemInfo.menuBoxFontSize
         mElide: Text.ElideRight
         Component.onCompleted: idMenuDelegate.refreshDelegateWidth(Math.ceil(implicitWidth) + 2 * systemInfo.menuBoxContentMargin)
     }

@@ -6,8 +6,8 @@ import QtQuick 2.6
 Item {
     id: idScrollText
     property string mText: ""
-    property int mFontSize: systemInfo.normalFontSize
-    property color mColor: colorInfo.defaultTextColor
+    property int mTextSize: systemInfo.normalFontSize
+    property color mTextColor: colorInfo.defaultTextColor
     property bool scrollEnable: true
     property bool twoWay: false
     property int interval: 20
@@ -64,9 +64,9 @@ Item {
         id: idText
         anchors.verticalCenter: parent.verticalCenter
         text: idScrollText.mText
-        color: idScrollText.mColor
+        color: idScrollText.mTextColor
         font.family: systemInfo.fontOzb
-        font.pixelSize: idScrollText.mFontSize
+        font.pixelSize: idScrollText.mTextSize
     }
     Timer { id: idTick; interval: idScrollText.interval; repeat: true; onTriggered: idScrollText.tick() }
     Timer { id: idBreak; interval: idScrollText.breakInterval; onTriggered: idTick.start() }

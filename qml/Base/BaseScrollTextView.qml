@@ -4,7 +4,7 @@ import QtQuick 2.6
 BaseComponent {
     id: idScrollTextView
     property string mText: ""
-    property int mFontSize: systemInfo.contentFontSize
+    property int mTextSize: systemInfo.contentFontSize
     property bool mShowScroll: true
     readonly property int lineHeight: Math.max(1, Math.ceil(idText.font.pixelSize * 1.3))
     readonly property int lineCount: idText.lineCount
@@ -39,7 +39,7 @@ BaseComponent {
             text: idScrollTextView.mText
             color: colorInfo.defaultTextColor
             font.family: systemInfo.fontOzb
-            font.pixelSize: idScrollTextView.mFontSize
+            font.pixelSize: idScrollTextView.mTextSize
             wrapMode: Text.Wrap
             lineHeight: idScrollTextView.lineHeight
             lineHeightMode: Text.FixedHeight

@@ -4,14 +4,14 @@ import QtQuick 2.6
 Item {
     id: idBaseText
     property string mText: ""
-    property int mFontSize: systemInfo.normalFontSize
-    property color mColor: colorInfo.defaultTextColor
-    property int mHAlign: Text.AlignLeft
+    property int mTextSize: systemInfo.normalFontSize
+    property color mTextColor: colorInfo.defaultTextColor
+    property int mHorizontalAlies: Text.AlignLeft
     property int mVAlign: Text.AlignVCenter
     property int mElide: Text.ElideNone
     property bool mWrap: false
     property bool mOutline: false
-    property bool mBold: false
+    property bool mTextBold: false
     readonly property real paintedWidth: idText.paintedWidth
     readonly property real paintedHeight: idText.paintedHeight
 
@@ -22,11 +22,11 @@ Item {
         id: idText
         anchors.fill: parent
         text: idBaseText.mText
-        color: idBaseText.mColor
+        color: idBaseText.mTextColor
         font.family: systemInfo.fontOzb
-        font.pixelSize: idBaseText.mFontSize
-        font.bold: idBaseText.mBold
-        horizontalAlignment: idBaseText.mHAlign
+        font.pixelSize: idBaseText.mTextSize
+        font.bold: idBaseText.mTextBold
+        horizontalAlignment: idBaseText.mHorizontalAlies
         verticalAlignment: idBaseText.mVAlign
         elide: idBaseText.mElide
         wrapMode: idBaseText.mWrap ? Text.Wrap : Text.NoWrap

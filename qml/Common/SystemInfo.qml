@@ -99,6 +99,8 @@ QtObject {
     readonly property int settingCntOnScreen: pick(7, 7, 8)
     readonly property int defaultContentHeight: defaultCntOnScreen * listItemHeight
     readonly property int settingContentHeight: settingCntOnScreen * listItemHeight
+    // Rows that fit a list.
+    readonly property int countListView: defaultCntOnScreen
     readonly property int epgListDateWidth: Math.floor(lcdWidth / 8)
     readonly property int setupTabWidth: Math.floor(lcdWidth / 10)
 
@@ -125,7 +127,7 @@ QtObject {
     readonly property int tableItemMargin: pick(12, 8, 5)
     readonly property int tableProgramMargin: pick(24, 16, 10)
     readonly property int programMargin: pick(18, 12, 7)
-    readonly property int listItemMargin: pick(24, 16, 10)
+    readonly property int listItemMargin: pick(20, 13, 10)
     readonly property int tableEpgModeMargin: pick(30, 20, 12)
     readonly property int buttonVMargin: pick(24, 16, 10)
     readonly property int popupBtnVMargin: pick(36, 24, 14)
@@ -154,8 +156,8 @@ QtObject {
     readonly property int scanProgressW: pick(1050, 700, 420)
     readonly property int tableHeight: pick(94, 62, 35)
     readonly property int defaultCenterW: 1
-    readonly property int engTitleHeight: pick(48, 32, 19)
-    readonly property int engDelegateHeight: pick(36, 24, 14)
+    readonly property int engTitleHeight: pick(42, 28, 18)
+    readonly property int engDelegateHeight: pick(40, 26, 16)
     readonly property int clockBarMaxWidth: Math.floor(mainWidth / 6)
     readonly property int statusBarHeight: titleBoxt2H
     readonly property int titleBoxt2H: pick(148, 100, 59)
@@ -191,9 +193,9 @@ QtObject {
     readonly property int channelFontSize: pick(60, 40, 24)
     readonly property int contentFontSize: pick(45, 30, 18)
     readonly property int playStateFontSize: pick(60, 40, 24)
-    readonly property int engFontSize: pick(27, 18, 11)
+    readonly property int engFontSize: pick(30, 20, 12)
     readonly property int sbUHFTextSize: pick(27, 18, 11)
-    readonly property int factoryFontSize: pick(36, 24, 14)
-    readonly property int factoryLargeFontSize: pick(54, 36, 22)
-    readonly property int factorySmallFontSize: pick(27, 18, 11)
+    readonly property int factoryFontSize: pick(34, 24, 14)
+    readonly property int factoryLargeFontSize: pick(44, 30, 18)
+    readonly property int factorySmallFontSize: pick(30, 20, 12)
 }

@@ -21,11 +21,14 @@ Item {
         function test_layoutValuesPerResolution_data() {
             return [
                 { tag: "1080P", res: 2, w: 1920, h: 1080, listItemHeight: 94, cnt: 6, setCnt: 7, icon: 70,
-                  title: 80, normal: 50, small: 40, hm: 60, vm: 40, bar: 148 },
+                  title: 80, normal: 50, small: 40, hm: 60, vm: 40, bar: 148,
+                  eng: [42, 40, 30], factory: [34, 44, 30], listMargin: 20 },
                 { tag: "720P", res: 1, w: 1280, h: 720, listItemHeight: 62, cnt: 6, setCnt: 7, icon: 47,
-                  title: 53, normal: 33, small: 27, hm: 40, vm: 27, bar: 100 },
+                  title: 53, normal: 33, small: 27, hm: 40, vm: 27, bar: 100,
+                  eng: [28, 26, 20], factory: [24, 30, 20], listMargin: 13 },
                 { tag: "480P", res: 0, w: 720, h: 480, listItemHeight: 35, cnt: 7, setCnt: 8, icon: 27,
-                  title: 32, normal: 20, small: 14, hm: 40, vm: 35, bar: 59 },
+                  title: 32, normal: 20, small: 14, hm: 40, vm: 35, bar: 59,
+                  eng: [18, 16, 12], factory: [14, 18, 12], listMargin: 10 },
             ]
         }
         function test_layoutValuesPerResolution(data) {
@@ -51,6 +54,11 @@ Item {
             compare(s.mainHeight, data.h - 2 * data.vm)
             compare(s.epgListDateWidth, Math.floor(data.w / 8))
             compare(s.setupTabWidth, Math.floor(data.w / 10))
+            // What the engineering and factory screens rely on.
+            compare([s.engTitleHeight, s.engDelegateHeight, s.engFontSize], data.eng)
+            compare([s.factoryFontSize, s.factoryLargeFontSize, s.factorySmallFontSize], data.factory)
+            compare(s.listItemMargin, data.listMargin)
+            compare(s.countListView, data.cnt)
         }
 
         function test_modelFlags_data() {

@@ -33,7 +33,7 @@ BaseComponent {
         anchors.left: parent.left
         anchors.bottom: parent.bottom
         mText: idChangeChannel.stateText
-        mFontSize: systemInfo.playStateFontSize
+        mTextSize: systemInfo.playStateFontSize
         mOutline: true
     }
 }

@@ -15,7 +15,7 @@ BaseComponent {
         anchors.bottom: parent.bottom
         mText: idEwsToast.msg
         mBoxMaxWidth: systemInfo.mainWidth
-        mFontSize: systemInfo.contentFontSize
+        mTextSize: systemInfo.contentFontSize
         mBgColor: colorInfo.darkred
     }
 }

@@ -33,16 +33,16 @@ BaseComponent {
             width: parent.width
             mText: stringInfo.strMsg_NO_RECEIVABLE_CHANNEL_MSG
             mWrap: true
-            mHAlign: Text.AlignHCenter
-            mFontSize: systemInfo.contentFontSize
+            mHorizontalAlies: Text.AlignHCenter
+            mTextSize: systemInfo.contentFontSize
         }
         BaseText {
             width: parent.width
             visible: !systemInfo.isVEK_R410
             mText: stringInfo.strMsg_CHECK_ANTENNA_BEFORE_STARTING_MSG
             mWrap: true
-            mHAlign: Text.AlignHCenter
-            mFontSize: systemInfo.contentFontSize
+            mHorizontalAlies: Text.AlignHCenter
+            mTextSize: systemInfo.contentFontSize
         }
         BaseButton {
             id: idStart

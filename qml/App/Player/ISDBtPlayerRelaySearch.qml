@@ -28,7 +28,7 @@ Item {
         BaseText {
             anchors.centerIn: parent
             mText: stringInfo.strMsg_SEARCHING
-            mFontSize: systemInfo.smallFontSize
+            mTextSize: systemInfo.smallFontSize
         }
     }
     BaseText {
@@ -38,7 +38,7 @@ Item {
         anchors.horizontalCenter: parent.horizontalCenter
         visible: !systemInfo.isQM_NRV2Z_MAX
         mText: idRelaySearch.titleText + " : " + (idRelaySearch.searchChannel >= 0 ? idRelaySearch.searchChannel : "")
-        mFontSize: systemInfo.contentFontSize
+        mTextSize: systemInfo.contentFontSize
     }
     ISDBtExitGuideBar {
         anchors.right: parent.right

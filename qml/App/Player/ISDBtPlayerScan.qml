@@ -36,7 +36,7 @@ Item {
         BaseText {
             anchors.horizontalCenter: parent.horizontalCenter
             mText: stringInfo.strMsg_PLEASE_WAIT_MSG
-            mFontSize: systemInfo.contentFontSize
+            mTextSize: systemInfo.contentFontSize
         }
         ISDBtProgressBar {
             anchors.horizontalCenter: parent.horizontalCenter
@@ -46,7 +46,7 @@ Item {
             objectName: "scanPercent"
             anchors.horizontalCenter: parent.horizontalCenter
             mText: idScan.percent + " %"
-            mFontSize: systemInfo.contentFontSize
+            mTextSize: systemInfo.contentFontSize
         }
         BaseText {
             objectName: "scanQuitText"
@@ -54,16 +54,16 @@ Item {
             visible: !idScan.isInitialScan
             mText: idScan.quitText
             mWrap: true
-            mHAlign: Text.AlignHCenter
-            mFontSize: systemInfo.smallFontSize
+            mHorizontalAlies: Text.AlignHCenter
+            mTextSize: systemInfo.smallFontSize
         }
         BaseText {
             width: parent.width
             visible: !idScan.isInitialScan
             mText: stringInfo.strMsg_SAVE_CHANNEL_UP_TO_END_POINT_MSG
             mWrap: true
-            mHAlign: Text.AlignHCenter
-            mFontSize: systemInfo.smallFontSize
+            mHorizontalAlies: Text.AlignHCenter
+            mTextSize: systemInfo.smallFontSize
         }
     }
     ISDBtExitGuideBar {

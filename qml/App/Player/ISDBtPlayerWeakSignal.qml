@@ -21,7 +21,7 @@ Item {
         visible: !systemInfo.isQM_NRV2Z_MAX
         anchors.centerIn: parent
         mText: stringInfo.strMsg_LOW_RECEPTION_LEVEL_MSG
-        mFontSize: systemInfo.playStateFontSize
+        mTextSize: systemInfo.playStateFontSize
         mOutline: true
     }
     BaseText {
@@ -30,7 +30,7 @@ Item {
         anchors.bottom: parent.bottom
         anchors.bottomMargin: 2 * systemInfo.boxH + systemInfo.volVSpace
         mText: stringInfo.strMsg_CHANNEL_SWITCHING
-        mFontSize: systemInfo.contentFontSize
+        mTextSize: systemInfo.contentFontSize
         mOutline: true
     }
     BaseBoxTitle {
