@@ -13,6 +13,7 @@
 #include "TestDevRoot.h"
 
 #include <QCoreApplication>
+#include <QFont>
 #include <QGuiApplication>
 #include <QObject>
 #include <QQmlComponent>
@@ -103,6 +104,9 @@ int main(int argc, char** argv)
     // its screen when the application object goes, which would read as a leak.
     static int appArgc = argc;
     new QGuiApplication(appArgc, argv);
+    // The application font family, as the program maps it (Debian's Droid
+    // Sans Fallback, which also holds the Japanese and Korean texts).
+    QFont::insertSubstitutions(QStringLiteral("OZB_FONT"), QStringList() << QStringLiteral("Droid Sans Fallback"));
     // The caption item of the root window, registered as the program does.
     qmlRegisterType<ImageItem>("ImageItem", 1, 0, "ImageItem");
     QTEST_SET_MAIN_SOURCE_PATH

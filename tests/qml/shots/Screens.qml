@@ -145,6 +145,7 @@ Item {
             ISDBtData.nAntennaState = 0
 
             liveTv()
+            root.showHideVolumeBar(false)
             root.setAppMainScreen("ISDBtStationListMain", true)
             shot("16-station-list")
             root.setAppMainScreen("ISDBtEpgListMain", true)
