@@ -397,7 +397,8 @@ Base.BaseMain {
             return
         if (!ISDBtData.bInitialized && ISDBtData.bPowerOn) {
             engine("execInitScan")
-            setISDBtInitVisible(false)
+            if (EngineCall.has(ISDBtEngine, "execInitScan"))
+                setISDBtInitVisible(false)
         }
     }
     onBackPressed: {

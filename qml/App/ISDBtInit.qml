@@ -12,9 +12,15 @@ BaseComponent {
     width: systemInfo.lcdWidth
     height: systemInfo.lcdHeight
 
+    // The prompt stays while the engine cannot scan yet, so that the
+    // viewer is not left without it.
     function startScan() {
         if (ISDBtData.bInitialized || !ISDBtData.bPowerOn)
             return
+        if (!EngineCall.has(ISDBtEngine, "execInitScan")) {
+            EngineCall.invoke(ISDBtEngine, "execInitScan")
+            return
+        }
         EngineCall.invoke(ISDBtEngine, "execInitScan")
         initScanRequested()
     }
