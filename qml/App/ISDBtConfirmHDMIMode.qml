@@ -35,6 +35,7 @@ BaseComponent {
         opacity: 0.8
     }
     BaseImagePopupBox {
+        id: idFrame
         anchors.centerIn: parent
         width: systemInfo.popupBoxW
         height: Math.max(systemInfo.popupBoxH, idColumn.implicitHeight + 2 * systemInfo.popupBtnVMargin)
@@ -42,7 +43,7 @@ BaseComponent {
     Column {
         id: idColumn
         anchors.centerIn: parent
-        width: systemInfo.popupBoxW - 2 * systemInfo.boxContentMargin
+        width: idFrame.width - 2 * (idFrame.corner + systemInfo.defaultMargin)
         spacing: systemInfo.defaultVSpace
         BaseText {
             width: parent.width

@@ -35,7 +35,7 @@ BaseComponent {
     Column {
         id: idColumn
         anchors.centerIn: idFrame
-        width: idFrame.width - 2 * systemInfo.boxContentMargin
+        width: idFrame.width - 2 * (idFrame.corner + systemInfo.defaultMargin)
         spacing: systemInfo.defaultVSpace
         BaseText {
             width: parent.width
