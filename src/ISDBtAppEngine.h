@@ -63,6 +63,13 @@ public:
 
     void AppDebug(QString message, bool highlight) override;
 
+    // --- view ---
+    // A QML object of `url` created in the engine's root context (null with
+    // the errors logged when it cannot be made).
+    static QObject* createObject(QQmlEngine* engine, const QUrl& url);
+    // Publishes "colorInfo", "imageInfo" and "systemInfo".
+    void publishSharedTables();
+
     void setEnablePowerOnOffState(bool enable);
     void setChangeChByKey(bool byKey);
 
