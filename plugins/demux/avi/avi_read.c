@@ -353,7 +353,8 @@ static int pass_byte(AviContext* c, AviFioHandle* h, int stream_like, int kind, 
   ++c->resync_count;
   if (!stream_like && c->resync_count >= 12 && !c->odml_check_matched) c->odml_check_on = 0;
   if (c->resync_count > AVI_WALK_LIMIT) {
-    if (stream_like && c->index_mode != AVI_INDEX_NONE) {
+    /* Lost: with an index the next packet comes by it. */
+    if (c->index_mode != AVI_INDEX_NONE) {
       c->repair_on = 0;
       c->resync_count = 0;
       return read_by_index(c, kind, pkt);

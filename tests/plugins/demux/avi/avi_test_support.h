@@ -214,8 +214,9 @@ inline FileSpec simpleSpec(int frames, uint32_t frameSize = 100) {
 }
 
 class AviTest : public ::testing::Test {
- protected:
+ public:
   static void SetUpTestSuite() {
+    if (plugin_) return;
     std::string error;
     plugin_ = mediahost::Plugin::load(AVI_PLUGIN_PATH, &error).release();
     ASSERT_NE(plugin_, nullptr) << error;
@@ -228,6 +229,7 @@ class AviTest : public ::testing::Test {
     EXPECT_TRUE(mediahost::Host::get().violations().empty());
   }
 
+  static mediahost::Plugin* plugin() { return plugin_; }
   int32_t entry(int32_t op, void* slot, void* in, void* out) { return plugin_->entry()(op, slot, in, out); }
 
   std::string addMemory(const Bytes& b) {

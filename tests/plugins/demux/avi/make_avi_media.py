@@ -98,7 +98,7 @@ class Avi:
         astrl = b""
         if streams > 1:
             total = sum(len(a) for a in self.audio)
-            astrl = lst(b"strl", self.strh(b"auds", b"\0\0\0\0", 2, self.sample_rate * 2, total, 8192, 2) +
+            astrl = lst(b"strl", self.strh(b"auds", b"\0\0\0\0", 2, self.sample_rate * 2, total // 2, 8192, 2) +
                         chunk(b"strf", self.audio_fmt) + extra_audio)
         avih = struct.pack("<IIIIIIIIII", 1000000 // self.rate, 0, 0, avih_flags, len(self.frames), 0, streams,
                            65536, self.width, self.height) + b"\0" * 16
@@ -240,7 +240,7 @@ def make_hand_built(d, media):
     write_idx1_avi(os.path.join(d, "divx.avi"), Avi(frames, audio, handler=b"divx", compression=b"DIVX"))
     write_idx1_avi(os.path.join(d, "short_strh.avi"), Avi(frames, audio, strh_size=48))
     write_odml_avi(os.path.join(d, "odml.avi"), avi)
-    write_odml_avi(os.path.join(d, "odml_truncated.avi"), avi, truncate=0.8)
+    write_odml_avi(os.path.join(d, "odml_truncated.avi"), avi, parts=3, truncate=0.8)
 
 
 def make_seeds(d, seeds):
