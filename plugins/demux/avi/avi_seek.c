@@ -278,7 +278,8 @@ static int32_t video_idx1(AviContext* c, int32_t target, int32_t* reached, int32
         }
       }
       ++k.video_frame;
-    } else if (shared && c->audio.count && id == c->id_wb) {
+    } else if (c->audio.count && id == c->id_wb) {
+      /* counted with separate readers too: the audio repair cursor needs it */
       if (avi_rd32(e + 12)) ++k.audio_chunk;
       k.audio_bytes += avi_rd32(e + 12);
     } else {
@@ -293,7 +294,7 @@ static int32_t video_idx1(AviContext* c, int32_t target, int32_t* reached, int32
     chosen_ms = first_ms;
   }
   if (chosen < 0 || avi_seek_to(c->fh[AVI_FH_MAIN], chosen) != 0) return seek_fail(c, AVI_ERR_SEEK_NOT_FOUND, AVI_END);
-  chosen_k.chunks += chosen_k.video_frame + chosen_k.audio_chunk;
+  chosen_k.chunks += chosen_k.video_frame + (shared ? chosen_k.audio_chunk : 0);
   apply(c, &chosen_k, shared);
   if ((c->flags & (AVI_FLAG_SEPARATE | AVI_FLAG_KIND10)) == (AVI_FLAG_SEPARATE | AVI_FLAG_KIND10))
     avi_seek_to(c->fh[AVI_FH_K10], chosen);
@@ -329,7 +330,7 @@ KVR_EXPORT int32_t aviFrameSeekbyAudioOldMode(AviContext* c, int32_t target, int
   Idx1Walk w;
   if (idx1_open(c, &w, c->index_mode == AVI_INDEX_IDX1_MEMORY) != 0) return AVI_FAIL;
   uint32_t chunk = 0;
-  uint64_t bytes = 0;
+  uint64_t bytes = 0, entry = 0;
   int64_t chosen = -1, start = 0;
   uint8_t e[16];
   while (idx1_next(&w, e) == 0) {
@@ -338,6 +339,7 @@ KVR_EXPORT int32_t aviFrameSeekbyAudioOldMode(AviContext* c, int32_t target, int
     start = avi_audio_ms(c, chunk, bytes);
     if (audio_stop(start, audio_end_ms(c, chunk, bytes, len), target, back)) {
       chosen = c->idx1_base + avi_rd32(e + 8) - 4;
+      entry = w.next - 1;
       break;
     }
     ++chunk;
@@ -352,6 +354,14 @@ KVR_EXPORT int32_t aviFrameSeekbyAudioOldMode(AviContext* c, int32_t target, int
     avi_seek_to(c->fh[AVI_FH_K10], chosen);
   c->audio_chunk = chunk;
   c->audio_bytes = bytes;
+  if (c->repair_on) {
+    AviRepair* r = &c->repair[AVI_REPAIR_AUDIO];
+    r->started = 1;
+    r->pending = 0;
+    r->entry_pos = c->idx1_pos + 8 + (int64_t)entry * 16;
+    r->entries = chunk;
+    r->bytes = bytes;
+  }
   set_reached(reached, start);
   return AVI_OK;
 }
