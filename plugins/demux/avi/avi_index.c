@@ -120,6 +120,7 @@ int avi_locate_idx1(AviContext* c) {
     uint32_t id = avi_rd32(b), size = avi_rd32(b + 4);
     if (id == ID_IDX1) {
       c->idx1_pos = avi_tell(h);
+      c->idx1_end = c->idx1_pos + 8 + (int64_t)size;
       if (avi_peek(h, b, 24) < 24) break;
       /* Offsets at or beyond the movi data are file positions of the chunk
        * headers; smaller ones count from the "movi" form type. */

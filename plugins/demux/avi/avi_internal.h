@@ -89,6 +89,7 @@ typedef struct AviRepair {
   uint64_t bytes;         /* audio bytes of the entries passed */
   int started;
   int pending;            /* re-align before the next use */
+  int64_t handle_pos;     /* where the cursor's handle stands, -1 unknown */
 } AviRepair;
 
 typedef struct AviContext {
@@ -128,7 +129,7 @@ typedef struct AviContext {
 
   /* indexes */
   int32_t index_mode;
-  int64_t idx1_pos, idx1_base;
+  int64_t idx1_pos, idx1_base, idx1_end;
   AviSuperEntry* super[2];     /* 0 video, 1 audio */
   uint32_t super_count[2];
   uint8_t** odml_mem[2];       /* one standard index block per super entry */

@@ -64,7 +64,12 @@ typedef struct Idx1Entry {
 static int repair_entry(AviContext* c, int k, Idx1Entry* e) {
   uint8_t b[16];
   AviFioHandle* h = c->repair_fh[k];
-  if (avi_seek_to(h, c->repair[k].entry_pos) != 0 || __AVI_DMX__fioRead(b, 1, 16, h) != 16) return -1;
+  AviRepair* r = &c->repair[k];
+  /* The cursor reads on from where it stopped; a seek would drop its cache. */
+  if (r->handle_pos != r->entry_pos && avi_seek_to(h, r->entry_pos) != 0) return -1;
+  r->handle_pos = -1;
+  if (__AVI_DMX__fioRead(b, 1, 16, h) != 16) return -1;
+  r->handle_pos = r->entry_pos + 16;
   e->id = avi_rd32(b);
   e->flags = avi_rd32(b + 4);
   e->offset = avi_rd32(b + 8);
@@ -81,16 +86,11 @@ static int repair_kind_match(const AviContext* c, int k, uint32_t id) {
  * 2 when the reader was moved to the next indexed chunk. */
 static int repair_lookup(AviContext* c, int k, int64_t pos, uint32_t* length) {
   AviRepair* r = &c->repair[k];
-  int64_t end = c->idx1_pos + 8;
-  {
-    uint8_t b[8];
-    AviFioHandle* h = c->repair_fh[k];
-    if (avi_seek_to(h, c->idx1_pos) != 0 || __AVI_DMX__fioRead(b, 1, 8, h) != 8) return -1;
-    end += avi_rd32(b + 4);
-  }
+  int64_t end = c->idx1_end;
   if (!r->started) {
     r->started = 1;
     r->entry_pos = c->idx1_pos + 8;
+    r->handle_pos = -1;
   }
   int realign = r->pending || c->resync_count > 16;
   uint32_t steps = 0;
@@ -370,7 +370,9 @@ static int walk(AviContext* c, AviFioHandle* h, int accept_video, int accept_aud
   c->resync_count = 0;
   for (;;) {
     if (avi_peek(h, b, 8) < 8) return fail(c, AVI_ERR_END);
-    int64_t pos = avi_tell(h);
+    /* Asking the host for the position costs a system call: only the
+     * repair and the MPEG audio search need it. */
+    int64_t pos = (c->repair_on || (c->mp3_on && !c->mp3_done)) ? avi_tell(h) : -1;
     uint32_t id = avi_rd32(b), size = avi_rd32(b + 4);
     int r;
     if (accept_video && avi_is_video_id(c, id)) {

@@ -302,6 +302,7 @@ static int32_t video_idx1(AviContext* c, int32_t target, int32_t* reached, int32
     for (int r = 0; r < 2; ++r) {
       c->repair[r].started = 1;
       c->repair[r].pending = 0;
+      c->repair[r].handle_pos = -1;
       c->repair[r].entry_pos = c->idx1_pos + 8 + (int64_t)chosen_entry * 16;
     }
     c->repair[AVI_REPAIR_VIDEO].entries = chosen_k.video_frame;
@@ -358,6 +359,7 @@ KVR_EXPORT int32_t aviFrameSeekbyAudioOldMode(AviContext* c, int32_t target, int
     AviRepair* r = &c->repair[AVI_REPAIR_AUDIO];
     r->started = 1;
     r->pending = 0;
+    r->handle_pos = -1;
     r->entry_pos = c->idx1_pos + 8 + (int64_t)entry * 16;
     r->entries = chunk;
     r->bytes = bytes;
@@ -734,6 +736,7 @@ int avi_seek(AviContext* c, const AviSeekRequest* req, AviSeekResult* res) {
       if (readers[i] && kept[i] >= 0) avi_seek_to(readers[i], kept[i]);
     apply(c, &saved, 1);
     memcpy(c->repair, saved_repair, sizeof saved_repair);
+    c->repair[0].handle_pos = c->repair[1].handle_pos = -1;
     return r;
   }
   res->reached_ms = (int32_t)(reached + start_term);
