@@ -25,11 +25,13 @@ std::string fourcc(uint32_t v) {
 }
 
 std::string videoCodecName(uint32_t code) {
+  if (code == 0) return "rawvideo";  // BI_RGB
   std::string t = fourcc(code);
   for (char& ch : t) ch = char(toupper(static_cast<unsigned char>(ch)));
   if (t == "FMP4" || t == "XVID" || t == "DIVX" || t == "DX50" || t == "MP4V" || t == "MP4S") return "mpeg4";
   if (t == "H264" || t == "AVC1" || t == "X264") return "h264";
   if (t == "MJPG") return "mjpeg";
+  if (t == "DIB " || t == "RGB ") return "rawvideo";
   if (t == "DIV3" || t == "MP43") return "msmpeg4v3";
   return "unknown";
 }

@@ -260,7 +260,7 @@ def make_large(d):
         return
     big = os.path.join(d, "odml_large.avi")
     ffmpeg(big, "-f", "lavfi", "-i", "testsrc=size=640x480:rate=25", "-f", "lavfi", "-i",
-           "sine=frequency=440:sample_rate=48000", "-t", "150", "-c:v", "rawvideo", "-pix_fmt", "bgr24",
+           "sine=frequency=440:sample_rate=48000", "-t", "55", "-c:v", "rawvideo", "-pix_fmt", "bgr24",
            "-c:a", "pcm_s16le")
     data_size = os.path.getsize(big)
     with open(big, "rb") as f, open(os.path.join(d, "odml_large_truncated.avi"), "wb") as out:
