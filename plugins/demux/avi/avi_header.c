@@ -304,8 +304,9 @@ static int read_meta_format(AviContext* c, AviFioHandle* h) {
   }
   uint32_t size = avi_rd32(b + 4);
   uint32_t take = size < 80 ? size : 80;
+  /* A shorter record stays zero-padded; the reader does not move past its
+   * chunk, which would land inside the next stream list. */
   __AVI_DMX__fioRead(f->strf, 1, take, h);
-  if (size < 80) avi_skip(h, 80 - size);
   c->meta.count++;
   return 0;
 }

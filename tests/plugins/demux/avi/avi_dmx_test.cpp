@@ -386,6 +386,78 @@ TEST_F(AviTest, ZeroRatesDivideNothing) {
     seek(300, 0, &r);
     seek(100, AVI_SEEK_RELATIVE, &r);
   }
+  // An OpenDML file whose video rate is 0: no duration, no frame numbers.
+  Bytes odml = readFile(media("odml.avi"));
+  auto strh = std::search(odml.begin(), odml.end(), std::begin("strh"), std::begin("strh") + 4);
+  set32(odml, size_t(strh - odml.begin()) + 8 + 24, 0);  // dwRate of the video
+  for (uint32_t flags : {0u, uint32_t(AVI_FLAG_SINGLE)}) {
+    ASSERT_EQ(openBytes(odml, flags), AVI_OK);
+    AviSeekResult r;
+    seek(1500, 0, &r);
+    EXPECT_EQ(readAll().size() > 0, true);
+  }
+  // Variable-rate MPEG audio with a zero block alignment: no offset.
+  FileSpec mp3 = simpleSpec(3);
+  mp3.streams[1].scale = 1152;
+  mp3.streams[1].rate = 44100;
+  mp3.streams[1].sampleSize = 0;
+  mp3.streams[1].strf = waveFormat(0x55, 1, 44100, 8000, 0, 0);
+  mp3.items[1].data = Bytes(300, 0);
+  mp3.items[1].data[100] = 0xFF;
+  mp3.items[1].data[101] = 0xFB;
+  mp3.items[1].data[102] = 0x50;
+  ASSERT_EQ(openBytes(buildAvi(mp3)), AVI_OK);
+  EXPECT_EQ(readAll().size(), 6u);
+  EXPECT_EQ(ctx()->mp3_offset_ms, 0);
+}
+
+TEST_F(AviTest, MetadataStreamsAndSoftErrorsDoNotStopTheOpen) {
+  FileSpec f = simpleSpec(3);
+  StreamSpec meta;
+  meta.type = "meta";
+  meta.strf = payload(40, 5);  // shorter than the 80 bytes kept
+  StreamSpec text;
+  text.type = "txts";
+  text.strf = Bytes(4, 0);
+  f.streams.push_back(meta);
+  f.streams.push_back(text);
+  f.idx1 = false;
+  Bytes b = buildAvi(f);
+  set32(b, 32 + 12, 0x20);  // avih flags: the soft -3003
+  ASSERT_EQ(openBytes(b), AVI_OK);
+  EXPECT_EQ(lastError(), 0);
+  ASSERT_EQ(res_.meta_count, 1);
+  EXPECT_EQ(res_.meta->id, 70);
+  EXPECT_EQ(0, std::memcmp(res_.meta->strf, meta.strf.data(), 40));
+  EXPECT_EQ(ctx()->id_mt, AVI_FOURCC('0', '2', 'm', 't'));
+  EXPECT_EQ(readAll().size(), 6u);
+}
+
+TEST_F(AviTest, Mpeg4VisualPrefixGoesInFrontOfEachFrame) {
+  FileSpec f = simpleSpec(2);
+  Bytes extra = {0, 0, 1, 0xB0, 1, 0, 0, 1, 0x20, 0x08, 0xC8, 0x0D, 0x40, 0x00, 0x53, 0x88, 0x40, 0x0C, 0x40, 0x01};
+  f.streams[0].handler = "MP4S";
+  f.streams[0].strf = bitmapInfo(96, 64, "MP4S", extra);
+  ASSERT_EQ(openBytes(buildAvi(f)), AVI_OK);
+  ASSERT_EQ(ctx()->prefix_len, 18u);
+  AviPacket p;
+  ASSERT_EQ(next(&p), AVI_OK);
+  ASSERT_EQ(p.size, 100u + 18u);
+  const uint8_t head[4] = {0, 0, 1, 0};
+  EXPECT_EQ(0, std::memcmp(p.data, head, 4));
+  EXPECT_EQ(0, std::memcmp(p.data + 4, extra.data() + 5, 14));
+  EXPECT_EQ(0, std::memcmp(p.data + 18, f.items[0].data.data(), 100));
+}
+
+TEST_F(AviTest, StreamListsBeyondTwentyArePassedOver) {
+  FileSpec f = simpleSpec(2);
+  StreamSpec extraAudio = f.streams[1];
+  while (f.streams.size() < 22) f.streams.push_back(extraAudio);
+  f.idx1 = false;
+  ASSERT_EQ(openBytes(buildAvi(f)), AVI_OK);
+  EXPECT_EQ(res_.video_count, 1);
+  EXPECT_EQ(res_.audio_count, 19);  // stream numbers 1..19; 20 and 21 are not read
+  EXPECT_EQ(readAll().size(), 4u);
 }
 
 // ---- packet reading ----
