@@ -164,7 +164,9 @@ static void mp3_resync(AviContext* c, AviFioHandle* h, int64_t pos) {
       continue;
     }
     ++chunks;
-    if (ensure_buffer(c, size + 1) != 0) break;
+    /* The search reads into the packet buffer; a caller's buffer is never
+     * replaced by one of ours. */
+    if (size + 1 > c->buf_size && ((c->flags & AVI_FLAG_CALLER_BUFFER) || ensure_buffer(c, size + 1) != 0)) break;
     uint32_t got = read_chunk(c, h, size, size & 1);
     for (uint32_t i = 0; i + 3 <= got; ++i) {
       if (is_mpeg_audio_header(c->buf + i)) {
@@ -319,13 +321,19 @@ static int audio_chunk(AviContext* c, AviFioHandle* h, int64_t pos, uint32_t siz
     if (ensure_buffer(c, size + (uint32_t)pad) != 0) return AVI_FAIL;
   }
   if (c->mp3_on && !c->mp3_done) {
-    if (c->audio_start_pos >= 0 && pos > c->audio_start_pos + 100) {
+    /* Going back to the first audio chunk is for a reader of its own: a
+     * shared reader would deliver the video in between twice. */
+    if ((c->flags & AVI_FLAG_SEPARATE) && c->audio_start_pos >= 0 && pos > c->audio_start_pos + 100) {
       uint8_t b[8];
       if (avi_seek_to(h, c->audio_start_pos) == 0 && avi_peek(h, b, 8) == 8 && avi_rd32(b) == c->id_wb) {
         pos = c->audio_start_pos;
         size = avi_rd32(b + 4);
         pad = size & 1;
-        if (size >= AVI_CHUNK_LIMIT) return WALK_AGAIN;
+        if (size >= AVI_CHUNK_LIMIT || (size > c->buf_size && (c->flags & AVI_FLAG_CALLER_BUFFER))) {
+          c->mp3_on = 0;
+          avi_seek_to(h, c->audio_start_pos);
+          return WALK_AGAIN;
+        }
         if (size > c->buf_size && ensure_buffer(c, size + (uint32_t)pad) != 0) return AVI_FAIL;
         c->audio_chunk = 0;
         c->audio_bytes = 0;
@@ -334,7 +342,6 @@ static int audio_chunk(AviContext* c, AviFioHandle* h, int64_t pos, uint32_t siz
       }
     }
     mp3_resync(c, h, pos);
-    if (size > c->buf_size && ensure_buffer(c, size + (uint32_t)pad) != 0) return AVI_FAIL;
   }
   int64_t time = avi_audio_ms(c, c->audio_chunk, c->audio_bytes);
   uint32_t got = read_chunk(c, h, size, pad);

@@ -621,6 +621,20 @@ TEST_F(AviTest, MpegAudioResyncFindsTheFirstFrameHeader) {
   EXPECT_EQ(ctx()->mp3_offset_ms, 2 * 1152 * 1000 / 44100);
   EXPECT_EQ(got[1].time, int(ctx()->mp3_offset_ms));
   EXPECT_EQ(got[1].size, 409u);
+  // With the caller's buffer the search reads into it, and never swaps it
+  // for one of its own.
+  for (uint32_t size : {4096u, 300u}) {
+    ASSERT_EQ(openBytes(buildAvi(f), AVI_FLAG_CALLER_BUFFER), AVI_OK);
+    Bytes buf(size);
+    AviPacket p;
+    int delivered = 0;
+    for (int i = 0; i < 12; ++i)
+      if (next(&p, 0, buf.data(), size) == AVI_OK) {
+        ++delivered;
+        EXPECT_EQ(p.data, buf.data());
+      }
+    EXPECT_EQ(delivered, size == 4096u ? 8 : 7) << size;  // 409 bytes do not fit in 300
+  }
 }
 
 // ---- indexes ----
