@@ -111,6 +111,16 @@ TEST_F(AviTest, InformationOpenGivesBitRateAndNoReaders) {
   EXPECT_EQ(res_.file->index_present, 1u);
 }
 
+TEST_F(AviTest, WithoutTheEndSeekTheFileSizeIsTheMoviData) {
+  ASSERT_EQ(openPath(media("idx1_relative.avi"), AVI_FLAG_NO_EOF_SEEK), AVI_OK);
+  EXPECT_EQ(*reinterpret_cast<int32_t*>(plugin_->symbol("avi_do_not_seek_to_eof")), 1);
+  EXPECT_EQ(int64_t(res_.file->file_size), ctx()->movi_size);
+  EXPECT_EQ(readAll().size(), 80u);
+  ASSERT_EQ(openPath(media("idx1_relative.avi")), AVI_OK);
+  EXPECT_EQ(*reinterpret_cast<int32_t*>(plugin_->symbol("avi_do_not_seek_to_eof")), 0);
+  EXPECT_EQ(res_.file->file_size, readFile(media("idx1_relative.avi")).size());
+}
+
 TEST_F(AviTest, SingleHandleModeClearsSeparateAndHostIndexBits) {
   ASSERT_EQ(openPath(media("idx1_relative.avi"), AVI_FLAG_SINGLE | AVI_FLAG_SEPARATE | AVI_FLAG_HOST_INDEX | 0x10000),
             AVI_OK);
