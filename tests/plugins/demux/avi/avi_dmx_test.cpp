@@ -521,6 +521,22 @@ TEST_F(AviTest, TooSmallCallerBufferSkipsThatChunkOnly) {
   EXPECT_EQ(lastError(), 0);
 }
 
+TEST_F(AviTest, SingleHandleModeKeepsAFailedChunkForTheRetry) {
+  FileSpec f = simpleSpec(3);
+  f.items[2].data = payload(4000, 1);
+  ASSERT_EQ(openBytes(buildAvi(f), AVI_FLAG_SINGLE | AVI_FLAG_CALLER_BUFFER), AVI_OK);
+  Bytes buf(5000);
+  AviPacket p;
+  ASSERT_EQ(next(&p, 0, buf.data(), 1000), AVI_OK);
+  ASSERT_EQ(next(&p, 0, buf.data(), 1000), AVI_OK);
+  EXPECT_EQ(next(&p, 0, buf.data(), 1000), AVI_FAIL);
+  EXPECT_EQ(lastError(), AVI_ERR_BUFFER_SMALL);
+  ASSERT_EQ(next(&p, 0, buf.data(), 5000), AVI_OK);
+  EXPECT_EQ(p.kind, AVI_KIND_VIDEO);
+  EXPECT_EQ(p.size, 4000u);
+  EXPECT_EQ(p.time_ms, 100);
+}
+
 TEST_F(AviTest, RecListsAndForeignListsInsideMovi) {
   for (const char* name : {"rec_lists.avi", "garbage_in_movi.avi", "idx1_relative.avi", "dd_chunk.avi"}) {
     ASSERT_EQ(openPath(media(name)), AVI_OK) << name;
