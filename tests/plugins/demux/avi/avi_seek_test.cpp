@@ -147,6 +147,18 @@ TEST_F(AviSeekTest, OpenDmlOnDiskAndInMemoryLandOnKeyFrames) {
   EXPECT_EQ(p.time_ms, 0);
 }
 
+TEST_F(AviSeekTest, OpenDmlFieldIndexesHaveTwelveByteEntries) {
+  for (uint32_t flags : {0u, uint32_t(AVI_FLAG_SINGLE)}) {
+    ASSERT_EQ(openPath(media("odml_fields.avi"), flags), AVI_OK);
+    AviPacket p;
+    EXPECT_EQ(seekAndRead(1200, 0, 0, &p), 1500);
+    EXPECT_EQ(seekAndRead(2700, 0, 0, &p), 3000);
+    EXPECT_EQ(seekAndRead(2700, 0, 0, &p), 2500);
+    EXPECT_EQ(p.kind, AVI_KIND_VIDEO);
+    EXPECT_EQ(p.time_ms, 2500);
+  }
+}
+
 TEST_F(AviSeekTest, OpenDmlAudioStrategyDirectly) {
   ASSERT_EQ(openPath(media("odml.avi"), AVI_FLAG_SEPARATE), AVI_OK);
   auto audioOdml = reinterpret_cast<int32_t (*)(AviContext*, int32_t, int32_t*, int32_t)>(

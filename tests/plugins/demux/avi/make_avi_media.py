@@ -162,7 +162,7 @@ def write_idx1_avi(path, avi, absolute=False, rec=False, garbage=None, bad_size=
     open(path, "wb").write(data)
 
 
-def write_odml_avi(path, avi, parts=2, truncate=None):
+def write_odml_avi(path, avi, parts=2, truncate=None, fields=False):
     """An OpenDML file: super indexes in the stream lists, one standard index
     per stream and RIFF part, the second part in "RIFF AVIX"; no idx1."""
     items = avi.interleave()
@@ -195,9 +195,13 @@ def write_odml_avi(path, avi, parts=2, truncate=None):
                 (vent if cid == b"00dc" else aent).append((at + 8, len(data), key))
             for cid, ents, sup in ((b"00dc", vent, vsup2), (b"01wb", aent, asup2)):
                 base = movi_at
-                ix = struct.pack("<HBBI4sQI", 2, 0, 1, len(ents), cid, base, 0)
+                # Field indexes (sub-type 1) carry a third word per entry.
+                field = fields and cid == b"00dc"
+                ix = struct.pack("<HBBI4sQI", 3 if field else 2, 1 if field else 0, 1, len(ents), cid, base, 0)
                 for at, size, key in ents:
                     ix += struct.pack("<II", at - base, size | (0 if key else 0x80000000))
+                    if field:
+                        ix += struct.pack("<I", at - base + size // 2)
                 ixid = b"ix" + cid[:2]
                 sup.append((len(out), len(ix) + 8, len(ents)))
                 out += chunk(ixid, ix)
@@ -241,6 +245,7 @@ def make_hand_built(d, media):
     write_idx1_avi(os.path.join(d, "short_strh.avi"), Avi(frames, audio, strh_size=48))
     write_odml_avi(os.path.join(d, "odml.avi"), avi)
     write_odml_avi(os.path.join(d, "odml_truncated.avi"), avi, parts=3, truncate=0.8)
+    write_odml_avi(os.path.join(d, "odml_fields.avi"), avi, parts=3, fields=True)
 
 
 def make_seeds(d, seeds):
