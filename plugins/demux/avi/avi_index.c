@@ -675,7 +675,8 @@ KVR_EXPORT int32_t aviGetPosInfobyOffset(AviContext* c, int32_t kind, int64_t po
       }
     }
     cursor_end(&k);
-  } else if (c->index_mode == AVI_INDEX_ODML || c->index_mode == AVI_INDEX_ODML_AUDIO || c->index_mode == 6) {
+  } else if (c->index_mode == AVI_INDEX_ODML || c->index_mode == AVI_INDEX_ODML_AUDIO ||
+             c->index_mode == (AVI_INDEX_ODML | AVI_INDEX_ODML_AUDIO)) {
     Cursor k = cursor_begin(c);
     int w = kind - 1;
     int done = 0;
