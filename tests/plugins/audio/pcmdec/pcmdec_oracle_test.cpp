@@ -69,7 +69,7 @@ TEST(PcmDecOracle, WavFilesMatchFfmpegSampleForSample) {
                        " " + c.encoderArgs + " " + base + ".wav"));
     const bool wide = std::string(c.codec) == "pcm_s24le";
     ASSERT_TRUE(ffmpeg("-i " + base + ".wav -f " + (wide ? "s32le " : "s16le ") + base + ".ref"));
-    std::string cmd = std::string(MEDIAHOST_PATH) + " decode " + PCMDEC_PATH + " " + base + ".wav --chunk " +
+    std::string cmd = mediahostCommand() + " decode " + PCMDEC_PATH + " " + base + ".wav --chunk " +
                       std::to_string(c.chunk) + " > " + base + ".out";
     ASSERT_EQ(std::system(cmd.c_str()), 0);
     if (wide) {
@@ -393,7 +393,7 @@ TEST(PcmDecOracle, DecodeCommandReportsFailures) {
   } cases[] = {{base + "_s16.wav", "--fail-alloc 1"}, {base + "_f32.wav", ""}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.file + " " + c.options);
-    std::string cmd = std::string(MEDIAHOST_PATH) + " decode " + PCMDEC_PATH + " " + c.file + " " + c.options +
+    std::string cmd = mediahostCommand() + " decode " + PCMDEC_PATH + " " + c.file + " " + c.options +
                       " > /dev/null 2>&1";
     int status = std::system(cmd.c_str());
     ASSERT_TRUE(WIFEXITED(status));

@@ -23,6 +23,7 @@ import argparse
 import json
 import os
 import random
+import shlex
 import subprocess
 import sys
 import tempfile
@@ -32,6 +33,8 @@ COMPARER = os.path.join(HERE, "..", "..", "..", "support", "compare_ffprobe.py")
 
 
 VIEW = os.path.join(HERE, "ffprobe_view.py")
+# A 32-bit media host runs under the emulator where the machine cannot run it.
+EMULATOR = shlex.split(os.environ.get("HOLVIK_EMULATOR", ""))
 
 
 def oracle_env(a):
@@ -61,7 +64,7 @@ def run_dump(a, extra, kind=None):
     env["MEDIAHOST_TS_FLAGS"] = a.flags
     if a.program:
         env["MEDIAHOST_TS_PROGRAM"] = a.program
-    cmd = [a.mediahost, "dump", a.lib, a.media] + extra
+    cmd = EMULATOR + [a.mediahost, "dump", a.lib, a.media] + extra
     if kind:
         cmd += ["--kind", kind]
     p = subprocess.run(cmd, capture_output=True, text=True, env=env)
@@ -111,7 +114,7 @@ def check_info(a):
     env["MEDIAHOST_TS_FLAGS"] = a.flags
     if a.program:
         env["MEDIAHOST_TS_PROGRAM"] = a.program
-    p = subprocess.run([a.mediahost, "info", a.lib, a.media], capture_output=True, text=True, env=env)
+    p = subprocess.run(EMULATOR + [a.mediahost, "info", a.lib, a.media], capture_output=True, text=True, env=env)
     if p.returncode != 0:
         print(p.stderr)
         return False
