@@ -8,8 +8,8 @@
 Frames: `mediahost dump` is run with MEDIAHOST_TS_FLAGS=F; our frame times
 are relative to the first time stamp of the program (((pts - first) mod 2^33)
 / 90), so they are shifted by ffprobe's first packet time before the dump is
-handed to compare_ffprobe.py. --kind compares the frames of one kind only
-(for files whose audio PES hold several frames, which ffprobe splits).
+handed to compare_ffprobe.py, which reads ffprobe's packets unparsed (as the
+container holds them). --kind compares the frames of one kind only.
 --program selects that program (op 4) before reading; --streams limits
 ffprobe's view to those stream indices; --oracle-media asks ffprobe about
 another file with the same content (packet sizes ffprobe cannot read).
@@ -46,8 +46,9 @@ def oracle_env(a):
     return env
 
 
-def ffprobe_packets(a):
-    out = subprocess.run([sys.executable, VIEW, "-v", "error", "-of", "json", "-show_packets",
+def ffprobe_packets(a, unparsed=False):
+    raw = ["-fflags", "+nofillin+noparse"] if unparsed else []
+    out = subprocess.run([sys.executable, VIEW, "-v", "error", "-of", "json"] + raw + ["-show_packets",
                           "-show_streams", a.media], check=True, capture_output=True, text=True,
                          env=oracle_env(a)).stdout
     j = json.loads(out)
@@ -55,7 +56,7 @@ def ffprobe_packets(a):
 
 
 def compare(a, args):
-    cmd = [sys.executable, COMPARER, "--media", a.media, "--ffprobe", VIEW] + args + a.compare
+    cmd = [sys.executable, COMPARER, "--media", a.media, "--ffprobe", VIEW, "--unparsed"] + args + a.compare
     return subprocess.run(cmd, capture_output=True, text=True, env=oracle_env(a))
 
 
@@ -127,8 +128,8 @@ def check_info(a):
     print(r.stdout, end="")
     ok = r.returncode == 0
     # The program's duration: from the first time stamp of the program to the
-    # last one of any of its streams, as ffprobe's packet list gives them.
-    streams, packets = ffprobe_packets(a)
+    # last one of any of its streams, as the container's own packets carry them.
+    streams, packets = ffprobe_packets(a, unparsed=True)
     kinds = {s["index"]: s.get("codec_type") for s in streams}
     times = [float(k["pts_time"]) * 1000.0 for k in packets
              if kinds.get(k["stream_index"]) in ("video", "audio") and "pts_time" in k]
