@@ -143,12 +143,6 @@ void writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
   f.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
 }
 
-std::string mediahostCommand() {
-  const char* emulator = std::getenv("HOLVIK_EMULATOR");
-  std::string host = MEDIAHOST_PATH;
-  return emulator && *emulator ? std::string(emulator) + " " + host : host;
-}
-
 bool ffmpeg(const std::string& args) {
   std::string cmd = "ffmpeg -nostdin -hide_banner -loglevel error -y " + args;
   return std::system(cmd.c_str()) == 0;

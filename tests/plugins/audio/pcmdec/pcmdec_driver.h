@@ -76,9 +76,6 @@ std::vector<uint8_t> readFile(const std::string& path);
 void writeFile(const std::string& path, const std::vector<uint8_t>& bytes);
 // Runs "ffmpeg -nostdin -loglevel error -y ARGS"; true on exit status 0.
 bool ffmpeg(const std::string& args);
-// The shell command that starts the media host built beside this test: under
-// $HOLVIK_EMULATOR where the machine cannot run its 32-bit programs.
-std::string mediahostCommand();
 std::vector<int16_t> readS16(const std::string& path);
 std::vector<int32_t> readS32(const std::string& path);
 

@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <string>
 #include <vector>
@@ -15,6 +16,14 @@
 using namespace pcmtest;
 
 namespace {
+
+// The shell command that starts the media host built beside this test: under
+// $HOLVIK_EMULATOR where the machine cannot run its 32-bit programs.
+std::string mediahostCommand() {
+  const char* emulator = std::getenv("HOLVIK_EMULATOR");
+  const std::string host = MEDIAHOST_PATH;
+  return emulator && *emulator ? std::string(emulator) + " " + host : host;
+}
 
 const char* kSource =
     "-f lavfi -i sine=f=440:r=44100:d=1 -f lavfi -i anoisesrc=r=44100:d=1:a=0.3:seed=7 "
