@@ -5,11 +5,19 @@
 #    run under qemu-i386 where this machine cannot run 32-bit programs
 #    (HOLVIK_M32_EMULATE=1 forces that way, with native 32-bit programs
 #    blocked, to try it on a machine that can).
+# HOLVIK_JOBS sets the parallel jobs (default: every core); HOLVIK_TEST_TIER=long
+# runs the deeper mutation and seek rounds.
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/install-deps.sh
 
-jobs=$(nproc)
+jobs=${HOLVIK_JOBS:-$(nproc)}
+# Both builds are CI builds (line tables only, test programs unoptimised), and
+# go through ccache when it is installed.
+build_options=(-G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHOLVIK_CI=ON)
+if command -v ccache >/dev/null; then
+  build_options+=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+fi
 # Nothing a test does may reach the board paths of this machine.
 export HOLVIK_ROOT="$PWD/build/devroot-tests"
 mkdir -p "$HOLVIK_ROOT"
@@ -19,7 +27,7 @@ export QT_QUICK_BACKEND=software
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=0}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 
-cmake -S . -B build/asan -G Ninja -DHOLVIK_SANITIZE=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake -S . -B build/asan "${build_options[@]}" -DHOLVIK_SANITIZE=ON
 cmake --build build/asan -j "$jobs"
 
 # Can this machine run a 32-bit program? Build and start the smallest one.
@@ -38,7 +46,7 @@ else
   echo "m32 tests: under qemu-i386 (this machine cannot run 32-bit programs)"
 fi
 
-cmake -S . -B build/m32 -G Ninja -DHOLVIK_M32=ON -DHOLVIK_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+cmake -S . -B build/m32 "${build_options[@]}" -DHOLVIK_M32=ON -DHOLVIK_BENCH=OFF \
       "-DHOLVIK_M32_EMULATOR=$m32_emulator"
 cmake --build build/m32 -j "$jobs"
 

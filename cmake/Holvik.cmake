@@ -36,6 +36,14 @@ endif()
 
 add_compile_options(-Wall -Wextra -Wno-unused-parameter)
 
+# The CI builds of test.sh: line tables only (all a sanitizer report or a
+# backtrace needs; full debug information costs a third of the compile), and
+# test programs unoptimised (see tests/CMakeLists.txt).
+option(HOLVIK_CI "Build for CI: -g1, test programs at -O0" OFF)
+if(HOLVIK_CI)
+  add_compile_options(-g1)
+endif()
+
 # Stops a leaf CMakeLists.txt from being read in the 32-bit build.
 macro(holvik_skip_on_m32)
   if(HOLVIK_M32)
