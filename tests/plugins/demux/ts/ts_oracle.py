@@ -3,7 +3,7 @@
 
   ts_oracle.py --mediahost BIN --lib LIB --media FILE [--flags F]
                [--program N] [--streams I,J] [--oracle-media FILE] [--kind K]
-               [--info] [--seeks N] [--compare ARGS...]
+               [--info] [--frame-rate] [--seeks N] [--compare ARGS...]
 
 Frames: `mediahost dump` is run with MEDIAHOST_TS_FLAGS=F; our frame times
 are relative to the first time stamp of the program (((pts - first) mod 2^33)
@@ -13,6 +13,9 @@ container holds them). --kind compares the frames of one kind only.
 --program selects that program (op 4) before reading; --streams limits
 ffprobe's view to those stream indices; --oracle-media asks ffprobe about
 another file with the same content (packet sizes ffprobe cannot read).
+
+--frame-rate: the video's frame_rate_milli must be ffprobe's r_frame_rate
+(for streams whose headers carry no rate, where the demuxer probes it).
 
 Seeks: N targets (4 N with HOLVIK_TEST_TIER=long) drawn from a fixed seed
 are sought forward (flags 0x21) and backward (0x11); each must land on the
@@ -145,6 +148,29 @@ def check_info(a):
     return ok
 
 
+def check_frame_rate(a, streams):
+    env = dict(os.environ)
+    env["MEDIAHOST_TS_FLAGS"] = a.flags
+    p = subprocess.run(EMULATOR + [a.mediahost, "info", a.lib, a.media], capture_output=True, text=True, env=env)
+    ours = None
+    for line in p.stdout.splitlines():
+        fields = dict(f.split("=", 1) for f in line.split(",")[2:] if "=" in f)
+        if line.startswith("video,") and "frame_rate_milli" in fields:
+            ours = int(fields["frame_rate_milli"])
+            break
+    video = [s for s in streams if s.get("codec_type") == "video"]
+    if ours is None or not video:
+        print(f"no video frame rate: {p.stdout}{p.stderr}")
+        return False
+    num, den = (int(x) for x in video[0]["r_frame_rate"].split("/"))
+    want = num * 1000.0 / den if den else 0.0
+    if abs(ours - want) > 1:
+        print(f"frame rate {ours / 1000.0} per second, ffprobe {video[0]['r_frame_rate']}")
+        return False
+    print(f"frame rate {ours / 1000.0} per second as ffprobe's {video[0]['r_frame_rate']}")
+    return True
+
+
 def check_seeks(a, streams, packets):
     video = [s["index"] for s in streams if s.get("codec_type") == "video"]
     if not video:
@@ -208,6 +234,7 @@ def main():
     ap.add_argument("--media", required=True)
     ap.add_argument("--flags", default="0")
     ap.add_argument("--info", action="store_true")
+    ap.add_argument("--frame-rate", action="store_true")
     ap.add_argument("--no-frames", action="store_true")
     ap.add_argument("--kind")
     ap.add_argument("--program")
@@ -225,6 +252,8 @@ def main():
         ok &= check_frames(a, streams, packets)
     if a.info:
         ok &= check_info(a)
+    if a.frame_rate:
+        ok &= check_frame_rate(a, streams)
     if a.seeks:
         ok &= check_seeks(a, streams, packets)
     return 0 if ok else 1
