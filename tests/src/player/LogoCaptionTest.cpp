@@ -61,13 +61,6 @@ bool drain(ImageMakeThread* writer)
     return ok;
 }
 
-// Delivers the signals the engine's handlers have queued so far.
-void deliverQueued()
-{
-    ASSERT_TRUE(bsim::waitIdle());
-    QCoreApplication::sendPostedEvents();
-}
-
 // Calls the engine-facing getChannelInfo of the wrapper and waits for the
 // logo writer to be done with what it queued.
 void refresh(KvrOzbFSegPlayer* p, int ch, int sid)

@@ -106,6 +106,12 @@ void spinFor(int ms)
     }
 }
 
+void deliverQueued()
+{
+    ASSERT_TRUE(bsim::waitIdle());
+    QCoreApplication::sendPostedEvents();
+}
+
 void PlayerTest::SetUpTestSuite()
 {
     if (s_root)
