@@ -53,5 +53,5 @@ cmake --build build/m32 -j "$jobs"
 status=0
 ctest --test-dir build/asan -j "$jobs" --output-on-failure || status=1
 "${m32_guard[@]}" ctest --test-dir build/m32 -j "$jobs" --output-on-failure || status=1
-echo "m32 tests ran ${m32_emulator:+under $m32_emulator}${m32_emulator:-natively}"
+if [ -n "$m32_emulator" ]; then echo "m32 tests ran under $m32_emulator"; else echo "m32 tests ran natively"; fi
 exit $status
