@@ -142,9 +142,8 @@ int32_t bs_fseek(MpgByteReader* r, kvr_u64 position) {
   if (!r->cache) return MPG_ERR_NO_CACHE;
   r->start = r->end = r->cache;
   r->length = r->cursor = r->bits = 0;
-  int32_t s = handle_seek(r, position);
-  if (s < 0) return s;
-  if (s > 0) return MPG_ERR_SEEK;
+  /* a failed seek is told apart from the end of the file */
+  if (handle_seek(r, position) != 0) return MPG_ERR_SEEK;
   r->block_pos = position;
   return refill(r);
 }
@@ -152,8 +151,7 @@ int32_t bs_fseek(MpgByteReader* r, kvr_u64 position) {
 int32_t bs_fseek_reset(MpgByteReader* r, kvr_u64 position) {
   r->start = r->end = r->cache;
   r->length = r->cursor = r->bits = 0;
-  int32_t s = handle_seek(r, position);
-  if (s > 0) s = MPG_ERR_SEEK;
+  int32_t s = handle_seek(r, position) != 0 ? MPG_ERR_SEEK : MPG_OK;
   r->block_pos = position;
   return s;
 }

@@ -64,6 +64,7 @@ static int32_t scan(MpgContext* c, MpgOpenRecord* rec, MpgStreamInfo* info) {
   MpgByteReader* r = &c->probe;
   uint8_t work[MPG_HEADER_BYTES];
   int tail = 0;
+  int32_t fallback_ms = -1;
   for (;;) {
     uint64_t pos = bs_file_pos(r);
     if (rec->duration_mode != MPG_DURATION_MEASURE) {
@@ -96,7 +97,12 @@ static int32_t scan(MpgContext* c, MpgOpenRecord* rec, MpgStreamInfo* info) {
       if (e == MPG_ERR_END) break;
       if (idx >= 0) {
         MpgVideoEntry* v = &info->video[idx];
-        if (track_last && t > v->last_ms && code_pos > 0) c->last_video_offset = code_pos - 1;
+        /* the packet to fall back to after a failed seek: the latest one
+           that starts a sequence, where a key frame can be decoded */
+        if (track_last && e == MPG_OK && t > fallback_ms && code_pos > 0) {
+          c->last_video_offset = code_pos - 1;
+          fallback_ms = t;
+        }
         note_time(&v->first_ms, &v->last_ms, t, track_last);
       } else if (e == MPG_OK && !tail) {
         MpgVideoEntry v;

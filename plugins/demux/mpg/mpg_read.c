@@ -305,9 +305,11 @@ static int32_t seek_back(MpgContext* c, MpgFrameRequest* req, MpgFrame* frame, i
 static int32_t seek_forward(MpgContext* c, MpgFrameRequest* req, MpgFrame* frame, int64_t goal) {
   int32_t before = -1;
   int32_t e = MPG_OK;
+  if (req->target_ms > c->duration_ms) req->target_ms = c->duration_ms;
   for (int step = 0; step < PS_MAX_SEEK_STEPS; ++step) {
     e = try_estimate(c, req, frame);
-    if (e < 0 && !(e == MPG_ERR_END && c->placed)) return e;
+    /* past the end of the file counts as past the target */
+    if (e < 0 && e != MPG_ERR_END) return e;
     int over = e == MPG_ERR_END || frame->time_ms >= goal;
     if (!over) {
       before = req->target_ms;
@@ -321,7 +323,10 @@ static int32_t seek_forward(MpgContext* c, MpgFrameRequest* req, MpgFrame* frame
       if (e < 0) return e;
       break;
     }
-    if (req->target_ms == 0) return e;
+    if (req->target_ms == 0) {
+      c->placed = 1;
+      return e;
+    }
     req->target_ms = req->target_ms > 1000 ? req->target_ms - 1000 : 0;
   }
   while (frame->time_ms < goal) {

@@ -122,6 +122,7 @@ inline std::vector<uint8_t> mp2Audio(size_t fill = 64) {
 class MpgTest : public ::testing::Test {
  public:
   static void SetUpTestSuite() {
+    if (plugin_) return;
     std::string error;
     plugin_ = mediahost::Plugin::load(MPG_PLUGIN_PATH, &error).release();
     ASSERT_NE(plugin_, nullptr) << error;
