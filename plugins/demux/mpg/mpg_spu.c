@@ -71,10 +71,15 @@ static void decode_field(const PsSpuState* s, const uint8_t* unit, uint32_t size
     uint16_t* row = out + (size_t)y * s->width;
     uint32_t x = 0;
     while (x < s->width) {
+      /* 1 to 4 nibbles: leading zeros say how many follow */
       uint32_t v = getbits(&b, 4);
-      if (v < 0x4) v = v << 4 | getbits(&b, 4);
-      if (v < 0x10) v = v << 4 | getbits(&b, 4);
-      if (v < 0x40) v = v << 4 | getbits(&b, 4);
+      if (v < 0x4) {
+        v = v << 4 | getbits(&b, 4);
+        if (v < 0x10) {
+          v = v << 4 | getbits(&b, 4);
+          if (v < 0x40) v = v << 4 | getbits(&b, 4);
+        }
+      }
       uint32_t code = v & 3, run = v >> 2;
       if (run == 0 || run > s->width - x) run = s->width - x;
       for (uint32_t i = 0; i < run; ++i) row[x + i] = (uint16_t)(code << 8 | code);
