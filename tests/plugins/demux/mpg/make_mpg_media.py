@@ -10,7 +10,8 @@ streams, B-pictures, a time offset), and the elementary MPEG-2 stream that
 ffmpeg copies out of one of them. Sub-pictures are made with spumux from PNG
 images drawn here; spu_expect.txt lists, per unit, the display times and the
 visible rectangle of its image (start_ms end_ms left top width height).
-seeds/ holds short, small files for the mutation run. --big writes big.vob of
+seeds/ holds short, small files for the mutation run; unit_seeds/ sub-picture
+units and header work buffers taken from the files made here. --big writes big.vob of
 about MB megabytes for the benchmark.
 """
 import os
@@ -125,6 +126,64 @@ def make_subpictures(out, seeds):
     os.unlink(seed_base)
 
 
+def pes_payloads(data, stream_id, sub_id=None):
+    """(PTS present, payload) of every PES of `stream_id` in an MPEG-2 program
+    stream; for private stream 1 the payload after the sub-stream id."""
+    out = []
+    i = data.find(b"\x00\x00\x01\xba")
+    while 0 <= i < len(data) - 6:
+        code = data[i + 3]
+        if code == 0xBA:
+            i += 14 + (data[i + 13] & 7)
+            continue
+        if data[i:i + 3] != b"\x00\x00\x01" or code < 0xBB:
+            i = data.find(b"\x00\x00\x01", i + 1)
+            continue
+        length = data[i + 4] << 8 | data[i + 5]
+        body = data[i + 6:i + 6 + length]
+        if code == stream_id and code != 0xBE and code != 0xBF:
+            payload = body[3 + body[2]:]
+            if sub_id is None:
+                out.append((bool(body[1] & 0x80), payload))
+            elif payload and payload[0] == sub_id:
+                out.append((bool(body[1] & 0x80), payload[1:]))
+        i += 6 + length
+    return out
+
+
+def make_unit_seeds(out, seeds):
+    """Sub-picture units of spumux's file, and the header work buffers of the
+    generated files, for the sub-picture and header fuzz targets."""
+    units_dir = os.path.join(seeds, "units")
+    os.makedirs(units_dir, exist_ok=True)
+    with open(os.path.join(out, "subpictures.vob"), "rb") as f:
+        packets = pes_payloads(f.read(), 0xBD, 0x20)
+    units, current = [], b""
+    for starts, payload in packets:
+        if starts and current:
+            units.append(current)
+            current = b""
+        current += payload
+    units.append(current)
+    for n, unit in enumerate(u for u in units if len(u) < 8192):
+        with open(os.path.join(units_dir, f"unit{n}.bin"), "wb") as f:
+            f.write(unit)
+    headers_dir = os.path.join(seeds, "headers")
+    os.makedirs(headers_dir, exist_ok=True)
+    wanted = [("mpeg2_mp2.vob", b"\x00\x00\x01\xb3"), ("h264_mp2.vob", b"\x00\x00\x01\x67"),
+              ("mpeg4_mp2.vob", b"\x00\x00\x01\xb0"), ("mpeg2_mp2.vob", b"\xff\xfd"),
+              ("mpeg2_ac3.vob", b"\x0b\x77"), ("mpeg2_dts.vob", b"\x7f\xfe\x80\x01"),
+              ("mpeg2_lpcm.vob", b"\x00\x00\x01\xbd")]
+    for n, (name, code) in enumerate(wanted):
+        with open(os.path.join(out, name), "rb") as f:
+            data = f.read()
+        at = data.find(code)
+        if code == b"\x00\x00\x01\xbd":
+            at += 9 + data[at + 8]  # the LPCM sub-stream id and its header
+        with open(os.path.join(headers_dir, f"header{n}.bin"), "wb") as f:
+            f.write(data[at:at + 104])
+
+
 def t(ms):
     return f"00:00:{ms // 1000:02d}.{ms % 1000 // 10:02d}"
 
@@ -149,6 +208,7 @@ def main():
     for name, args in SEEDS.items():
         ffmpeg(os.path.join(seeds, name), args)
     make_subpictures(out, seeds)
+    make_unit_seeds(out, os.path.join(out, "unit_seeds"))
     return 0
 
 
