@@ -2,13 +2,18 @@
 """Checks the program-stream demuxer on one file against ffprobe.
 
   mpg_oracle.py --mediahost BIN --lib LIB --media FILE [--info] [--kind K]
-                [--seeks N] [--compare ARGS...]
+                [--subpictures [--two-readers]] [--seeks N] [--compare ARGS...]
 
 Frames (direct mode): every PES payload of every listed stream against
 ffprobe's per-PES packets (-fflags +nofillin+noparse). Our times start at the
 smaller of the first video and first audio presentation time (each the
 smallest time of its stream, 0 for an absent kind), so they are shifted back by
 that time before the comparison.
+
+--subpictures gathers sub-picture stream 0x20 and compares only it: in
+direct mode every PES payload against the per-PES packets, with
+--two-readers every whole unit against the units ffprobe's parser puts
+together. Sub-picture times start at the first video time.
 
 Seeks: N targets drawn from a fixed seed are sought forward (absolute, flags
 0x1001, each after a seek to the start); each must land on the first video
@@ -37,10 +42,10 @@ def probe(media, noparse=True):
     return j.get("streams", []), j.get("packets", [])
 
 
-def base_ms(streams, packets):
+def base_ms(streams, packets, kinds=("video", "audio")):
     """Our time origin: min(first video, first audio) in whole milliseconds."""
     firsts = []
-    for kind in ("video", "audio"):
+    for kind in kinds:
         index = [s["index"] for s in streams if s.get("codec_type") == kind]
         if not index:
             firsts.append(0)
@@ -50,9 +55,11 @@ def base_ms(streams, packets):
     return min(firsts)
 
 
-def run(a, args, env_extra=None):
+def run(a, args):
     env = dict(os.environ)
-    env.update(env_extra or {})
+    if a.subpictures:
+        env["MEDIAHOST_MPG_SUBPICTURE"] = "0x20"
+        env["MEDIAHOST_MPG_MODE"] = "1" if a.two_readers else "0"
     p = subprocess.run([a.mediahost] + args, capture_output=True, text=True, env=env)
     if p.returncode != 0:
         print(p.stdout[-2000:])
@@ -63,7 +70,8 @@ def run(a, args, env_extra=None):
 
 
 def compare(a, extra):
-    cmd = [sys.executable, COMPARER, "--media", a.media, "--ffprobe", NOPARSE] + extra + a.compare
+    tool = "ffprobe" if a.two_readers else NOPARSE
+    cmd = [sys.executable, COMPARER, "--media", a.media, "--ffprobe", tool] + extra + a.compare
     r = subprocess.run(cmd, capture_output=True, text=True)
     print(r.stdout, end="")
     print(r.stderr, end="", file=sys.stderr)
@@ -72,10 +80,10 @@ def compare(a, extra):
 
 def check_frames(a, streams, packets, work):
     args = ["dump", a.lib, a.media]
-    if a.kind:
-        args += ["--kind", a.kind]
+    if a.kind or a.subpictures:
+        args += ["--kind", "subtitle" if a.subpictures else a.kind]
     lines = run(a, args).splitlines()
-    base = base_ms(streams, packets)
+    base = base_ms(streams, packets, ("video",) if a.subpictures else ("video", "audio"))
     name = os.path.join(work, "dump.csv")
     with open(name, "w") as f:
         f.write(lines[0] + "\n")
@@ -174,6 +182,8 @@ def main():
     ap.add_argument("--info", action="store_true")
     ap.add_argument("--no-frames", action="store_true")
     ap.add_argument("--kind")
+    ap.add_argument("--subpictures", action="store_true")
+    ap.add_argument("--two-readers", action="store_true")
     ap.add_argument("--seeks", type=int, default=0)
     ap.add_argument("--compare", nargs=argparse.REMAINDER, default=[])
     a = ap.parse_args()
