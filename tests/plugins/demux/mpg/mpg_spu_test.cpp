@@ -84,6 +84,38 @@ TEST_F(SubpictureTest, DirectModeDeliversOnlyTheRequestedSubPictureStream) {
   EXPECT_GT(packets, 3);
 }
 
+TEST_F(SubpictureTest, APayloadThatDoesNotFitTheRingDropsTheUnitItBelongedTo) {
+  auto spu = [](std::vector<uint8_t> data) {
+    data.insert(data.begin(), 0x20);
+    return data;
+  };
+  std::vector<uint8_t> small(100, 0x22);
+  small[0] = 0;
+  small[1] = 100;
+  PsBuilder b;
+  b.pack(0);
+  b.pes(0xE0, 9000, mpeg2Video(1));
+  // A unit that claims 65535 bytes, fed in 1300-byte pieces past the ring.
+  std::vector<uint8_t> piece(1300, 0x11);
+  piece[0] = 0xFF;
+  piece[1] = 0xFF;
+  b.pes(0xBD, 9000, spu(piece));
+  piece[0] = piece[1] = 0x11;
+  for (int n = 0; n < 50; ++n) b.pes(0xBD, -1, spu(piece));
+  b.pes(0xBD, 18000, spu(small));
+  b.pes(0xE0, 18000, mpeg2Video(1));
+  b.pes(0xE0, 27000, mpeg2Video(1));
+  std::string path = file("ring.vob", b.out);
+  Session s(this, openRecord(path.c_str(), MPG_MODE_TWO_READERS));
+  ASSERT_EQ(s.opened, MPG_OK);
+  s.request.subpicture_id = 0x20;
+  std::vector<std::vector<uint8_t>> units;
+  while (s.next(MPG_KIND_VIDEO) == MPG_OK)
+    if (s.frame.kind == MPG_KIND_SUBPICTURE) units.push_back(s.payload());
+  ASSERT_EQ(units.size(), 1u);
+  EXPECT_EQ(units[0], small);
+}
+
 // A hand-built unit: both fields' rows, then one control sequence.
 struct UnitBuilder {
   std::vector<uint8_t> top, bottom, control;
