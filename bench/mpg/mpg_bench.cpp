@@ -1,4 +1,4 @@
-// Reads a large generated DVD VOB file (MPEG-2 video at 7 Mbit/s with AC-3)
+// Reads a large generated DVD VOB file (noisy MPEG-2 video at 7 Mbit/s, AC-3)
 // frame by frame through libkvrmpgdmx, in direct mode (every PES payload) and
 // in two-reader mode (video pictures cut from the elementary stream and the
 // audio from its own reader), from disk through the media host's stdio

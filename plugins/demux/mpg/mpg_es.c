@@ -314,18 +314,31 @@ int32_t MPG_DEC_MPG_DecodeVOBAudioHeader(MpgAudioEntry* e, const uint8_t* b) {
 /* ---- start codes ---- */
 
 /* The byte after the next 00 00 01 in [p, end), or null; that byte lies
- * before `end`. */
+ * before `end`. The 0x01 bytes are found eight at a time. */
 const uint8_t* ps_next_start(const uint8_t* p, const uint8_t* end) {
-  while (end - p > 3) {
-    if (p[2] > 1) {
-      p += 3;
-    } else if (p[2] == 1) {
-      if (p[1] == 0 && p[0] == 0) return p + 3;
-      p += 3;
-    } else {
-      ++p;
+  if (end - p < 4) return NULL;
+  const uint8_t* q = p + 2;       /* where the 0x01 of a start code may lie */
+  const uint8_t* last = end - 1;  /* and before this, so its code byte is in */
+  while (last - q >= 8) {
+    uint64_t m = ps_byte_mask(q, 0x01);
+    while (m) {
+#if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+      const uint8_t* j = q + (__builtin_ctzll(m) >> 3);
+#else
+      const uint8_t* j = q + (__builtin_clzll(m) >> 3);
+#endif
+      /* the mask may also flag bytes after a match: look again */
+      if (*j == 1 && j[-1] == 0 && j[-2] == 0) return j + 1;
+#if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+      m &= m - 1;
+#else
+      m &= ~(0x8000000000000000ull >> (8 * (size_t)(j - q)));
+#endif
     }
+    q += 8;
   }
+  for (; q < last; ++q)
+    if (*q == 1 && q[-1] == 0 && q[-2] == 0) return q + 1;
   return NULL;
 }
 

@@ -14,6 +14,7 @@
 /* A sub-picture unit may be 65535 bytes long; the ring holds one whole. */
 #define MPG_SPU_RING_SIZE 65536u
 #define MPG_AUDIO_WORK_SIZE 2048u
+#define MPG_SCAN_BUFFER_SIZE 65536u
 #define MPG_SCAN_LIMIT 2097152u
 #define MPG_SCAN_LIMIT_INFO 262144u
 #define MPG_PACK_SEARCH 2097156u
@@ -68,6 +69,7 @@ typedef struct MpgContext {
   int ring;               /* video payloads go to the ring */
   PsRing vring, sring;
   uint8_t* audio_work;
+  uint8_t* scan_buf;      /* one PES payload, while the format check runs */
   /* 90 kHz time slots */
   int64_t last_video_pts, last_audio_pts, last_spu_pts;
   int64_t video_scr, audio_scr, last_scr, first_scr_delivered;
@@ -102,6 +104,15 @@ typedef struct MpgContext {
   MpgStreamInfo* info;
   PsSpuState spu;
 } MpgContext;
+
+/* The top bit of each of the eight bytes at `p` that equals `byte` is set
+ * (and possibly of bytes after such a byte); 0 when none equals it. */
+static inline uint64_t ps_byte_mask(const uint8_t* p, uint8_t byte) {
+  uint64_t v;
+  __builtin_memcpy(&v, p, sizeof v);
+  v ^= 0x0101010101010101ull * byte;
+  return (v - 0x0101010101010101ull) & ~v & 0x8080808080808080ull;
+}
 
 void ps_eof(const char* function, int line);
 #define PS_EOF() ps_eof(__func__, __LINE__)

@@ -200,7 +200,10 @@ int32_t MPG_Core_CheckFormat(MpgContext* c, MpgOpenRecord* rec, MpgStreamInfo* i
     return MPG_ERR_SEEK;
   }
   c->info = info;
-  e = scan(c, rec, info);
+  c->scan_buf = c->host.allocate(MPG_SCAN_BUFFER_SIZE);
+  e = c->scan_buf ? scan(c, rec, info) : MPG_ERR_NO_MEMORY;
+  if (c->scan_buf) c->host.release(c->scan_buf);
+  c->scan_buf = NULL;
   if (e < 0) {
     close_bitstream(&c->probe);
     return e;

@@ -31,6 +31,10 @@ int32_t MPG_DEC_MPG2PS_FindCode(MpgByteReader* r) {
     }
     const uint8_t* q = p - 2;
     while (e - q >= 3) {
+      if (e - q >= 10 && !ps_byte_mask(q + 2, 0x01)) {
+        q += 8;
+        continue;
+      }
       if (q[2] > 1) {
         q += 3;
       } else if (q[2] == 1) {
@@ -353,16 +357,10 @@ int32_t MPG_DEC_MPG2PS(MpgContext* c, const MpgFrameRequest* req, MpgFrame* fram
 
 /* ---- header readers of the format check ---- */
 
-/* Reads up to `count` payload bytes into `dst`, bounded by `*left`; the rest
- * of `dst` stays zero. */
-static int32_t take_payload(MpgByteReader* r, uint8_t* dst, uint32_t count, uint32_t* left) {
-  uint32_t n = count < *left ? count : *left;
-  if (n && bs_read_bytes(r, dst, (int32_t)n) != (int32_t)n) return MPG_ERR_END;
-  *left -= n;
-  return MPG_OK;
-}
-
-static int32_t info_header(MpgContext* c, MpgByteReader* r, int32_t* time_ms, uint32_t* left) {
+/* The header readers take the packet's payload into the scan buffer (a PES
+ * payload is shorter than 64 KiB) and search it in memory. */
+static int32_t info_payload(MpgContext* c, MpgByteReader* r, int32_t* time_ms, const uint8_t** data,
+                            uint32_t* left) {
   uint32_t length, header_len;
   int64_t pts;
   if (bs_read_be16(r, &length) < 0) return MPG_ERR_END;
@@ -370,12 +368,17 @@ static int32_t info_header(MpgContext* c, MpgByteReader* r, int32_t* time_ms, ui
   if (e < 0) return e == MPG_ERR_SKIPPED ? MPG_ERR_NO_END_COMMAND : e;
   *time_ms = pts >= 0 ? MPG_MS(pts) : -1;
   *left = length - header_len;
+  if (*left && bs_read_bytes(r, c->scan_buf, (int32_t)*left) != (int32_t)*left) return MPG_ERR_END;
+  *data = c->scan_buf;
   return MPG_OK;
 }
 
-static int32_t finish(MpgByteReader* r, uint32_t left, int32_t result) {
-  if (left && bs_skip_bytes(r, left) < 0) return MPG_ERR_END;
-  return result;
+/* Copies the header at `from` into the work buffer: `count` bytes at most,
+ * none past the payload's end; the rest of the buffer stays zero. */
+static void take_header(MpgContext* c, uint8_t* work, const uint8_t* from, const uint8_t* end, uint32_t count) {
+  uint32_t n = (uint32_t)(end - from) < count ? (uint32_t)(end - from) : count;
+  c->host.fill(work, 0, MPG_HEADER_BYTES);
+  c->host.copy(work, from, n);
 }
 
 static int video_code_matches(uint32_t codec, uint32_t code) {
@@ -387,46 +390,45 @@ static int video_code_matches(uint32_t codec, uint32_t code) {
 
 int32_t MPG_DEC_MPG2PS_GetInfoVideoHeader(MpgContext* c, MpgByteReader* r, uint8_t* work, int32_t* time_ms,
                                           uint32_t codec) {
+  const uint8_t* p;
   uint32_t left;
-  int32_t e = info_header(c, r, time_ms, &left);
+  int32_t e = info_payload(c, r, time_ms, &p, &left);
   if (e < 0) return e;
-  c->host.fill(work, 0, MPG_HEADER_BYTES);
-  uint32_t sr = 0xFFFFFF;
-  while (left) {
-    int32_t b = bs_read_1byte(r);
-    if (b < 0) return MPG_ERR_END;
-    --left;
-    if (sr == 1 && video_code_matches(codec, (uint32_t)b)) {
-      work[2] = 1;
-      work[3] = (uint8_t)b;
-      if (take_payload(r, work + 4, 96, &left) < 0) return MPG_ERR_END;
-      return finish(r, left, MPG_OK);
+  const uint8_t* end = p + left;
+  const uint8_t* q;
+  while ((q = ps_next_start(p, end)) != NULL) {
+    if (video_code_matches(codec, *q)) {
+      /* the start code and the 96 bytes after it */
+      take_header(c, work, q - 3, end, 100);
+      return MPG_OK;
     }
-    sr = ((sr << 8) | (uint32_t)b) & 0xFFFFFF;
+    p = q;
   }
   return MPG_ERR_NO_END_COMMAND;
 }
 
 int32_t MPG_DEC_MPG2PS_GetInfoAudioHeader(MpgContext* c, MpgByteReader* r, uint8_t* work, int32_t* time_ms,
                                           int known) {
-  uint32_t left;
-  int32_t e = info_header(c, r, time_ms, &left);
-  if (e < 0) return e;
-  if (known) return finish(r, left, MPG_ERR_NO_END_COMMAND);
-  c->host.fill(work, 0, MPG_HEADER_BYTES);
-  int32_t prev = -1;
-  while (left) {
-    int32_t b = bs_read_1byte(r);
-    if (b < 0) return MPG_ERR_END;
-    --left;
-    if (prev == 0xFF && (b & 0xE0) == 0xE0) {
-      work[0] = 0xFF;
-      work[1] = (uint8_t)b;
-      if (take_payload(r, work + 2, 98, &left) < 0) return MPG_ERR_END;
-      return finish(r, left, MPG_OK);
-    }
-    prev = b;
+  if (known) {
+    /* only the time is wanted: pass over the payload */
+    uint32_t length, header_len;
+    int64_t pts;
+    if (bs_read_be16(r, &length) < 0) return MPG_ERR_END;
+    int32_t e = ps_pes_header(c, r, length, &header_len, &pts);
+    if (e < 0) return e == MPG_ERR_SKIPPED ? MPG_ERR_NO_END_COMMAND : e;
+    *time_ms = pts >= 0 ? MPG_MS(pts) : -1;
+    if (length > header_len && bs_skip_bytes(r, length - header_len) < 0) return MPG_ERR_END;
+    return MPG_ERR_NO_END_COMMAND;
   }
+  const uint8_t* p;
+  uint32_t left;
+  int32_t e = info_payload(c, r, time_ms, &p, &left);
+  if (e < 0) return e;
+  for (uint32_t i = 0; i + 1 < left; ++i)
+    if (p[i] == 0xFF && (p[i + 1] & 0xE0) == 0xE0) {
+      take_header(c, work, p + i, p + left, 100);
+      return MPG_OK;
+    }
   return MPG_ERR_NO_END_COMMAND;
 }
 
@@ -435,47 +437,33 @@ int32_t MPG_DEC_MPG2PS_GetInfoAudioHeader(MpgContext* c, MpgByteReader* r, uint8
 
 int32_t MPG_DEC_MPG2PS_GetInfoVOBHeader(MpgContext* c, MpgByteReader* r, uint8_t* work, int32_t* time_ms,
                                         uint32_t* sub_id) {
+  const uint8_t* p;
   uint32_t left;
-  int32_t e = info_header(c, r, time_ms, &left);
+  int32_t e = info_payload(c, r, time_ms, &p, &left);
   if (e < 0) return e;
-  c->host.fill(work, 0, MPG_HEADER_BYTES);
   if (!left) return MPG_ERR_NO_END_COMMAND;
-  int32_t sub = bs_read_1byte(r);
-  if (sub < 0) return MPG_ERR_END;
-  --left;
-  *sub_id = (uint32_t)sub;
+  const uint8_t* end = p + left;
+  uint32_t sub = *p++;
+  *sub_id = sub;
   if (sub >= 0xA0 && sub <= 0xAF) {
-    work[0] = (uint8_t)sub;
-    if (take_payload(r, work + 1, 99, &left) < 0) return MPG_ERR_END;
-    return finish(r, left, MPG_OK);
+    /* the sub-stream id and the 99 bytes after it */
+    take_header(c, work, p - 1, end, 100);
+    return MPG_OK;
   }
   int dts = sub >= 0x88 && sub <= 0x8F;
   int ac3 = (sub >= 0x80 && sub <= 0x87) || (sub >= 0xC0 && sub <= 0xCF);
-  if (!dts && !ac3) return finish(r, left, PS_NOT_AUDIO);
-  if (left < 3) return finish(r, left, MPG_ERR_NO_END_COMMAND);
-  if (bs_skip_bytes(r, 3) < 0) return MPG_ERR_END;
-  left -= 3;
+  if (!dts && !ac3) return PS_NOT_AUDIO;
+  if (end - p < 3) return MPG_ERR_NO_END_COMMAND;
+  p += 3;
   if (dts) {
-    uint8_t sync[4] = {0, 0, 0, 0};
-    if (take_payload(r, sync, 4, &left) < 0) return MPG_ERR_END;
-    if (!(sync[0] == 0x7F && sync[1] == 0xFE && sync[2] == 0x80 && sync[3] == 0x01))
-      return finish(r, left, PS_NOT_AUDIO);
-    c->host.copy(work, sync, 4);
-    if (take_payload(r, work + 4, 96, &left) < 0) return MPG_ERR_END;
-    return finish(r, left, MPG_OK);
+    if (end - p < 4 || !(p[0] == 0x7F && p[1] == 0xFE && p[2] == 0x80 && p[3] == 0x01)) return PS_NOT_AUDIO;
+    take_header(c, work, p, end, 100);
+    return MPG_OK;
   }
-  int32_t prev = -1;
-  while (left) {
-    int32_t b = bs_read_1byte(r);
-    if (b < 0) return MPG_ERR_END;
-    --left;
-    if (prev == 0x0B && b == 0x77) {
-      work[0] = 0x0B;
-      work[1] = 0x77;
-      if (take_payload(r, work + 2, 98, &left) < 0) return MPG_ERR_END;
-      return finish(r, left, MPG_OK);
+  for (; end - p >= 2; ++p)
+    if (p[0] == 0x0B && p[1] == 0x77) {
+      take_header(c, work, p, end, 100);
+      return MPG_OK;
     }
-    prev = b;
-  }
   return MPG_ERR_NO_END_COMMAND;
 }

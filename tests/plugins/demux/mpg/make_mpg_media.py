@@ -12,7 +12,8 @@ images drawn here; spu_expect.txt lists, per unit, the display times and the
 visible rectangle of its image (start_ms end_ms left top width height).
 seeds/ holds short, small files for the mutation run; unit_seeds/ sub-picture
 units and header work buffers taken from the files made here. --big writes big.vob of
-about MB megabytes for the benchmark.
+about MB megabytes for the benchmark (noisy pictures, so that the video
+bytes are coded picture data rather than stuffing).
 """
 import os
 import struct
@@ -194,9 +195,9 @@ def main():
     if len(sys.argv) == 4 and sys.argv[2] == "--big":
         seconds = max(1, int(sys.argv[3]) * 10 // 11)  # about 7.4 Mbit/s in all
         ffmpeg(os.path.join(out, "big.vob"),
-               ["-f", "lavfi", "-i", "testsrc=size=720x576:rate=25", "-f", "lavfi", "-i",
-                "sine=frequency=440:sample_rate=48000", "-t", str(seconds), "-g", "12", "-bf", "2",
-                "-c:v", "mpeg2video", "-b:v", "7M", "-minrate", "7M", "-maxrate", "7M", "-bufsize", "1835k",
+               ["-f", "lavfi", "-i", "testsrc2=size=720x576:rate=25,noise=alls=12:allf=t", "-f", "lavfi",
+                "-i", "sine=frequency=440:sample_rate=48000", "-t", str(seconds), "-g", "12", "-bf", "2",
+                "-c:v", "mpeg2video", "-b:v", "7M", "-maxrate", "9M", "-bufsize", "1835k",
                 "-c:a", "ac3", "-b:a", "192k", "-f", "vob"])
         return 0
     for name, args in FILES.items():
