@@ -275,6 +275,30 @@ TEST_F(EntryTest, TwoReaderVideoTimesWithoutBPicturesNeverGoBackwards) {
   EXPECT_GT(frames, 48);
 }
 
+TEST_F(EntryTest, TwoReaderPicturesStampedEarlierFollowTheirPredecessorAndTheLastOneComes) {
+  // Pictures without B-pictures at 1000, 1000, 1040, 1020 and 1100 ms
+  // (25 frames/s, so one frame lasts 40 ms), one per PES.
+  PsBuilder b;
+  b.pack(0);
+  b.pes(0xE0, 90 * 1000, mpeg2Video(1, 20));
+  b.pes(0xE0, 90 * 1040, mpeg2Video(2, 21, false));
+  b.pes(0xE0, 90 * 1020, mpeg2Video(2, 22, false));
+  b.pes(0xE0, 90 * 1100, mpeg2Video(2, 23, false));
+  std::string path = file("late.vob", b.out);
+  Session s(this, openRecord(path.c_str(), MPG_MODE_TWO_READERS));
+  ASSERT_EQ(s.opened, MPG_OK);
+  std::vector<int32_t> times;
+  std::vector<uint32_t> sizes;
+  while (s.next(MPG_KIND_VIDEO) == MPG_OK) {
+    times.push_back(s.frame.time_ms);
+    sizes.push_back(s.frame.length);
+  }
+  // The sequence header is a frame of its own; the picture stamped 1020 is
+  // delivered at 1040 + 40; the last picture comes at the end of the file.
+  EXPECT_EQ(times, (std::vector<int32_t>{1000, 1000, 1040, 1080, 1100}));
+  EXPECT_EQ(sizes, (std::vector<uint32_t>{12, 28, 29, 30, 31}));
+}
+
 TEST_F(EntryTest, UnknownStreamModesOpenButRefuseFrames) {
   std::string path = media("mpeg2_mp2.vob");
   Session s(this, openRecord(path.c_str(), 5));

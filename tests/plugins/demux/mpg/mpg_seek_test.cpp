@@ -120,4 +120,26 @@ TEST_F(SeekTest, AFailedSeekLeavesWhatEachRecoveryOptionSays) {
   }
 }
 
+TEST_F(SeekTest, BackwardSeekBeforeTheFirstKeyFrameDeliversItAtTheTarget) {
+  // Audio from 0 ms, the first key frame at 800 ms, another at 1800 ms.
+  PsBuilder b;
+  for (int t = 0; t <= 3000; t += 100) {
+    b.pack(uint64_t(90 * t));
+    b.pes(0xC0, 90 * t, mp2Audio(200));
+    if (t >= 800 && t % 200 == 0) b.pes(0xE0, 90 * t, mpeg2Video(t % 1000 == 800 ? 1 : 2, 300, t % 1000 == 800));
+  }
+  std::string path = file("late_key.mpg", b.out);
+  Session s(this, openRecord(path.c_str()));
+  ASSERT_EQ(s.opened, MPG_OK);
+  ASSERT_EQ(s.seek(2500, MPG_SEEK_FORWARD | MPG_SEEK_ABSOLUTE), MPG_OK);
+  EXPECT_EQ(s.frame.time_ms, 2800);
+  // Now behind the target: the seek runs backward, retries from the start
+  // and delivers the first key frame with the target's time.
+  ASSERT_EQ(s.seek(500, MPG_SEEK_BACKWARD | MPG_SEEK_ABSOLUTE), MPG_OK);
+  EXPECT_EQ(s.frame.time_ms, 500);
+  ASSERT_EQ(s.next(), MPG_OK);
+  EXPECT_EQ(s.frame.kind, uint32_t(MPG_KIND_VIDEO));
+  EXPECT_EQ(s.frame.length, 12u + 8 + 300);
+}
+
 }  // namespace
