@@ -169,8 +169,10 @@ static int32_t MPG_SEEK_MPG2PS(MpgContext* c, const MpgFrameRequest* req) {
     else if (which) return MPG_ERR_ARGUMENT;
     pos = c->data_start;
   } else if (mode == MPG_SEEK_FORWARD || mode == MPG_SEEK_BACKWARD) {
-    uint64_t target = req->target_ms > 0 ? (uint64_t)req->target_ms : 0;
-    pos = c->duration_ms > 0 ? target * c->file_size / (uint64_t)c->duration_ms : 0;
+    /* in floating point: target times a large file size overflows 64 bits */
+    double target = req->target_ms > 0 ? (double)req->target_ms : 0;
+    double at = c->duration_ms > 0 ? target * (double)c->file_size / c->duration_ms : 0;
+    pos = at < (double)c->file_size ? (uint64_t)at : c->file_size;
   } else {
     return MPG_ERR_ARGUMENT;
   }
