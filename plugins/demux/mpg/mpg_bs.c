@@ -127,6 +127,55 @@ int32_t bs_read_le16(MpgByteReader* r, uint32_t* value) { return read_word(r, 2,
 int32_t bs_read_be32(MpgByteReader* r, uint32_t* value) { return read_word(r, 4, 1, value, "bs_read_be32"); }
 int32_t bs_read_le32(MpgByteReader* r, uint32_t* value) { return read_word(r, 4, 0, value, "bs_read_le32"); }
 
+int32_t bs_read_be64(MpgByteReader* r, kvr_u64* value) {
+  uint32_t high, low;
+  if (read_word(r, 4, 1, &high, "bs_read_be64") < 0 || read_word(r, 4, 1, &low, "bs_read_be64") < 0)
+    return MPG_ERR_END;
+  *value = (uint64_t)high << 32 | low;
+  return MPG_OK;
+}
+
+int32_t bs_read_le64(MpgByteReader* r, kvr_u64* value) {
+  uint32_t high, low;
+  if (read_word(r, 4, 0, &low, "bs_read_le64") < 0 || read_word(r, 4, 0, &high, "bs_read_le64") < 0)
+    return MPG_ERR_END;
+  *value = (uint64_t)high << 32 | low;
+  return MPG_OK;
+}
+
+int32_t bs_show_bytes(MpgByteReader* r, uint8_t* dst, int32_t count) {
+  if (count < 1) return 0;
+  if (!r->cache) return MPG_ERR_NO_CACHE;
+  uint32_t want = (uint32_t)count, have = r->length - r->cursor;
+  if (want > have) {
+    /* keep what is left of the block at the start of the cache and fill the
+       cache behind it */
+    if (want > r->cache_size) return MPG_ERR_END;
+    const uint8_t* from = r->start + r->cursor;
+    for (uint32_t i = 0; i < have; ++i) r->cache[i] = from[i];
+    r->block_pos += r->cursor;
+    size_t n = r->host->read(r->cache + have, 1, r->cache_size - have, r->handle);
+    if ((int64_t)n <= 0 || n > r->cache_size - have) n = 0;
+    r->start = r->cache;
+    r->length = have + (uint32_t)n;
+    r->end = r->cache + r->length;
+    r->bits = r->length * 8;
+    r->cursor = 0;
+    if (want > r->length) return MPG_ERR_END;
+  }
+  r->host->copy(dst, r->start + r->cursor, want);
+  return count;
+}
+
+int32_t swap_memcpy(uint8_t* dst, const uint8_t* src, uint32_t count) {
+  for (uint32_t i = 0; i + 1 < count + 1; i += 2) {
+    uint8_t a = src[i], b = src[i + 1];
+    dst[i] = b;
+    dst[i + 1] = a;
+  }
+  return 0;
+}
+
 kvr_u64 bs_file_pos(const MpgByteReader* r) { return r->block_pos + r->cursor; }
 
 int32_t bs_fseek(MpgByteReader* r, kvr_u64 position) {

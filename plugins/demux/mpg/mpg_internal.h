@@ -126,7 +126,7 @@ int32_t MPG_DEC_MPG2PS_FindCode(MpgByteReader* r);
 int32_t MPG_DEC_GetPTS(uint32_t first, MpgByteReader* r, int64_t* pts);
 int32_t MPG_DEC_MPG2PS(MpgContext* c, const MpgFrameRequest* req, MpgFrame* frame);
 int32_t ps_read_pack(MpgContext* c, MpgByteReader* r, int64_t* scr);
-int32_t ps_pes_header(MpgContext* c, MpgByteReader* r, uint32_t length, uint32_t* header_len, int64_t* pts);
+int32_t ps_pes_header(int syntax, MpgByteReader* r, uint32_t length, uint32_t* header_len, int64_t* pts);
 int32_t ps_frame_grow(MpgContext* c, MpgFrame* frame, uint32_t n);
 int32_t MPG_DEC_MPG2PS_GetInfoVideoHeader(MpgContext* c, MpgByteReader* r, uint8_t* work, int32_t* time_ms,
                                           uint32_t codec);
@@ -152,6 +152,7 @@ void ps_reset_audio(MpgContext* c);
 /* frames and seeking (mpg_read.c) */
 int32_t MPG_Core_Decode(MpgContext* c, MpgFrameRequest* req, MpgFrame* frame, int key);
 int32_t MPG_Core_Seek(MpgContext* c, MpgFrameRequest* req, MpgFrame* frame);
+KVR_EXPORT int32_t MPG_SEEK_MPG2PS_BW(MpgContext* c, const MpgFrameRequest* req);
 void ps_reset_parsing(MpgContext* c);
 
 /* sub-pictures (mpg_spu.c) */

@@ -93,10 +93,10 @@ eof:
 /* Parses the PES header after the length word by the pack syntax. A header
  * that would run past the packet's `length` is not read further: the rest of
  * the packet is skipped and MPG_ERR_SKIPPED returned. */
-int32_t ps_pes_header(MpgContext* c, MpgByteReader* r, uint32_t length, uint32_t* header_len, int64_t* pts) {
+int32_t ps_pes_header(int syntax, MpgByteReader* r, uint32_t length, uint32_t* header_len, int64_t* pts) {
   *pts = -1;
   uint32_t n = 0;
-  if (c->pack_syntax == 0) {
+  if (syntax == 0) {
     int32_t b = 0x80;
     while ((b & 0x80) && n < length && n < 24) {
       if ((b = bs_read_1byte(r)) < 0) goto eof;
@@ -237,7 +237,7 @@ static int32_t MPG_DEC_MPG2PS_DumpData(MpgContext* c, MpgByteReader* r, uint32_t
   uint32_t length, header_len;
   int64_t pts;
   if (bs_read_be16(r, &length) < 0) return MPG_ERR_END;
-  int32_t e = ps_pes_header(c, r, length, &header_len, &pts);
+  int32_t e = ps_pes_header(c->pack_syntax, r, length, &header_len, &pts);
   if (e < 0) return e;
   uint32_t left = length - header_len;
   if (id >= 0xE0 && id <= 0xEF) {
@@ -364,7 +364,7 @@ static int32_t info_payload(MpgContext* c, MpgByteReader* r, int32_t* time_ms, c
   uint32_t length, header_len;
   int64_t pts;
   if (bs_read_be16(r, &length) < 0) return MPG_ERR_END;
-  int32_t e = ps_pes_header(c, r, length, &header_len, &pts);
+  int32_t e = ps_pes_header(c->pack_syntax, r, length, &header_len, &pts);
   if (e < 0) return e == MPG_ERR_SKIPPED ? MPG_ERR_NO_END_COMMAND : e;
   *time_ms = pts >= 0 ? MPG_MS(pts) : -1;
   *left = length - header_len;
@@ -414,7 +414,7 @@ int32_t MPG_DEC_MPG2PS_GetInfoAudioHeader(MpgContext* c, MpgByteReader* r, uint8
     uint32_t length, header_len;
     int64_t pts;
     if (bs_read_be16(r, &length) < 0) return MPG_ERR_END;
-    int32_t e = ps_pes_header(c, r, length, &header_len, &pts);
+    int32_t e = ps_pes_header(c->pack_syntax, r, length, &header_len, &pts);
     if (e < 0) return e == MPG_ERR_SKIPPED ? MPG_ERR_NO_END_COMMAND : e;
     *time_ms = pts >= 0 ? MPG_MS(pts) : -1;
     if (length > header_len && bs_skip_bytes(r, length - header_len) < 0) return MPG_ERR_END;
@@ -466,4 +466,38 @@ int32_t MPG_DEC_MPG2PS_GetInfoVOBHeader(MpgContext* c, MpgByteReader* r, uint8_t
       return MPG_OK;
     }
   return MPG_ERR_NO_END_COMMAND;
+}
+
+/* Passes over a pack header after its start code. */
+static int32_t skip_pack(MpgByteReader* r) {
+  int32_t b = bs_read_1byte(r);
+  if (b < 0) return MPG_ERR_END;
+  if ((b & 0xF0) == 0x20) return bs_skip_bytes(r, 7) < 0 ? MPG_ERR_END : MPG_OK;
+  if (bs_skip_bytes(r, 8) < 0) return MPG_ERR_END;
+  int32_t last = bs_read_1byte(r);
+  if (last < 0 || ((last & 7) && bs_skip_bytes(r, (uint32_t)last & 7) < 0)) return MPG_ERR_END;
+  return MPG_OK;
+}
+
+int32_t MPG_Check_PTS(MpgByteReader* r, int32_t syntax) {
+  for (;;) {
+    int32_t id;
+    if (MPG_DEC_MPG2PS_FindCode(r) < 0 || (id = bs_read_1byte(r)) < 0) return MPG_ERR_END;
+    if (id == 0xBA) {
+      if (skip_pack(r) < 0) return MPG_ERR_END;
+      continue;
+    }
+    if (id < 0xBB) continue;
+    uint32_t length;
+    if (bs_read_be16(r, &length) < 0) return MPG_ERR_END;
+    if (id >= 0xE0 && id <= 0xEF) {
+      uint32_t header_len;
+      int64_t pts;
+      int32_t e = ps_pes_header(syntax, r, length, &header_len, &pts);
+      if (e == MPG_ERR_SKIPPED) continue;
+      if (e < 0) return MPG_ERR_END;
+      return pts >= 0 ? MPG_MS(pts) : (int32_t)MPG_CHECK_NO_PTS;
+    }
+    if (bs_skip_bytes(r, length) < 0) return MPG_ERR_END;
+  }
 }

@@ -183,6 +183,21 @@ static int32_t MPG_SEEK_MPG2PS(MpgContext* c, const MpgFrameRequest* req) {
   return e;
 }
 
+/* Places the readers by the distance from the current video time back to the
+ * target; no operation uses it. */
+int32_t MPG_SEEK_MPG2PS_BW(MpgContext* c, const MpgFrameRequest* req) {
+  int64_t now = 0;
+  if (c->last_video_pts != MPG_NO_TIME) now = (int64_t)MPG_MS(c->last_video_pts) - c->video_base_ms;
+  if (now < 0) now = 0;
+  c->seek_dir = req->target_ms < now ? 2 : 1;
+  int64_t distance = now - req->target_ms;
+  MpgFrameRequest at = *req;
+  at.seek_flags = (req->seek_flags & MPG_SEEK_READERS_MASK) | MPG_SEEK_BACKWARD;
+  at.target_ms = distance > 0 ? clamp_time(distance) : 0;
+  if (at.target_ms == 0) at.seek_flags &= ~(uint32_t)MPG_SEEK_MODE_MASK;
+  return MPG_SEEK_MPG2PS(c, &at);
+}
+
 int32_t MPG_Core_Seek(MpgContext* c, MpgFrameRequest* req, MpgFrame* frame) {
   int32_t e = MPG_SEEK_MPG2PS(c, req);
   if (e < 0) return e;

@@ -248,10 +248,23 @@ KVR_EXPORT int32_t bs_read_be16(MpgByteReader* r, uint32_t* value);
 KVR_EXPORT int32_t bs_read_le16(MpgByteReader* r, uint32_t* value);
 KVR_EXPORT int32_t bs_read_be32(MpgByteReader* r, uint32_t* value);
 KVR_EXPORT int32_t bs_read_le32(MpgByteReader* r, uint32_t* value);
+KVR_EXPORT int32_t bs_read_be64(MpgByteReader* r, kvr_u64* value);
+KVR_EXPORT int32_t bs_read_le64(MpgByteReader* r, kvr_u64* value);
+/* Copies `count` bytes without moving past them; when the block ends first,
+ * its rest moves to the start of the cache and the cache is filled behind it. */
+KVR_EXPORT int32_t bs_show_bytes(MpgByteReader* r, uint8_t* dst, int32_t count);
 KVR_EXPORT kvr_u64 bs_file_pos(const MpgByteReader* r);
 KVR_EXPORT int32_t bs_fseek(MpgByteReader* r, kvr_u64 position);
 KVR_EXPORT int32_t bs_fseek_reset(MpgByteReader* r, kvr_u64 position);
 KVR_EXPORT int32_t bs_skip_bytes(MpgByteReader* r, kvr_u64 count);
+
+/* Copies `count` bytes rounded up to an even number, the two bytes of every
+ * pair swapped (in place when both pointers are equal). Returns 0. */
+KVR_EXPORT int32_t swap_memcpy(uint8_t* dst, const uint8_t* src, uint32_t count);
+/* The PTS in milliseconds of the next video PES packet, MPG_ERR_END at the
+ * end of the file, MPG_CHECK_NO_PTS when that packet carries none. */
+#define MPG_CHECK_NO_PTS 0xD82D82D8u
+KVR_EXPORT int32_t MPG_Check_PTS(MpgByteReader* r, int32_t syntax);
 
 KVR_EXPORT void initbits(MpgBitReader* b, const uint8_t* buffer, uint32_t size);
 KVR_EXPORT uint32_t getbits(MpgBitReader* b, uint32_t count);

@@ -226,4 +226,50 @@ TEST_F(HeaderTest, ByteReaderMovesWithinItsBlockWithoutTheFile) {
   EXPECT_EQ(close(&rd.r), 0);
 }
 
+TEST_F(HeaderTest, ReaderHelpersNoOperationUses) {
+  using namespace mediahost;
+  // swap_memcpy: pairs swapped, an odd count rounded up, in place too.
+  auto swap = fn<int32_t (*)(uint8_t*, const uint8_t*, uint32_t)>("swap_memcpy");
+  uint8_t src[6] = {1, 2, 3, 4, 5, 6}, dst[6] = {};
+  EXPECT_EQ(swap(dst, src, 3), 0);
+  EXPECT_EQ(std::vector<uint8_t>(dst, dst + 6), (std::vector<uint8_t>{2, 1, 4, 3, 0, 0}));
+  swap(src, src, 6);
+  EXPECT_EQ(std::vector<uint8_t>(src, src + 6), (std::vector<uint8_t>{2, 1, 4, 3, 6, 5}));
+
+  // A stream: a pack, an audio PES, a video PES with a PTS of 2 s, one without.
+  PsBuilder b;
+  b.pack(0);
+  b.pes(0xC0, 90 * 100, mp2Audio(20));
+  b.pes(0xE0, 90 * 2000, mpeg2Video(1, 4));
+  b.pack(90);
+  b.pes(0xE0, -1, mpeg2Video(2, 4, false));
+  std::string path = file("check.mpg", b.out);
+  auto open = fn<int32_t (*)(MpgByteReader*, uint32_t, void*, const MpgHostFunctions*)>("open_bitstream");
+  auto close = fn<int32_t (*)(MpgByteReader*)>("close_bitstream");
+  auto check = fn<int32_t (*)(MpgByteReader*, int32_t)>("MPG_Check_PTS");
+  auto show = fn<int32_t (*)(MpgByteReader*, uint8_t*, int32_t)>("bs_show_bytes");
+  auto be64 = fn<int32_t (*)(MpgByteReader*, kvr_u64*)>("bs_read_be64");
+  auto le64 = fn<int32_t (*)(MpgByteReader*, kvr_u64*)>("bs_read_le64");
+  auto seek = fn<int32_t (*)(MpgByteReader*, kvr_u64)>("bs_fseek");
+  MpgHostFunctions host = openRecord(path.c_str()).host;
+  MpgByteReader r{};
+  ASSERT_EQ(open(&r, 16, hostFopen(path.c_str(), "rb"), &host), MPG_OK);
+  EXPECT_EQ(check(&r, 1), 2000);
+  EXPECT_EQ(uint32_t(check(&r, 1)), MPG_CHECK_NO_PTS);
+  EXPECT_EQ(check(&r, 1), MPG_ERR_END);
+  // Shown bytes across the block's end stay to be read.
+  ASSERT_EQ(seek(&r, 10), MPG_OK);
+  uint8_t shown[12];
+  ASSERT_EQ(show(&r, shown, 12), 12);
+  kvr_u64 v = 0;
+  ASSERT_EQ(be64(&r, &v), MPG_OK);
+  EXPECT_EQ(v, uint64_t(shown[0]) << 56 | uint64_t(shown[1]) << 48 | uint64_t(shown[2]) << 40 |
+                   uint64_t(shown[3]) << 32 | uint64_t(shown[4]) << 24 | uint64_t(shown[5]) << 16 |
+                   uint64_t(shown[6]) << 8 | shown[7]);
+  EXPECT_EQ(std::vector<uint8_t>(shown, shown + 12), std::vector<uint8_t>(b.out.begin() + 10, b.out.begin() + 22));
+  ASSERT_EQ(le64(&r, &v), MPG_OK);
+  EXPECT_EQ(v & 0xFFFFFFFF, uint64_t(b.out[21]) << 24 | uint64_t(b.out[20]) << 16 | uint64_t(b.out[19]) << 8 | b.out[18]);
+  EXPECT_EQ(close(&r), 0);
+}
+
 }  // namespace
