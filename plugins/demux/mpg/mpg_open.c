@@ -2,16 +2,19 @@
  * the stream selection of op 5. */
 #include "mpg_internal.h"
 
+/* Index of the entry with the id, or PS_NOT_LISTED. */
+#define PS_NOT_LISTED (-1)
+
 static int32_t find_video(const MpgStreamInfo* info, uint32_t id) {
   for (uint32_t i = 0; i < info->video_count; ++i)
     if (info->video[i].id == id) return (int32_t)i;
-  return -1;
+  return PS_NOT_LISTED;
 }
 
 static int32_t find_audio(const MpgStreamInfo* info, uint32_t id) {
   for (uint32_t i = 0; i < info->audio_count; ++i)
     if (info->audio[i].id == id) return (int32_t)i;
-  return -1;
+  return PS_NOT_LISTED;
 }
 
 /* Streams beyond this many of one kind are not listed. */
@@ -39,9 +42,9 @@ static int32_t append_audio(MpgContext* c, MpgStreamInfo* info, const MpgAudioEn
 /* A later packet of a known stream: the first and (near the end) the last
  * time it carries. */
 static void note_time(int32_t* first, int32_t* last, int32_t t, int track_last) {
-  if (t == -1) return;
+  if (t == MPG_TIME_NONE) return;
   if (track_last && t > *last) *last = t;
-  if (*first == -1 || (t > 0 && t < *first)) *first = t;
+  if (*first == MPG_TIME_NONE || (t > 0 && t < *first)) *first = t;
 }
 
 static int32_t find_pack(MpgByteReader* r) {
@@ -64,7 +67,7 @@ static int32_t scan(MpgContext* c, MpgOpenRecord* rec, MpgStreamInfo* info) {
   MpgByteReader* r = &c->probe;
   uint8_t work[MPG_HEADER_BYTES];
   int tail = 0;
-  int32_t fallback_ms = -1;
+  int32_t fallback_ms = MPG_TIME_NONE;
   for (;;) {
     uint64_t pos = bs_file_pos(r);
     if (rec->duration_mode != MPG_DURATION_MEASURE) {
@@ -83,7 +86,7 @@ static int32_t scan(MpgContext* c, MpgOpenRecord* rec, MpgStreamInfo* info) {
     uint64_t code_pos = bs_file_pos(r) - 3;
     int32_t id = bs_read_1byte(r);
     if (id < 0) break;
-    int32_t t = -1, e;
+    int32_t t = MPG_TIME_NONE, e;
     if (id == 0xBA) {
       int64_t scr;
       if (ps_read_pack(c, r, &scr) < 0) break;
@@ -110,7 +113,7 @@ static int32_t scan(MpgContext* c, MpgOpenRecord* rec, MpgStreamInfo* info) {
         if (MPG_DEC_MPG_DecodeSequenceHeader(&v, work) == MPG_OK) {
           v.id = (uint32_t)id;
           v.first_ms = t;
-          v.last_ms = -1;
+          v.last_ms = MPG_TIME_NONE;
           if ((e = append_video(c, info, &v)) < 0) return e;
         }
       }
@@ -124,7 +127,7 @@ static int32_t scan(MpgContext* c, MpgOpenRecord* rec, MpgStreamInfo* info) {
       } else if (e == MPG_OK && !tail) {
         MpgAudioEntry a;
         c->host.fill(&a, 0, sizeof a);
-        a.first_ms = a.last_ms = -1;
+        a.first_ms = a.last_ms = MPG_TIME_NONE;
         if (MPG_DEC_MPG_DecodeADTSHeader(&a, work) == MPG_OK) {
           a.id = (uint32_t)id;
           a.first_ms = t;
@@ -145,7 +148,7 @@ static int32_t scan(MpgContext* c, MpgOpenRecord* rec, MpgStreamInfo* info) {
       } else if (e == MPG_OK && !tail) {
         MpgAudioEntry a;
         c->host.fill(&a, 0, sizeof a);
-        a.first_ms = a.last_ms = -1;
+        a.first_ms = a.last_ms = MPG_TIME_NONE;
         if (MPG_DEC_MPG_DecodeVOBAudioHeader(&a, work) == MPG_OK) {
           a.id = sub;
           a.first_ms = t;
@@ -248,13 +251,13 @@ int32_t MPG_Core_ChooseChannel(MpgContext* c, MpgOpenRecord* rec, MpgStreamInfo*
   } else {
     info->video_index = 0;
   }
-  c->audio_base_ms = audio && audio->first_ms != -1 ? audio->first_ms : 0;
-  c->video_base_ms = video && video->first_ms != -1 ? video->first_ms : 0;
+  c->audio_base_ms = audio && audio->first_ms != MPG_TIME_NONE ? audio->first_ms : 0;
+  c->video_base_ms = video && video->first_ms != MPG_TIME_NONE ? video->first_ms : 0;
   if (rec->duration_mode == MPG_DURATION_MEASURE) {
     int64_t d = 0;
-    if (audio && audio->first_ms != -1 && audio->last_ms != -1 && audio->last_ms > audio->first_ms)
+    if (audio && audio->first_ms != MPG_TIME_NONE && audio->last_ms != MPG_TIME_NONE && audio->last_ms > audio->first_ms)
       d = (int64_t)audio->last_ms - audio->first_ms;
-    else if (video && video->first_ms != -1 && video->last_ms != -1 && video->last_ms > video->first_ms)
+    else if (video && video->first_ms != MPG_TIME_NONE && video->last_ms != MPG_TIME_NONE && video->last_ms > video->first_ms)
       d = (int64_t)video->last_ms - video->first_ms;
     else if (c->file_first_scr_ms != MPG_NO_TIME && c->file_last_scr_ms != MPG_NO_TIME)
       d = c->file_last_scr_ms - c->file_first_scr_ms;

@@ -94,7 +94,7 @@ eof:
  * that would run past the packet's `length` is not read further: the rest of
  * the packet is skipped and MPG_ERR_SKIPPED returned. */
 int32_t ps_pes_header(int syntax, MpgByteReader* r, uint32_t length, uint32_t* header_len, int64_t* pts) {
-  *pts = -1;
+  *pts = -1;  /* no PTS: 90 kHz times are never negative */
   uint32_t n = 0;
   if (syntax == 0) {
     int32_t b = 0x80;
@@ -366,7 +366,7 @@ static int32_t info_payload(MpgContext* c, MpgByteReader* r, int32_t* time_ms, c
   if (bs_read_be16(r, &length) < 0) return MPG_ERR_END;
   int32_t e = ps_pes_header(c->pack_syntax, r, length, &header_len, &pts);
   if (e < 0) return e == MPG_ERR_SKIPPED ? MPG_ERR_NO_END_COMMAND : e;
-  *time_ms = pts >= 0 ? MPG_MS(pts) : -1;
+  *time_ms = pts >= 0 ? MPG_MS(pts) : MPG_TIME_NONE;
   *left = length - header_len;
   if (*left && bs_read_bytes(r, c->scan_buf, (int32_t)*left) != (int32_t)*left) return MPG_ERR_END;
   *data = c->scan_buf;
@@ -416,7 +416,7 @@ int32_t MPG_DEC_MPG2PS_GetInfoAudioHeader(MpgContext* c, MpgByteReader* r, uint8
     if (bs_read_be16(r, &length) < 0) return MPG_ERR_END;
     int32_t e = ps_pes_header(c->pack_syntax, r, length, &header_len, &pts);
     if (e < 0) return e == MPG_ERR_SKIPPED ? MPG_ERR_NO_END_COMMAND : e;
-    *time_ms = pts >= 0 ? MPG_MS(pts) : -1;
+    *time_ms = pts >= 0 ? MPG_MS(pts) : MPG_TIME_NONE;
     if (length > header_len && bs_skip_bytes(r, length - header_len) < 0) return MPG_ERR_END;
     return MPG_ERR_NO_END_COMMAND;
   }

@@ -116,10 +116,10 @@ int32_t MPG_Core_Decode(MpgContext* c, MpgFrameRequest* req, MpgFrame* frame, in
     e = decode_inside(c, req, frame, key);
     if (e < 0) return e;
     if (key) {
-      if (!c->n_video || (frame->kind == MPG_KIND_VIDEO && frame->time_ms != -1)) break;
+      if (!c->n_video || (frame->kind == MPG_KIND_VIDEO && frame->time_ms != MPG_TIME_NONE)) break;
       continue;
     }
-    if (frame->time_ms == -1 && (frame->kind == MPG_KIND_VIDEO || frame->kind == MPG_KIND_AUDIO)) continue;
+    if (frame->time_ms == MPG_TIME_NONE && (frame->kind == MPG_KIND_VIDEO || frame->kind == MPG_KIND_AUDIO)) continue;
     break;
   }
   int64_t t = frame->time_ms;
@@ -320,7 +320,7 @@ static int32_t seek_back(MpgContext* c, MpgFrameRequest* req, MpgFrame* frame, i
  * overshoot it, or land past the last one), then key frames are read one
  * after the other up to it. */
 static int32_t seek_forward(MpgContext* c, MpgFrameRequest* req, MpgFrame* frame, int64_t goal) {
-  int32_t before = -1;
+  int32_t before = MPG_TIME_NONE;  /* the last estimate that fell short */
   int32_t e = MPG_OK;
   if (req->target_ms > c->duration_ms) req->target_ms = c->duration_ms;
   for (int step = 0; step < PS_MAX_SEEK_STEPS; ++step) {

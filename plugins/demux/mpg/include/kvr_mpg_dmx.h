@@ -39,6 +39,10 @@ enum {
   MPG_ERR_PROFILE = -100      /* H.264 profile or constraint refused */
 };
 
+/* A millisecond time that is not known (first and last times of the entries,
+ * frame times before any PTS). */
+#define MPG_TIME_NONE (-1)
+
 /* Stream modes (open record word 21, low four bits). */
 enum { MPG_MODE_DIRECT = 0, MPG_MODE_TWO_READERS = 1 };
 /* Duration modes (open record word 23). */
