@@ -218,7 +218,7 @@ class MpgSession : public DemuxSession {
     else if (video_.have) take = &video_;
     else if (audio_.have) take = &audio_;
     if (!take) return kEnd;
-    delivered_ = take->bytes;
+    delivered_.swap(take->bytes);
     fill(take->frame, delivered_.data(), f);
     take->have = false;
     return kOk;
