@@ -183,6 +183,27 @@ TEST_F(EntryTest, PrivateStreamAudioOfAnUnselectedSubStreamIsSkipped) {
   EXPECT_EQ(ids, (std::vector<uint32_t>{0x80, 0x80}));
 }
 
+TEST_F(EntryTest, AStreamIsListedFromItsFirstPacketWhoseHeaderDecodes) {
+  std::vector<uint8_t> broken = mpeg2Video(1);
+  broken[10] &= ~0x20;  // marker bit after the bit rate cleared
+  for (bool later : {false, true}) {
+    PsBuilder b;
+    b.pack(0);
+    b.pes(0xE0, 90 * 40, broken);
+    b.pes(0xC0, 90 * 40, mp2Audio());
+    b.pes(0xE0, 90 * 80, later ? mpeg2Video(1) : broken);
+    b.pes(0xE0, 90 * 120, mpeg2Video(2, 8, false));
+    std::string path = file("listed.mpg", b.out);
+    Session s(this, openRecord(path.c_str()));
+    ASSERT_EQ(s.opened, MPG_OK);
+    ASSERT_EQ(s.info.video_count, later ? 1u : 0u);
+    if (later) {
+      EXPECT_EQ(s.info.video[0].first_ms, 80);
+      EXPECT_EQ(s.info.video[0].last_ms, 120);
+    }
+  }
+}
+
 TEST_F(EntryTest, DurationRoundsUpFromHalfASecond) {
   for (int32_t span : {12499, 12500}) {
     PsBuilder b;
