@@ -120,6 +120,30 @@ TEST_F(SeekTest, AFailedSeekLeavesWhatEachRecoveryOptionSays) {
   }
 }
 
+TEST_F(SeekTest, AFailedSeekKeepsTheFrameBufferItGrew) {
+  // Small audio frames, then key frames much larger than any frame before.
+  PsBuilder b;
+  b.pack(0);
+  for (int t = 0; t < 4; ++t) b.pes(0xC0, 90 * 1000 * t, mp2Audio(8));
+  for (int t = 0; t < 6; ++t) b.pes(0xE0, 90 * (400 + 500 * t), mpeg2Video(1, 20000));
+  std::string path = file("grow.mpg", b.out);
+  Session s(this, openRecord(path.c_str()));
+  ASSERT_EQ(s.opened, MPG_OK);
+  ASSERT_EQ(s.next(), MPG_OK);
+  ASSERT_EQ(s.frame.length, 12u);
+  // Past the last key frame: every estimate reads the large frames, then
+  // the seek fails and the reader goes back after the first audio frame.
+  ASSERT_EQ(s.info.duration_ms, 3000);
+  EXPECT_LT(s.seek(2950, MPG_SEEK_FORWARD | MPG_SEEK_ABSOLUTE), 0);
+  for (int n = 1; n < 4; ++n) {
+    ASSERT_EQ(s.next(), MPG_OK);
+    EXPECT_EQ(s.frame.kind, uint32_t(MPG_KIND_AUDIO));
+    EXPECT_EQ(s.payload(), mp2Audio(8));
+  }
+  ASSERT_EQ(s.next(), MPG_OK);
+  EXPECT_EQ(s.frame.length, 12u + 8 + 20000);
+}
+
 TEST_F(SeekTest, BackwardSeekBeforeTheFirstKeyFrameDeliversItAtTheTarget) {
   // Audio from 0 ms, the first key frame at 800 ms, another at 1800 ms.
   PsBuilder b;
