@@ -147,6 +147,7 @@ int32_t ps_frame_grow(MpgContext* c, MpgFrame* frame, uint32_t n) {
     c->frame_buf = NULL;
     c->frame_capacity = 0;
     frame->data = NULL;
+    frame->length = 0;
     uint32_t size = (n + 100) & ~3u;
     c->frame_buf = c->host.allocate(size);
     if (!c->frame_buf) return MPG_ERR_NO_MEMORY;
