@@ -6,8 +6,8 @@
 Generated with ffmpeg: one file per codec pairing the demuxer must handle
 (MPEG-2 with MP2, AC-3, LPCM and DTS in DVD VOB files, MPEG-1 with MP2 in an
 MPEG-1 program stream, H.264 and MPEG-4 in a program stream, two audio
-streams, B-pictures, a time offset), and the elementary MPEG-2 stream that
-ffmpeg copies out of one of them. Sub-pictures are made with spumux from PNG
+streams, B-pictures, a time offset), and the elementary video streams that
+ffmpeg copies out of four of them. Sub-pictures are made with spumux from PNG
 images drawn here; spu_expect.txt lists, per unit, the display times and the
 visible rectangle of its image (start_ms end_ms left top width height).
 seeds/ holds short, small files for the mutation run; unit_seeds/ sub-picture
@@ -202,8 +202,12 @@ def main():
         return 0
     for name, args in FILES.items():
         ffmpeg(os.path.join(out, name), args)
-    ffmpeg(os.path.join(out, "mpeg2_mp2.m2v"), ["-i", os.path.join(out, "mpeg2_mp2.vob"), "-c", "copy",
-                                                "-f", "mpeg2video"])
+    # The elementary video streams as ffmpeg copies them out.
+    for source, es, fmt in (("mpeg2_mp2.vob", "mpeg2_mp2.m2v", "mpeg2video"),
+                            ("mpeg1_mp2.mpg", "mpeg1_mp2.m1v", "mpeg1video"),
+                            ("mpeg4_mp2.vob", "mpeg4_mp2.m4v", "m4v"),
+                            ("h264_mp2.vob", "h264_mp2.h264", "h264")):
+        ffmpeg(os.path.join(out, es), ["-i", os.path.join(out, source), "-map", "0:v", "-c", "copy", "-f", fmt])
     seeds = os.path.join(out, "seeds")
     os.makedirs(seeds, exist_ok=True)
     for name, args in SEEDS.items():

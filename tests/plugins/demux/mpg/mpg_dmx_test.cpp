@@ -253,33 +253,45 @@ TEST_F(EntryTest, AFailedGrowthOfTheFrameBufferLeavesNoBufferBehind) {
 // ---- two-reader mode ----
 
 TEST_F(EntryTest, TwoReaderVideoFramesJoinIntoTheElementaryStreamToItsLastPicture) {
-  std::string path = media("mpeg2_mp2.vob");
-  std::vector<uint8_t> es = readFile(media("mpeg2_mp2.m2v"));
-  Session s(this, openRecord(path.c_str(), MPG_MODE_TWO_READERS));
-  ASSERT_EQ(s.opened, MPG_OK);
-  std::vector<uint8_t> joined;
-  int frames = 0, err;
-  while ((err = s.next(MPG_KIND_VIDEO)) == MPG_OK) {
-    ASSERT_EQ(s.frame.kind, uint32_t(MPG_KIND_VIDEO));
-    std::vector<uint8_t> p = s.payload();
-    ASSERT_GE(p.size(), 4u);
-    EXPECT_TRUE(p[0] == 0 && p[1] == 0 && p[2] == 1) << frames;
-    joined.insert(joined.end(), p.begin(), p.end());
-    ++frames;
+  struct Case {
+    const char* file;
+    const char* es;
+    size_t skip;  // bytes ahead of the first three-byte start code
+  } cases[] = {{"mpeg2_mp2.vob", "mpeg2_mp2.m2v", 0},
+               {"mpeg1_mp2.mpg", "mpeg1_mp2.m1v", 0},
+               {"mpeg4_mp2.vob", "mpeg4_mp2.m4v", 0},
+               {"h264_mp2.vob", "h264_mp2.h264", 1}};
+  for (const Case& c : cases) {
+    std::string path = media(c.file);
+    std::vector<uint8_t> es = readFile(media(c.es));
+    ASSERT_GT(es.size(), c.skip) << c.es;
+    es.erase(es.begin(), es.begin() + long(c.skip));
+    Session s(this, openRecord(path.c_str(), MPG_MODE_TWO_READERS));
+    ASSERT_EQ(s.opened, MPG_OK);
+    std::vector<uint8_t> joined;
+    int frames = 0, err;
+    while ((err = s.next(MPG_KIND_VIDEO)) == MPG_OK) {
+      ASSERT_EQ(s.frame.kind, uint32_t(MPG_KIND_VIDEO));
+      std::vector<uint8_t> p = s.payload();
+      ASSERT_GE(p.size(), 4u);
+      EXPECT_TRUE(p[0] == 0 && p[1] == 0 && p[2] == 1) << c.file << " frame " << frames;
+      joined.insert(joined.end(), p.begin(), p.end());
+      ++frames;
+    }
+    EXPECT_EQ(err, MPG_ERR_END);
+    EXPECT_EQ(joined.size(), es.size()) << c.file;
+    EXPECT_TRUE(joined == es) << c.file;
+    EXPECT_GT(frames, 75) << c.file;
+    // Audio comes from its own reader, every PES of it.
+    int audio = 0;
+    while (s.next(MPG_KIND_AUDIO) == MPG_OK) {
+      EXPECT_EQ(s.frame.kind, uint32_t(MPG_KIND_AUDIO));
+      ++audio;
+    }
+    EXPECT_GT(audio, 20) << c.file;
+    // Other kinds are refused.
+    EXPECT_EQ(s.next(3), MPG_ERR_ARGUMENT);
   }
-  EXPECT_EQ(err, MPG_ERR_END);
-  ASSERT_EQ(joined.size(), es.size());
-  EXPECT_TRUE(joined == es);
-  EXPECT_GT(frames, 75);
-  // Audio comes from its own reader, every PES of it.
-  int audio = 0;
-  while (s.next(MPG_KIND_AUDIO) == MPG_OK) {
-    EXPECT_EQ(s.frame.kind, uint32_t(MPG_KIND_AUDIO));
-    ++audio;
-  }
-  EXPECT_GT(audio, 20);
-  // Other kinds are refused.
-  EXPECT_EQ(s.next(3), MPG_ERR_ARGUMENT);
 }
 
 TEST_F(EntryTest, TwoReaderVideoTimesWithoutBPicturesNeverGoBackwards) {
