@@ -332,6 +332,21 @@ TEST_F(EntryTest, TwoReaderPicturesStampedEarlierFollowTheirPredecessorAndTheLas
   EXPECT_EQ(sizes, (std::vector<uint32_t>{12, 28, 29, 30, 31}));
 }
 
+TEST_F(EntryTest, TimesOfAFileStartingLateStartNearZeroInBothModes) {
+  std::string path = media("offset.vob");  // presentation times from 30 s
+  for (uint32_t mode : {MPG_MODE_DIRECT, MPG_MODE_TWO_READERS}) {
+    Session s(this, openRecord(path.c_str(), mode));
+    ASSERT_EQ(s.opened, MPG_OK);
+    EXPECT_GE(s.info.video[0].first_ms, 30000);
+    for (uint32_t kind : {MPG_KIND_VIDEO, MPG_KIND_AUDIO}) {
+      do ASSERT_EQ(s.next(kind), MPG_OK);
+      while (s.frame.kind != kind);
+      EXPECT_GE(s.frame.time_ms, 0) << mode << " " << kind;
+      EXPECT_LT(s.frame.time_ms, 1000) << mode << " " << kind;
+    }
+  }
+}
+
 TEST_F(EntryTest, UnknownStreamModesOpenButRefuseFrames) {
   std::string path = media("mpeg2_mp2.vob");
   Session s(this, openRecord(path.c_str(), 5));
