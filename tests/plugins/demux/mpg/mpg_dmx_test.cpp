@@ -59,6 +59,23 @@ TEST_F(EntryTest, FilesThatAreNotProgramStreamsAreRefusedAndTheHandleStillCloses
   }
 }
 
+TEST_F(EntryTest, HostsWithoutTheSixtyFourBitPairUseTheThirtyTwoBitOne) {
+  std::string path = media("mpeg2_ac3.vob");
+  std::vector<std::vector<uint8_t>> frames[2];
+  for (int narrow = 0; narrow < 2; ++narrow) {
+    MpgOpenRecord r = openRecord(path.c_str(), MPG_MODE_DIRECT, MPG_DURATION_MEASURE, 0, 4096);
+    if (narrow) r.host.seek64 = nullptr, r.host.tell64 = nullptr;
+    Session s(this, r);
+    ASSERT_EQ(s.opened, MPG_OK);
+    EXPECT_EQ(s.info.file_size, readFile(path).size());
+    while (s.next() == MPG_OK) frames[narrow].push_back(s.payload());
+    ASSERT_EQ(s.seek(1500, MPG_SEEK_FORWARD | MPG_SEEK_ABSOLUTE), MPG_OK);
+    frames[narrow].push_back(s.payload());
+  }
+  EXPECT_GT(frames[0].size(), 90u);
+  EXPECT_TRUE(frames[0] == frames[1]);
+}
+
 TEST_F(EntryTest, InformationOpenListsStreamsWithoutDurationOrTimeFlags) {
   std::string path = media("mpeg2_ac3.vob");
   Session s(this, openRecord(path.c_str()), MPG_OP_OPEN_INFO);
