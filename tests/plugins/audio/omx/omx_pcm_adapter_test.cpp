@@ -3,6 +3,7 @@
 // fills, and WAV streams decoded through the base's loop against the library
 // called directly and against ffmpeg.
 
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -231,9 +232,22 @@ TEST_F(PcmAdapter, ParametersOfAnEnabledPortWaitForTheLoadedState)
     EXPECT_EQ(client.set(OMX_IndexParamAudioPcm, &r), 0u);
 }
 
+// The PCM library's entry, loaded by name as the base loads it.
+KvrEntryFn pcmEntry()
+{
+    static KvrEntryFn entry = [] {
+        void* library = dlopen("libkvrpcmdec.so", RTLD_NOW | RTLD_LOCAL);
+        return library ? reinterpret_cast<KvrEntryFn>(dlsym(library, "KVR_WAV_DEC")) : nullptr;
+    }();
+    return entry;
+}
+
 // The library called directly, as the component's open hook sets it up.
 std::vector<uint8_t> decodeDirectly(const Wav& wav)
 {
+    const KvrEntryFn KVR_WAV_DEC = pcmEntry();
+    if (!KVR_WAV_DEC)
+        return {};
     KvrWavDecInput inFormat{};
     inFormat.sample_rate = static_cast<int32_t>(wav.rate);
     inFormat.channels = wav.channels;
