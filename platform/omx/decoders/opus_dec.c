@@ -56,8 +56,9 @@ static int32_t opus_open(void** slot, omx_audiodec_DecoderInit* init) {
   ctx->pending.capacity = OPUS_MAX_FRAMES;
   ctx->pending.pcm = alloc((size_t)OPUS_MAX_FRAMES * channels * sizeof(int16_t));
   if (!ctx->decoder || err != OPUS_OK || !ctx->pending.pcm) {
+    const int32_t r = ctx->pending.pcm ? STANDIN_EDATA : STANDIN_EFAIL;
     opus_release(ctx);
-    return ctx->pending.pcm ? STANDIN_EDATA : STANDIN_EFAIL;
+    return r;
   }
   standin_output_format(init->common.out_format, OPUS_RATE, channels);
   *slot = ctx;

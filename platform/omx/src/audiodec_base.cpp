@@ -363,6 +363,9 @@ void runLoop(Priv* priv)
                 deliver(priv, outPort->queue[0], true);
                 continue;
             }
+            // Waiting for input: what is decoded so far goes out now.
+            if (outPort->queued && outPort->queue[0]->nFilledLen)
+                deliver(priv, outPort->queue[0], false);
             break;
         }
         if (!outPort->queued)
@@ -411,9 +414,6 @@ void runLoop(Priv* priv)
                 deliver(priv, out, false);
             continue;
         }
-        if (!priv->ports[OMX_AUDIODEC_INPUT_PORT].queued && !priv->bEndOfStream &&
-            out->nFilledLen)
-            deliver(priv, out, false);
     }
 }
 
