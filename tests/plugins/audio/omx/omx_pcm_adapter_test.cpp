@@ -6,6 +6,7 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -91,6 +92,25 @@ TEST(AudioAdapterCreation, EachNameBuildsItsComponentAndAnotherNameIsRefused)
     OMX_HANDLETYPE h = nullptr;
     EXPECT_EQ(code(OMX_GetHandle(&h, const_cast<char*>("OMX.KVR.mp3dec"), nullptr, nullptr)),
               0x80001002u);
+}
+
+// Run by its own ctest entry with no search path for the decoder libraries.
+TEST(AudioAdapterCreation, MissingDecoderLibraryIsInsufficientResources)
+{
+    if (!std::getenv("OMX_DECODERS_ABSENT"))
+        GTEST_SKIP() << "the decoder libraries can be found in this run";
+    registerComponents();
+    for (const char* name : {kPcmName,
+#ifdef OMX_VORBIS_ADAPTER
+                             kVorbisName, kOpusName, kFlacName
+#endif
+         }) {
+        OMX_HANDLETYPE h = reinterpret_cast<OMX_HANDLETYPE>(1);
+        EXPECT_EQ(code(OMX_GetHandle(&h, const_cast<char*>(name), nullptr, nullptr)),
+                  0x80001000u)
+            << name;
+        EXPECT_EQ(h, nullptr);
+    }
 }
 
 TEST(AudioAdapterCreation, RolesPortsAndBaseFieldsFollowEachComponent)
