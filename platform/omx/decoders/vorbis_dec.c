@@ -49,6 +49,14 @@ static size_t comment_length(const uint8_t* p, size_t n) {
   return pos + 1;
 }
 
+/* Clipped in float, before the conversion, so a damaged packet's huge
+ * values cannot wrap. */
+static int16_t to_s16(float v) {
+  if (!(v > -1.0f)) return v != v ? 0 : -32768;
+  if (v >= 1.0f) return 32767;
+  return standin_clip16((int32_t)lrintf(v * 32768.0f));
+}
+
 static void vorbis_release(VorbisContext* ctx) {
   if (ctx->block_ready) vorbis_block_clear(&ctx->block);
   if (ctx->dsp_ready) vorbis_dsp_clear(&ctx->dsp);
@@ -127,7 +135,7 @@ static int32_t vorbis_decode(VorbisContext* ctx, KvrWavDecInput* in, KvrWavDecOu
     int16_t* dst = ctx->pending.pcm + (size_t)ctx->pending.frames * ctx->info.channels;
     for (int i = 0; i < n; ++i)
       for (int c = 0; c < ctx->info.channels; ++c)
-        *dst++ = standin_clip16((int32_t)lrintf(pcm[c][i] * 32768.0f));
+        *dst++ = to_s16(pcm[c][i]);
     ctx->pending.frames += n;
     vorbis_synthesis_read(&ctx->dsp, n);
     if (ctx->pending.frames == ctx->pending.capacity) break;
