@@ -463,6 +463,36 @@ TEST(PcmAdapterDecode, OutputRoomIsMeasuredAgainstTheLargestCall)
     }
 }
 
+TEST(PcmAdapterDecode, EachStreamOpensTheDecoderAgainAfterLoaded)
+{
+    registerComponents();
+    std::vector<uint8_t> data(4 * 3000 + 6); // a tail shorter than one call can use
+    for (size_t i = 0; i < data.size(); ++i)
+        data[i] = static_cast<uint8_t>(i * 13 + i / 7);
+    Client c;
+    ASSERT_EQ(c.create(kPcmName), OMX_ErrorNone);
+    std::vector<uint8_t> first;
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        ASSERT_EQ(c.setStream(2, 48000, 16, 4), 0u);
+        c.pcm.clear();
+        c.endOfStream = false;
+        c.start(2, 131072, 2, 65536);
+        EXPECT_FALSE(c.priv()->bDecoderOpen); // opened by the first decode only
+        feedChunks(c, data, 5000);
+        EXPECT_TRUE(c.endOfStream);
+        EXPECT_EQ(c.errors(), 0u);
+        EXPECT_EQ(c.pcm.size(), 4u * 3000);
+        c.stop();
+        EXPECT_FALSE(c.priv()->bDecoderOpen);
+        EXPECT_EQ(c.priv()->decoderHandle, nullptr);
+        if (round == 0)
+            first = c.pcm;
+        else
+            EXPECT_TRUE(c.pcm == first);
+    }
+}
+
 TEST(PcmAdapterDecode, DecoderFailuresAreReportedAndTheDecoderClosesAtLoaded)
 {
     registerComponents();
