@@ -342,6 +342,8 @@ Base.BaseMain {
     function showHideEngInfo(bShow) {
         bEngInfoShow = bShow
         idEngLoader.source = bShow ? "Eng/EngMain.qml" : ""
+        if (!bShow)
+            bEngThresholdMode = false
     }
     function showHideFactory(bShow) {
         bFactoryShow = bShow
