@@ -4,8 +4,7 @@
   compare_ffprobe.py --media FILE [--dump DUMP.csv] [--info INFO.txt]
                      [--time-tolerance-ms MS] [--size-delta N]
                      [--size-tolerance N] [--last-size-free] [--no-md5]
-                     [--no-key] [--map TRACK=INDEX]... [--shift-ms INDEX=MS]...
-                     [--ffprobe PATH]
+                     [--no-key] [--map TRACK=INDEX]... [--ffprobe PATH]
 
 --dump: output of `mediahost dump` (only the frames before the first seek
 line are compared). Per stream: frame count, and per frame the size (ours
@@ -18,9 +17,6 @@ ffprobe takes the last packet up to the end of the file, tags included).
 --info: output of `mediahost info`; every key=value field whose key is also
 a field of ffprobe's -show_streams entry is compared (numerically where both
 sides are numbers).
-
---shift-ms adds MS to ffprobe's times of the stream with that index (for
-containers whose times our libraries count from another origin).
 
 Our streams are matched to ffprobe's by kind (codec_type) in order of
 appearance unless --map names the ffprobe stream index of a track.
@@ -112,7 +108,6 @@ def main():
     ap.add_argument("--no-md5", action="store_true")
     ap.add_argument("--no-key", action="store_true")
     ap.add_argument("--map", action="append", default=[])
-    ap.add_argument("--shift-ms", action="append", default=[])
     ap.add_argument("--ffprobe", default="ffprobe")
     a = ap.parse_args()
     if not a.dump and not a.info:
@@ -121,10 +116,6 @@ def main():
     for m in a.map:
         track, index = m.split("=", 1)
         explicit[track] = int(index)
-    shifts = {}
-    for m in a.shift_ms:
-        index, ms = m.split("=", 1)
-        shifts[int(index)] = float(ms)
 
     streams = ffprobe(a.ffprobe, a.media, "streams")
     kinds_of = {s["index"]: s.get("codec_type") for s in streams}
@@ -172,8 +163,6 @@ def main():
                 t = number(p.get("pts_time"))
                 if t is None:
                     t = number(p.get("dts_time"))
-                if t is not None:
-                    t += shifts.get(mapping[key], 0.0) / 1000.0
                 if t is not None and abs(f["time"] - t * 1000.0) > a.time_tolerance_ms:
                     problems.append(f"{label} frame {n}: time {f['time']} ms, ffprobe {t * 1000.0:.3f} ms")
                 if not a.no_key and f["key"] != -1 and f["key"] != (1 if "K" in p.get("flags", "") else 0):
