@@ -14,6 +14,7 @@
 
 #include "kvr_mkv_dmx.h"
 #include "mediahost/host.h"
+#include "mkv_internal.h"
 #include "mediahost/plugin.h"
 
 using namespace mediahost;
@@ -576,6 +577,79 @@ TEST_F(MkvTest, LaceSizesThatDoNotFitTheBlockAreRefused) {
   EXPECT_EQ(frames[0].size, 10u);
   for (const Frame& f : frames) EXPECT_LE(f.size, 45u);
   EXPECT_LT(last, 0);
+}
+
+// ---- the cached reader ----
+
+template <class Fn>
+Fn sym(const char* name) {
+  Fn f = reinterpret_cast<Fn>(plugin().symbol(name));
+  EXPECT_NE(f, nullptr) << name;
+  return f;
+}
+
+struct Reader {
+  mkv_dmx_bs_t bs{};
+  mkv_dmx_last_error_t err{};
+  KvrHostServices host = Host::get().services();
+  Reader(const std::string& path, uint32_t cache) {
+    void* f = hostFopen(path.c_str(), "rb");
+    EXPECT_NE(f, nullptr);
+    sym<int32_t (*)(mkv_dmx_bs_t*, uint32_t, void*, const KvrHostServices*, mkv_dmx_last_error_t*, uint32_t)>(
+        "mkv_dmx_open_bitstream_set")(&bs, cache, f, &host, &err, 0);
+  }
+  ~Reader() { sym<void (*)(mkv_dmx_bs_t*)>("mkv_dmx_close_bitstream")(&bs); }
+  int32_t seek(uint64_t pos) { return sym<int32_t (*)(mkv_dmx_bs_t*, uint64_t)>("mkv_dmx_bs_fseek")(&bs, pos); }
+  uint32_t be32() { return sym<uint32_t (*)(mkv_dmx_bs_t*)>("mkv_dmx_bs_read_be32")(&bs); }
+  uint32_t le32() { return sym<uint32_t (*)(mkv_dmx_bs_t*)>("mkv_dmx_bs_read_le32")(&bs); }
+  int32_t read(void* dst, int32_t n) {
+    return sym<int32_t (*)(mkv_dmx_bs_t*, void*, int32_t)>("mkv_dmx_bs_read_bytes")(&bs, dst, n);
+  }
+};
+
+TEST_F(MkvTest, ReaderSeeksOver4GiBLandOnTheirOwnBytes) {
+  TempDir dir;
+  const std::string path = dir.path + "/sparse.bin";
+  const uint64_t far = (uint64_t(1) << 32) + 10;
+  FILE* f = fopen64(path.c_str(), "wb");
+  ASSERT_NE(f, nullptr);
+  fseeko(f, 10, SEEK_SET);
+  fwrite("\x1a\x45\xdf\xa3", 1, 4, f);
+  fseeko64(f, off64_t(far), SEEK_SET);
+  fwrite("WXYZ", 1, 4, f);
+  fclose(f);
+  {
+    Reader r(path, 1024);
+    ASSERT_EQ(r.seek(10), 0);
+    EXPECT_EQ(r.be32(), 0x1A45DFA3u);
+    ASSERT_EQ(r.seek(10), 0);
+    EXPECT_EQ(r.le32(), 0xA3DF451Au);
+    // 2^32 bytes past the cache: a 32-bit distance would land back inside it.
+    ASSERT_EQ(r.seek(far), 0);
+    EXPECT_EQ(r.be32(), 0x5758595Au);
+    EXPECT_EQ(r.read(nullptr, 0), 0);
+    char tail[8];
+    EXPECT_EQ(r.read(tail, 8), MKV_ERR_END);
+    EXPECT_STREQ(r.err.text, "the end of the file(bs_read_bytes)");
+  }
+}
+
+TEST_F(MkvTest, OneCuePointCannotBeSoughtOn) {
+  TempDir dir;
+  const Bytes info = uintEl(0x2AD7B1, 1000000);
+  const Bytes tracks = el(0x1654AE6B, audioTrack(1, "A_AC3", uintEl(0x23E383, 32000000)));
+  Bytes blocks;
+  for (int i = 0; i < 40; ++i) blocks = cat({blocks, simpleBlock(1, int16_t(32 * i), 0x80, Bytes(64, uint8_t(i)))});
+  const Bytes cluster = el(0x1F43B675, cat({uintEl(0xE7, 0), blocks}));
+  const Bytes head = cat({el(0x1549A966, info), tracks});
+  const Bytes cues = el(0x1C53BB6B, el(0xBB, cat({uintEl(0xB3, 0), el(0xB7, cat({uintEl(0xF7, 1),
+                                                                              uintEl(0xF1, head.size())}))})));
+  Session s(dir.file("one_cue.mka", cat({ebmlHeader(), segment(cat({head, cluster, cues}))})));
+  ASSERT_EQ(s.result, 0) << s.text();
+  EXPECT_EQ(s.info.file_info->seekable, 0u);
+  EXPECT_EQ(s.seek(500), MKV_ERR_ONE_KEYFRAME);
+  EXPECT_EQ(s.text(), "can't seek, there is only one keyframe");
+  EXPECT_EQ(readAll(s).size(), 40u);
 }
 
 }  // namespace
