@@ -579,6 +579,37 @@ TEST_F(MkvTest, LaceSizesThatDoNotFitTheBlockAreRefused) {
   EXPECT_LT(last, 0);
 }
 
+TEST_F(MkvTest, ClusterWithABlockBeforeItsTimecodeIsPassedOver) {
+  TempDir dir;
+  const Bytes tracks = el(0x1654AE6B, audioTrack(1, "A_AC3", uintEl(0x23E383, 32000000)));
+  Bytes first, second;
+  for (int i = 0; i < 10; ++i) {
+    first = cat({first, simpleBlock(1, int16_t(32 * i), 0x80, Bytes(64, 1))});
+    second = cat({second, simpleBlock(1, int16_t(32 * i), 0x80, Bytes(80, 2))});
+  }
+  const Bytes bad = el(0x1F43B675, cat({simpleBlock(1, 0, 0x80, Bytes(64, 1)), uintEl(0xE7, 0), first}));
+  const Bytes good = el(0x1F43B675, cat({uintEl(0xE7, 1000), second}));
+  Session s(dir.file("early_block.mka",
+                     cat({ebmlHeader(), segment(cat({el(0x1549A966, uintEl(0x2AD7B1, 1000000)), tracks, bad, good}))})));
+  ASSERT_EQ(s.result, 0) << s.text();
+  int32_t last = 0;
+  std::vector<Frame> frames = readAll(s, &last);
+  EXPECT_EQ(last, MKV_ERR_END);
+  ASSERT_EQ(frames.size(), 10u);
+  EXPECT_EQ(frames[0].size, 80u);
+  EXPECT_EQ(frames[0].time, 1000u);
+}
+
+TEST_F(MkvTest, MainReaderOnlyOpenDescribesAndDeliversNothing) {
+  Session s(media("h264_aac.mkv"), MKV_OP_OPEN_MAIN_ONLY);
+  ASSERT_EQ(s.result, 0) << s.text();
+  EXPECT_EQ(s.info.video_count, 1u);
+  EXPECT_EQ(s.info.audio_count, 1u);
+  mkv_dmx_outstream_t out{};
+  EXPECT_EQ(s.read(&out), MKV_ERR_END);
+  EXPECT_EQ(out.m_pbyData, nullptr);
+}
+
 // ---- the cached reader ----
 
 template <class Fn>

@@ -303,6 +303,8 @@ def make_all(out):
            "-c:a", "libvorbis")
     ffmpeg(j("vp9_opus.webm"), *SRC_V, *SRC_A, "-t", "5", "-c:v", "libvpx-vp9", "-b:v", "300k", "-g", "30",
            "-c:a", "libopus")
+    ffmpeg(j("cues_front.mkv"), *SRC_V, *SRC_A, "-t", "4", "-c:v", "libx264", "-g", "25", "-c:a", "aac",
+           "-cues_to_front", "1")
     ffmpeg(j("audio_only.mka"), *SRC_A, "-t", "5", "-c:a", "flac")
     # Title, an attachment and chapters.
     meta = j("chapters.txt")
