@@ -128,7 +128,7 @@ class MkvSession : public DemuxSession {
                   {"width", std::to_string(v.width)},
                   {"height", std::to_string(v.height)},
                   {"frame_rate_milli", std::to_string(v.frame_rate)},
-                  {"private_size", std::to_string(v.private_size)},
+                  {"extradata_size", std::to_string(v.private_size)},
                   {"duration_ms", duration}};
       out->push_back(d);
     }
@@ -141,7 +141,9 @@ class MkvSession : public DemuxSession {
                   {"sample_rate", std::to_string(a.sampling_rate)},
                   {"channels", std::to_string(a.channels)},
                   {"sample_bits", std::to_string(a.bits_per_sample)},
-                  {"private_size", std::to_string(a.private_size)},
+                  // FLAC's CodecPrivate keeps the stream marker and block
+                  // header that ffmpeg's extradata leaves out.
+                  {a.format_tag == 0xF1AC ? "private_size" : "extradata_size", std::to_string(a.private_size)},
                   {"language", a.language ? a.language : ""},
                   {"duration_ms", duration}};
       out->push_back(d);

@@ -13,6 +13,9 @@ read as 0, as the library delivers them.
 
 --index runs op 3002 after open (files without Cues).
 
+--info also compares the streams' fields (CodecPrivate size against
+extradata among them) and the duration, within 100 ms.
+
 Seeks: N absolute targets drawn from a fixed seed, sought one after another
 on the video track. A target at or after the current time must land on the
 first video key frame at or after it, one before it on the last key frame at
@@ -65,15 +68,33 @@ def ffprobe_env(a):
     return env
 
 
+def check_duration(a, info):
+    """Our duration (the latest frame end, from the start timecode) against
+    the container's, within a frame or two."""
+    start, _ = mkv_media.time_origin(a.media)
+    theirs = float(subprocess.run(["ffprobe", "-v", "error", "-show_entries", "format=duration", "-of", "csv=p=0",
+                                   a.media], check=True, capture_output=True, text=True).stdout) * 1000.0
+    for line in open(info).read().splitlines():
+        for field in line.split(",")[2:]:
+            key, _, value = field.partition("=")
+            if key == "duration_ms" and abs(int(value) + start - theirs) > 100:
+                print(f"info: duration {value} ms from the start at {start} ms, ffprobe {theirs:.0f} ms")
+                return False
+    return True
+
+
 def check_frames(a, work):
     args = ["--media", a.media, "--ffprobe", VIEW, "--dump", run(a, "dump", [], work)]
+    duration_ok = True
     if a.info:
-        args += ["--info", run(a, "info", [], work)]
+        info = run(a, "info", [], work)
+        args += ["--info", info]
+        duration_ok = check_duration(a, info)
     r = subprocess.run([sys.executable, COMPARER] + args + a.compare, capture_output=True, text=True,
                        env=ffprobe_env(a))
     print(r.stdout, end="")
     print(r.stderr, end="", file=sys.stderr)
-    return r.returncode == 0
+    return r.returncode == 0 and duration_ok
 
 
 def check_seeks(a, work):
