@@ -198,7 +198,9 @@ static int32_t read_block(mkv_dmx_t* ctx, BlockState* st, uint64_t block_end, ui
   data_start = mkv_bs_pos(bs);
   /* A block timed before the start timecode starts at 0: its offset must not
    * turn into a time after the start. */
-  t = ((int64_t)(cluster_tc - ctx->start_tc) + rel) * (int64_t)ctx->timecode_scale;
+  t = (int64_t)(cluster_tc - ctx->start_tc + (uint64_t)(int64_t)rel);
+  if (t > 0 && __builtin_mul_overflow(t, (int64_t)ctx->timecode_scale, &t)) t = INT64_MAX;
+  else if (t < 0) t = 0;
   st->time = t <= 0 ? 0 : mkv_mul_fixed((uint64_t)t, track->track_timecode_scale);
   st->track = index;
   st->t = track;

@@ -272,6 +272,7 @@ uint64_t find_last_timecode(mkv_dmx_t* ctx) {
     if (ctx->cur_video) ctx->cur_video->last_cue_time_ms = (uint32_t)ctx->max_key_time;
   }
   ctx->track_mask = 0;
+  ctx->pending_error = 0;
   mkv_queues_release_all(ctx);
   ctx->next_pos = ctx->pos[POS_CLUSTER] = first;
   ctx->cluster_tc = ctx->start_tc;

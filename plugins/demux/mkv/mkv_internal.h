@@ -270,6 +270,7 @@ struct mkv_dmx_t {
   uint32_t seek_end_mode;
   mkv_read_packet_fn read_packet;
   uint64_t real_duration_ns;
+  int32_t pending_error; /* a parse failure held back while frames before it are delivered */
 };
 
 /* Element IDs. */

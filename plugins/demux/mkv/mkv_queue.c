@@ -59,6 +59,7 @@ int32_t reset_seek_status(mkv_dmx_t* ctx, uint64_t pos, uint64_t cluster_tc) {
   mkv_queues_release_all(ctx);
   ctx->next_pos = pos;
   ctx->cluster_tc = cluster_tc;
+  ctx->pending_error = 0;
   ctx->seek_state &= ~(uint32_t)SEEK_STATE_HOLD_MASK;
   for (i = 0; i < 4; ++i)
     if (readers[i]->cache && mkv_dmx_bs_fseek(readers[i], pos) < 0) return MKV_TAG(ctx, "<reset_seek_status");
@@ -157,8 +158,11 @@ static int32_t resync(mkv_dmx_t* ctx) {
       if (index + 1 >= ctx->cue_count)
         return MKV_ERR(ctx, MKV_ERR_INVALID, "error resilience doesn't try in the last cluster");
       here = mkv_bs_pos(ctx->pst_cur_bs);
-      for (i = index; i + 1 < ctx->cue_count; ++i)
+      /* Only forward: a cue point behind the damage (a mangled index) would
+       * lead the parse back to it for ever. */
+      for (i = index; i < ctx->cue_count; ++i)
         if (ctx->segment_start + ctx->cues[i].cluster_pos > here) break;
+      if (i == ctx->cue_count) return MKV_ERR(ctx, MKV_ERR_INVALID, "error resilience doesn't try in the last cluster");
       index = i;
       pos = ctx->segment_start + ctx->cues[i].cluster_pos;
       ctx->next_pos = pos;
@@ -184,10 +188,20 @@ int32_t fill_queues_with_packet_type(mkv_dmx_t* ctx, uint32_t kind) {
   for (;;) {
     int32_t r = available(ctx, kind);
     if (r <= 0) return r;
-    r = mkv_parse_step(ctx);
-    /* Frames queued before a failure are delivered first; the failure comes
-     * back when parsing has to go on. */
-    if (r < 0 && available(ctx, kind) == 0) return 0;
+    if (ctx->pending_error) {
+      r = ctx->pending_error;
+      ctx->pending_error = 0;
+      if (r != MKV_ERR_END) mkv_dmx_set_last_error(r, 0, 0, 0, "damaged data after the frames delivered", &ctx->err);
+      else mkv_dmx_set_last_error(r, 0, 0, 0, "file position is greater than segment top position", &ctx->err);
+    } else {
+      r = mkv_parse_step(ctx);
+      /* Frames queued before a failure are delivered first; the failure
+       * comes back, instead of a parse of the same data, once they are gone. */
+      if (r < 0 && available(ctx, kind) == 0) {
+        ctx->pending_error = r;
+        return 0;
+      }
+    }
     if (r < 0) {
       if (r == MKV_ERR_END) {
         switch (kind) {
