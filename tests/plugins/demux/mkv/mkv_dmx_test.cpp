@@ -9,7 +9,9 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "kvr_mkv_dmx.h"
@@ -462,6 +464,73 @@ TEST_F(MkvTest, ReadingGoesOnToTheEndAfterASeek) {
   EXPECT_GT(audio, 130);
   ASSERT_GT(frames.size(), 0u);
   EXPECT_EQ(frames[0].type, uint32_t(MKV_TRACK_VIDEO));
+}
+
+// Cluster offsets (from the segment data start) and timecodes of a file
+// whose segment has a known size.
+std::vector<std::pair<uint64_t, uint64_t>> clusterList(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  Bytes b((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  auto vint = [&](size_t* p, bool marker) {
+    int n = 1;
+    while (n <= 8 && !(b[*p] & (0x80 >> (n - 1)))) ++n;
+    uint64_t v = marker ? b[*p] : b[*p] & (0xFF >> n);
+    for (int i = 1; i < n; ++i) v = v << 8 | b[*p + size_t(i)];
+    *p += size_t(n);
+    return v;
+  };
+  std::vector<std::pair<uint64_t, uint64_t>> out;
+  size_t p = 0;
+  vint(&p, true);
+  p += size_t(vint(&p, false));  // EBML header
+  vint(&p, true);
+  vint(&p, false);
+  const size_t start = p;
+  while (p < b.size()) {
+    const size_t at = p;
+    uint64_t id = vint(&p, true), size = vint(&p, false);
+    if (id == 0x1F43B675) {
+      size_t q = p;
+      uint64_t tid = vint(&q, true), tsize = vint(&q, false), tc = 0;
+      for (uint64_t i = 0; tid == 0xE7 && i < tsize; ++i) tc = tc << 8 | b[q + i];
+      out.emplace_back(at - start, tc);
+    }
+    p += size_t(size);
+  }
+  return out;
+}
+
+TEST_F(MkvTest, IndexByClusterScanListsEveryClusterButTheLast) {
+  Session s(media("no_cues.mkv"));
+  ASSERT_EQ(s.result, 0) << s.text();
+  ASSERT_EQ(call(MKV_OP_CREATE_INDEX, &s.slot, nullptr, nullptr), 0);
+  const mkv_dmx_t* ctx = static_cast<const mkv_dmx_t*>(s.slot);
+  std::vector<std::pair<uint64_t, uint64_t>> clusters = clusterList(media("no_cues.mkv"));
+  ASSERT_GT(clusters.size(), 2u);
+  ASSERT_EQ(ctx->cue_count, clusters.size() - 1);
+  for (size_t i = 0; i + 1 < clusters.size(); ++i) {
+    EXPECT_EQ(ctx->cues[i].cluster_pos, clusters[i].first) << i;
+    EXPECT_EQ(ctx->cues[i].time, (clusters[i].second - clusters[0].second) * 1000000) << i;
+  }
+}
+
+TEST_F(MkvTest, CloseWhileTheIndexIsBuiltWaitsForIt) {
+  Session s(media("no_cues.mkv"));
+  ASSERT_EQ(s.result, 0) << s.text();
+  const mkv_dmx_t* ctx = static_cast<const mkv_dmx_t*>(s.slot);
+  std::atomic<bool> done{false};
+  std::atomic<int32_t> result{1};
+  void* slot = s.slot;
+  std::thread indexer([&] {
+    result = call(MKV_OP_CREATE_INDEX, &slot, nullptr, nullptr);
+    done = true;
+  });
+  // Close only once the index creation has begun (or already ended).
+  while (!done && !(__atomic_load_n(&ctx->run_state, __ATOMIC_ACQUIRE) & RUN_INDEXING)) std::this_thread::yield();
+  EXPECT_EQ(call(MKV_OP_CLOSE, &s.slot, nullptr, nullptr), 0);
+  indexer.join();
+  EXPECT_EQ(result, 0);
+  EXPECT_EQ(s.slot, nullptr);
 }
 
 TEST_F(MkvTest, IndexIsRefusedOnOneHandleAndWithoutTheEndSearch) {
