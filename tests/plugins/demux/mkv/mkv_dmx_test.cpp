@@ -669,6 +669,29 @@ TEST_F(MkvTest, ClusterWithABlockBeforeItsTimecodeIsPassedOver) {
   EXPECT_EQ(frames[0].time, 1000u);
 }
 
+TEST_F(MkvTest, ResynchronisationThroughCuesNeverGoesBack) {
+  TempDir dir;
+  const Bytes head = cat({el(0x1549A966, uintEl(0x2AD7B1, 1000000)),
+                          el(0x1654AE6B, audioTrack(1, "A_AC3", uintEl(0x23E383, 32000000)))});
+  Bytes blocks;
+  for (int i = 0; i < 10; ++i) blocks = cat({blocks, simpleBlock(1, int16_t(32 * i), 0x80, Bytes(64, 1))});
+  const Bytes good = el(0x1F43B675, cat({uintEl(0xE7, 0), blocks}));
+  const Bytes bad = el(0x1F43B675, cat({simpleBlock(1, 0, 0x80, Bytes(64, 2)), uintEl(0xE7, 1000), blocks}));
+  // Two damaged clusters after a good one; the last cue point names the
+  // segment's first element, behind the damage.
+  auto point = [](uint64_t time, uint64_t pos) {
+    return el(0xBB, cat({uintEl(0xB3, time), el(0xB7, cat({uintEl(0xF7, 1), uintEl(0xF1, pos)}))}));
+  };
+  const Bytes cues = el(0x1C53BB6B, cat({point(0, head.size()), point(1000, head.size() + good.size()),
+                                         point(2000, head.size() + good.size() + bad.size()), point(5000, 0)}));
+  Session s(dir.file("back.mka", cat({ebmlHeader(), segment(cat({head, good, bad, bad, cues}))})));
+  ASSERT_EQ(s.result, 0) << s.text();
+  int32_t last = 0;
+  std::vector<Frame> frames = readAll(s, &last);
+  EXPECT_LT(last, 0);
+  EXPECT_EQ(frames.size(), 10u);
+}
+
 TEST_F(MkvTest, MainReaderOnlyOpenDescribesAndDeliversNothing) {
   Session s(media("h264_aac.mkv"), MKV_OP_OPEN_MAIN_ONLY);
   ASSERT_EQ(s.result, 0) << s.text();
