@@ -446,6 +446,33 @@ TEST_F(MkvTest, SeekWithoutCuesNeedsTheIndex) {
   EXPECT_NEAR(double(s.info.file_info->duration_ms), 4000.0, 100.0);
 }
 
+TEST_F(MkvTest, SeekTargetsByMode) {
+  Session s(media("h264_aac.mkv"));
+  ASSERT_EQ(s.result, 0);
+  mkv_dmx_outstream_t out{};
+  // Key frames every second. A target equal to the current time moves on by
+  // 100 ms, so it lands on the next key frame.
+  ASSERT_EQ(s.seek(3000, 0, &out), 0) << s.text();
+  EXPECT_EQ(out.m_ulTimestamp, 3000u);
+  ASSERT_EQ(s.seek(3000, 0, &out), 0) << s.text();
+  EXPECT_EQ(out.m_ulTimestamp, 4000u);
+  // Relative: 1.5 s back from 4 s lands on the key frame at 2 s.
+  ASSERT_EQ(s.seek(-1500, MKV_SEEK_RELATIVE, &out), 0) << s.text();
+  EXPECT_EQ(out.m_ulTimestamp, 2000u);
+  // Past the last key frame: the end, unless seek end mode 2 asks for the
+  // last key frame.
+  EXPECT_EQ(s.seek(100000), MKV_ERR_END);
+  mkv_dmx_options_t opt{0, 2};
+  ASSERT_EQ(call(MKV_OP_OPTIONS, &s.slot, &opt, nullptr), 0);
+  ASSERT_EQ(s.seek(100000, 0, &out), 0) << s.text();
+  EXPECT_EQ(out.m_ulTimestamp, 5000u);
+  ASSERT_EQ(s.seek(0, 0, &out), 0);
+  EXPECT_EQ(out.m_ulTimestamp, 0u);
+  ASSERT_EQ(s.read(&out, MKV_KIND_VIDEO), 0);
+  EXPECT_EQ(out.m_ulTimestamp, 0u);
+  EXPECT_EQ(*out.m_pulKeyFrame, 1u);
+}
+
 TEST_F(MkvTest, ReadingGoesOnToTheEndAfterASeek) {
   Session s(media("h264_aac.mkv"));
   ASSERT_EQ(s.result, 0);
