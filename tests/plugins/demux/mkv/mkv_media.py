@@ -305,6 +305,13 @@ def make_all(out):
            "-c:a", "libopus")
     ffmpeg(j("cues_front.mkv"), *SRC_V, *SRC_A, "-t", "4", "-c:v", "libx264", "-g", "25", "-c:a", "aac",
            "-cues_to_front", "1")
+    srt = j("subs.srt")
+    with open(srt, "w") as f:
+        f.write("1\n00:00:00,500 --> 00:00:01,500\nHello\n\n2\n00:00:02,000 --> 00:00:03,000\nWorld\n\n"
+                "3\n00:00:03,200 --> 00:00:03,900\nAgain\n")
+    ffmpeg(j("subtitles.mkv"), *SRC_V, *SRC_A, "-i", srt, "-map", "0", "-map", "1", "-map", "2", "-t", "4",
+           "-c:v", "libx264", "-g", "25", "-c:a", "aac", "-c:s", "srt")
+    os.unlink(srt)
     ffmpeg(j("audio_only.mka"), *SRC_A, "-t", "5", "-c:a", "flac")
     # Title, an attachment and chapters.
     meta = j("chapters.txt")
