@@ -108,8 +108,16 @@ static int32_t open_file(mkv_dmx_t* ctx, const mkv_dmx_init_t* init, uint32_t op
     MKV_ERR(ctx, MKV_ERR_OPEN, "can't open file(set_bitstream)");
     return MKV_TAG(ctx, "<dmx_open");
   }
-  /* The main reader owns the handle from here on, so close releases it. */
-  ctx->bs_main.host = &ctx->host;
+  /* Readers that this open leaves without a cache still report into the
+   * error record. The main reader owns the handle from here on, so close
+   * releases it. */
+  {
+    mkv_dmx_bs_t* const readers[5] = {&ctx->bs_main, &ctx->bs_video, &ctx->bs_audio, &ctx->bs_subtitle, &ctx->bs_index};
+    for (i = 0; i < 5; ++i) {
+      readers[i]->host = &ctx->host;
+      readers[i]->err = &ctx->err;
+    }
+  }
   ctx->bs_main.file = file;
   if (measure_file(ctx, file) < 0 || open_readers(ctx, init, file) < 0) return MKV_TAG(ctx, "<dmx_open");
   ctx->seek_state = 0;

@@ -727,6 +727,9 @@ TEST_F(MkvTest, MainReaderOnlyOpenDescribesAndDeliversNothing) {
   mkv_dmx_outstream_t out{};
   EXPECT_EQ(s.read(&out), MKV_ERR_END);
   EXPECT_EQ(out.m_pbyData, nullptr);
+  // Without an index reader the scan finds nothing, and says so cleanly.
+  EXPECT_EQ(call(MKV_OP_CREATE_INDEX, &s.slot, nullptr, nullptr), 0);
+  EXPECT_EQ(call(MKV_OP_REAL_DURATION, &s.slot, nullptr, nullptr), 0);
 }
 
 // ---- the cached reader ----
