@@ -63,7 +63,7 @@ static int32_t box_tfhd(Mp4Context* c, int64_t end) {
   t->trun_count = 0;
   if (flags & 0x1) {
     RD(mp4_rd64(r, &base));
-    t->base_offset = base > (uint64_t)MP4_NO_OFFSET ? MP4_NO_OFFSET : (int64_t)base;
+    t->base_offset = base > 0x3FFFFFFFFFFFFFFFull ? 0x3FFFFFFFFFFFFFFFLL : (int64_t)base;
   } else {
     t->base_offset = c->moof_start;
   }
@@ -159,7 +159,8 @@ static int32_t box_trun(Mp4Context* c, int64_t end) {
   int64_t offset;
   if (flags & 0x1) {
     RD(mp4_rd32(r, &v));
-    t->base_offset += (int32_t)v;
+    int64_t moved = t->base_offset + (int64_t)(int32_t)v;
+    t->base_offset = moved < 0 ? 0 : moved;
     offset = t->base_offset;
   } else if (t->trun_count == 1) {
     offset = t->base_offset;
@@ -182,7 +183,7 @@ static int32_t box_trun(Mp4Context* c, int64_t end) {
     entry->size = size;
     entry->spare = 0;
     t->frag_times[n / MP4_FRAG_CHUNK][n % MP4_FRAG_CHUNK] = t->next_dts;
-    offset += size;
+    offset = offset > MP4_NO_OFFSET - size ? MP4_NO_OFFSET : offset + size;
     t->total_bytes += size;
     t->next_dts += duration;
     t->frag_samples++;

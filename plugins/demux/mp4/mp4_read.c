@@ -210,7 +210,7 @@ static int64_t get_timestamp_for_desttime(Mp4Track* t, int32_t target_ms, int32_
   int64_t num = (int64_t)target_ms * t->timescale;
   int64_t d = num / 1000;
   if (num % 1000) d += target_ms < t->cur_ms ? -1 : 1;
-  if (mode & MP4_SEEK_RELATIVE) d += gfpGetTimestamp(t, t->cur);
+  if (mode & MP4_SEEK_RELATIVE) d = (int64_t)((uint64_t)d + (uint64_t)gfpGetTimestamp(t, t->cur));
   return d;
 }
 

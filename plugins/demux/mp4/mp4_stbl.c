@@ -234,7 +234,7 @@ int32_t mp4_box_ctts(Mp4Context* c, int64_t end, uint32_t type) {
 
 int32_t mp4_time_ms(const Mp4Track* t, int64_t dts) {
   if (t->timescale <= 0) return 0;
-  int64_t ms = dts / t->timescale * 1000 + dts % t->timescale * 1000 / t->timescale;
+  uint64_t ms = (uint64_t)(dts / t->timescale) * 1000u + (uint64_t)(dts % t->timescale * 1000 / t->timescale);
   return (int32_t)ms;
 }
 
@@ -273,7 +273,7 @@ static void stts_advance(SttsCursor* s, uint64_t n) {
       continue;
     }
     uint64_t step = s->left == MP4_TABLE_END || s->left > n ? n : s->left;
-    s->dts += (int64_t)(step * s->delta);
+    s->dts = (int64_t)((uint64_t)s->dts + step * s->delta);
     if (s->left != MP4_TABLE_END) s->left -= (uint32_t)step;
     n -= step;
   }
@@ -413,8 +413,12 @@ static int32_t build_sample_index(Mp4Context* c, Mp4Track* t, int wide) {
         stts_advance(&st, 1);
       }
       t->total_bytes += size;
-      off += size;
       ++s;
+      if (off > MP4_NO_OFFSET - size) {
+        stop = 1;
+        break;
+      }
+      off += size;
     }
   }
   t->entries = (int32_t)s;
