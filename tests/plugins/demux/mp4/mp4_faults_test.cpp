@@ -356,8 +356,12 @@ TEST_F(Mp4Faults, KeySeekBeyondTheLastSyncSampleFollowsThePolicy) {
     }
     Mp4Packet q{};
     int32_t r = next(0, &q);
-    if (c.policy == 1) EXPECT_EQ(r, MP4_END);
-    if (c.policy == 0) EXPECT_EQ(q.time_ms, 40);  // the track did not move
+    if (c.policy == 1) {
+      EXPECT_EQ(r, MP4_END);
+    }
+    if (c.policy == 0) {
+      EXPECT_EQ(q.time_ms, 40);  // the track did not move
+    }
     closeFile();
   }
 }
