@@ -170,3 +170,13 @@ void mp4_format_remove_stream(Mp4Context* c) {
   mp4_packet_format_clear(t);
   mp4_release(t);
 }
+
+void mp4_packet_video_clear(Mp4VideoPacketRecord* record) {
+  if (record->length >= 0) mp4_release(record->data);
+  mp4_fill(record, 0, sizeof(*record));
+}
+
+void mp4_dmx_packet_audio_clear(Mp4AudioPacketRecord* record) {
+  if (record->length >= 0) mp4_release(record->data);
+  mp4_fill(record, 0, sizeof(*record));
+}

@@ -253,6 +253,22 @@ typedef struct Mp4Array {
   int32_t spare;
 } Mp4Array;
 
+/* Hosts' packet records that mp4_packet_video_clear and
+ * mp4_dmx_packet_audio_clear release: 19 and 18 words. */
+typedef struct Mp4VideoPacketRecord {
+  int32_t words0_4[5];
+  uint8_t* data;      /* 5 */
+  int32_t length;     /* 6 */
+  int32_t words7_18[12];
+} Mp4VideoPacketRecord;
+
+typedef struct Mp4AudioPacketRecord {
+  int32_t words0_1[2];
+  uint8_t* data;      /* 2 */
+  int32_t length;     /* 3 */
+  int32_t words4_17[14];
+} Mp4AudioPacketRecord;
+
 /* Broken-down time. */
 typedef struct Mp4Tm {
   int32_t sec, min, hour, mday, mon, year, wday, yday, isdst;
@@ -325,6 +341,8 @@ KVR_EXPORT char* mp4_get_video_codec_name(char* buffer, uint32_t code);
 KVR_EXPORT char* mp4_get_audio_codec_name(char* buffer, int32_t format);
 KVR_EXPORT uint32_t mp4_upper_fourcc(uint32_t code);
 KVR_EXPORT char* mp4_dmx_get_file_name(char* dst, const char* path);
+KVR_EXPORT void mp4_packet_video_clear(Mp4VideoPacketRecord* record);
+KVR_EXPORT void mp4_dmx_packet_audio_clear(Mp4AudioPacketRecord* record);
 
 #ifdef __cplusplus
 }
@@ -365,5 +383,9 @@ KVR_ASSERT_OFFSET32(Mp4Packet, next_time_ms, 32);
 KVR_ASSERT_SIZE32(Mp4AvcParamSets, 20);
 KVR_ASSERT_OFFSET32(Mp4AvccRequest, result, 8);
 KVR_ASSERT_SIZE32(Mp4Reader, 48);
+KVR_ASSERT_OFFSET32(Mp4VideoPacketRecord, data, 20);
+KVR_ASSERT_SIZE32(Mp4VideoPacketRecord, 76);
+KVR_ASSERT_OFFSET32(Mp4AudioPacketRecord, data, 8);
+KVR_ASSERT_SIZE32(Mp4AudioPacketRecord, 72);
 
 #endif

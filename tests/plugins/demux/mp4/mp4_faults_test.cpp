@@ -297,6 +297,37 @@ TEST_F(Mp4Faults, FilesTheOpenRefuses) {
   EXPECT_EQ(info_.track_count, 16);
 }
 
+TEST_F(Mp4Faults, TrimmedTracksEndAtTheFileAndKeepTheirLastKeyTime) {
+  MiniMovie m;
+  m.stss = fullBox("stss", 0, words({3, 1, 3, 9}));
+  Bytes s = words({10});
+  for (int i = 0; i < 10; ++i) be64(s, i < 5 ? 28 + 100 * i : 1000000 + 100 * i);
+  m.chunkTable = fullBox("co64", 0, s);
+  Mp4OpenRecord r = record(write("trim.mp4", m.build()));
+  r.trim_audio = 1;
+  r.trim_video = 1;
+  ASSERT_EQ(call(MP4_OP_OPEN, &r, &info_), 0);
+  EXPECT_EQ(info_.last_key_ms, 80);
+  EXPECT_EQ(info_.video_key_samples, 2);
+  int32_t end = 0;
+  EXPECT_EQ(readAll(0, nullptr, &end), 5);
+  EXPECT_EQ(end, MP4_END);
+}
+
+TEST_F(Mp4Faults, ZeroTimescalesGiveZeroDurationsAndRates) {
+  MiniMovie m;
+  m.timescale = 0;
+  ASSERT_EQ(openFile(write("z.mp4", m.build())), 0);
+  EXPECT_EQ(info_.duration_ms, 0);
+  EXPECT_EQ(info_.frame_rate, 0);
+  EXPECT_EQ(info_.video_avg_bitrate, 0);
+  Mp4Packet p{};
+  ASSERT_EQ(next(0, &p), 0);
+  EXPECT_EQ(p.time_ms, 0);
+  Mp4SeekRequest s{500, 0};
+  call(MP4_OP_SEEK, &s, &p);
+}
+
 TEST_F(Mp4Faults, AligningANewTrackStaysInsideIt) {
   MiniMovie shortTrack;
   shortTrack.video = false;
