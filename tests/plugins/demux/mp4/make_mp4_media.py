@@ -123,6 +123,13 @@ def main():
            p("seeds/frag.mp4"))
     ffmpeg(*tone, "-t", "0.3", "-ac", "2", "-c:a", "pcm_s16le", p("seeds/pcm.mov"))
     co64(p("seeds/plain.mp4"), p("seeds/co64.mp4"))
+    ffmpeg("-i", p("seeds/plain.mp4"), "-c", "copy", "-movflags", "+faststart", p("seeds/faststart.mp4"))
+    ffmpeg(*video, *tone, *small, *h264, "-c:a", "aac", "-movflags", "frag_keyframe+empty_moov+default_base_moof",
+           p("seeds/frag_base.mp4"))
+    amr_file(p("seeds/tone.amr"), 50)
+    ffmpeg("-f", "lavfi", "-i", "testsrc=size=64x48:rate=5", "-i", p("seeds/tone.amr"), "-t", "1",
+           "-c:v", "h263", "-s", "128x96", "-c:a", "copy", p("seeds/amr.3gp"))
+    os.remove(p("seeds/tone.amr"))
 
 
 if __name__ == "__main__":
