@@ -72,7 +72,8 @@ static void empty_cache(Mp4Reader* r, int64_t position) {
 
 static int32_t refill(Mp4Reader* r) {
   if (!r->cache) return gMp4DmxLastErrorCode = MP4_ERR_NO_CACHE;
-  int64_t pos = r->handle ? host_tell(r->handle) : r->file_pos + r->valid;
+  int64_t pos = r->handle ? host_tell(r->handle) : -1;
+  if (pos < 0) pos = r->file_pos + r->valid;
   int64_t n = r->handle ? host_read(r->handle, r->cache, r->cache_size) : 0;
   if (n <= 0) {
     empty_cache(r, pos < 0 ? r->file_pos + r->valid : pos);

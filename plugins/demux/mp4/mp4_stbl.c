@@ -389,7 +389,7 @@ static int32_t build_sample_index(Mp4Context* c, Mp4Track* t, int wide) {
   if (held < n) n = held;
   if (t->const_size && !(c->options & OPT_SIZE_UNKNOWN) && n > c->file_size / t->const_size + 1)
     n = c->file_size / t->const_size + 1;
-  int times = t->stts_count >= 2;
+  int times = t->stts_count >= 2 && n > 0;
   int32_t e = alloc_index(t, wide, n, times);
   if (e) return e;
   SttsCursor st;
@@ -422,7 +422,7 @@ static int32_t build_sample_index(Mp4Context* c, Mp4Track* t, int wide) {
     }
   }
   t->entries = (int32_t)s;
-  if (times) t->dts[s] = st.dts;
+  if (times && t->dts) t->dts[s] = st.dts;
   if (!wide && s < n && (t->desc.kind == MP4_KIND_VIDEO || t->desc.kind == MP4_KIND_AUDIO)) {
     /* The file ends inside the track: it lasts as far as its samples reach. */
     int64_t reached = times ? st.dts : s * (int64_t)t->const_delta;

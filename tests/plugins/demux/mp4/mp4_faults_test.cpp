@@ -314,6 +314,38 @@ TEST_F(Mp4Faults, TrimmedTracksEndAtTheFileAndKeepTheirLastKeyTime) {
   EXPECT_EQ(end, MP4_END);
 }
 
+TEST_F(Mp4Faults, ShortPcmSamplesAreReadAChunkAtATime) {
+  // 16-bit stereo "sowt" at 48 kHz, 1024 samples of one frame per chunk.
+  MiniMovie m;
+  m.video = false;
+  m.samples = 4096;
+  m.sampleSize = 4;
+  m.timescale = 48000;
+  m.delta = 1;
+  Bytes e(6, 0);
+  be16(e, 1);
+  e.resize(e.size() + 8, 0);
+  be16(e, 2), be16(e, 16), be32(e, 0), be32(e, 48000u << 16);
+  m.stsd = fullBox("stsd", 0, cat({words({1}), box("sowt", e)}));
+  m.stsc = fullBox("stsc", 0, words({1, 1, 1024, 1}));
+  Bytes co = words({4});
+  for (uint32_t i = 0; i < 4; ++i) be32(co, 28 + i * 4096);
+  m.chunkTable = fullBox("stco", 0, co);
+  Bytes sizes = words({4, 4096});
+  m.extraStbl = fullBox("stsz", 0, sizes);  // one constant size replaces the table
+  ASSERT_EQ(openFile(write("pcm.mov", m.build()), false), 0);
+  EXPECT_EQ(info_.audio_format, 1);
+  EXPECT_EQ(info_.channels, 2);
+  Mp4Packet p{};
+  for (int i = 0; i < 4; ++i) {
+    ASSERT_EQ(next(MP4_KIND_AUDIO, &p), 0);
+    EXPECT_EQ(p.length, 4096);
+    EXPECT_EQ(p.time_ms, i * 1024 * 1000 / 48000);
+    EXPECT_EQ(p.offset_low, 28u + uint32_t(i) * 4096);
+  }
+  EXPECT_EQ(next(MP4_KIND_AUDIO, &p), MP4_END_AUDIO);
+}
+
 TEST_F(Mp4Faults, ZeroTimescalesGiveZeroDurationsAndRates) {
   MiniMovie m;
   m.timescale = 0;
