@@ -34,7 +34,8 @@ std::map<int, std::vector<Sample>> ffprobePositions(const std::string& file) {
 class Mp4Read : public Mp4Test {};
 
 TEST_F(Mp4Read, SampleOffsetsAndSizesAreThoseFfprobeReports) {
-  for (const char* name : {"h264_aac.mp4", "h264_aac_faststart.mp4", "co64.mp4", "frag.mp4", "frag_base.mp4", "amr.3gp"}) {
+  for (const char* name :
+       {"h264_aac.mp4", "h264_aac_faststart.mp4", "co64.mp4", "frag.mp4", "frag_base.mp4", "amr.3gp", "text.mp4"}) {
     SCOPED_TRACE(name);
     auto theirs = ffprobePositions(media(name));
     ASSERT_EQ(openFile(media(name)), 0);
@@ -42,7 +43,8 @@ TEST_F(Mp4Read, SampleOffsetsAndSizesAreThoseFfprobeReports) {
     Mp4Packet p{};
     int32_t r;
     while ((r = next(0, &p)) == 0) {
-      int stream = p.kind == MP4_KIND_VIDEO ? info_.video_index : info_.audio_index;
+      int stream = p.kind == MP4_KIND_VIDEO ? info_.video_index
+                   : p.kind == MP4_KIND_AUDIO ? info_.audio_index : info_.subtitle_index;
       ours[stream].push_back({int64_t(p.offset_low) | (int64_t(p.offset_high) << 32), p.length});
     }
     EXPECT_EQ(r, MP4_END);
