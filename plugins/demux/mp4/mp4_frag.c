@@ -153,7 +153,9 @@ static int32_t box_trun(Mp4Context* c, int64_t end) {
     int64_t room = t->tf_size ? c->file_size / t->tf_size + 1 : MP4_FRAG_CHUNK;
     if ((int64_t)count > room) count = (uint32_t)room;
   }
-  if ((int64_t)t->frag_samples + count > MP4_FRAG_MAX_SAMPLES) count = (uint32_t)(MP4_FRAG_MAX_SAMPLES - t->frag_samples);
+  /* A track holds no more samples than the file has bytes (and a fixed cap). */
+  int64_t most = c->file_size < MP4_FRAG_MAX_SAMPLES - MP4_FRAG_CHUNK ? c->file_size + MP4_FRAG_CHUNK : MP4_FRAG_MAX_SAMPLES;
+  if ((int64_t)t->frag_samples + count > most) count = (uint32_t)(most - t->frag_samples);
   int32_t e = grow_samples(t, (int64_t)t->frag_samples + count);
   if (e) return e;
   int64_t offset;
