@@ -67,11 +67,21 @@ static int32_t read_at(Mp4Context* c, Mp4Track* t, int64_t offset, uint32_t size
   return mp4_dmx_bs_read_bytes(r, dst, (int32_t)size);
 }
 
+/* A sample that does not lie inside the file is the end of the file; no
+ * buffer is asked for it. */
+static int beyond_file(const Mp4Context* c, int64_t offset, uint32_t size) {
+  return offset < 0 || offset > c->file_size || (int64_t)size > c->file_size - offset;
+}
+
 static int32_t read_plain(Mp4Context* c, Mp4Track* t) {
   if (!t->index64 && !t->index32) return MP4_ERR_UNSUPPORTED;
   int64_t offset;
   uint32_t size;
   mp4_track_entry(t, t->cur, &offset, &size);
+  if (beyond_file(c, offset, size)) {
+    t->cur++;
+    return gMp4DmxLastErrorCode = MP4_ERR_EOF;
+  }
   int32_t e = prepare_buffer(c, t, size);
   if (e) return e;
   t->key = 0;
@@ -188,6 +198,10 @@ int32_t fmp4_get_stream(Mp4Context* c, Mp4Track** out, int32_t kind) {
   }
   if (t->cur >= t->frag_samples) return MP4_ERR_NO_SAMPLE;
   Mp4IndexEntry64* entry = mp4_frag_entry(t, t->cur);
+  if (beyond_file(c, entry->offset, entry->size)) {
+    t->cur++;
+    return gMp4DmxLastErrorCode = MP4_ERR_EOF;
+  }
   int32_t e = prepare_buffer(c, t, entry->size);
   if (e) return e;
   t->key = 0;
