@@ -244,6 +244,32 @@ TEST_F(Mp4Read, FragmentedReadingByKindAndSeek) {
   EXPECT_EQ(p.key, 1);
 }
 
+int g_opensLeft = 0;
+void* firstOpenOnly(const char* path, const char* mode) {
+  return g_opensLeft-- > 0 ? mediahost::hostFopen(path, mode) : nullptr;
+}
+
+TEST_F(Mp4Read, ReadersSharingOneHandleReadWhatTheirOwnHandlesRead) {
+  auto readKinds = [&](Mp4OpenRecord r) {
+    std::vector<std::string> sums;
+    EXPECT_EQ(call(MP4_OP_OPEN, &r, &info_), 0);
+    Mp4Packet p{};
+    // Alternate the kinds so that every read moves the shared handle.
+    for (int i = 0; i < 400; ++i) {
+      int32_t kind = (i % 3 == 2) ? MP4_KIND_AUDIO : MP4_KIND_VIDEO;
+      if (next(kind, &p) == 0) sums.push_back(mediahost::md5Hex(p.data, size_t(p.length)));
+      else sums.push_back("end");
+    }
+    closeFile();
+    return sums;
+  };
+  auto own = readKinds(record(media("h264_aac.mp4"), false));
+  Mp4OpenRecord shared = record(media("h264_aac.mp4"), false);
+  g_opensLeft = 1;
+  shared.fopen_fn = firstOpenOnly;
+  EXPECT_EQ(readKinds(shared), own);
+}
+
 // --- reader, strings, calendar ---
 
 class Mp4Functions : public Mp4Test {
