@@ -816,7 +816,8 @@ int32_t mp4_walk(Mp4Context* c, int64_t end) {
     }
     BoxHandler h = lookup(type);
     if (h) {
-      int32_t hr = h(c, child_end, type);
+      /* Handlers size their tables by what the box holds within the file. */
+      int32_t hr = h(c, child_end < c->file_size ? child_end : c->file_size, type);
       if (hr < MP4_ERR_FATAL) {
         c->depth--;
         return hr;

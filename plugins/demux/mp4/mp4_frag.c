@@ -214,9 +214,10 @@ static int32_t frag_walk(Mp4Context* c, int64_t end) {
       break;
     }
     int32_t hr = 0;
-    if (type == FC("moof") || type == FC("traf")) hr = frag_walk(c, child_end);
-    else if (type == FC("tfhd")) hr = box_tfhd(c, child_end);
-    else if (type == FC("trun")) hr = box_trun(c, child_end);
+    int64_t limit = child_end < c->file_size ? child_end : c->file_size;
+    if (type == FC("moof") || type == FC("traf")) hr = frag_walk(c, limit);
+    else if (type == FC("tfhd")) hr = box_tfhd(c, limit);
+    else if (type == FC("trun")) hr = box_trun(c, limit);
     if (hr < MP4_ERR_FATAL) {
       c->depth--;
       return hr;

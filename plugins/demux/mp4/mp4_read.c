@@ -150,7 +150,7 @@ static int32_t next_fragment(Mp4Context* c) {
       c->moof_start = start;
       c->moof_size = size;
       int64_t before = c->last_moof_parsed;
-      e = mp4_box_moof(c, start + size, type);
+      e = mp4_box_moof(c, start + size < c->file_size ? start + size : c->file_size, type);
       if (e < 0 && e != MP4_ERR_FIELD) return e;
       gMp4DmxLastErrorCode = 0;
       if (mp4_dmx_bs_fseek(r, start + size)) return MP4_ERR_SEEK;
