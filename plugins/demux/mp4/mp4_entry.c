@@ -67,6 +67,7 @@ static int32_t average_bitrate(const Mp4Context* c, const Mp4Track* t) {
   if (t->desc.avg_bitrate) return t->desc.avg_bitrate;
   int32_t ms = track_ms(c, t);
   if (ms <= 0) return 0;
+  if (t->total_bytes > (int64_t)0x7FFFFFFFFFFFFFFFLL / 8000) return 0x7FFFFFFF;
   int64_t rate = t->total_bytes * 8000 / ms;
   return rate > 0x7FFFFFFF ? 0x7FFFFFFF : (int32_t)rate;
 }

@@ -118,7 +118,7 @@ static int32_t read_stsz(Mp4Context* c, Mp4Track* t, int64_t end) {
     if (t->duration && t->timescale) {
       double seconds = (double)t->duration / (double)t->timescale;
       double rate = (double)count * 1000.0 / seconds;
-      if (rate < 2147483647.0) c->info.frame_rate = (int32_t)rate;
+      if (rate >= 0 && rate < 2147483647.0) c->info.frame_rate = (int32_t)rate;
     }
   } else if (t->desc.kind == MP4_KIND_AUDIO && is_first_of_kind(c, t)) {
     c->info.audio_samples = (int32_t)count;
