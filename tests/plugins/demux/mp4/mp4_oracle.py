@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
 """Checks the MP4 demuxer on one file against ffprobe.
 
-  mp4_oracle.py --mediahost BIN --lib LIB --media FILE --work DIR
-                [--options BITS] [--info] [--seeks N] [--policy P]
+  mp4_oracle.py --mediahost BIN --lib LIB --media FILE
+                [--options BITS] [--info] [--seeks N] [--policy P] [--fragmented]
 
 Frames: `mediahost info` and `dump` (open options from --options, the
 adapter's MEDIAHOST_MP4_OPTIONS) are checked by compare_ffprobe.py against
@@ -23,6 +23,7 @@ import os
 import random
 import subprocess
 import sys
+import tempfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 COMPARER = os.path.join(HERE, "..", "..", "..", "support", "compare_ffprobe.py")
@@ -96,7 +97,6 @@ def main():
     ap.add_argument("--mediahost", required=True)
     ap.add_argument("--lib", required=True)
     ap.add_argument("--media", required=True)
-    ap.add_argument("--work", required=True)
     ap.add_argument("--options", default="0x60")
     ap.add_argument("--info", action="store_true")
     ap.add_argument("--seeks", type=int, default=0)
@@ -107,18 +107,18 @@ def main():
     a = ap.parse_args()
     if a.seeks:
         return check_seeks(a)
-    os.makedirs(a.work, exist_ok=True)
-    base = os.path.join(a.work, os.path.basename(a.media) + "." + a.options)
-    args = []
-    with open(base + ".dump.csv", "w") as f:
-        f.write(run(a, "dump", []))
-    args += ["--dump", base + ".dump.csv"]
-    if a.info:
-        with open(base + ".info.txt", "w") as f:
-            f.write(run(a, "info", []))
-        args += ["--info", base + ".info.txt"]
-    r = subprocess.run([sys.executable, COMPARER, "--media", a.media, "--ffprobe", VIEW] + args + a.compare)
-    return r.returncode
+    with tempfile.TemporaryDirectory(prefix="mp4_oracle_") as work:
+        base = os.path.join(work, os.path.basename(a.media))
+        args = []
+        with open(base + ".dump.csv", "w") as f:
+            f.write(run(a, "dump", []))
+        args += ["--dump", base + ".dump.csv"]
+        if a.info:
+            with open(base + ".info.txt", "w") as f:
+                f.write(run(a, "info", []))
+            args += ["--info", base + ".info.txt"]
+        r = subprocess.run([sys.executable, COMPARER, "--media", a.media, "--ffprobe", VIEW] + args + a.compare)
+        return r.returncode
 
 
 if __name__ == "__main__":
