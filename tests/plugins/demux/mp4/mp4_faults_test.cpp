@@ -167,6 +167,7 @@ TEST_F(Mp4Faults, ItemsAndTheirBrokenDataBoxes) {
       item("disk", 0, {0, 0, 0, 1, 0, 2}),
       item("cpil", 21, {1}),
       item("covr", 13, {1, 2, 3, 4, 5}),
+      box("\xA9xyz", cat({Bytes{0, 18, 0x15, 0xC7}, text("+35.6895+139.6917/")})),
   }));
   ASSERT_EQ(openFile(write("items.mp4", m.build())), 0);
   EXPECT_STREQ(info_.title, "Title");
@@ -179,7 +180,15 @@ TEST_F(Mp4Faults, ItemsAndTheirBrokenDataBoxes) {
   EXPECT_STREQ(info_.disc_number, "1/2");
   EXPECT_STREQ(info_.compilation, "1");
   EXPECT_EQ(info_.cover_length, 5);
+  EXPECT_STREQ(info_.location, "+35.6895+139.6917");
   EXPECT_EQ(readAll(0), 10);
+  closeFile();
+  // A genre given as a number in a free-form "\xA9gen" item.
+  MiniMovie n;
+  n.moovExtra = itemsBox(item("\xA9gen", 0, {0, 8}));
+  ASSERT_EQ(openFile(write("gen.mp4", n.build())), 0);
+  EXPECT_STREQ(info_.genre, "7");
+  EXPECT_EQ(info_.genre_from_table, 0);
 }
 
 TEST_F(Mp4Faults, GenreNumbersAndCompilationValues) {
@@ -233,6 +242,19 @@ TEST_F(Mp4Faults, HandlersAndSampleDescriptionsDecideTheTracks) {
     ASSERT_EQ(openFile(write("d.mp4", m.build())), 0);
     EXPECT_EQ(info_.track_count, 1);
     EXPECT_EQ(info_.video_index, -1);
+    closeFile();
+  }
+  {
+    // An encrypted first entry has no handler: the list ends there and the
+    // track keeps the kind its handler gave it.
+    MiniMovie m;
+    Bytes v(6, 0);
+    be16(v, 1);
+    v.resize(v.size() + 70, 0);
+    m.stsd = fullBox("stsd", 0, cat({words({2}), box("encv", v), box("avc1", v)}));
+    ASSERT_EQ(openFile(write("e.mp4", m.build())), 0);
+    EXPECT_EQ(info_.video_index, 0);
+    EXPECT_EQ(info_.video_codec, 0u);
     closeFile();
   }
   {
