@@ -97,6 +97,8 @@ int32_t mp4_box_stsc(Mp4Context* c, int64_t end, uint32_t type) {
   uint32_t* s = (uint32_t*)t->stsc.start;
   for (int32_t i = 0; i <= n; ++i) {
     uint32_t first = s[3 * i], spc = s[3 * i + 1];
+    /* Only the terminator holds the end mark. */
+    if (first > MP4_TABLE_END) first = MP4_TABLE_END;
     s[2 * i] = i == n ? MP4_TABLE_END : (first ? first - 1 : 0);
     s[2 * i + 1] = i == n ? 0 : spc;
   }
@@ -304,7 +306,7 @@ static int64_t average_delta(const Mp4Track* t) {
 /* Samples per chunk of chunk `chunk`, following the runs. */
 typedef struct { const uint32_t* p; } StscCursor;
 static uint32_t stsc_for(StscCursor* s, uint32_t chunk) {
-  while (s->p[2] != MP4_TABLE_END && s->p[2] <= chunk) s->p += 2;
+  while (s->p[0] != MP4_TABLE_END && s->p[2] != MP4_TABLE_END && s->p[2] <= chunk) s->p += 2;
   return s->p[0] <= chunk ? s->p[1] : 0;
 }
 

@@ -368,6 +368,16 @@ TEST_F(Mp4Faults, ShortPcmSamplesAreReadAChunkAtATime) {
   EXPECT_EQ(next(MP4_KIND_AUDIO, &p), MP4_END_AUDIO);
 }
 
+TEST_F(Mp4Faults, ShortSamplesWithAnEmptySampleToChunkTableGiveNoChunks) {
+  MiniMovie m;
+  m.video = false;
+  m.timescale = 48000;
+  m.delta = 1;
+  m.stsc = fullBox("stsc", 0, words({0}));
+  ASSERT_EQ(openFile(write("empty.mov", m.build())), 0);
+  EXPECT_EQ(readAll(0), 0);
+}
+
 TEST_F(Mp4Faults, ZeroTimescalesGiveZeroDurationsAndRates) {
   MiniMovie m;
   m.timescale = 0;
