@@ -42,7 +42,12 @@ TEST_F(Mp4Read, SampleOffsetsAndSizesAreThoseFfprobeReports) {
     std::map<int, std::vector<Sample>> ours;
     Mp4Packet p{};
     int32_t r;
+    int64_t previous = 0;
     while ((r = next(0, &p)) == 0) {
+      // One handle reads the tracks' samples in file order.
+      int64_t offset = int64_t(p.offset_low) | (int64_t(p.offset_high) << 32);
+      EXPECT_GE(offset, previous);
+      previous = offset;
       int stream = p.kind == MP4_KIND_VIDEO ? info_.video_index
                    : p.kind == MP4_KIND_AUDIO ? info_.audio_index : info_.subtitle_index;
       ours[stream].push_back({int64_t(p.offset_low) | (int64_t(p.offset_high) << 32), p.length});
