@@ -70,11 +70,11 @@ static int32_t box_meta(Mp4Context* c, int64_t end, uint32_t type) {
 
 static int32_t box_ftyp(Mp4Context* c, int64_t end, uint32_t type) {
   Mp4Reader* r = main_reader(c);
-  uint32_t brand, skip;
+  uint8_t brand[4];
+  /* The major brand, the minor version (n = 1) and the compatible brands. */
   for (int n = 0; mp4_pos(r) + 4 <= end && n < 64; ++n) {
-    if (mp4_dmx_bs_read_bytes(r, &brand, 4)) return MP4_ERR_FIELD;
-    if (n != 1 && (brand & 0xFFFF) == MP4_FOURCC('3', 'g', 0, 0)) c->is_3gp = 1;
-    (void)skip;
+    if (mp4_dmx_bs_read_bytes(r, brand, 4)) return MP4_ERR_FIELD;
+    if (n != 1 && brand[0] == '3' && brand[1] == 'g') c->is_3gp = 1;
   }
   return 0;
 }

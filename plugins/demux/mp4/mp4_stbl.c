@@ -281,15 +281,6 @@ static void stts_advance(SttsCursor* s, uint64_t n) {
   }
 }
 
-static uint32_t stts_next_delta(SttsCursor* s) {
-  while (s->left == 0 && s->p && s->p[0] != MP4_TABLE_END) {
-    s->p += 2;
-    s->left = s->p[0];
-    s->delta = s->p[1];
-  }
-  return s->delta;
-}
-
 static int64_t average_delta(const Mp4Track* t) {
   const uint32_t* p = (const uint32_t*)t->stts.start;
   if (!p || t->stts_count == 0) return 0;
@@ -399,7 +390,6 @@ static int32_t build_sample_index(Mp4Context* c, Mp4Track* t, int wide) {
   t->const_delta = t->stts_count > 0 ? (int32_t)((const uint32_t*)t->stts.start)[1] : 0;
   int64_t s = 0;
   int stop = 0;
-  uint32_t last_delta = 0;
   for (int32_t ch = 0; ch < chunks && s < n && !stop; ++ch) {
     uint32_t k = stsc_for(&sc, (uint32_t)ch);
     int64_t off = co[ch];
@@ -411,7 +401,6 @@ static int32_t build_sample_index(Mp4Context* c, Mp4Track* t, int wide) {
       }
       if (times) {
         t->dts[s] = st.dts;
-        last_delta = stts_next_delta(&st);
         stts_advance(&st, 1);
       }
       t->total_bytes += size;
@@ -428,7 +417,6 @@ static int32_t build_sample_index(Mp4Context* c, Mp4Track* t, int wide) {
   if (!wide && s < n && (t->desc.kind == MP4_KIND_VIDEO || t->desc.kind == MP4_KIND_AUDIO)) {
     /* The file ends inside the track: it lasts as far as its samples reach. */
     int64_t reached = times ? st.dts : s * (int64_t)t->const_delta;
-    (void)last_delta;
     if (reached < t->duration) {
       t->duration = reached;
       c->duration_ms = 0;
