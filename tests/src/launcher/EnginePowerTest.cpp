@@ -1,0 +1,248 @@
+// Power and lifecycle, end to end: the engine on a private bus with the
+// launcher stand-in and the broadcast engine stand-in.
+
+#include "BroadcastSim.h"
+#include "EngineRig.h"
+#include "ISDBtDataManager.h"
+#include "KvrOzbFSegPlayer.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QSettings>
+#include <QSignalSpy>
+
+#include <string>
+
+using namespace launcher_test;
+
+namespace {
+
+const std::string kRememberedTune = "setChannel(" + std::to_string(kRememberedFullId) + ",";
+
+int storedValue(EngineRig& rig, const char* key)
+{
+    QSettings ini(QString::fromStdString(rig.root.path("/home/root/isdbt/settings.ini")), QSettings::IniFormat);
+    return ini.value(key, -1).toInt();
+}
+
+int storedPowerOn(EngineRig& rig)
+{
+    return storedValue(rig, "powerOn");
+}
+
+TEST(EnginePower, StartTellsTheLauncherAndTunesTheRememberedChannel)
+{
+    EngineRig rig;
+    ASSERT_TRUE(rig.bus.ok());
+    ASSERT_TRUE(rig.launcher->ok());
+    EXPECT_GE(rig.launcher->waitForLine("call method_launcher_set_running(5, 1)"), 0);
+    EXPECT_GE(rig.launcher->waitForLine("call method_launcher_request_power_mode(0, 0)"), 0);
+    EXPECT_EQ(rig.engine->getOzbState(), ISDBtAppEngine::Preparing);
+    ASSERT_TRUE(rig.waitForState(ISDBtAppEngine::Prepared));
+    EXPECT_EQ(rig.playerCalls(kRememberedTune), 1);
+    EXPECT_TRUE(rig.engine->getStartServiceDone());
+    EXPECT_FALSE(rig.engine->inProcessing());
+
+    // The launcher's power mode lands in the settings.
+    rig.launcher->send("powermode 1");
+    rig.engine->SendDBusRequestPowerMode(0, 0);
+    EXPECT_TRUE(waitUntil([] { return ISDBtDataManager::getInstance()->getStartPower() == 1; }));
+}
+
+TEST(EnginePower, AliveRequestsForOurIdGetFourAnswersHalfASecondApart)
+{
+    EngineRig rig;
+    ASSERT_TRUE(rig.launcher->ok());
+    ASSERT_TRUE(rig.waitForState(ISDBtAppEngine::Prepared));
+    const QString answer = "call method_launcher_response_alive(5)";
+    // Another application's request is not ours to answer; the key after it
+    // shows that it has been handled.
+    rig.launcher->send("alive 4");
+    rig.launcher->send("key 22");
+    ASSERT_TRUE(rig.waitForKeys(2));
+    EXPECT_FALSE(rig.engine->aliveTimer()->isActive());
+    EXPECT_EQ(rig.launcher->count(answer), 0);
+
+    rig.launcher->send("alive 5");
+    int at = 0;
+    QList<double> stamps;
+    for (int i = 0; i < 4; ++i) {
+        at = rig.launcher->waitForLine(answer, at);
+        ASSERT_GE(at, 0) << "answer " << i;
+        stamps << rig.launcher->stampedLines()[at].first;
+        ++at;
+    }
+    for (int i = 1; i < 4; ++i)
+        EXPECT_GE(stamps[i] - stamps[i - 1], 0.45) << "answer " << i;
+    EXPECT_TRUE(waitUntil([&] { return !rig.engine->aliveTimer()->isActive(); }));
+}
+
+TEST(EnginePower, PowerKeyPowersOffAndOnAgainWithANewPlayer)
+{
+    EngineRig rig;
+    ASSERT_TRUE(rig.launcher->ok());
+    ASSERT_TRUE(rig.waitForState(ISDBtAppEngine::Prepared));
+    KvrOzbFSegPlayer* player = KvrOzbFSegPlayer::getInstance();
+    QSignalSpy off(rig.engine.get(), SIGNAL(sendPowerOff()));
+
+    rig.launcher->send("key 35");
+    ASSERT_TRUE(rig.waitForState(ISDBtAppEngine::Released));
+    EXPECT_EQ(off.count(), 1);
+    EXPECT_FALSE(rig.engine->getAppPowerOn());
+    EXPECT_EQ(storedPowerOn(rig), 0) << "the power key stores its power-off";
+    EXPECT_EQ(rig.playerCalls("release("), 1);
+    EXPECT_EQ(player->getPlayerState(), KvrOzbFSegPlayer::StateNone);
+
+    // Released: only POWER reaches the view.
+    rig.view->keys.clear();
+    rig.launcher->send("key 22");
+    rig.launcher->send("key 14");
+    rig.launcher->send("key 35");
+    ASSERT_TRUE(rig.waitForKeys(2));
+    EXPECT_EQ(rig.view->keys[0], (SeenKey{QEvent::KeyPress, Qt::Key_P, Qt::NoModifier}));
+    EXPECT_EQ(rig.view->keys[1], (SeenKey{QEvent::KeyRelease, Qt::Key_P, Qt::NoModifier}));
+
+    ASSERT_TRUE(rig.waitForState(ISDBtAppEngine::Prepared));
+    EXPECT_TRUE(rig.engine->getAppPowerOn());
+    EXPECT_EQ(storedPowerOn(rig), 1);
+    EXPECT_EQ(rig.playerCalls("setListener("), 2) << "a new player";
+    EXPECT_EQ(rig.playerCalls(kRememberedTune), 2);
+    EXPECT_EQ(rig.view->keys.size(), 2u);
+}
+
+TEST(EnginePower, LauncherPowerDownAnswersAndKeepsTheStoredPower)
+{
+    EngineRig rig;
+    ASSERT_TRUE(rig.launcher->ok());
+    ASSERT_TRUE(rig.waitForState(ISDBtAppEngine::Prepared));
+    rig.launcher->send("powerdown");
+    EXPECT_GE(rig.launcher->waitForLine("call method_launcher_response_power_down_control(0)"), 0);
+    EXPECT_EQ(rig.engine->getOzbState(), ISDBtAppEngine::Released);
+    EXPECT_FALSE(rig.engine->getAppPowerOn());
+    EXPECT_EQ(storedPowerOn(rig), 1);
+    // Powered off already: answered all the same.
+    rig.launcher->send("powerdown");
+    EXPECT_GE(rig.launcher->waitForLine("call method_launcher_response_power_down_control(0)",
+                                        rig.launcher->lines().indexOf(
+                                            "call method_launcher_response_power_down_control(0)") + 1),
+              0);
+}
+
+TEST(EnginePower, CableUnpluggedWhilePreparingPowersOffAtThePreparedEvent)
+{
+    EngineOptions o;
+    o.prepareMs = 0;  // the test delivers the prepared event itself
+    EngineRig rig(o);
+    ASSERT_TRUE(rig.launcher->ok());
+    QSignalSpy hpd(rig.engine.get(), SIGNAL(sendHPDStateChanged(int)));
+    rig.launcher->send("hpd 0");
+    ASSERT_TRUE(waitUntil([&] { return rig.engine->hpdChanged(); }));
+    EXPECT_EQ(rig.engine->getOzbState(), ISDBtAppEngine::Preparing) << "nothing at once";
+    EXPECT_TRUE(rig.engine->getAppPowerOn());
+    ASSERT_EQ(hpd.count(), 1);
+    EXPECT_EQ(hpd[0][0].toInt(), 0);
+
+    ASSERT_TRUE(waitUntil([] { return bsim::injectEvent(1, 0, 0); }));
+    ASSERT_TRUE(rig.waitForState(ISDBtAppEngine::Released));
+    EXPECT_FALSE(rig.engine->getAppPowerOn());
+    EXPECT_EQ(storedPowerOn(rig), 1) << "the cable's power-off is not stored";
+    EXPECT_EQ(rig.playerCalls("setChannel("), 0);
+
+    // Plugged in again: powers on.
+    rig.launcher->send("hpd 1");
+    ASSERT_TRUE(rig.waitForState(ISDBtAppEngine::Preparing));
+    EXPECT_TRUE(rig.engine->getAppPowerOn());
+}
+
+TEST(EnginePower, CablePluggedWhilePoweringOffEndsInAPowerOn)
+{
+    EngineRig rig;
+    ASSERT_TRUE(rig.launcher->ok());
+    ASSERT_TRUE(rig.waitForState(ISDBtAppEngine::Prepared));
+    // Unplugged: the power follows the cable.
+    rig.launcher->send("hpd 0");
+    ASSERT_TRUE(rig.waitForState(ISDBtAppEngine::Released));
+    // A plug arriving while the power-off is still running turns its end
+    // into a power-on; the state change to Released is skipped.
+    QSignalSpy states(rig.engine.get(), SIGNAL(notifyOzbStateChanged(int)));
+    rig.engine->AppRequestHPDControl(1);
+    ASSERT_TRUE(rig.waitForState(ISDBtAppEngine::Prepared));
+    EXPECT_TRUE(rig.engine->getAppPowerOn());
+}
+
+TEST(EnginePower, FactoryResetEndsInARecordedReboot)
+{
+    EngineRig rig;
+    ASSERT_TRUE(rig.waitForState(ISDBtAppEngine::Prepared));
+    const std::string logo = rig.root.path("/home/root/isdbt/logo/channel_32544.png");
+    { QFile f(QString::fromStdString(logo)); ASSERT_TRUE(f.open(QIODevice::WriteOnly)); }
+    rig.root.clearRecordedCommands();
+    QSignalSpy reset(rig.engine.get(), SIGNAL(notifyFactoryResetChanged(bool)));
+    rig.engine->execFactoryReset();
+    const std::vector<std::string> commands = rig.root.recordedCommands();
+    ASSERT_FALSE(commands.empty());
+    EXPECT_EQ(commands.back(), "reboot");
+    EXPECT_EQ(reset.count(), 1);
+    EXPECT_TRUE(rig.engine->getFactoryReset());
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(logo)));
+    EXPECT_EQ(rig.engine->getOzbState(), ISDBtAppEngine::Released);
+    EXPECT_EQ(storedValue(rig, "initialized"), 0) << "settings reset";
+}
+
+TEST(EnginePower, ReleaseTellsTheLauncherAndPowersOffWithoutStoring)
+{
+    EngineRig rig;
+    ASSERT_TRUE(rig.launcher->ok());
+    ASSERT_TRUE(rig.waitForState(ISDBtAppEngine::Prepared));
+    rig.engine->release();
+    EXPECT_GE(rig.launcher->waitForLine("call method_launcher_set_running(5, 0)"), 0);
+    EXPECT_FALSE(rig.engine->getAppPowerOn());
+    EXPECT_EQ(rig.playerCalls("release("), 1);
+    EXPECT_EQ(storedPowerOn(rig), 1) << "the next start powers on";
+}
+
+// A power key during a channel change defers the power-off to the change's
+// end. A power-off by other means in between must drop that request: the
+// next power-on's first tune must not power off.
+TEST(EnginePower, DeferredPowerOffDoesNotOutliveAnotherPowerOff)
+{
+    EngineRig rig;
+    ASSERT_TRUE(rig.launcher->ok());
+    ASSERT_TRUE(rig.waitForState(ISDBtAppEngine::Prepared));
+    rig.engine->setEnableSetChannel(false);  // a tune in flight
+    rig.engine->execPower();
+    EXPECT_TRUE(rig.engine->powerOffAfterSetChannel());
+    EXPECT_TRUE(rig.engine->getAppPowerOn());
+
+    rig.launcher->send("powerdown");
+    ASSERT_TRUE(rig.waitForState(ISDBtAppEngine::Released));
+    EXPECT_FALSE(rig.engine->powerOffAfterSetChannel());
+
+    QSignalSpy changed(KvrOzbFSegPlayer::getInstance(), SIGNAL(notifyChannelChanged(bool)));
+    rig.engine->execPower();
+    ASSERT_TRUE(rig.waitForState(ISDBtAppEngine::Prepared));
+    ASSERT_TRUE(waitUntil([&] { return changed.count() >= 1; }));
+    // The slot runs queued after the spy: let it run.
+    QSignalSpy states(rig.engine.get(), SIGNAL(notifyOzbStateChanged(int)));
+    rig.launcher->send("key 22");
+    ASSERT_TRUE(rig.waitForKeys(2));
+    EXPECT_TRUE(rig.engine->getAppPowerOn());
+    EXPECT_EQ(rig.engine->getOzbState(), ISDBtAppEngine::Prepared);
+    EXPECT_EQ(states.count(), 0);
+}
+
+TEST(EnginePower, AntennaShortStopsTheServiceAndRefusesKeysUntilReconnected)
+{
+    EngineRig rig;
+    ASSERT_TRUE(rig.waitForState(ISDBtAppEngine::Prepared));
+    rig.engine->onNotifyAntenaShortStatus(1);
+    EXPECT_TRUE(rig.engine->inProcessing());
+    EXPECT_FALSE(rig.engine->getStartServiceDone());
+    EXPECT_EQ(ISDBtDataManager::getInstance()->getAntennaState(), 1);
+    rig.engine->onNotifyAntenaShortStatus(0);
+    EXPECT_FALSE(rig.engine->inProcessing());
+    EXPECT_EQ(rig.playerCalls(kRememberedTune), 2) << "the service starts again";
+}
+
+}  // namespace
