@@ -12,6 +12,8 @@
 #include <QMouseEvent>
 #include <QQuickView>
 #include <QTimer>
+#include <QTouchDevice>
+#include <QTouchEvent>
 
 #include <memory>
 
@@ -20,6 +22,19 @@
 namespace {
 const char kPlayerMain[] = "ISDBtPlayerMain";
 constexpr int kSteeringTrackUp = 178;
+
+// The launcher's touch panel as Qt sees it; lives as long as the process.
+QTouchDevice* launcherTouchScreen()
+{
+    static QTouchDevice* device = [] {
+        auto* d = new QTouchDevice();
+        d->setName(QStringLiteral("launcher"));
+        d->setType(QTouchDevice::TouchScreen);
+        d->setCapabilities(QTouchDevice::Position);
+        return d;
+    }();
+    return device;
+}
 }  // namespace
 
 void ISDBtAppEngine::AppKeyEvent(int type, int key, int status, QKeyEvent* event)
@@ -95,8 +110,11 @@ void ISDBtAppEngine::mouseReleaseTimerHandler()
     postMouseEvent(2, makeMouseEvent(m_fMouseX, m_fMouseY, 2));
     m_fMouseX = -1.0;
     m_fMouseY = -1.0;
+    // The end of the touch sequence. Qt Quick reads a touch-cancel event as a
+    // touch event with its device, so a bare QEvent of that type would crash
+    // the view: it gets a real one, from the launcher's touch screen.
     if (m_pView != nullptr)
-        QCoreApplication::postEvent(m_pView, new QEvent(QEvent::TouchCancel));
+        QCoreApplication::postEvent(m_pView, new QTouchEvent(QEvent::TouchCancel, launcherTouchScreen()));
 }
 
 void ISDBtAppEngine::postMouseEvent(int status, QMouseEvent* event)

@@ -4,6 +4,7 @@
 // signals on command.
 //
 //   holvik-launcher [--power-mode N]      run; commands come from standard input
+//                                         (it ends when that input is a pipe that closes)
 //   holvik-launcher --send COMMAND ...    send one command's signal and exit
 //
 // Commands (one a line):
@@ -21,6 +22,7 @@
 #include <dbus/dbus.h>
 
 #include <poll.h>
+#include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -268,6 +270,8 @@ int serve(Launcher& l)
     logLine("ready");
     std::string pending;
     bool inputOpen = true;
+    struct stat st;
+    const bool inputIsPipe = fstat(STDIN_FILENO, &st) == 0 && S_ISFIFO(st.st_mode);
     while (!l.quit) {
         // Whatever libdbus has already read is handled before sleeping.
         while (dbus_connection_dispatch(l.bus) == DBUS_DISPATCH_DATA_REMAINS) {
@@ -295,7 +299,11 @@ int serve(Launcher& l)
             char buf[512];
             const ssize_t got = read(STDIN_FILENO, buf, sizeof buf);
             if (got <= 0) {
-                inputOpen = false;  // keep serving the bus until killed
+                // A pipe's writer is gone (a test that ended): so are we.
+                // Other input (a terminal, /dev/null) ends only the commands.
+                if (inputIsPipe)
+                    break;
+                inputOpen = false;
                 continue;
             }
             pending.append(buf, static_cast<size_t>(got));

@@ -89,12 +89,19 @@ TEST(LauncherLink, LauncherSignalsBecomeQtSignalsOffTheGuiThread)
     ASSERT_TRUE(l.bus.ok());
     ASSERT_TRUE(l.launcher->ok());
     ISDBtDbusManager* m = l.manager.get();
-    QSignalSpy keys(m, SIGNAL(sendKeyReceive(int, int)));
-    QSignalSpy alive(m, SIGNAL(sendRequestAlive()));
-    QSignalSpy power(m, SIGNAL(sendResponsePowerMode(int)));
-    QSignalSpy powerDown(m, SIGNAL(sendRequestPowerDownControl()));
-    QSignalSpy hpd(m, SIGNAL(sendRequestHPDControl(int)));
-    QSignalSpy touch(m, SIGNAL(sendTouchPosition(int, int)));
+    // The signals come from the library's thread; a mirror on the GUI thread
+    // receives them queued, as the engine does, and the spies watch it.
+    ISDBtDbusManager mirror(kAppId);
+    for (const char* sig : {SIGNAL(sendKeyReceive(int, int)), SIGNAL(sendRequestAlive()),
+                            SIGNAL(sendResponsePowerMode(int)), SIGNAL(sendRequestPowerDownControl()),
+                            SIGNAL(sendRequestHPDControl(int)), SIGNAL(sendTouchPosition(int, int))})
+        QObject::connect(m, sig, &mirror, sig);
+    QSignalSpy keys(&mirror, SIGNAL(sendKeyReceive(int, int)));
+    QSignalSpy alive(&mirror, SIGNAL(sendRequestAlive()));
+    QSignalSpy power(&mirror, SIGNAL(sendResponsePowerMode(int)));
+    QSignalSpy powerDown(&mirror, SIGNAL(sendRequestPowerDownControl()));
+    QSignalSpy hpd(&mirror, SIGNAL(sendRequestHPDControl(int)));
+    QSignalSpy touch(&mirror, SIGNAL(sendTouchPosition(int, int)));
     // 1: emitted off the GUI thread, 2: on it.
     std::atomic<int> emittedOn{0};
     QObject::connect(

@@ -26,10 +26,13 @@ PrivateBus::PrivateBus()
     if (!m_dir.isValid())
         return;
     const QString socket = m_dir.path() + "/bus";
-    m_daemon.setProgram(QStringLiteral("dbus-daemon"));
-    m_daemon.setArguments({QStringLiteral("--config-file=" HOLVIK_BUS_CONFIG), "--address=unix:path=" + socket,
-                           QStringLiteral("--nofork"), QStringLiteral("--nopidfile"),
-                           QStringLiteral("--print-address")});
+    // The daemon lives as long as the shell's input is open: when the test
+    // ends, even by a crash, the pipe closes and the shell stops the daemon.
+    m_daemon.setProgram(QStringLiteral("/bin/sh"));
+    m_daemon.setArguments({QStringLiteral("-c"),
+                           QStringLiteral("dbus-daemon --config-file=\"$1\" --address=\"$2\" --nofork --nopidfile "
+                                          "--print-address & d=$!; cat > /dev/null; kill $d; wait $d"),
+                           QStringLiteral("sh"), QStringLiteral(HOLVIK_BUS_CONFIG), "unix:path=" + socket});
     m_daemon.setProcessChannelMode(QProcess::SeparateChannels);
     m_daemon.start();
     if (!m_daemon.waitForStarted(20000))
@@ -50,7 +53,7 @@ PrivateBus::PrivateBus()
 PrivateBus::~PrivateBus()
 {
     if (m_daemon.state() != QProcess::NotRunning) {
-        m_daemon.terminate();
+        m_daemon.closeWriteChannel();
         if (!m_daemon.waitForFinished(10000)) {
             m_daemon.kill();
             m_daemon.waitForFinished(10000);
