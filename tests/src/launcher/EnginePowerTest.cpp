@@ -262,6 +262,25 @@ TEST(EnginePower, DeferredPowerOffDoesNotOutliveAnotherPowerOff)
     EXPECT_EQ(states.count(), 0);
 }
 
+// Events of a player that a power-off released may still be queued: they
+// must not start the service on the player that is gone.
+TEST(EnginePower, LateEventsOfAReleasedPlayerAreIgnored)
+{
+    EngineRig rig;
+    ASSERT_TRUE(rig.launcher->ok());
+    ASSERT_TRUE(rig.waitForState(ISDBtAppEngine::Prepared));
+    rig.launcher->send("powerdown");
+    ASSERT_TRUE(rig.waitForState(ISDBtAppEngine::Released));
+    const int tunes = rig.playerCalls("setChannel(");
+    rig.engine->onNotifyPrepared();
+    rig.engine->onNotifyAntenaShortStatus(1);
+    rig.engine->onNotifyAntenaShortStatus(0);
+    EXPECT_EQ(rig.engine->getOzbState(), ISDBtAppEngine::Released);
+    EXPECT_FALSE(rig.engine->inProcessing());
+    EXPECT_EQ(rig.playerCalls("setChannel("), tunes);
+    EXPECT_EQ(ISDBtDataManager::getInstance()->getAntennaState(), 0);
+}
+
 TEST(EnginePower, AntennaShortStopsTheServiceAndRefusesKeysUntilReconnected)
 {
     EngineRig rig;
