@@ -75,7 +75,23 @@ TEST(EnginePower, AliveRequestsForOurIdGetFourAnswersHalfASecondApart)
     }
     for (int i = 1; i < 4; ++i)
         EXPECT_GE(stamps[i] - stamps[i - 1], 0.45) << "answer " << i;
-    EXPECT_TRUE(waitUntil([&] { return !rig.engine->aliveTimer()->isActive(); }));
+    ASSERT_TRUE(waitUntil([&] { return !rig.engine->aliveTimer()->isActive(); }));
+    EXPECT_EQ(rig.launcher->count(answer), 4);
+
+    // A request during a series starts it again: the first series ends
+    // early, the second gives its four answers.
+    rig.launcher->send("alive 5");
+    ASSERT_GE(at = rig.launcher->waitForLine(answer, at), 0);
+    ASSERT_GE(at = rig.launcher->waitForLine(answer, at + 1), 0);
+    rig.engine->AppRequestAlive();
+    EXPECT_GT(rig.engine->aliveTimer()->remainingTime(), 400);
+    for (int i = 0; i < 4; ++i)
+        ASSERT_GE(at = rig.launcher->waitForLine(answer, at + 1), 0) << "answer " << i << " of the second";
+    ASSERT_TRUE(waitUntil([&] { return !rig.engine->aliveTimer()->isActive(); }));
+    // Two or three of the first (the third may have left before the
+    // restart), four of the second.
+    const int total = rig.launcher->count(answer);
+    EXPECT_TRUE(total == 10 || total == 11) << total;
 }
 
 TEST(EnginePower, PowerKeyPowersOffAndOnAgainWithANewPlayer)
