@@ -12,14 +12,14 @@
 #include <QUrl>
 
 class FileIO;
-class QEvent;
-class QKeyEvent;
-class QMouseEvent;
 class ISDBtDataManager;
 class ISDBtFactoryDataManager;
 class ISDBtThread;
 class KvrOzbFSegDBManager;
 class KvrOzbFSegPlayer;
+class QEvent;
+class QKeyEvent;
+class QMouseEvent;
 class QQmlContext;
 class QQmlEngine;
 class QQuickView;
@@ -68,6 +68,7 @@ public:
 
     void AppDebug(QString message, bool highlight) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void setChangeChByKey(bool byKey);
 
     // --- power ---
     Q_INVOKABLE void execPower();
@@ -109,7 +110,6 @@ public:
     int selectChannelByRemoconID(int remoconID, int subChannel, int segType);
     int setChannel(int remoconID, int subChannel, int fullSegChannelId, int oneSegChannelId, int segType);
     void setPollingTimer(bool on);
-    void setChangeChByKey(bool byKey);
 
     // Output size class of a screen: 0 480P, 1 720P, 2 1080P. A screen wider
     // than 1920 (or without height) counts as 720 x 480 at 720P, and
@@ -209,8 +209,9 @@ protected:
     KvrOzbFSegPlayer* m_pPlayer = nullptr;
     FileIO* m_pFileIO = nullptr;
 
-    // Timers of the engine; each one's handler is connected by the code that
-    // gives it its behaviour. None runs until that code starts it.
+    // Timers of the engine; each runs the slot named after it ("...Handler()")
+    // once the feature that gives it its behaviour has that slot. None runs
+    // until that feature starts it.
     QTimer* m_pChannelInfoUpdateTimer = nullptr;
     QTimer* m_pSignalCheckTimer = nullptr;
     QTimer* m_pMouseReleaseTimer = nullptr;
