@@ -4,6 +4,7 @@
 #include "BroadcastSim.h"
 #include "EngineRig.h"
 #include "ISDBtDataManager.h"
+#include "ISDBtThread.h"
 #include "KvrOzbFSegPlayer.h"
 
 #include <gtest/gtest.h>
@@ -48,6 +49,22 @@ TEST(EnginePower, StartTellsTheLauncherAndTunesTheRememberedChannel)
     rig.launcher->send("powermode 1");
     rig.engine->SendDBusRequestPowerMode(0, 0);
     EXPECT_TRUE(waitUntil([] { return ISDBtDataManager::getInstance()->getStartPower() == 1; }));
+}
+
+// The job thread's power signals reach the engine queued, whichever thread
+// emits them.
+TEST(EnginePower, JobThreadPowerSignalsArriveQueued)
+{
+    EngineRig rig;
+    ASSERT_TRUE(rig.waitForState(ISDBtAppEngine::Prepared));
+    emit rig.engine->jobThread()->sendCompleteThreadAndPowerOff();
+    EXPECT_TRUE(rig.engine->getAppPowerOn()) << "not delivered at once";
+    ASSERT_TRUE(rig.waitForState(ISDBtAppEngine::Released));
+    EXPECT_EQ(storedPowerOn(rig), 1) << "no power key asked to store the power-off";
+    emit rig.engine->jobThread()->sendPowerOn();
+    EXPECT_FALSE(rig.engine->getAppPowerOn());
+    ASSERT_TRUE(rig.waitForState(ISDBtAppEngine::Prepared));
+    EXPECT_EQ(rig.playerCalls(kRememberedTune), 2);
 }
 
 TEST(EnginePower, AliveRequestsForOurIdGetFourAnswersHalfASecondApart)

@@ -40,6 +40,7 @@ public:
     void setEnableSetChannel(bool on) { m_bEnableSetChannel = on; }
     void setInProcessing(bool on) { m_bInProcessing = on; }
     QTimer* aliveTimer() const { return m_pAliveCheckTimer; }
+    ISDBtThread* jobThread() const { return m_pJobThread; }
 };
 
 // One key event that reached the view.
