@@ -13,6 +13,7 @@
 #include <QSettings>
 #include <QSignalSpy>
 
+#include <algorithm>
 #include <string>
 
 using namespace launcher_test;
@@ -251,6 +252,35 @@ TEST(EnginePower, FactoryResetEndsInARecordedReboot)
     EXPECT_FALSE(QFile::exists(QString::fromStdString(logo)));
     EXPECT_EQ(rig.engine->getOzbState(), ISDBtAppEngine::Released);
     EXPECT_EQ(storedValue(rig, "initialized"), 0) << "settings reset";
+}
+
+// The end of the factory test with `result` in factory.ini.
+void completeFactoryTest(int result)
+{
+    EngineOptions o;
+    o.factory = "result=" + std::to_string(result) + "\n";
+    EngineRig rig(o);
+    ASSERT_TRUE(rig.waitForState(ISDBtAppEngine::Prepared));
+    rig.engine->setFactoryMode(true);
+    rig.root.clearRecordedCommands();
+    rig.engine->execFactoryTestComplete();
+    EXPECT_FALSE(rig.engine->factoryMode());
+    QSettings ini(QString::fromStdString(rig.root.path("/home/root/isdbt/factory.ini")), QSettings::IniFormat);
+    EXPECT_EQ(ini.value("status").toInt(), 2);
+    const std::vector<std::string> commands = rig.root.recordedCommands();
+    const bool rebooted = std::find(commands.begin(), commands.end(), "reboot") != commands.end();
+    EXPECT_EQ(rebooted, result == 2);
+    EXPECT_EQ(rig.engine->getAppPowerOn(), result != 2);
+}
+
+TEST(EnginePower, FactoryTestCompleteAfterAPassedTestResets)
+{
+    completeFactoryTest(2);
+}
+
+TEST(EnginePower, FactoryTestCompleteAfterAFailedTestKeepsRunning)
+{
+    completeFactoryTest(1);
 }
 
 TEST(EnginePower, ReleaseTellsTheLauncherAndPowersOffWithoutStoring)
