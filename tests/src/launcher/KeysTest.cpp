@@ -197,7 +197,7 @@ TEST(EngineKeys, HeldKeyReachesTheViewAsPressLongPressAndRelease)
     EngineRig rig;
     ASSERT_TRUE(rig.launcher->ok());
     ASSERT_TRUE(rig.waitForState(ISDBtAppEngine::Prepared));
-    rig.launcher->send("hold 22 1000");
+    rig.launcher->send("hold 22 1500");
     ASSERT_TRUE(rig.waitForKeys(3));
     const std::vector<SeenKey> expected = {{QEvent::KeyPress, Qt::Key_J, Qt::NoModifier},
                                            {QEvent::KeyPress, Qt::Key_J, Qt::ShiftModifier},
