@@ -34,6 +34,7 @@ ISDBtAppEngine::ISDBtAppEngine(int appId, QQmlEngine* engine, QObject* parent)
     , m_pEngine(engine)
 {
     LOG_I("[%s]==================== ISDBtAppEngine Start ====================", "ISDBtAppEngine");
+    installEventFilter(this);
 
     m_pRootContext = m_pEngine != nullptr ? m_pEngine->rootContext() : nullptr;
     m_pView = new QQuickView(m_pEngine, nullptr);
@@ -105,12 +106,122 @@ QTimer* ISDBtAppEngine::makeTimer(const char* name, int intervalMs, bool repeati
     timer->setObjectName(QString::fromLatin1(name));
     timer->setInterval(intervalMs);
     timer->setSingleShot(!repeating);
+    // Each timer runs the slot named after it, once the feature that gives
+    // the timer its behaviour has that slot.
+    const QByteArray slot = QByteArray(name) + "Handler()";
+    if (metaObject()->indexOfSlot(slot.constData()) >= 0)
+        connect(timer, SIGNAL(timeout()), this, QByteArray("1" + slot).constData());
     return timer;
+}
+
+namespace {
+
+struct Wiring {
+    const char* signal;  // normalized signature
+    Qt::ConnectionType type;
+};
+
+const Wiring kJobThreadWiring[] = {
+    {"sendPowerOn()", Qt::QueuedConnection},
+    {"sendCompleteThreadAndPowerOff()", Qt::QueuedConnection},
+    {"sendEPGGetModeComplete()", Qt::QueuedConnection},
+    {"sendCurrentEPGGetModeComplete()", Qt::QueuedConnection},
+    {"sendEPGUpdateModeComplete(bool,int)", Qt::QueuedConnection},
+    {"sendEPGModeCanceled()", Qt::QueuedConnection},
+    {"sendChannelUpdateMode(int,int)", Qt::QueuedConnection},
+    {"sendOtherChannelUpdate2TsComplete(int,int)", Qt::QueuedConnection},
+};
+
+const Wiring kPlayerWiring[] = {
+    {"notifyAntenaShortStatus(int)", Qt::AutoConnection},
+    {"notifyPrepared()", Qt::AutoConnection},
+    {"notifySearchPercent(int,int)", Qt::AutoConnection},
+    {"notifySearchComplete(bool)", Qt::AutoConnection},
+    {"notifyVideoOutput(int)", Qt::AutoConnection},
+    {"notifyBilingualInfoUpdate()", Qt::AutoConnection},
+    {"notifyChannelChanged(bool)", Qt::AutoConnection},
+    {"notifySubtitleUpdate()", Qt::AutoConnection},
+    {"notifyHandoverComplete(bool,int,int,int)", Qt::AutoConnection},
+    {"notifyHandoverChannel(int,int)", Qt::AutoConnection},
+    {"notifyChannelUpdate(int)", Qt::AutoConnection},
+    {"notifyVideoDefinitionUpdate(int,int)", Qt::AutoConnection},
+    {"notify2TsHandoverResult(int)", Qt::AutoConnection},
+    {"notify2TsComparisonStatus(int)", Qt::AutoConnection},
+    {"notify2TsChannelUpdateRemove(int)", Qt::AutoConnection},
+    {"notify2TsChannelUpdateAdd(int)", Qt::AutoConnection},
+    {"notifyEventRelay(int,int)", Qt::AutoConnection},
+    {"notifyEmergencyInfo(int,int)", Qt::AutoConnection},
+    {"notifyEpgUpdate(int,int)", Qt::AutoConnection},
+    {"notifyLogoImageCreated(int,int)", Qt::AutoConnection},
+    {"notifyBilingualModeChanged(int)", Qt::AutoConnection},
+    {"notiryEventVideoError(int)", Qt::AutoConnection},
+};
+
+const Wiring kDbManagerWiring[] = {
+    {"notifyStationDataChanged(int)", Qt::AutoConnection},
+    {"notifyChannelListChanged()", Qt::AutoConnection},
+};
+
+const Wiring kSettingsWiring[] = {
+    {"notifyCurrStrTimeChanged(QString)", Qt::AutoConnection},
+    {"notifyCurrProgramNameChanged(QString)", Qt::AutoConnection},
+    {"notifyCurrServiceIDChanged(int)", Qt::AutoConnection},
+};
+
+// "sendPowerOn()" -> "onSendPowerOn()".
+QByteArray slotFor(const char* signal)
+{
+    QByteArray slot("on");
+    slot.append(static_cast<char>(QChar::toUpper(static_cast<uint>(signal[0]))));
+    slot.append(signal + 1);
+    return slot;
+}
+
+}  // namespace
+
+// Connects each signal of `wiring` to the engine's slot of the same name with
+// "on" in front, where the engine has that slot: the features of the engine
+// bring their slots, and with them their connections.
+template <size_t N>
+static int connectWiring(ISDBtAppEngine* engine, QObject* sender, const Wiring (&wiring)[N])
+{
+    if (sender == nullptr)
+        return 0;
+    int made = 0;
+    for (const Wiring& w : wiring) {
+        const QByteArray slot = slotFor(w.signal);
+        if (engine->metaObject()->indexOfSlot(slot.constData()) < 0)
+            continue;
+        if (sender->metaObject()->indexOfSignal(w.signal) < 0) {
+            LOG_W("[%s] %s has no signal %s", "setObjectConnect", sender->metaObject()->className(), w.signal);
+            continue;
+        }
+        if (QObject::connect(sender, QByteArray("2") + w.signal, engine, QByteArray("1") + slot, w.type))
+            ++made;
+    }
+    return made;
 }
 
 void ISDBtAppEngine::init()
 {
     LOG_I("[%s]==================== ISDBtAppEngine init ====================", __func__);
+    setObjectConnect();
+    InitializeDBusManager();
+}
+
+void ISDBtAppEngine::setObjectConnect()
+{
+    int made = connectWiring(this, m_pJobThread, kJobThreadWiring);
+    made += connectWiring(this, m_pPlayer, kPlayerWiring);
+    made += connectWiring(this, m_pOzbDBManager, kDbManagerWiring);
+    made += connectWiring(this, m_pDataManager, kSettingsWiring);
+    LOG_I("[%s] %d connections", __func__, made);
+}
+
+bool ISDBtAppEngine::eventFilter(QObject* watched, QEvent* event)
+{
+    // Installed on the engine itself; it lets everything through.
+    return AppEngineIF::eventFilter(watched, event);
 }
 
 void ISDBtAppEngine::start()
@@ -125,6 +236,10 @@ void ISDBtAppEngine::start()
     }
 
     loadQMLSource();
+
+    // --- launcher ---
+    SendDBusSetRunning(1);
+    SendDBusRequestPowerMode(0, 0);
 
     if (!m_bPowerOn)
         setEnablePowerOnOffState(true);
@@ -257,12 +372,6 @@ void ISDBtAppEngine::AppDebug(QString message, bool highlight)
         LOG_H("== [%s] %s", "AppDebug", message.toLocal8Bit().constData());
     else
         LOG_I("== [%s] %s", "AppDebug", message.toLocal8Bit().constData());
-}
-
-void ISDBtAppEngine::setEnablePowerOnOffState(bool enable)
-{
-    m_bEnablePowerOnOffState = enable;
-    LOG_H("[%s] (%s)", __func__, enable ? "TRUE" : "FALSE");
 }
 
 void ISDBtAppEngine::setChangeChByKey(bool byKey)

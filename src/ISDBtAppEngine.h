@@ -17,6 +17,9 @@ class ISDBtFactoryDataManager;
 class ISDBtThread;
 class KvrOzbFSegDBManager;
 class KvrOzbFSegPlayer;
+class QEvent;
+class QKeyEvent;
+class QMouseEvent;
 class QQmlContext;
 class QQmlEngine;
 class QQuickView;
@@ -55,6 +58,8 @@ public:
 
     void init();
     void start();
+    // The connections of the worker objects' signals to the engine's slots.
+    void setObjectConnect();
 
     bool setTranslator(int language);
     void loadQMLSource();
@@ -62,6 +67,7 @@ public:
     void setViewContent(QQuickView* view, const QUrl& url, QQmlContext* context);
 
     void AppDebug(QString message, bool highlight) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
     // --- view ---
     // A QML object of `url` created in the engine's root context (null with
@@ -70,8 +76,48 @@ public:
     // Publishes "colorInfo", "imageInfo" and "systemInfo".
     void publishSharedTables();
 
-    void setEnablePowerOnOffState(bool enable);
     void setChangeChByKey(bool byKey);
+
+    // --- power ---
+    Q_INVOKABLE void execPower();
+    Q_INVOKABLE void execFactoryReset();
+    Q_INVOKABLE void execFactoryTestComplete();
+    void power();
+    void powerOn(bool byRemocon);
+    void powerOff(bool bSave);
+    // End of the process, after the event loop.
+    void release();
+    void factoryReset();
+    void AppReqAccOff();
+    void AppReqFactoryReset();
+    void AppResponsePowerMode(int mode) override;
+    void AppRequestPowerDownControl() override;
+    void AppRequestHPDControl(int state) override;
+    void stopService();
+    void stopAV(bool unmute);
+    void setEnablePowerOnOffState(bool enable);
+
+    // --- launcher ---
+    void AppRequestAlive() override;
+
+    // --- keys ---
+    // The gate: which remote keys reach the QML in the engine's state.
+    void AppKeyEvent(int type, int key, int status, QKeyEvent* event) override;
+    void AppTouchPosition(int x, int y) override;
+    void AppSteeringKeyEvent(int key) override;
+    void AppTouchReceive(int x, int y);
+    void postMouseEvent(int status, QMouseEvent* event);
+    bool checkPlayerScanState();
+    bool checkPlayerInHandoverState();
+
+    // --- tuning ---
+    // The service start after the prepared event; channel selection builds
+    // on these.
+    void startAV(bool resetUIRemoconID);
+    void startService(bool skipSetChannel);
+    int selectChannelByRemoconID(int remoconID, int subChannel, int segType);
+    int setChannel(int remoconID, int subChannel, int fullSegChannelId, int oneSegChannelId, int segType);
+    void setPollingTimer(bool on);
 
     // Output size class of a screen: 0 480P, 1 720P, 2 1080P. A screen wider
     // than 1920 (or without height) counts as 720 x 480 at 720P, and
@@ -109,7 +155,36 @@ public:
     void setUsbDetection(int nVal);
     void setInCopyingLog(bool bVal);
 
+public slots:
+    // --- power ---
+    void onSendPowerOn();
+    void onSendCompleteThreadAndPowerOff();
+    void onNotifyPrepared();
+    void onNotifyAntenaShortStatus(int status);
+    // --- launcher ---
+    void aliveCheckTimerHandler();
+    // --- keys ---
+    void mouseReleaseTimerHandler();
+    // --- tuning ---
+    void onNotifyChannelChanged(bool isHandover);
+
 signals:
+    // --- power ---
+    void sendPrepared();
+    void sendPowerOn();
+    void sendPowerOff();
+    void sendGoToMainScreen();
+    void sendHPDStateChanged(int hpdState);
+    // --- keys ---
+    void sendKeyCancel();
+    void sendSteeringTrackUp();
+    void sendSteeringTrackDown();
+    void sendAlertKeyBlock(QString msg);
+    void sendShowHideDATouch(bool bShow);
+    // --- tuning ---
+    void sendStartChannel(bool bEventRelay);
+    void sendChangeChannelFail();
+
     void notifyImageRootDirChanged(QString sVal);
     void notifyEngModeChanged(bool bVal);
     void notifyCurrAvailSegTypeChanged(int nVal);
@@ -142,8 +217,9 @@ protected:
     KvrOzbFSegPlayer* m_pPlayer = nullptr;
     FileIO* m_pFileIO = nullptr;
 
-    // Timers of the engine; each one's handler is connected by the code that
-    // gives it its behaviour. None runs until that code starts it.
+    // Timers of the engine; each runs the slot named after it ("...Handler()")
+    // once the feature that gives it its behaviour has that slot. None runs
+    // until that feature starts it.
     QTimer* m_pChannelInfoUpdateTimer = nullptr;
     QTimer* m_pSignalCheckTimer = nullptr;
     QTimer* m_pMouseReleaseTimer = nullptr;
@@ -167,6 +243,31 @@ protected:
     // Keys are refused while a long operation runs; true until start() ends.
     bool m_bInProcessing = true;
     bool m_bChangeChByKey = false;
+
+    // --- power ---
+    // The bSave of a power-off completed later.
+    bool m_bSavePowerState = false;
+    // A power-off waits for the running channel change to end.
+    bool m_bPowerOffAfterSetChannel = false;
+    bool m_bFactoryMode = false;
+    // Last HDMI hot-plug state, and whether the power still has to follow it.
+    int m_bHPDState = 1;
+    bool m_bHPDChanged = false;
+
+    // --- launcher ---
+    int m_nAliveCount = 0;
+
+    // --- keys ---
+    double m_fTouchScaleX = 1.0;
+    double m_fTouchScaleY = 1.0;
+    // Position of the pending mouse release; -1 when none.
+    double m_fMouseX = -1.0;
+    double m_fMouseY = -1.0;
+
+    // --- tuning ---
+    // False while a tune is handed to the player (or a search or scan runs).
+    bool m_bEnableSetChannel = true;
+    bool m_bForceSetChannelWhenFirstStartService = true;
 
     QString m_sCurrentScreen;
     QStack<QString> m_qmlStack;

@@ -79,6 +79,8 @@ int main(int argc, char** argv)
 
     const int exitCode = app.exec();
 
+    // Tells the launcher, releases the player and closes the databases.
+    appEngine->release();
     // The engine's view lives on the QML engine, so the engine goes first.
     delete appEngine;
     delete qmlEngine;

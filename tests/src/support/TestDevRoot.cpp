@@ -56,6 +56,12 @@ TestDevRoot::TestDevRoot()
             fail(std::string("stand-in missing: ") + standIn);
     }
     setenv("HOLVIK_ROOT", m_root.c_str(), 1);
+    // An engine under test must never reach this machine's system bus: unless
+    // the test chose a private bus, the launcher link finds no bus at all.
+    if (getenv("DBUS_SYSTEM_BUS_ADDRESS") == nullptr) {
+        setenv("DBUS_SYSTEM_BUS_ADDRESS", ("unix:path=" + m_root + "/no-system-bus").c_str(), 1);
+        m_setBusAddress = true;
+    }
     // Belt and braces: the runner must find the stand-in, not the machine's.
     const std::string probe = m_root + "/which-reboot.txt";
     if (!devroot::runShell("command -v reboot > " + quote(probe), &status))
@@ -67,6 +73,8 @@ TestDevRoot::TestDevRoot()
 
 TestDevRoot::~TestDevRoot()
 {
+    if (m_setBusAddress)
+        unsetenv("DBUS_SYSTEM_BUS_ADDRESS");
     if (m_hadPrevious)
         setenv("HOLVIK_ROOT", m_previous.c_str(), 1);
     else

@@ -32,6 +32,7 @@ private:
     std::string m_root;
     std::string m_previous;
     bool m_hadPrevious = false;
+    bool m_setBusAddress = false;
 };
 
 // Whole-file helpers for fixtures.

@@ -11,6 +11,8 @@ new_devroot() {
   root=$(mktemp -d "$base/$1-XXXXXX")
   pid=
   trap cleanup_devroot EXIT
+  # The program's launcher link finds no bus unless the test started one.
+  export DBUS_SYSTEM_BUS_ADDRESS=${DBUS_SYSTEM_BUS_ADDRESS:-unix:path=$root/no-system-bus}
   /bin/sh "$setup" "$root"
 }
 

@@ -1,0 +1,360 @@
+// Power and lifecycle, end to end: the engine on a private bus with the
+// launcher stand-in and the broadcast engine stand-in.
+
+#include "BroadcastSim.h"
+#include "EngineRig.h"
+#include "ISDBtDataManager.h"
+#include "ISDBtThread.h"
+#include "KvrOzbFSegPlayer.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QSettings>
+#include <QSignalSpy>
+
+#include <algorithm>
+#include <string>
+
+using namespace launcher_test;
+
+namespace {
+
+const std::string kRememberedTune = "setChannel(" + std::to_string(kRememberedFullId) + ",";
+
+int storedValue(EngineRig& rig, const char* key)
+{
+    QSettings ini(QString::fromStdString(rig.root.path("/home/root/isdbt/settings.ini")), QSettings::IniFormat);
+    return ini.value(key, -1).toInt();
+}
+
+int storedPowerOn(EngineRig& rig)
+{
+    return storedValue(rig, "powerOn");
+}
+
+TEST(EnginePower, StartTellsTheLauncherAndTunesTheRememberedChannel)
+{
+    EngineRig rig;
+    ASSERT_TRUE(rig.bus.ok());
+    ASSERT_TRUE(rig.launcher->ok());
+    EXPECT_GE(rig.launcher->waitForLine("call method_launcher_set_running(5, 1)"), 0);
+    EXPECT_GE(rig.launcher->waitForLine("call method_launcher_request_power_mode(0, 0)"), 0);
+    EXPECT_EQ(rig.engine->getOzbState(), ISDBtAppEngine::Preparing);
+    ASSERT_TRUE(rig.waitForState(ISDBtAppEngine::Prepared));
+    EXPECT_EQ(rig.playerCalls(kRememberedTune), 1);
+    EXPECT_TRUE(rig.engine->getStartServiceDone());
+    EXPECT_FALSE(rig.engine->inProcessing());
+
+    // The launcher's power mode lands in the settings.
+    rig.launcher->send("powermode 1");
+    rig.engine->SendDBusRequestPowerMode(0, 0);
+    EXPECT_TRUE(waitUntil([] { return ISDBtDataManager::getInstance()->getStartPower() == 1; }));
+}
+
+// The job thread's power signals reach the engine queued, whichever thread
+// emits them.
+TEST(EnginePower, JobThreadPowerSignalsArriveQueued)
+{
+    EngineRig rig;
+    ASSERT_TRUE(rig.waitForState(ISDBtAppEngine::Prepared));
+    emit rig.engine->jobThread()->sendCompleteThreadAndPowerOff();
+    EXPECT_TRUE(rig.engine->getAppPowerOn()) << "not delivered at once";
+    ASSERT_TRUE(rig.waitForState(ISDBtAppEngine::Released));
+    EXPECT_EQ(storedPowerOn(rig), 1) << "no power key asked to store the power-off";
+    emit rig.engine->jobThread()->sendPowerOn();
+    EXPECT_FALSE(rig.engine->getAppPowerOn());
+    ASSERT_TRUE(rig.waitForState(ISDBtAppEngine::Prepared));
+    EXPECT_EQ(rig.playerCalls(kRememberedTune), 2);
+}
+
+TEST(EnginePower, AliveRequestsForOurIdGetFourAnswersHalfASecondApart)
+{
+    EngineRig rig;
+    ASSERT_TRUE(rig.launcher->ok());
+    ASSERT_TRUE(rig.waitForState(ISDBtAppEngine::Prepared));
+    const QString answer = "call method_launcher_response_alive(5)";
+    // Another application's request is not ours to answer; the key after it
+    // shows that it has been handled.
+    rig.launcher->send("alive 4");
+    rig.launcher->send("key 22");
+    ASSERT_TRUE(rig.waitForKeys(2));
+    EXPECT_FALSE(rig.engine->aliveTimer()->isActive());
+    EXPECT_EQ(rig.launcher->count(answer), 0);
+
+    rig.launcher->send("alive 5");
+    int at = 0;
+    QList<double> stamps;
+    for (int i = 0; i < 4; ++i) {
+        at = rig.launcher->waitForLine(answer, at);
+        ASSERT_GE(at, 0) << "answer " << i;
+        stamps << rig.launcher->stampedLines()[at].first;
+        ++at;
+    }
+    for (int i = 1; i < 4; ++i)
+        EXPECT_GE(stamps[i] - stamps[i - 1], 0.25) << "answer " << i << " came with the one before";
+    ASSERT_TRUE(waitUntil([&] { return !rig.engine->aliveTimer()->isActive(); }));
+    EXPECT_EQ(rig.launcher->count(answer), 4);
+
+    // A request during a series starts it again: the first series ends
+    // early, the second gives its four answers.
+    rig.launcher->send("alive 5");
+    ASSERT_GE(at = rig.launcher->waitForLine(answer, at), 0);
+    ASSERT_GE(at = rig.launcher->waitForLine(answer, at + 1), 0);
+    rig.engine->AppRequestAlive();
+    EXPECT_GT(rig.engine->aliveTimer()->remainingTime(), 400);
+    for (int i = 0; i < 4; ++i)
+        ASSERT_GE(at = rig.launcher->waitForLine(answer, at + 1), 0) << "answer " << i << " of the second";
+    ASSERT_TRUE(waitUntil([&] { return !rig.engine->aliveTimer()->isActive(); }));
+    // Two or three of the first (the third may have left before the
+    // restart), four of the second.
+    const int total = rig.launcher->count(answer);
+    EXPECT_TRUE(total == 10 || total == 11) << total;
+}
+
+TEST(EnginePower, PowerKeyPowersOffAndOnAgainWithANewPlayer)
+{
+    EngineRig rig;
+    ASSERT_TRUE(rig.launcher->ok());
+    ASSERT_TRUE(rig.waitForState(ISDBtAppEngine::Prepared));
+    KvrOzbFSegPlayer* player = KvrOzbFSegPlayer::getInstance();
+    QSignalSpy off(rig.engine.get(), SIGNAL(sendPowerOff()));
+
+    rig.launcher->send("key 35");
+    ASSERT_TRUE(rig.waitForState(ISDBtAppEngine::Released));
+    ASSERT_TRUE(rig.waitForKeys(2)) << "the POWER release, after the power-off";
+    EXPECT_EQ(off.count(), 1);
+    EXPECT_FALSE(rig.engine->getAppPowerOn());
+    EXPECT_EQ(storedPowerOn(rig), 0) << "the power key stores its power-off";
+    EXPECT_EQ(rig.playerCalls("release("), 1);
+    EXPECT_EQ(player->getPlayerState(), KvrOzbFSegPlayer::StateNone);
+
+    // Released: only POWER reaches the view.
+    rig.view->keys.clear();
+    rig.launcher->send("key 22");
+    rig.launcher->send("key 14");
+    rig.launcher->send("key 35");
+    // The press powers on; its release passes too when it is let through
+    // before the press reaches the view, else Preparing refuses it.
+    ASSERT_TRUE(rig.waitForKeys(1));
+    EXPECT_EQ(rig.view->keys[0], (SeenKey{QEvent::KeyPress, Qt::Key_P, Qt::NoModifier}));
+
+    ASSERT_TRUE(rig.waitForState(ISDBtAppEngine::Prepared));
+    EXPECT_TRUE(rig.engine->getAppPowerOn());
+    EXPECT_EQ(storedPowerOn(rig), 1);
+    EXPECT_EQ(rig.playerCalls("setListener("), 2) << "a new player";
+    EXPECT_EQ(rig.playerCalls(kRememberedTune), 2);
+    for (const SeenKey& k : rig.view->keys)
+        EXPECT_EQ(k.key, Qt::Key_P);
+}
+
+TEST(EnginePower, LauncherPowerDownAnswersAndKeepsTheStoredPower)
+{
+    EngineRig rig;
+    ASSERT_TRUE(rig.launcher->ok());
+    ASSERT_TRUE(rig.waitForState(ISDBtAppEngine::Prepared));
+    rig.launcher->send("powerdown");
+    EXPECT_GE(rig.launcher->waitForLine("call method_launcher_response_power_down_control(0)"), 0);
+    EXPECT_EQ(rig.engine->getOzbState(), ISDBtAppEngine::Released);
+    EXPECT_FALSE(rig.engine->getAppPowerOn());
+    EXPECT_EQ(storedPowerOn(rig), 1);
+    // Powered off already: answered all the same.
+    rig.launcher->send("powerdown");
+    EXPECT_GE(rig.launcher->waitForLine("call method_launcher_response_power_down_control(0)",
+                                        rig.launcher->lines().indexOf(
+                                            "call method_launcher_response_power_down_control(0)") + 1),
+              0);
+}
+
+TEST(EnginePower, CableUnpluggedWhilePreparingPowersOffAtThePreparedEvent)
+{
+    EngineOptions o;
+    o.prepareMs = 0;  // the test delivers the prepared event itself
+    EngineRig rig(o);
+    ASSERT_TRUE(rig.launcher->ok());
+    QSignalSpy hpd(rig.engine.get(), SIGNAL(sendHPDStateChanged(int)));
+    rig.launcher->send("hpd 0");
+    ASSERT_TRUE(waitUntil([&] { return rig.engine->hpdChanged(); }));
+    EXPECT_EQ(rig.engine->getOzbState(), ISDBtAppEngine::Preparing) << "nothing at once";
+    EXPECT_TRUE(rig.engine->getAppPowerOn());
+    ASSERT_EQ(hpd.count(), 1);
+    EXPECT_EQ(hpd[0][0].toInt(), 0);
+
+    ASSERT_TRUE(waitUntil([] { return bsim::injectEvent(1, 0, 0); }));
+    ASSERT_TRUE(rig.waitForState(ISDBtAppEngine::Released));
+    EXPECT_FALSE(rig.engine->getAppPowerOn());
+    EXPECT_EQ(storedPowerOn(rig), 1) << "the cable's power-off is not stored";
+    EXPECT_EQ(rig.playerCalls("setChannel("), 0);
+
+    // Plugged in again: powers on.
+    rig.launcher->send("hpd 1");
+    ASSERT_TRUE(rig.waitForState(ISDBtAppEngine::Preparing));
+    EXPECT_TRUE(rig.engine->getAppPowerOn());
+}
+
+TEST(EnginePower, CablePluggedWhilePoweringOffEndsInAPowerOn)
+{
+    EngineOptions o;
+    o.prepareMs = 0;  // stays Preparing
+    EngineRig rig(o);
+    ASSERT_TRUE(rig.launcher->ok());
+    QSignalSpy main(rig.engine.get(), SIGNAL(sendGoToMainScreen()));
+    // Unplugged and plugged again while preparing: both wait for a stable state.
+    rig.launcher->send("hpd 0");
+    rig.launcher->send("hpd 1");
+    rig.launcher->send("powerdown");
+    EXPECT_GE(rig.launcher->waitForLine("call method_launcher_response_power_down_control(0)"), 0);
+    // The power-off ended in a power-on: a new player, not the Released state.
+    EXPECT_EQ(rig.engine->getOzbState(), ISDBtAppEngine::Preparing);
+    EXPECT_TRUE(rig.engine->getAppPowerOn());
+    EXPECT_FALSE(rig.engine->hpdChanged());
+    EXPECT_TRUE(waitUntil([&] { return rig.playerCalls("setListener(") == 2; }));
+    ASSERT_TRUE(waitUntil([] { return bsim::injectEvent(1, 0, 0); }));
+    ASSERT_TRUE(rig.waitForState(ISDBtAppEngine::Prepared));
+    EXPECT_EQ(main.count(), 0) << "the change was taken care of by the power-on";
+}
+
+TEST(EnginePower, PowerKeyIsIgnoredDuringAScanAndDeferredDuringATune)
+{
+    EngineRig rig;
+    ASSERT_TRUE(rig.waitForState(ISDBtAppEngine::Prepared));
+    KvrOzbFSegPlayer* player = KvrOzbFSegPlayer::getInstance();
+    ASSERT_GE(player->scan(0), 0);
+    rig.engine->execPower();
+    EXPECT_TRUE(rig.engine->getAppPowerOn()) << "ignored while scanning";
+    player->scanCancel();
+
+    // A tune in flight: the power-off waits for the change to report its end.
+    rig.engine->setEnableSetChannel(false);
+    rig.engine->execPower();
+    EXPECT_TRUE(rig.engine->getAppPowerOn());
+    EXPECT_TRUE(rig.engine->powerOffAfterSetChannel());
+    rig.engine->onNotifyChannelChanged(false);
+    EXPECT_FALSE(rig.engine->getAppPowerOn());
+    EXPECT_EQ(rig.engine->getOzbState(), ISDBtAppEngine::Released);
+    EXPECT_EQ(storedPowerOn(rig), 0) << "a power key's power-off is stored";
+}
+
+TEST(EnginePower, FactoryResetEndsInARecordedReboot)
+{
+    EngineRig rig;
+    ASSERT_TRUE(rig.waitForState(ISDBtAppEngine::Prepared));
+    const std::string logo = rig.root.path("/home/root/isdbt/logo/channel_32544.png");
+    { QFile f(QString::fromStdString(logo)); ASSERT_TRUE(f.open(QIODevice::WriteOnly)); }
+    rig.root.clearRecordedCommands();
+    QSignalSpy reset(rig.engine.get(), SIGNAL(notifyFactoryResetChanged(bool)));
+    rig.engine->execFactoryReset();
+    const std::vector<std::string> commands = rig.root.recordedCommands();
+    ASSERT_FALSE(commands.empty());
+    EXPECT_EQ(commands.back(), "reboot");
+    EXPECT_EQ(reset.count(), 1);
+    EXPECT_TRUE(rig.engine->getFactoryReset());
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(logo)));
+    EXPECT_EQ(rig.engine->getOzbState(), ISDBtAppEngine::Released);
+    EXPECT_EQ(storedValue(rig, "initialized"), 0) << "settings reset";
+}
+
+// The end of the factory test with `result` in factory.ini.
+void completeFactoryTest(int result)
+{
+    EngineOptions o;
+    o.factory = "result=" + std::to_string(result) + "\n";
+    EngineRig rig(o);
+    ASSERT_TRUE(rig.waitForState(ISDBtAppEngine::Prepared));
+    rig.engine->setFactoryMode(true);
+    rig.root.clearRecordedCommands();
+    rig.engine->execFactoryTestComplete();
+    EXPECT_FALSE(rig.engine->factoryMode());
+    QSettings ini(QString::fromStdString(rig.root.path("/home/root/isdbt/factory.ini")), QSettings::IniFormat);
+    EXPECT_EQ(ini.value("status").toInt(), 2);
+    const std::vector<std::string> commands = rig.root.recordedCommands();
+    const bool rebooted = std::find(commands.begin(), commands.end(), "reboot") != commands.end();
+    EXPECT_EQ(rebooted, result == 2);
+    EXPECT_EQ(rig.engine->getAppPowerOn(), result != 2);
+}
+
+TEST(EnginePower, FactoryTestCompleteAfterAPassedTestResets)
+{
+    completeFactoryTest(2);
+}
+
+TEST(EnginePower, FactoryTestCompleteAfterAFailedTestKeepsRunning)
+{
+    completeFactoryTest(1);
+}
+
+TEST(EnginePower, ReleaseTellsTheLauncherAndPowersOffWithoutStoring)
+{
+    EngineRig rig;
+    ASSERT_TRUE(rig.launcher->ok());
+    ASSERT_TRUE(rig.waitForState(ISDBtAppEngine::Prepared));
+    rig.engine->release();
+    EXPECT_GE(rig.launcher->waitForLine("call method_launcher_set_running(5, 0)"), 0);
+    EXPECT_FALSE(rig.engine->getAppPowerOn());
+    EXPECT_EQ(rig.playerCalls("release("), 1);
+    EXPECT_EQ(storedPowerOn(rig), 1) << "the next start powers on";
+}
+
+// A power key during a channel change defers the power-off to the change's
+// end. A power-off by other means in between must drop that request: the
+// next power-on's first tune must not power off.
+TEST(EnginePower, DeferredPowerOffDoesNotOutliveAnotherPowerOff)
+{
+    EngineRig rig;
+    ASSERT_TRUE(rig.launcher->ok());
+    ASSERT_TRUE(rig.waitForState(ISDBtAppEngine::Prepared));
+    rig.engine->setEnableSetChannel(false);  // a tune in flight
+    rig.engine->execPower();
+    EXPECT_TRUE(rig.engine->powerOffAfterSetChannel());
+    EXPECT_TRUE(rig.engine->getAppPowerOn());
+
+    rig.launcher->send("powerdown");
+    ASSERT_TRUE(rig.waitForState(ISDBtAppEngine::Released));
+    EXPECT_FALSE(rig.engine->powerOffAfterSetChannel());
+
+    QSignalSpy changed(KvrOzbFSegPlayer::getInstance(), SIGNAL(notifyChannelChanged(bool)));
+    rig.engine->execPower();
+    ASSERT_TRUE(rig.waitForState(ISDBtAppEngine::Prepared));
+    ASSERT_TRUE(waitUntil([&] { return changed.count() >= 1; }));
+    // The slot runs queued after the spy: let it run.
+    QSignalSpy states(rig.engine.get(), SIGNAL(notifyOzbStateChanged(int)));
+    rig.launcher->send("key 22");
+    ASSERT_TRUE(rig.waitForKeys(2));
+    EXPECT_TRUE(rig.engine->getAppPowerOn());
+    EXPECT_EQ(rig.engine->getOzbState(), ISDBtAppEngine::Prepared);
+    EXPECT_EQ(states.count(), 0);
+}
+
+// Events of a player that a power-off released may still be queued: they
+// must not start the service on the player that is gone.
+TEST(EnginePower, LateEventsOfAReleasedPlayerAreIgnored)
+{
+    EngineRig rig;
+    ASSERT_TRUE(rig.launcher->ok());
+    ASSERT_TRUE(rig.waitForState(ISDBtAppEngine::Prepared));
+    rig.launcher->send("powerdown");
+    ASSERT_TRUE(rig.waitForState(ISDBtAppEngine::Released));
+    const int tunes = rig.playerCalls("setChannel(");
+    rig.engine->onNotifyPrepared();
+    rig.engine->onNotifyAntenaShortStatus(1);
+    rig.engine->onNotifyAntenaShortStatus(0);
+    EXPECT_EQ(rig.engine->getOzbState(), ISDBtAppEngine::Released);
+    EXPECT_FALSE(rig.engine->inProcessing());
+    EXPECT_EQ(rig.playerCalls("setChannel("), tunes);
+    EXPECT_EQ(ISDBtDataManager::getInstance()->getAntennaState(), 0);
+}
+
+TEST(EnginePower, AntennaShortStopsTheServiceAndRefusesKeysUntilReconnected)
+{
+    EngineRig rig;
+    ASSERT_TRUE(rig.waitForState(ISDBtAppEngine::Prepared));
+    rig.engine->onNotifyAntenaShortStatus(1);
+    EXPECT_TRUE(rig.engine->inProcessing());
+    EXPECT_FALSE(rig.engine->getStartServiceDone());
+    EXPECT_EQ(ISDBtDataManager::getInstance()->getAntennaState(), 1);
+    rig.engine->onNotifyAntenaShortStatus(0);
+    EXPECT_FALSE(rig.engine->inProcessing());
+    EXPECT_EQ(rig.playerCalls(kRememberedTune), 2) << "the service starts again";
+}
+
+}  // namespace

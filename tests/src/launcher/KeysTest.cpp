@@ -1,0 +1,283 @@
+// Remote keys: pairing of presses and releases with the 400 ms long press
+// (the launcher side alone, with a recording engine), the key gate in every
+// state (as a table), and keys and touches end to end through the engine.
+
+#include "AppEngineIF.h"
+#include "BroadcastSim.h"
+#include "EngineRig.h"
+#include "ISDBtDataManager.h"
+#include "KeyGate.h"
+
+#include <gtest/gtest.h>
+
+#include <QKeyEvent>
+#include <QSignalSpy>
+
+#include <memory>
+#include <vector>
+
+using namespace launcher_test;
+
+namespace {
+
+// One call of AppKeyEvent: status, launcher code, and the event's Qt key and
+// modifiers (key 0 when no event came).
+struct KeyCall {
+    int status;
+    int key;
+    int qtKey;
+    Qt::KeyboardModifiers modifiers;
+    bool operator==(const KeyCall& o) const
+    {
+        return status == o.status && key == o.key && qtKey == o.qtKey && modifiers == o.modifiers;
+    }
+};
+
+std::ostream& operator<<(std::ostream& os, const KeyCall& c)
+{
+    return os << "{status " << c.status << ", key " << c.key << ", qt 0x" << std::hex << c.qtKey << std::dec
+              << ", mods " << int(c.modifiers) << "}";
+}
+
+class RecordingEngine : public AppEngineIF
+{
+public:
+    RecordingEngine() { initAppEngineIF(kAppId); }
+    std::vector<KeyCall> calls;
+    int curKey() const { return m_nCurKey; }
+
+    void AppDebug(QString, bool) override {}
+    void AppKeyEvent(int type, int key, int status, QKeyEvent* event) override
+    {
+        EXPECT_EQ(type, KeyFromRemocon);
+        calls.push_back({status, key, event ? event->key() : 0, event ? event->modifiers() : Qt::NoModifier});
+        if (event != nullptr) {
+            EXPECT_EQ(event->type(), status == KeyReleased ? QEvent::KeyRelease : QEvent::KeyPress);
+            EXPECT_FALSE(event->isAutoRepeat());
+            EXPECT_EQ(event->count(), 1);
+        }
+        delete event;
+    }
+    void AppTouchPosition(int, int) override {}
+    void AppSteeringKeyEvent(int) override {}
+    void AppRequestAlive() override {}
+    void AppResponsePowerMode(int) override {}
+    void AppRequestPowerDownControl() override {}
+    void AppRequestHPDControl(int) override {}
+};
+
+constexpr Qt::KeyboardModifiers kNone = Qt::NoModifier;
+
+TEST(KeyPairing, PressesAndReleasesPairOrCancel)
+{
+    guiApp();
+    const struct {
+        const char* name;
+        std::vector<std::pair<int, int>> input;  // (action, key)
+        std::vector<KeyCall> expected;
+    } cases[] = {
+        {"press and release", {{1, 22}, {2, 22}}, {{1, 22, Qt::Key_J, kNone}, {2, 22, Qt::Key_J, kNone}}},
+        {"release of another key", {{1, 22}, {2, 23}}, {{1, 22, Qt::Key_J, kNone}, {4, 23, 0, kNone}}},
+        {"repeated press is swallowed", {{1, 14}, {1, 14}, {2, 14}},
+         {{1, 14, Qt::Key_PageUp, kNone}, {2, 14, Qt::Key_PageUp, kNone}}},
+        {"a second key starts a new hold", {{1, 12}, {1, 13}, {2, 13}},
+         {{1, 12, Qt::Key_BracketRight, kNone}, {1, 13, Qt::Key_BracketLeft, kNone},
+          {2, 13, Qt::Key_BracketLeft, kNone}}},
+        {"code without a Qt key", {{1, 26}, {2, 26}}, {{1, 26, 0, kNone}, {2, 26, 0, kNone}}},
+        {"code above the table", {{1, 40}}, {{1, 40, 0, kNone}}},
+        {"code above 62", {{1, 70}}, {{4, 70, 0, kNone}}},
+        {"negative code", {{1, -3}}, {{4, -3, 0, kNone}}},
+        {"-1 is no held key", {{1, -1}}, {{4, -1, 0, kNone}}},
+        {"negative release while holding", {{1, 35}, {2, -2}}, {{1, 35, Qt::Key_P, kNone}, {4, -2, 0, kNone}}},
+        {"unknown action", {{3, 22}}, {{4, 22, 0, kNone}}},
+        {"first and last codes", {{1, 0}, {2, 0}, {1, 36}, {2, 36}},
+         {{1, 0, Qt::Key_F1, kNone}, {2, 0, Qt::Key_F1, kNone}, {1, 36, Qt::Key_R, kNone},
+          {2, 36, Qt::Key_R, kNone}}},
+    };
+    for (const auto& c : cases) {
+        RecordingEngine e;
+        for (const auto& in : c.input)
+            e.onSendKeyReceive(in.first, in.second);
+        EXPECT_EQ(e.calls, c.expected) << c.name;
+    }
+}
+
+TEST(KeyPairing, EveryCodeOfTheTableMapsToItsKey)
+{
+    const int expected[37] = {Qt::Key_F1, Qt::Key_F2, Qt::Key_F3, Qt::Key_F4, Qt::Key_F5, Qt::Key_F6, Qt::Key_F7,
+                              Qt::Key_F8, Qt::Key_F9, Qt::Key_F10, Qt::Key_F11, Qt::Key_F12,
+                              Qt::Key_BracketRight, Qt::Key_BracketLeft, Qt::Key_PageUp, Qt::Key_PageDown,
+                              Qt::Key_Q, Qt::Key_A, Qt::Key_W, Qt::Key_F, Qt::Key_S, Qt::Key_D, Qt::Key_J,
+                              Qt::Key_C, Qt::Key_E, Qt::Key_V, 0, Qt::Key_U, Qt::Key_M, Qt::Key_H, Qt::Key_K, 0,
+                              Qt::Key_X, Qt::Key_Z, Qt::Key_O, Qt::Key_P, Qt::Key_R};
+    for (int code = 0; code < 37; ++code)
+        EXPECT_EQ(AppEngineIF::qtKeyOf(code), expected[code]) << "code " << code;
+    for (int code : {-100, -1, 37, 62, 63, 1000})
+        EXPECT_EQ(AppEngineIF::getKeyEvent(code, 1), nullptr) << "code " << code;
+}
+
+TEST(KeyPairing, AHeldKeyGivesOneLongPressThenAnOrdinaryRelease)
+{
+    guiApp();
+    RecordingEngine e;
+    e.onSendKeyReceive(1, 22);
+    ASSERT_TRUE(waitUntil([&] { return e.calls.size() >= 2; }));
+    e.onSendKeyReceive(2, 22);
+    const std::vector<KeyCall> expected = {
+        {1, 22, Qt::Key_J, kNone}, {3, 22, Qt::Key_J, Qt::ShiftModifier}, {2, 22, Qt::Key_J, kNone}};
+    EXPECT_EQ(e.calls, expected);
+    EXPECT_EQ(e.curKey(), -1);
+
+    // A release before 400 ms: no long press (the timer is stopped).
+    e.calls.clear();
+    e.onSendKeyReceive(1, 21);
+    e.onSendKeyReceive(2, 21);
+    e.onSendKeyReceive(1, 20);
+    ASSERT_TRUE(waitUntil([&] { return e.calls.size() >= 4; }));
+    EXPECT_EQ(e.calls[3], (KeyCall{3, 20, Qt::Key_S, Qt::ShiftModifier}));
+}
+
+keygate::State prepared()
+{
+    return keygate::State();
+}
+
+TEST(KeyGate, EachStatePassesOnlyItsKeys)
+{
+    auto with = [](auto change) {
+        keygate::State s = prepared();
+        change(s);
+        return s;
+    };
+    const std::vector<int> all = [] {
+        std::vector<int> v;
+        for (int k = 0; k <= 36; ++k)
+            v.push_back(k);
+        return v;
+    }();
+    const struct {
+        const char* name;
+        keygate::State state;
+        std::vector<int> passing;
+    } cases[] = {
+        {"prepared", prepared(), all},
+        {"in processing", with([](keygate::State& s) { s.inProcessing = true; }), {}},
+        {"copying logs", with([](keygate::State& s) { s.copyingLog = true; }), {}},
+        {"preparing", with([](keygate::State& s) { s.ozbState = 2; }), {}},
+        {"released", with([](keygate::State& s) { s.ozbState = 1; s.powerOn = false; }), {35}},
+        {"none, powered off", with([](keygate::State& s) { s.ozbState = 0; s.powerOn = false; }), {35}},
+        {"none, powered on", with([](keygate::State& s) { s.ozbState = 0; }), all},
+        {"prepared, powered off", with([](keygate::State& s) { s.powerOn = false; }), {35}},
+        {"scanning", with([](keygate::State& s) { s.playerState = 3; }), {21, 23, 25, 35}},
+        {"handover", with([](keygate::State& s) { s.playerState = 5; }),
+         {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 14, 15, 19, 35}},
+        {"factory mode", with([](keygate::State& s) { s.factoryMode = true; }), {12, 13, 21, 22, 27, 28, 29, 30, 35}},
+        {"before the first scan", with([](keygate::State& s) { s.initialized = false; }), {22, 35}},
+        {"scanning before the first scan", with([](keygate::State& s) { s.playerState = 3; s.initialized = false; }),
+         {21, 23, 25, 35}},
+    };
+    for (const auto& c : cases) {
+        std::vector<int> passed;
+        for (int k : all) {
+            const keygate::Verdict v = keygate::decide(c.state, k);
+            EXPECT_NE(v.lines[0] == nullptr && !v.pass, true) << c.name << ": a refusal says why";
+            if (v.pass)
+                passed.push_back(k);
+        }
+        EXPECT_EQ(passed, c.passing) << c.name;
+    }
+    // Powered off and released: POWER is let through with both reasons.
+    const keygate::Verdict v = keygate::decide(with([](keygate::State& s) { s.ozbState = 1; s.powerOn = false; }), 35);
+    EXPECT_STREQ(v.lines[0], "[%s] - OzbState::Released. send only Power keyEvent");
+    EXPECT_STREQ(v.lines[1], "[%s] - need to Power. send only Power keyEvent");
+}
+
+TEST(EngineKeys, HeldKeyReachesTheViewAsPressLongPressAndRelease)
+{
+    EngineRig rig;
+    ASSERT_TRUE(rig.launcher->ok());
+    ASSERT_TRUE(rig.waitForState(ISDBtAppEngine::Prepared));
+    rig.launcher->send("hold 22 1500");
+    ASSERT_TRUE(rig.waitForKeys(3));
+    const std::vector<SeenKey> expected = {{QEvent::KeyPress, Qt::Key_J, Qt::NoModifier},
+                                           {QEvent::KeyPress, Qt::Key_J, Qt::ShiftModifier},
+                                           {QEvent::KeyRelease, Qt::Key_J, Qt::NoModifier}};
+    EXPECT_EQ(rig.view->keys, expected);
+}
+
+TEST(EngineKeys, GateFollowsTheEngineState)
+{
+    EngineOptions o;
+    o.prepareMs = 0;  // stays Preparing until the test delivers the event
+    EngineRig rig(o);
+    ASSERT_TRUE(rig.launcher->ok());
+    QSignalSpy cancels(rig.engine.get(), SIGNAL(sendKeyCancel()));
+
+    // Preparing: nothing passes; a cancel still reaches the QML.
+    rig.launcher->send("key 35");
+    rig.launcher->send("press -5");
+    ASSERT_TRUE(waitUntil([&] { return cancels.count() == 1; }));
+    EXPECT_TRUE(rig.view->keys.empty());
+
+    ASSERT_TRUE(waitUntil([] { return bsim::injectEvent(1, 0, 0); }));
+    ASSERT_TRUE(rig.waitForState(ISDBtAppEngine::Prepared));
+    rig.launcher->send("key 14");
+    ASSERT_TRUE(rig.waitForKeys(2));
+    EXPECT_EQ(rig.view->keys[0], (SeenKey{QEvent::KeyPress, Qt::Key_PageUp, Qt::NoModifier}));
+
+    // While a long operation runs, keys are refused.
+    rig.view->keys.clear();
+    rig.engine->setInProcessing(true);
+    rig.launcher->send("key 22");
+    rig.launcher->send("press 70");  // a cancel marks the end of the key before it
+    ASSERT_TRUE(waitUntil([&] { return cancels.count() == 2; }));
+    EXPECT_TRUE(rig.view->keys.empty());
+    rig.engine->setInProcessing(false);
+}
+
+TEST(EngineKeys, BeforeTheFirstScanOnlyOkAndPowerPass)
+{
+    EngineOptions o;
+    o.settings = "initialized=0\npowerOn=1\nmode=0\n";
+    EngineRig rig(o);
+    ASSERT_TRUE(rig.launcher->ok());
+    ASSERT_TRUE(rig.waitForState(ISDBtAppEngine::Prepared));
+    // No scan yet: the launcher is told the power mode of a new box.
+    EXPECT_GE(rig.launcher->waitForLine("call method_launcher_request_power_mode(1, 0)"), 0);
+    EXPECT_EQ(rig.playerCalls("setChannel("), 0);
+    rig.launcher->send("key 14");
+    rig.launcher->send("key 22");
+    ASSERT_TRUE(rig.waitForKeys(2));
+    EXPECT_EQ(rig.view->keys[0], (SeenKey{QEvent::KeyPress, Qt::Key_J, Qt::NoModifier}));
+    EXPECT_EQ(rig.view->keys.size(), 2u);
+}
+
+TEST(EngineKeys, TouchOnTheLiveScreenIsAHundredMillisecondTap)
+{
+    EngineRig rig;
+    ASSERT_TRUE(rig.launcher->ok());
+    ASSERT_TRUE(rig.waitForState(ISDBtAppEngine::Prepared));
+    // Elsewhere than the live-TV screen touches do nothing.
+    rig.engine->setMainState("ISDBtSetupMain");
+    rig.launcher->send("touch 100 50");
+    rig.launcher->send("key 22");
+    ASSERT_TRUE(rig.waitForKeys(2));
+    EXPECT_EQ(rig.view->mousePresses, 0);
+
+    rig.engine->setMainState("ISDBtPlayerMain");
+    rig.launcher->send("touch 640 360");
+    ASSERT_TRUE(waitUntil([&] { return rig.view->mouseReleases == 1; }));
+    EXPECT_EQ(rig.view->mousePresses, 1);
+    EXPECT_EQ(rig.view->lastMouse, QPointF(640, 360));
+
+    // Powered off: no touch.
+    rig.launcher->send("powerdown");
+    ASSERT_TRUE(rig.waitForState(ISDBtAppEngine::Released));
+    rig.launcher->send("touch 10 10");
+    // POWER's press passes and powers on; its release meets Preparing.
+    rig.launcher->send("key 35");
+    ASSERT_TRUE(rig.waitForKeys(3));
+    EXPECT_EQ(rig.view->mousePresses, 1);
+}
+
+}  // namespace
