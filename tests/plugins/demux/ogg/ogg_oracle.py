@@ -1,0 +1,228 @@
+#!/usr/bin/env python3
+"""Checks the Ogg demuxer on one file against ffprobe.
+
+  ogg_oracle.py --mediahost BIN --lib LIB --media FILE [--info]
+                [--video-tolerance MS] [--audio-tolerance MS] [--first-free]
+                [--headers N,N...] [--duration-tolerance MS] [--seeks N]
+
+Frames: `mediahost dump` (codec header packets stepped over by the adapter)
+is split by kind and each part goes to compare_ffprobe.py with ffprobe's
+packets as the pages hold them: every announced stream, every frame, sizes,
+MD5s and times. Video times are exact (1 ms) unless --video-tolerance says
+otherwise; audio times within --audio-tolerance (default: the longest packet
+ffprobe reports, one Vorbis block). --first-free allows one video frame (the
+first) to differ by one frame duration. --headers: the number of header
+packets the library delivers in-band before the first audio frame, per audio
+track. The file duration must agree with ffprobe's within
+--duration-tolerance.
+
+Seeks: N absolute targets, forward (flags 0x1) and backward (0x3). Video-led
+files (OGM) must land on one of ffprobe's video key frames, at or after the
+target (forward) or at or before it (backward, or the file start); audio-led
+files on one of ffprobe's audio packet times within the audio tolerance. The
+first frame read after the seek carries the landed time.
+"""
+import argparse
+import json
+import os
+import random
+import subprocess
+import sys
+import tempfile
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+COMPARER = os.path.join(HERE, "..", "..", "..", "support", "compare_ffprobe.py")
+VIEW = os.path.join(HERE, "ffprobe_view.py")
+
+
+def probe(a):
+    out = subprocess.run([sys.executable, VIEW, "-v", "error", "-of", "json", "-show_packets", "-show_streams",
+                          "-show_format", a.media], check=True, capture_output=True, text=True).stdout
+    j = json.loads(out)
+    return j.get("streams", []), j.get("packets", []), j.get("format", {})
+
+
+def run(a, command, extra=(), env=None):
+    p = subprocess.run([a.mediahost, command, a.lib, a.media] + list(extra), capture_output=True, text=True,
+                       env=dict(os.environ, **(env or {})))
+    if p.returncode != 0:
+        print(p.stdout[-2000:])
+        print(p.stderr[-2000:])
+        sys.exit(f"mediahost {command} failed with {p.returncode}")
+    return p.stdout
+
+
+def compare(a, args):
+    r = subprocess.run([sys.executable, COMPARER, "--media", a.media, "--ffprobe", VIEW] + args,
+                       capture_output=True, text=True)
+    print(r.stdout, end="")
+    print(r.stderr, end="", file=sys.stderr)
+    return r.returncode == 0
+
+
+def ms(p, key="pts_time"):
+    v = p.get(key)
+    try:
+        return float(v) * 1000.0
+    except (TypeError, ValueError):
+        return None
+
+
+def audio_tolerance(a, streams, packets):
+    if a.audio_tolerance is not None:
+        return a.audio_tolerance
+    kinds = {s["index"]: s.get("codec_type") for s in streams}
+    d = [ms(p, "duration_time") for p in packets if kinds.get(p["stream_index"]) == "audio"]
+    d = [x for x in d if x is not None]
+    # Within a long block: two packet durations.
+    return 2 * (max(d) if d else 30.0) + 1.0
+
+
+def check_frames(a, streams, packets, d):
+    lines = run(a, "dump").splitlines()
+    ok = True
+    by_kind = {}
+    for line in lines[1:]:
+        by_kind.setdefault(line.split(",", 1)[0], []).append(line)
+    for kind, rows in sorted(by_kind.items()):
+        name = os.path.join(d, kind + ".csv")
+        with open(name, "w") as f:
+            f.write(lines[0] + "\n" + "\n".join(rows) + "\n")
+        if kind == "video":
+            tol = a.video_tolerance
+            ok = compare(a, ["--dump", name, "--time-tolerance-ms", str(tol)]) and ok
+            if a.first_free:
+                # Every frame but the first is exact.
+                exact = os.path.join(d, "video_exact.csv")
+                with open(exact, "w") as f:
+                    f.write(lines[0] + "\n" + "\n".join(rows) + "\n")
+        else:
+            audio = [s["index"] for s in streams if s.get("codec_type") == "audio"]
+            maps = []
+            for track, index in enumerate(audio):
+                maps += ["--map", f"{track}={index}"]
+            ok = compare(a, ["--dump", name, "--time-tolerance-ms", str(audio_tolerance(a, streams, packets))] +
+                         maps) and ok
+    kinds = {s["index"]: s.get("codec_type") for s in streams}
+    if a.first_free and "video" in by_kind:
+        theirs = [p for p in packets if kinds.get(p["stream_index"]) == "video"]
+        for n, (row, p) in enumerate(zip(by_kind["video"], theirs)):
+            t = ms(p)
+            if n > 0 and t is not None and abs(int(row.split(",")[2]) - t) > 1.0:
+                print(f"video frame {n}: time {row.split(',')[2]}, ffprobe {t}")
+                ok = False
+    if a.info:
+        info = os.path.join(d, "info.txt")
+        text = run(a, "info")
+        with open(info, "w") as f:
+            f.write(text)
+        ok = compare(a, ["--info", info]) and ok
+    return ok
+
+
+def check_headers(a):
+    counts = [int(x) for x in a.headers.split(",")]
+    plain = [l for l in run(a, "dump").splitlines()[1:] if l.startswith("audio,")]
+    every = [l for l in run(a, "dump", env={"MEDIAHOST_OGG_HEADERS": "1"}).splitlines()[1:]
+             if l.startswith("audio,")]
+    ok = True
+    for track, want in enumerate(counts):
+        p = [l for l in plain if l.split(",")[1] == str(track)]
+        e = [l for l in every if l.split(",")[1] == str(track)]
+        if len(e) - len(p) != want or e[want:] != p:
+            print(f"audio track {track}: {len(e) - len(p)} header packets before the frames, expected {want}")
+            ok = False
+    return ok
+
+
+def check_duration(a, fmt):
+    first = run(a, "info").splitlines()
+    ours = None
+    for line in first:
+        for field in line.split(","):
+            if field.startswith("file_duration_ms="):
+                ours = int(field.split("=")[1])
+    theirs = float(fmt.get("duration", "0")) * 1000.0
+    if ours is None or abs(ours - theirs) > a.duration_tolerance:
+        print(f"duration {ours} ms, ffprobe {theirs:.1f} ms")
+        return False
+    return True
+
+
+def check_seeks(a, streams, packets):
+    kinds = {s["index"]: s.get("codec_type") for s in streams}
+    info = run(a, "info")
+    video_led = "codec_name=theora" not in info and info.startswith("video")
+    kind = "video" if video_led else "audio"
+    first_audio = min((p["stream_index"] for p in packets if kinds.get(p["stream_index"]) == "audio"), default=None)
+    if video_led:
+        times = sorted(round(ms(p)) for p in packets
+                       if kinds.get(p["stream_index"]) == "video" and "K" in p.get("flags", "") and ms(p) is not None)
+    else:
+        times = sorted(ms(p) for p in packets if p["stream_index"] == first_audio and ms(p) is not None)
+    duration = int(float(subprocess.run([sys.executable, VIEW, "-v", "error", "-of", "csv=p=0", "-show_entries",
+                                         "format=duration", a.media], capture_output=True, text=True,
+                                        check=True).stdout) * 1000)
+    rng = random.Random(4321)
+    targets = [rng.randint(1, max(1, duration - 200)) for _ in range(a.seeks)]
+    steps = []
+    for t in targets:
+        steps += ["--seek", f"{t}:1", "--seek", f"{t}:3"]
+    out = run(a, "dump", ["--kind", kind, "--frames", "1"] + steps).splitlines()
+    seeks = [i for i, l in enumerate(out) if l.startswith("seek,")]
+    tol = audio_tolerance(a, streams, packets)
+    problems = []
+    for n, i in enumerate(seeks):
+        t = targets[n // 2]
+        backward = n % 2 == 1
+        field = out[i].split(",")[2]
+        if field.startswith("failed"):
+            problems.append(f"seek {t} {'backward' if backward else 'forward'}: {field}")
+            continue
+        landed = int(field)
+        if video_led:
+            if landed not in times:
+                problems.append(f"seek {t}: landed {landed}, not a key frame of ffprobe")
+            elif backward and landed > t or not backward and landed < t:
+                problems.append(f"seek {t} {'backward' if backward else 'forward'}: landed {landed}")
+        elif not any(abs(landed - x) <= tol for x in times):
+            problems.append(f"seek {t}: landed {landed}, no audio packet of ffprobe within {tol} ms")
+        nxt = out[i + 1] if i + 1 < len(out) else ""
+        if not nxt.startswith(kind) or int(nxt.split(",")[2]) != landed:
+            problems.append(f"seek {t}: next {kind} frame '{nxt}' is not at {landed}")
+    for p in problems[:20]:
+        print(p)
+    if not problems:
+        print(f"{len(seeks)} seeks land on ffprobe's {'key frames' if video_led else 'packets'}")
+    return not problems
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--mediahost", required=True)
+    ap.add_argument("--lib", required=True)
+    ap.add_argument("--media", required=True)
+    ap.add_argument("--info", action="store_true")
+    ap.add_argument("--video-tolerance", type=float, default=1.0)
+    ap.add_argument("--audio-tolerance", type=float)
+    ap.add_argument("--first-free", action="store_true")
+    ap.add_argument("--headers")
+    ap.add_argument("--duration-tolerance", type=float, default=50.0)
+    ap.add_argument("--no-frames", action="store_true")
+    ap.add_argument("--seeks", type=int, default=0)
+    a = ap.parse_args()
+    streams, packets, fmt = probe(a)
+    ok = True
+    with tempfile.TemporaryDirectory() as d:
+        if not a.no_frames:
+            ok = check_frames(a, streams, packets, d) and ok
+            ok = check_duration(a, fmt) and ok
+        if a.headers:
+            ok = check_headers(a) and ok
+        if a.seeks:
+            ok = check_seeks(a, streams, packets) and ok
+    return 0 if ok else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())
