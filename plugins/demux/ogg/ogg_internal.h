@@ -25,6 +25,8 @@ extern "C" {
 #define OGG_BACK_STEP_LIMIT 1000
 /* The step of the backward searches when the video bit rate is unknown. */
 #define OGG_MIN_BACK_STEP 65536
+/* An audio seek that finds no packet after the target retries this much earlier. */
+#define OGG_AUDIO_BACK_MS 1000
 
 typedef struct OggStreamEntry {
   uint32_t serial;

@@ -247,6 +247,22 @@ static int32_t _find_last_video_key(OggDmxContext* ctx, OggPacketRecord* packet,
     int32_t t = 0;
     if (is_candidate(st, packet, &t)) break;
   }
+  /* A key frame near the end: read on to the last one and land there. */
+  int32_t last = 0;
+  is_candidate(st, packet, &last);
+  for (;;) {
+    packet->buffer = buffer;
+    packet->size = capacity;
+    int32_t r = ogg_packet_checkout(packet, ctx, st->serial);
+    if (r != 0) break;
+    int32_t t = 0;
+    if (is_candidate(st, packet, &t)) last = t;
+  }
+  packet->buffer = buffer;
+  packet->size = capacity;
+  if (reposition(ctx, last, st->serial, 0) != 0) return OGG_ERR_NO_KEY;
+  int32_t r = _find_video_key(ctx, packet, 0, last, capacity);
+  if (r != 0) return OGG_ERR_NO_KEY;
   ctx->seekPending = 0;
   return 0;
 }
@@ -268,13 +284,32 @@ static void drop_saved(OggDmxContext* ctx) {
 }
 
 /* The audio side of a seek: audio at `target`, its next packet saved. */
+/* Codec header packets that a repositioned stream may meet at the file start. */
+static int is_audio_header(const OggStreamEntry* st, const OggPacketRecord* pkt) {
+  if (pkt->size == 0) return 0;
+  uint8_t b = pkt->buffer[0];
+  if (st->codecId == OGG_CODEC_VORBIS) return pkt->size >= 7 && (b & 1) && memcmp(pkt->buffer + 1, "vorbis", 6) == 0;
+  if (st->codecId == OGG_CODEC_FLAC) return b != 0xFF;
+  return b & 1;
+}
+
 static int32_t audio_led(OggDmxContext* ctx, int32_t target, OggSeekResult* res) {
   if (ctx->audio.sampleRate == 0) return 0;
   if (target > (int32_t)ctx->durationMs) return OGG_ERR_RANGE;
-  reposition_audio(ctx, target);
   int32_t r = replace_saved(ctx, OGG_SAVED_AUDIO_BYTES);
   if (r != 0) return r;
-  r = ogg_packet_checkout(&ctx->saved, ctx, (uint32_t)ctx->selectedAudioSerial);
+  const OggStreamEntry* st = &ctx->streams[ctx->audioIndex];
+  for (int32_t t = target;; t = t > OGG_AUDIO_BACK_MS ? t - OGG_AUDIO_BACK_MS : 0) {
+    reposition_audio(ctx, t);
+    do {
+      ctx->saved.buffer = ctx->savedBuffer;
+      ctx->saved.size = OGG_SAVED_AUDIO_BYTES;
+      r = ogg_packet_checkout(&ctx->saved, ctx, (uint32_t)ctx->selectedAudioSerial);
+    } while (r == 0 && is_audio_header(st, &ctx->saved));
+    /* The last page of the stream is dropped after a repositioning: a
+     * target there starts a little earlier instead of failing. */
+    if (r != OGG_ERR_END || t == 0) break;
+  }
   if (r != 0) {
     drop_saved(ctx);
     return OGG_ERR_NO_KEY;
