@@ -75,6 +75,17 @@ typedef struct OggDmxContext {
   int32_t selectedAudioSerial;
 } OggDmxContext;
 
+/* A time or rate computed in floating point, truncated and held inside the
+ * 32-bit word it is handed out in (damaged granules give any value). */
+static inline int32_t ogg_ms(double v) {
+  if (!(v > -2147483648.0)) return v != v ? 0 : INT32_MIN;
+  return v < 2147483647.0 ? (int32_t)v : INT32_MAX;
+}
+static inline uint32_t ogg_u32(double v) {
+  if (!(v > 0)) return 0;
+  return v < 4294967295.0 ? (uint32_t)v : UINT32_MAX;
+}
+
 /* Host functions (library globals). */
 void* ogg_malloc(size_t size);
 void ogg_free(void* block);

@@ -159,7 +159,7 @@ int32_t ogg_packet_checkout(OggPacketRecord* packet, OggDmxContext* ctx, uint32_
       base = (int64_t)length < g ? g - (int64_t)length : 0;
       st->prev.granule = base;
     }
-    packet->granule = base + st->granuleAcc;
+    packet->granule = (int64_t)((uint64_t)base + (uint64_t)st->granuleAcc);
     /* OGM video: the page's granule is the frame number of its last packet,
      * so the packets count back from it; this also holds on the first page,
      * where the previous page is a header page. */
@@ -179,10 +179,10 @@ int32_t ogg_theora_time(const OggVideoInfo* v, int64_t granule, int32_t* timeMs)
     *timeMs = (int32_t)(v->lastTimeMs + duration / 10000);
     return 0;
   }
-  int64_t g = granule;
-  if (v->theoraVersion < 0x030201) g += (int64_t)1 << v->kfShift;
-  int64_t frame = (int64_t)((uint64_t)g >> v->kfShift) + (granule & (int64_t)v->kfMask);
-  *timeMs = (int32_t)((int64_t)duration * frame / 10000);
+  uint64_t g = (uint64_t)granule;
+  if (v->theoraVersion < 0x030201) g += (uint64_t)1 << v->kfShift;
+  uint64_t frame = (g >> v->kfShift) + ((uint64_t)granule & v->kfMask);
+  *timeMs = (int32_t)(uint32_t)((uint64_t)duration * frame / 10000u);
   return 1;
 }
 
@@ -193,7 +193,7 @@ uint32_t ogg_ogm_header_bytes(uint8_t first) {
 int32_t ogg_ogm_video_time(const OggVideoInfo* v, int64_t granule) {
   double spu = (double)v->samplesPerUnit;
   if (spu == 0) return 0;
-  return (int32_t)((double)granule * (double)(uint32_t)v->frameDuration / (spu * 10000.0));
+  return ogg_ms((double)granule * (double)(uint32_t)v->frameDuration / (spu * 10000.0));
 }
 
 static int copy_saved(OggDmxContext* ctx, uint32_t serial, const OggPacketRequest* req, OggPacketRecord* pkt,
@@ -264,7 +264,7 @@ int32_t ogg_read_packet(OggDmxContext* ctx, const OggPacketRequest* req, OggPack
       return result;
     }
     uint32_t rate = st->audio.sampleRate;
-    timeMs = rate ? (int32_t)((double)pkt.granule * 1000.0 / (double)rate) : 0;
+    timeMs = rate ? ogg_ms((double)pkt.granule * 1000.0 / (double)rate) : 0;
   } else {
     for (;;) {
       if (!copy_saved(ctx, serial, req, &pkt, &result)) {

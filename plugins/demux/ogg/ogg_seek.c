@@ -21,13 +21,13 @@ void flush_stream(OggDmxContext* ctx, uint32_t serial) {
 /* Time of a page with granule g in ms. */
 static int32_t page_time(const OggStreamEntry* st, int64_t g) {
   if (st->kind == OGG_KIND_AUDIO)
-    return st->audio.sampleRate ? (int32_t)((double)g * 1000.0 / (double)st->audio.sampleRate) : 0;
+    return st->audio.sampleRate ? ogg_ms((double)g * 1000.0 / (double)st->audio.sampleRate) : 0;
   if (st->codecId == OGG_CODEC_THEORA) {
     int32_t t = 0;
     ogg_theora_time(&st->video, g, &t);
     return t;
   }
-  return (int32_t)((double)g * (double)(uint32_t)st->video.frameDuration / 10000.0);
+  return ogg_ms((double)g * (double)(uint32_t)st->video.frameDuration / 10000.0);
 }
 
 /* Moves reader k to `position`, emptying the stream's queue and the cache. */
@@ -317,7 +317,7 @@ static int32_t audio_led(OggDmxContext* ctx, int32_t target, OggSeekResult* res)
   ctx->saved.buffer = ctx->savedBuffer;
   if (res) {
     res->kind = OGG_KIND_AUDIO;
-    res->timeMs = (int32_t)((double)ctx->saved.granule * 1000.0 / (double)ctx->audio.sampleRate);
+    res->timeMs = ogg_ms((double)ctx->saved.granule * 1000.0 / (double)ctx->audio.sampleRate);
   }
   return 0;
 }
@@ -345,8 +345,8 @@ static int32_t landed(OggDmxContext* ctx, int32_t target, OggSeekResult* res) {
 
 int32_t ogg_seek(OggDmxContext* ctx, const OggSeekRequest* req, OggSeekResult* res) {
   if (!req) return OGG_ERR_ARGUMENT;
-  int32_t target = (req->flags & OGG_SEEK_ABSOLUTE) ? req->timeMs : req->timeMs + ctx->lastTimeMs;
-  if (target < 0) target = 0;
+  int64_t wanted = (req->flags & OGG_SEEK_ABSOLUTE) ? req->timeMs : (int64_t)req->timeMs + ctx->lastTimeMs;
+  int32_t target = wanted < 0 ? 0 : (wanted > INT32_MAX ? INT32_MAX : (int32_t)wanted);
   ctx->seekPending = 1;
   if (ctx->videoIndex < 0 || ctx->video.codecId == OGG_CODEC_THEORA) return audio_led(ctx, target, res);
   if (target > (int32_t)ctx->durationMs) return OGG_ERR_RANGE;

@@ -138,8 +138,8 @@ static void get_video_info(const uint8_t* h, uint32_t n, OggVideoInfo* v, int64_
   v->samplesPerUnit = (int64_t)le64(h, n, 25);
   v->width = le32(h, n, 45);
   v->height = le32(h, n, 49);
-  v->frameRate = v->frameDuration ? (uint32_t)((double)v->samplesPerUnit * 10000000.0 /
-                                               (double)v->frameDuration * 1000.0)
+  v->frameRate = v->frameDuration ? ogg_u32((double)v->samplesPerUnit * 10000000.0 /
+                                              (double)v->frameDuration * 1000.0)
                                    : 0;
   v->durationMs = (uint32_t)((uint64_t)lastGranule * (uint64_t)v->frameDuration / 10000u);
 }
@@ -309,7 +309,7 @@ int32_t get_allstream_info(OggDmxContext* ctx, const char* fileName) {
       st->kind = OGG_KIND_AUDIO;
       st->ordinal = ctx->audioCount;
       if (st->audio.durationMs)
-        st->audio.nominalBitrate = (uint32_t)((double)ctx->fileSize * 8000.0 / st->audio.durationMs);
+        st->audio.nominalBitrate = ogg_u32((double)ctx->fileSize * 8000.0 / st->audio.durationMs);
       if (!st->audio.priv)
         result = OGG_ERR_ARGUMENT;
       else if (collect_flac(st, reader, &page) != 0)
@@ -361,7 +361,7 @@ int32_t get_theora_extradata(OggDmxContext* ctx) {
 
 void get_common_info(OggDmxContext* ctx) {
   ctx->durationMs = ctx->audio.durationMs ? ctx->audio.durationMs : ctx->video.durationMs;
-  ctx->bitrate = ctx->durationMs ? (uint32_t)((double)ctx->fileSize * 8000.0 / ctx->durationMs) : 0;
+  ctx->bitrate = ctx->durationMs ? ogg_u32((double)ctx->fileSize * 8000.0 / ctx->durationMs) : 0;
   if (!(ctx->video.codecId == OGG_CODEC_THEORA && ctx->video.bitrate != 0)) {
     int64_t v = (int64_t)ctx->bitrate - (int64_t)ctx->audio.nominalBitrate;
     ctx->video.bitrate = v > 0 ? (uint32_t)v : 0;
