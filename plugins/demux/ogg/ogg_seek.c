@@ -182,7 +182,9 @@ int32_t _find_video_key(OggDmxContext* ctx, OggPacketRecord* packet, uint32_t fl
     packet->buffer = buffer;
     packet->size = capacity;
     int32_t r = ogg_packet_checkout(packet, ctx, st->serial);
-    if (r != 0) return r == OGG_ERR_END ? OGG_ERR_END : (r == OGG_ERR_TOO_BIG ? r : OGG_ERR_NO_KEY);
+    /* End of data, a packet too big and no memory keep their codes. */
+    if (r != 0)
+      return r == OGG_ERR_END || r == OGG_ERR_TOO_BIG || r == OGG_ERR_ARGUMENT ? r : OGG_ERR_NO_KEY;
     if (!ctx->seekPending) {
       if (st->codecId == OGG_CODEC_THEORA) return 0;
       if (packet->size >= 1 && (packet->buffer[0] & 1) == 0) return 0;
