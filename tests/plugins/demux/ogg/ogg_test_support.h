@@ -102,8 +102,8 @@ inline Bytes filled(size_t n, uint8_t first, uint8_t seed) {
 // OGM stream header of a video stream: time unit in 100 ns, one sample per
 // unit.
 inline Bytes ogmVideoHeader(const char* subtype, uint64_t timeUnit, uint32_t width, uint32_t height) {
-  Bytes h = {0x01, 'v', 'i', 'd', 'e', 'o', 0, 0, 0};
-  h.insert(h.end(), subtype, subtype + 4);
+  Bytes h;
+  for (char c : std::string("\x01video\0\0\0", 9) + std::string(subtype, 4)) h.push_back(uint8_t(c));
   putLe(&h, 56, 4);
   putLe(&h, timeUnit, 8);
   putLe(&h, 1, 8);
