@@ -3,7 +3,7 @@
 
   ogg_oracle.py --mediahost BIN --lib LIB --media FILE [--info]
                 [--video-tolerance MS] [--audio-tolerance MS] [--first-free]
-                [--headers N,N...] [--duration-tolerance MS] [--seeks N]
+                [--headers N,N...] [--duration-tolerance MS] [--seeks N] [--chained]
 
 Frames: `mediahost dump` (codec header packets stepped over by the adapter)
 is split by kind and each part goes to compare_ffprobe.py with ffprobe's
@@ -15,6 +15,9 @@ first) to differ by one frame duration. --headers: the number of header
 packets the library delivers in-band before the first audio frame, per audio
 track. The file duration must agree with ffprobe's within
 --duration-tolerance.
+
+--chained: the audio streams of the links, read one after the other, are
+ffprobe's one stream (the later links' headers included, as ffprobe has them).
 
 Seeks: N absolute targets, forward (flags 0x1) and backward (0x3). Video-led
 files (OGM) must land on one of ffprobe's video key frames, at or after the
@@ -135,6 +138,24 @@ def check_headers(a):
     return ok
 
 
+def check_chained(a, streams, packets, d):
+    """A chained file: our audio streams, one per link, read one after the
+    other are ffprobe's single stream; ffprobe keeps the first link's headers
+    as codec data and hands on the later links' headers as packets."""
+    lines = run(a, "dump", env={"MEDIAHOST_OGG_HEADERS": "1"}).splitlines()
+    links = {}
+    for line in lines[1:]:
+        kind, track, rest = line.split(",", 2)
+        links.setdefault(track, []).append(rest)
+    rows = []
+    for n, track in enumerate(sorted(links, key=int)):
+        rows += [f"audio,0,{r}" for r in (links[track][3:] if n == 0 else links[track])]
+    name = os.path.join(d, "chained.csv")
+    with open(name, "w") as f:
+        f.write(lines[0] + "\n" + "\n".join(rows) + "\n")
+    return compare(a, ["--dump", name, "--time-tolerance-ms", str(audio_tolerance(a, streams, packets))])
+
+
 def check_duration(a, fmt):
     first = run(a, "info").splitlines()
     ours = None
@@ -214,12 +235,15 @@ def main():
     ap.add_argument("--headers")
     ap.add_argument("--duration-tolerance", type=float, default=50.0)
     ap.add_argument("--no-frames", action="store_true")
+    ap.add_argument("--chained", action="store_true")
     ap.add_argument("--seeks", type=int, default=0)
     a = ap.parse_args()
     streams, packets, fmt = probe(a)
     ok = True
     with tempfile.TemporaryDirectory() as d:
-        if not a.no_frames:
+        if a.chained:
+            ok = check_chained(a, streams, packets, d) and ok
+        elif not a.no_frames:
             ok = check_frames(a, streams, packets, d) and ok
             ok = check_duration(a, fmt) and ok
         if a.headers:
