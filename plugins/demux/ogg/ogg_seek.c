@@ -223,7 +223,7 @@ static int32_t _find_last_video_key(OggDmxContext* ctx, OggPacketRecord* packet,
   OggInputReader* reader = &ctx->readers[k];
   int64_t end = ctx->fileSize;
   uint8_t* buffer = packet->buffer;
-  int steps = 0;
+  int steps = 0, fromStart = 0;
   flush_stream(ctx, st->serial);
   ogg_pageQ_flush(st->queue);
   ogg_reader_seek_abs(reader, end);
@@ -232,17 +232,17 @@ static int32_t _find_last_video_key(OggDmxContext* ctx, OggPacketRecord* packet,
     packet->size = capacity;
     int32_t r = ogg_packet_checkout(packet, ctx, st->serial);
     if (r == OGG_ERR_END) {
-      if (++steps > OGG_LAST_KEY_STEPS) return OGG_ERR_RANGE;
+      /* Read from the file start without a key frame: there is none. */
+      if (fromStart || ++steps > OGG_LAST_KEY_STEPS) return OGG_ERR_RANGE;
       flush_stream(ctx, st->serial);
       ogg_pageQ_flush(st->queue);
       int64_t position = end - (int64_t)steps * back_step(ctx);
-      if (position < 0) position = 0;
+      if (position <= 0) {
+        position = 0;
+        fromStart = 1;
+      }
       if (ogg_reader_seek_abs(reader, position) != 0) return OGG_ERR_NO_KEY;
       st->dropCounter = position ? 2 : 0;
-      if (position == 0) {
-        /* From the file start any key frame will do. */
-        continue;
-      }
       continue;
     }
     if (r != 0) return OGG_ERR_NO_KEY;

@@ -26,15 +26,28 @@ class OggDmx : public ::testing::Test {
 const uint32_t kSerial = 0x80000007u;  // high bit set: serials are unsigned
 
 // An OGM video stream at 25 fps: `pages` pages of `perPage` frames, a key
-// frame every `gop` frames; the page granule is the number of its last frame.
-Bytes ogmFile(int pages, int perPage, int gop, size_t frameBytes = 300) {
+// frame every `gop` frames (none with 0); the page granule is the number of
+// its last frame.
+Bytes ogmFile(int pages, int perPage, int gop, size_t frameBytes = 300, bool loudAudio = false) {
   OggBuilder b;
   b.page(kSerial, 0, {ogmVideoHeader("XVID", 400000, 64, 48)}, 2);
+  if (loudAudio) {
+    // An OGM audio stream without pages whose announced rate leaves the
+    // video no bit rate of its own.
+    Bytes h;
+    for (char c : std::string("\x01" "audio\0\0\0" "0055", 13)) h.push_back(uint8_t(c));
+    h.resize(45, 0);
+    h[25] = 0x44;  // 44100 samples per unit
+    h[26] = 0xAC;
+    putLe(&h, 2, 4);
+    putLe(&h, 0x0FFFFFFF, 4);
+    b.page(99, 0, {h}, 2);
+  }
   b.page(kSerial, 0, {{0x03, 'c', 'o', 'm'}});
   int n = 0;
   for (int p = 0; p < pages; ++p) {
     std::vector<Bytes> packets;
-    for (int i = 0; i < perPage; ++i, ++n) packets.push_back(filled(frameBytes, n % gop ? 0x00 : 0x08, uint8_t(n)));
+    for (int i = 0; i < perPage; ++i, ++n) packets.push_back(filled(frameBytes, gop && n % gop == 0 ? 0x08 : 0x00, uint8_t(n)));
     b.page(kSerial, n - 1, packets, p == pages - 1 ? 4 : 0);
   }
   return b.bytes;
@@ -359,6 +372,22 @@ TEST_F(OggDmx, BackwardSeekBeforeEveryLaterKeyFrameLandsAtTheStart) {
   // Forward finds no key frame after the target: the last key frame (policy 2).
   ASSERT_EQ(s.seek(3000, OGG_SEEK_ABSOLUTE, &res), 0);
   EXPECT_EQ(res.timeMs, 0);
+  // Without a video bit rate the backward steps still move.
+  Session z;
+  ASSERT_EQ(z.open(write(ogmFile(40, 5, 1000, 4000, true))), 0);
+  EXPECT_EQ(z.info.videoBitrate, 0u);
+  EXPECT_EQ(z.info.audioCount, 1u);
+  ASSERT_EQ(z.seek(7000, OGG_SEEK_ABSOLUTE | OGG_SEEK_BACKWARD, &res), 0);
+  EXPECT_EQ(res.timeMs, 0);
+  ASSERT_EQ(z.read(OGG_KIND_VIDEO, &p), 0);
+  EXPECT_EQ(p.timeMs, 0);
+}
+
+TEST_F(OggDmx, AStreamWithoutKeyFramesHasNoLastKeyFrame) {
+  Session s;
+  ASSERT_EQ(s.open(write(ogmFile(10, 5, 0, 500))), 0);
+  OggSeekResult res{};
+  EXPECT_EQ(s.seek(int32_t(s.info.durationMs) - 1, OGG_SEEK_ABSOLUTE, &res), OGG_ERR_RANGE);
 }
 
 TEST_F(OggDmx, SelectAudioChoosesAnotherStreamWithItsOwnReader) {
