@@ -1,5 +1,7 @@
 // Entry, open, packet reading, seeks, the page queues and the page reader of
 // the Ogg demuxer, on generated files and tiny hand-built ones.
+#include <algorithm>
+
 #include "ogg_test_support.h"
 
 using namespace oggtest;
@@ -327,6 +329,72 @@ TEST_F(OggDmx, IdentificationHeadersAreReadOnlyAsFarAsThePageHolds) {
       EXPECT_EQ(s.info.audioMaxBitrate, 0u);
     }
   }
+}
+
+// A Theora identification header: 64x48, 25 fps, key-frame shift 6.
+Bytes theoraIdHeader() {
+  Bytes h = {0x80, 't', 'h', 'e', 'o', 'r', 'a', 3, 2, 1};
+  putBe(&h, 4, 2);
+  putBe(&h, 3, 2);
+  putBe(&h, 64, 3);
+  putBe(&h, 48, 3);
+  h.insert(h.end(), {0, 0});
+  putBe(&h, 25, 4);
+  putBe(&h, 1, 4);
+  putBe(&h, 1, 3);
+  putBe(&h, 1, 3);
+  h.push_back(0);
+  putBe(&h, 0, 3);
+  h.push_back(0x00);  // quality 0, shift 6: bits 00000011 0...
+  h.push_back(0xC0);
+  return h;
+}
+
+// One packet over as many pages as it needs.
+void spanning(OggBuilder* b, uint32_t serial, const Bytes& packet) {
+  size_t at = 0;
+  bool first = true;
+  while (at < packet.size() || first) {
+    size_t n = std::min(packet.size() - at, size_t(255 * 255));
+    Bytes lacing(n / 255, 255);
+    bool ends = n < size_t(255 * 255) || at + n == packet.size();
+    if (n < size_t(255 * 255)) lacing.push_back(uint8_t(n % 255));
+    b->raw(serial, ends && at + n == packet.size() ? 0 : -1, lacing,
+           Bytes(packet.begin() + long(at), packet.begin() + long(at + n)), first ? 0 : 1);
+    at += n;
+    first = false;
+  }
+}
+
+TEST_F(OggDmx, TheoraHeadersBeyondTheirBufferFailTheOpenButKeepTheFile) {
+  OggBuilder b;
+  b.page(5, 0, {theoraIdHeader()}, 2);
+  Bytes comment = filled(530000, 0x81, 4);
+  std::copy_n("theora", 6, comment.begin() + 1);
+  spanning(&b, 5, comment);
+  b.page(5, 0, {{0x82, 't', 'h', 'e', 'o', 'r', 'a', 0}});
+  b.page(5, 1 << 6, {filled(100, 0x00, 9)}, 4);
+  Session s;
+  EXPECT_EQ(s.open(write(b.bytes)), OGG_ERR_HEADERS);
+  ASSERT_NE(s.slot, nullptr);
+  EXPECT_EQ(s.close(), 0);
+
+  // Headers that fit: the three packets with their 16-bit lengths.
+  OggBuilder ok;
+  ok.page(5, 0, {theoraIdHeader()}, 2);
+  ok.page(5, 0, {{0x81, 't', 'h', 'e', 'o', 'r', 'a', 1}, {0x82, 't', 'h', 'e', 'o', 'r', 'a', 2}});
+  ok.page(5, 2 << 6, {filled(100, 0x00, 9), filled(50, 0x40, 9), filled(60, 0x40, 9)}, 4);
+  Session t;
+  ASSERT_EQ(t.open(write(ok.bytes)), 0);
+  EXPECT_EQ(t.info.videoCodec, OGG_CODEC_THEORA);
+  EXPECT_EQ(t.info.width, 64u);
+  EXPECT_EQ(t.info.frameRate, 25000u);
+  EXPECT_EQ(t.info.videoPrivLength, 42u + 8 + 8 + 6);
+  std::vector<Packet> frames = t.readAll(OGG_KIND_VIDEO);
+  ASSERT_EQ(frames.size(), 3u);
+  EXPECT_EQ(frames[0].timeMs, 0);
+  EXPECT_EQ(frames[1].timeMs, 40);
+  EXPECT_EQ(frames[2].timeMs, 80);
 }
 
 TEST_F(OggDmx, SeekPastTheLastKeyFrameFollowsThePolicy) {
