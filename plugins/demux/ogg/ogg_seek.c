@@ -155,7 +155,9 @@ static uint32_t back_step(const OggDmxContext* ctx) {
 
 static int is_candidate(const OggStreamEntry* st, const OggPacketRecord* pkt, int32_t* timeMs) {
   if (st->codecId == OGG_CODEC_THEORA) {
-    if (pkt->granule == -1) return 0;
+    /* A frame with a known granule that is an intra frame (data packet,
+     * frame-type bit clear): the decoder can start there. */
+    if (pkt->granule == -1 || pkt->size < 1 || (pkt->buffer[0] & 0xC0) != 0) return 0;
     ogg_theora_time(&st->video, pkt->granule, timeMs);
     return 1;
   }
@@ -317,10 +319,15 @@ static int32_t audio_led(OggDmxContext* ctx, int32_t target, OggSeekResult* res)
     return OGG_ERR_NO_KEY;
   }
   ctx->saved.buffer = ctx->savedBuffer;
+  int32_t landedMs = ogg_ms((double)ctx->saved.granule * 1000.0 / (double)ctx->audio.sampleRate);
   if (res) {
     res->kind = OGG_KIND_AUDIO;
-    res->timeMs = ogg_ms((double)ctx->saved.granule * 1000.0 / (double)ctx->audio.sampleRate);
+    res->timeMs = landedMs;
   }
+  /* Theora video follows the audio: the next video read, with the seek
+   * still pending, starts at the first intra frame from there. */
+  if (ctx->videoIndex >= 0 && ctx->video.codecId == OGG_CODEC_THEORA)
+    reposition(ctx, target ? landedMs : 0, (uint32_t)ctx->selectedVideoSerial, 0);
   return 0;
 }
 
@@ -350,7 +357,10 @@ int32_t ogg_seek(OggDmxContext* ctx, const OggSeekRequest* req, OggSeekResult* r
   int64_t wanted = (req->flags & OGG_SEEK_ABSOLUTE) ? req->timeMs : (int64_t)req->timeMs + ctx->lastTimeMs;
   int32_t target = wanted < 0 ? 0 : (wanted > INT32_MAX ? INT32_MAX : (int32_t)wanted);
   ctx->seekPending = 1;
-  if (ctx->videoIndex < 0 || ctx->video.codecId == OGG_CODEC_THEORA) return audio_led(ctx, target, res);
+  /* Audio leads when there is no video or the video is Theora (whose
+   * stream then follows the audio); Theora alone is led by its video. */
+  if (ctx->videoIndex < 0 || (ctx->video.codecId == OGG_CODEC_THEORA && ctx->audio.sampleRate))
+    return audio_led(ctx, target, res);
   if (target > (int32_t)ctx->durationMs) return OGG_ERR_RANGE;
   uint32_t serial = (uint32_t)ctx->selectedVideoSerial;
   int32_t r = reposition(ctx, target, serial, 0);

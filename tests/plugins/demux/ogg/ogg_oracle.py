@@ -20,10 +20,11 @@ track. The file duration must agree with ffprobe's within
 ffprobe's one stream (the later links' headers included, as ffprobe has them).
 
 Seeks: N absolute targets, forward (flags 0x1) and backward (0x3). Video-led
-files (OGM) must land on one of ffprobe's video key frames, at or after the
+files (OGM, Theora alone) must land on one of ffprobe's video key frames, at or after the
 target (forward) or at or before it (backward, or the file start); audio-led
 files on one of ffprobe's audio packet times within the audio tolerance. The
-first frame read after the seek carries the landed time.
+first frame read after the seek carries the landed time; Theora video that
+follows the audio starts at one of ffprobe's key frames.
 """
 import argparse
 import json
@@ -173,15 +174,18 @@ def check_duration(a, fmt):
 def check_seeks(a, streams, packets):
     kinds = {s["index"]: s.get("codec_type") for s in streams}
     info = run(a, "info")
-    video_led = "codec_name=theora" not in info and info.startswith("video")
+    has_audio = "\naudio," in "\n" + info
+    theora = "codec_name=theora" in info
+    video_led = info.startswith("video") and not (theora and has_audio)
     kind = "video" if video_led else "audio"
     first_audio = min((p["stream_index"] for p in packets if kinds.get(p["stream_index"]) == "audio"), default=None)
+    # Key frames as ffprobe times them with its fill-in (OGM pages time only
+    # their last packets).
+    plain = json.loads(subprocess.run(["ffprobe", "-v", "error", "-of", "json", "-show_packets", "-select_streams",
+                                       "v:0", a.media], check=True, capture_output=True, text=True).stdout)
+    keys = sorted(ms(p) for p in plain.get("packets", []) if "K" in p.get("flags", "") and ms(p) is not None)
     if video_led:
-        # Key frames as ffprobe times them with its fill-in (the pages time
-        # only their last packets).
-        plain = json.loads(subprocess.run(["ffprobe", "-v", "error", "-of", "json", "-show_packets", "-select_streams",
-                                           "v:0", a.media], check=True, capture_output=True, text=True).stdout)
-        times = sorted(ms(p) for p in plain.get("packets", []) if "K" in p.get("flags", "") and ms(p) is not None)
+        times = keys
     else:
         times = sorted(ms(p) for p in packets if p["stream_index"] == first_audio and ms(p) is not None)
     duration = int(float(subprocess.run([sys.executable, VIEW, "-v", "error", "-of", "csv=p=0", "-show_entries",
@@ -216,6 +220,16 @@ def check_seeks(a, streams, packets):
         nxt = out[i + 1] if i + 1 < len(out) else ""
         if not nxt.startswith(kind) or int(nxt.split(",")[2]) != landed:
             problems.append(f"seek {t}: next {kind} frame '{nxt}' is not at {landed}")
+    if theora and has_audio:
+        # The Theora video follows the audio: its first frame after each
+        # seek is a key frame.
+        out = run(a, "dump", ["--kind", "video", "--frames", "1"] + steps).splitlines()
+        for i, line in enumerate(out):
+            if line.startswith("seek,") and not line.split(",")[2].startswith("failed"):
+                nxt = out[i + 1] if i + 1 < len(out) else ""
+                t = int(nxt.split(",")[2]) if nxt.startswith("video") else None
+                if t is None or not any(abs(t - k) <= a.video_tolerance for k in keys):
+                    problems.append(f"{line}: next video frame '{nxt}' is not a key frame of ffprobe")
     for p in problems[:20]:
         print(p)
     if not problems:
