@@ -4,8 +4,9 @@
 // seek-past-the-end policy, default 2), MEDIAHOST_OGG_HEADERS=1 to deliver the
 // codec header packets that the library hands out in-band (Vorbis, FLAC, OGM
 // audio) instead of stepping over them as a host passes them to its decoder.
-// The session announces the selected video stream and every audio stream;
-// "any kind" reads all video, then each audio stream in turn (op 4 chooses it).
+// The session announces the selected video stream (track 0) and every audio
+// stream (tracks after it); "any kind" reads all video, then each audio stream
+// in turn (op 4 chooses it).
 // OGM audio packets lose their packet header and length bytes, as the host's
 // audio path does.
 #include <cstdlib>
@@ -100,7 +101,7 @@ class OggSession : public DemuxSession {
       const OggAudioEntry& a = audio_[i];
       StreamDesc d;
       d.kind = "audio";
-      d.track = static_cast<long long>(i);
+      d.track = static_cast<long long>(i) + (hasVideo() ? 1 : 0);
       d.fields = {{"codec_name", audioCodecName(a.codecId)},
                   {"sample_rate", std::to_string(a.sampleRate)},
                   {"channels", std::to_string(a.channels)},
@@ -159,7 +160,7 @@ class OggSession : public DemuxSession {
         }
       }
       f->kind = video ? "video" : "audio";
-      f->track = video ? 0 : static_cast<long long>(selected_);
+      f->track = video ? 0 : static_cast<long long>(selected_) + (hasVideo() ? 1 : 0);
       f->timeMs = res.timeMs;
       f->key = -1;
       f->data = data;
@@ -180,6 +181,7 @@ class OggSession : public DemuxSession {
   }
 
   int select(const std::string& kind, long long track) override {
+    if (hasVideo()) --track;
     if (kind != "audio" || track < 0 || size_t(track) >= audio_.size()) return kUnsupported;
     return selectAudio(size_t(track)) ? kOk : -1;
   }
