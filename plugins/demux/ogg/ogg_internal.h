@@ -59,6 +59,10 @@ typedef struct OggDmxContext {
   OggAudioInfo audio;         /* the selected audio stream's record */
   uint8_t* scratch;
   int32_t seekPending;
+  /* The key-frame read after an audio-led seek with Theora video: back to
+   * the intra frame at or before the audio's landing. */
+  int32_t followTarget;
+  uint32_t followFlags;
   int32_t lastTimeMs;
   int32_t seekable;
   OggPacketRecord saved;

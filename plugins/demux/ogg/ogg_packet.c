@@ -46,8 +46,12 @@ static int32_t advance_page(OggDmxContext* ctx, OggStreamEntry* st) {
     return OGG_ERR_END;
   }
   if (st->prev.data == st->cur.data) st->prev.data = NULL;
+  /* A page on which no packet ends has granule -1; the packets ending on the
+   * next page count from the last granule known before it. */
+  int64_t known = st->prev.granule;
   ogg_page_release(&st->prev);
   st->prev = st->cur;
+  if (st->prev.granule == -1) st->prev.granule = known;
   st->cur = next;
   if (st->dropCounter) st->dropCounter--;
   st->granuleAcc = 0;
@@ -154,6 +158,13 @@ int32_t ogg_packet_checkout(OggPacketRecord* packet, OggDmxContext* ctx, uint32_
     packet->size = length;
     packet->serial = st->cur.serial;
     int64_t base = st->prev.granule;
+    if (base == -1 && st->codecId == OGG_CODEC_THEORA) {
+      /* Unknown (just after a repositioning): timed one frame after the
+       * last one delivered. */
+      packet->granule = -1;
+      st->granuleAcc += 1;
+      return 0;
+    }
     if (base == -1) {
       int64_t g = st->cur.granule;
       base = (int64_t)length < g ? g - (int64_t)length : 0;
@@ -270,7 +281,9 @@ int32_t ogg_read_packet(OggDmxContext* ctx, const OggPacketRequest* req, OggPack
       if (!copy_saved(ctx, serial, req, &pkt, &result)) {
         pkt.buffer = req->buffer;
         pkt.size = req->capacity;
-        result = _find_video_key(ctx, &pkt, 0, 0, req->capacity);
+        result = ctx->seekPending
+                     ? _find_video_key(ctx, &pkt, ctx->followFlags, ctx->followTarget, req->capacity)
+                     : _find_video_key(ctx, &pkt, 0, 0, req->capacity);
       }
       if (result != 0) return result;
       if (st->codecId == OGG_CODEC_THEORA) break;

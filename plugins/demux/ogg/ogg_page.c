@@ -296,6 +296,9 @@ void ogg_stream_pages_release(OggStreamEntry* st) {
   ogg_page_release(&st->prev);
   memset(&st->cur, 0, sizeof(st->cur));
   memset(&st->prev, 0, sizeof(st->prev));
+  /* No page read yet at the new position: its granule is unknown. */
+  st->cur.granule = -1;
+  st->prev.granule = -1;
 }
 
 /* --- page queues ----------------------------------------------------------- */

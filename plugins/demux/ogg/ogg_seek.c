@@ -184,23 +184,27 @@ int32_t _find_video_key(OggDmxContext* ctx, OggPacketRecord* packet, uint32_t fl
     packet->buffer = buffer;
     packet->size = capacity;
     int32_t r = ogg_packet_checkout(packet, ctx, st->serial);
+    /* A backward search that runs into the end of the data steps back. */
+    int stepBack = r == OGG_ERR_END && ctx->seekPending && (flags & OGG_SEEK_BACKWARD) && !atStart;
     /* End of data, a packet too big and no memory keep their codes. */
-    if (r != 0)
+    if (r != 0 && !stepBack)
       return r == OGG_ERR_END || r == OGG_ERR_TOO_BIG || r == OGG_ERR_ARGUMENT ? r : OGG_ERR_NO_KEY;
-    if (!ctx->seekPending) {
-      if (st->codecId == OGG_CODEC_THEORA) return 0;
-      if (packet->size >= 1 && (packet->buffer[0] & 1) == 0) return 0;
-      if (packet->size == 0) return 0;
-      continue;
+    if (!stepBack) {
+      if (!ctx->seekPending) {
+        if (st->codecId == OGG_CODEC_THEORA) return 0;
+        if (packet->size >= 1 && (packet->buffer[0] & 1) == 0) return 0;
+        if (packet->size == 0) return 0;
+        continue;
+      }
+      int32_t t = 0;
+      if (!is_candidate(st, packet, &t)) continue;
+      if (atStart) break;
+      if (!(flags & OGG_SEEK_BACKWARD)) {
+        if (t >= target) break;
+        continue;
+      }
+      if (t <= target) break;
     }
-    int32_t t = 0;
-    if (!is_candidate(st, packet, &t)) continue;
-    if (atStart) break;
-    if (!(flags & OGG_SEEK_BACKWARD)) {
-      if (t >= target) break;
-      continue;
-    }
-    if (t <= target) break;
     /* Past the target: step back and read forward again. */
     if (++steps > OGG_BACK_STEP_LIMIT) return OGG_ERR_NO_KEY;
     flush_stream(ctx, st->serial);
@@ -326,8 +330,11 @@ static int32_t audio_led(OggDmxContext* ctx, int32_t target, OggSeekResult* res)
   }
   /* Theora video follows the audio: the next video read, with the seek
    * still pending, starts at the first intra frame from there. */
-  if (ctx->videoIndex >= 0 && ctx->video.codecId == OGG_CODEC_THEORA)
+  if (ctx->videoIndex >= 0 && ctx->video.codecId == OGG_CODEC_THEORA) {
     reposition(ctx, target ? landedMs : 0, (uint32_t)ctx->selectedVideoSerial, 0);
+    ctx->followTarget = target ? landedMs : 0;
+    ctx->followFlags = OGG_SEEK_BACKWARD;
+  }
   return 0;
 }
 
@@ -357,6 +364,8 @@ int32_t ogg_seek(OggDmxContext* ctx, const OggSeekRequest* req, OggSeekResult* r
   int64_t wanted = (req->flags & OGG_SEEK_ABSOLUTE) ? req->timeMs : (int64_t)req->timeMs + ctx->lastTimeMs;
   int32_t target = wanted < 0 ? 0 : (wanted > INT32_MAX ? INT32_MAX : (int32_t)wanted);
   ctx->seekPending = 1;
+  ctx->followTarget = 0;
+  ctx->followFlags = 0;
   /* Audio leads when there is no video or the video is Theora (whose
    * stream then follows the audio); Theora alone is led by its video. */
   if (ctx->videoIndex < 0 || (ctx->video.codecId == OGG_CODEC_THEORA && ctx->audio.sampleRate))

@@ -45,6 +45,9 @@ def ogm(name, seconds, *args, seed=False):
 media("theora_vorbis2.ogg", 6, *video(), *sine(440, 44100), *sine(660, 22050), "-map", "0", "-map", "1",
       "-map", "2", "-c:v", "libtheora", "-g", "12", "-q:v", "5", "-c:a", "libvorbis", seed=True)
 media("theora.ogg", 4, *video("176x144", 15), "-c:v", "libtheora", "-g", "15", "-q:v", "4")
+# Key frames larger than a page: packets over pages that end no packet.
+media("theora_large.ogg", 2, "-f", "lavfi", "-i", "testsrc2=size=1280x720:rate=25", *sine(440, 48000),
+      "-c:v", "libtheora", "-b:v", "16M", "-g", "12", "-c:a", "libvorbis", "-ac", "2")
 media("vorbis.ogg", 8, *sine(440, 44100), "-ac", "2", "-c:a", "libvorbis", seed=True)
 media("flac.ogg", 4, *sine(440, 44100), "-c:a", "flac", seed=True)
 media("opus.ogg", 2, *sine(440, 48000), "-c:a", "libopus")
