@@ -75,9 +75,9 @@ static int32_t ogg_open(const OggOpenRecord* rec, OggStreamInfo* info, OggDmxCon
 
   ctx->scratch = (uint8_t*)ogg_malloc(OGG_SCRATCH_BYTES);
   int64_t size = check_stream_num(ctx, rec->fileName);
-  if (size == OGG_ERR_OPEN_FILE) return OGG_ERR_OPEN_FILE;
-  /* An empty file, one without a page, or no memory for the reader. */
-  if (size <= 0) return ctx->scratch ? OGG_ERR_SHORT : OGG_ERR_ARGUMENT;
+  if (size == OGG_ERR_OPEN_FILE || size == OGG_ERR_ARGUMENT) return (int32_t)size;
+  /* An empty file or one without a page. */
+  if (size <= 0) return OGG_ERR_SHORT;
   ctx->fileSize = size;
   if (size < (int64_t)ctx->cacheSize) {
     ctx->cacheSize = (uint32_t)size;

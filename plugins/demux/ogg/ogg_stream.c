@@ -108,7 +108,7 @@ int64_t check_stream_num(OggDmxContext* ctx, const char* fileName) {
   OggInputReader* reader = &ctx->readers[0];
   reader->file = ogg_dmx_pFopen ? ogg_dmx_pFopen(fileName, "rb") : NULL;
   if (!reader->file) return OGG_ERR_OPEN_FILE;
-  int64_t size = 0;
+  int64_t size = OGG_ERR_ARGUMENT;
   reader->cache = (OggCache*)ogg_malloc(sizeof(OggCache));
   if (reader->cache) {
     memset(reader->cache, 0, sizeof(OggCache));
@@ -117,7 +117,9 @@ int64_t check_stream_num(OggDmxContext* ctx, const char* fileName) {
     reader->cache->base = size > 0 ? (uint8_t*)ogg_malloc(reader->cacheSize) : NULL;
     reader->cache->cursor = reader->cache->base;
     int32_t count = 0;
-    if (!reader->cache->base || ogg_how_many_stream(ctx, reader, &count) != 0) {
+    if (size > 0 && !reader->cache->base) {
+      size = OGG_ERR_ARGUMENT;
+    } else if (size <= 0 || ogg_how_many_stream(ctx, reader, &count) != 0) {
       size = 0;
     } else {
       ctx->streamCount = count;
