@@ -158,7 +158,9 @@ typedef struct mkv_node_t {
 typedef struct mkv_queue_t {
   mkv_node_t* head;
   mkv_node_t* tail;
+  uint64_t seek_key; /* ns; where a seek resumes this track, MKV_KEY_UNSET before one is chosen */
 } mkv_queue_t;
+#define MKV_KEY_UNSET UINT64_MAX
 
 #define MKV_NODES_PER_BLOCK 512
 #define MKV_MAX_TRACKS 127
