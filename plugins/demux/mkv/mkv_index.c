@@ -251,18 +251,28 @@ uint64_t find_last_timecode(mkv_dmx_t* ctx) {
   }
   for (;;) {
     int32_t r = fill_queues_with_packet_type(ctx, MKV_KIND_ANY);
+    int enough = 0;
     for (i = 0; i < ctx->track_count; ++i) {
       while (ctx->queues[i].head) {
         mkv_node_t* n = ctx->queues[i].head;
         uint64_t t = (n->flags & NODE_NO_END) ? n->time : n->end;
         if (t > largest || !have) largest = t;
         have = 1;
-        if ((n->flags & NODE_KEY) && ctx->tracks[i]->track_type == MKV_TRACK_VIDEO) last_key = n->time;
+        if ((n->flags & NODE_KEY) && ctx->tracks[i]->track_type == MKV_TRACK_VIDEO) {
+          last_key = n->time;
+          /* With Cues, a measured duration more than a second past this
+           * key frame is trusted: no need to read on to the end. */
+          if ((ctx->read_flags & READ_CUES) && ctx->real_duration_ns > n->time + 1000000000ull) enough = 1;
+        }
         ctx->queues[i].head = n->next;
         n->next = ctx->free_nodes;
         ctx->free_nodes = n;
       }
       ctx->queues[i].tail = 0;
+    }
+    if (enough) {
+      largest = 0;
+      break;
     }
     if (r < 0) break;
   }
