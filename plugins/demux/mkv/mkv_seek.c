@@ -1,7 +1,8 @@
 /* Matroska demuxer: seeking through the cue table. The worker starts at the
- * cue point for the target, parses forward dropping frames before it, picks
- * the key frame of the video track (or the first audio frame of a file
- * without video) and leaves that frame at the head of its queue. */
+ * cue point for the target and parses forward for the video key frame,
+ * stepping back to earlier points or searching linearly when none is found;
+ * it then leaves only the landing frame (video, or audio on a file without
+ * video) queued. */
 
 #include "mkv_internal.h"
 
@@ -330,7 +331,7 @@ int32_t SeekStream(mkv_dmx_t* ctx, mkv_dmx_packet_t** out, int32_t target_ms, ui
     if (!(ctx->options & OPT_FELL_BACK)) {
       ctx->retry_done = 1;
       r = reset_seek_status(ctx, saved_pos, saved_tc);
-      if (r >= 0) r = run_seek(ctx, target_ns, mode, (uint64_t)current);
+      r = r < 0 ? MKV_TAG(ctx, "<run_seek") : run_seek(ctx, target_ns, mode, (uint64_t)current);
     } else {
       ctx->options &= ~(uint32_t)OPT_FELL_BACK;
     }
