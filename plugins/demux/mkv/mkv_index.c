@@ -238,7 +238,7 @@ uint64_t find_last_timecode(mkv_dmx_t* ctx) {
     ctx->cluster_tc = ctx->cues[j].time / ctx->timecode_scale + ctx->start_tc;
     ctx->max_key_time = ctx->cues[j].time / 1000000;
   } else {
-    uint64_t from = ctx->file_size > ctx->resilience ? ctx->file_size - ctx->resilience : 0, cluster = 0, tc = 0;
+    uint64_t from = ctx->file_size > ctx->tail_window ? ctx->file_size - ctx->tail_window : 0, cluster = 0, tc = 0;
     if (from < first) from = first;
     if (from >= ctx->segment_end || mkv_dmx_bs_fseek(bs, from) < 0) return UINT64_MAX;
     if (last_cluster_from_tail(ctx, bs, &cluster, &tc) < 0) {

@@ -267,6 +267,7 @@ struct mkv_dmx_t {
   uint32_t back_step;
   uint32_t first_cluster_size;
   uint32_t resilience;
+  uint32_t tail_window; /* bytes before the file end where the search for the last cluster starts */
   uint32_t run_state; /* shared with a closing thread: atomic access only */
   uint32_t options;
   uint32_t seek_end_mode;
