@@ -381,7 +381,7 @@ def make_all(out):
     # Seeds for the mutation run: small files.
     seeds = j("seeds")
     os.makedirs(seeds, exist_ok=True)
-    for name in ("xiph_lacing.mkv", "ebml_lacing.mkv", "seekhead_loop.mkv", "zlib.mkv"):
+    for name in ("xiph_lacing.mkv", "ebml_lacing.mkv", "seekhead_loop.mkv", "zlib.mkv", "mkvmerge_vorbis.mkv"):
         b = open(j(name), "rb").read()
         open(os.path.join(seeds, name), "wb").write(b[:24000])
 
