@@ -167,6 +167,9 @@ static int32_t open_file(mkv_dmx_t* ctx, const mkv_dmx_init_t* init, uint32_t op
   }
   if (ctx->resilience > RESILIENCE_MAX - 1) ctx->resilience = RESILIENCE_MAX;
   if (ctx->file_size < ctx->resilience) ctx->resilience = (uint32_t)ctx->file_size;
+  /* The search for the last cluster looks as far back as a damaged block
+   * is searched over: both are bounded by 4 MiB and by the file. */
+  ctx->tail_window = ctx->resilience;
   ctx->cue_key_flag = 1;
   if (!(ctx->options & (OPT_MAIN_ONLY | OPT_NO_END_SEARCH))) {
     uint64_t pos = ctx->next_pos, tc = ctx->cluster_tc;

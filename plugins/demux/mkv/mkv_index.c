@@ -238,7 +238,7 @@ uint64_t find_last_timecode(mkv_dmx_t* ctx) {
     ctx->cluster_tc = ctx->cues[j].time / ctx->timecode_scale + ctx->start_tc;
     ctx->max_key_time = ctx->cues[j].time / 1000000;
   } else {
-    uint64_t from = ctx->file_size > ctx->resilience ? ctx->file_size - ctx->resilience : 0, cluster = 0, tc = 0;
+    uint64_t from = ctx->file_size > ctx->tail_window ? ctx->file_size - ctx->tail_window : 0, cluster = 0, tc = 0;
     if (from < first) from = first;
     if (from >= ctx->segment_end || mkv_dmx_bs_fseek(bs, from) < 0) return UINT64_MAX;
     if (last_cluster_from_tail(ctx, bs, &cluster, &tc) < 0) {
@@ -251,18 +251,28 @@ uint64_t find_last_timecode(mkv_dmx_t* ctx) {
   }
   for (;;) {
     int32_t r = fill_queues_with_packet_type(ctx, MKV_KIND_ANY);
+    int enough = 0;
     for (i = 0; i < ctx->track_count; ++i) {
       while (ctx->queues[i].head) {
         mkv_node_t* n = ctx->queues[i].head;
         uint64_t t = (n->flags & NODE_NO_END) ? n->time : n->end;
         if (t > largest || !have) largest = t;
         have = 1;
-        if ((n->flags & NODE_KEY) && ctx->tracks[i]->track_type == MKV_TRACK_VIDEO) last_key = n->time;
+        if ((n->flags & NODE_KEY) && ctx->tracks[i]->track_type == MKV_TRACK_VIDEO) {
+          last_key = n->time;
+          /* With Cues, a measured duration more than a second past this
+           * key frame is trusted: no need to read on to the end. */
+          if ((ctx->read_flags & READ_CUES) && ctx->real_duration_ns > n->time + 1000000000ull) enough = 1;
+        }
         ctx->queues[i].head = n->next;
         n->next = ctx->free_nodes;
         ctx->free_nodes = n;
       }
       ctx->queues[i].tail = 0;
+    }
+    if (enough) {
+      largest = 0;
+      break;
     }
     if (r < 0) break;
   }

@@ -158,7 +158,9 @@ typedef struct mkv_node_t {
 typedef struct mkv_queue_t {
   mkv_node_t* head;
   mkv_node_t* tail;
+  uint64_t seek_key; /* ns; where a seek resumes this track, MKV_KEY_UNSET before one is chosen */
 } mkv_queue_t;
+#define MKV_KEY_UNSET UINT64_MAX
 
 #define MKV_NODES_PER_BLOCK 512
 #define MKV_MAX_TRACKS 127
@@ -265,6 +267,7 @@ struct mkv_dmx_t {
   uint32_t back_step;
   uint32_t first_cluster_size;
   uint32_t resilience;
+  uint32_t tail_window; /* bytes before the file end where the search for the last cluster starts */
   uint32_t run_state; /* shared with a closing thread: atomic access only */
   uint32_t options;
   uint32_t seek_end_mode;

@@ -325,6 +325,18 @@ def make_all(out):
     # Compatibility-mode tracks.
     ffmpeg(j("vfw_acm.mkv"), *SRC_V, *SRC_A, "-t", "3", "-c:v", "msmpeg4v2", "-c:a", "adpcm_ms")
     ffmpeg(j("alac.mka"), *SRC_A, "-t", "3", "-c:a", "alac")
+    # Two audio tracks of different codecs beside the video.
+    ffmpeg(j("two_audio.mkv"), *SRC_V, *SRC_A, "-f", "lavfi", "-i", "sine=frequency=880:sample_rate=44100",
+           "-map", "0", "-map", "1", "-map", "2", "-t", "4", "-c:v", "libx264", "-g", "25", "-c:a:0", "aac",
+           "-c:a:1", "ac3", "-b:a:1", "96k")
+    # Re-muxed by mkvmerge: its lacing of AC-3 and Vorbis, and a
+    # compatibility-mode video track from an AVI source.
+    for name, src, args in (("mkvmerge_ac3.mkv", "src.mkv", ["-c:v", "libx264", "-g", "25", "-c:a", "ac3"]),
+                            ("mkvmerge_vorbis.mkv", "src.webm", ["-c:v", "libvpx", "-g", "25", "-c:a", "libvorbis"]),
+                            ("mkvmerge_vfw.mkv", "src.avi", ["-c:v", "msmpeg4v2", "-c:a", "mp3", "-ar", "22050"])):
+        ffmpeg(j(src), *SRC_V, *SRC_A, "-t", "3", *args)
+        subprocess.run(["mkvmerge", "-q", "-o", j(name), j(src)], check=True)
+        os.unlink(j(src))
     # From a pipe: unknown segment size, no cues.
     with open(j("pipe.mkv"), "wb") as f:
         subprocess.run(["ffmpeg", "-nostdin", "-v", "error"] + SRC_V + SRC_A +
@@ -369,7 +381,7 @@ def make_all(out):
     # Seeds for the mutation run: small files.
     seeds = j("seeds")
     os.makedirs(seeds, exist_ok=True)
-    for name in ("xiph_lacing.mkv", "ebml_lacing.mkv", "seekhead_loop.mkv", "zlib.mkv"):
+    for name in ("xiph_lacing.mkv", "ebml_lacing.mkv", "seekhead_loop.mkv", "zlib.mkv", "mkvmerge_vorbis.mkv"):
         b = open(j(name), "rb").read()
         open(os.path.join(seeds, name), "wb").write(b[:24000])
 

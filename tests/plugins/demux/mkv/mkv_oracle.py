@@ -2,7 +2,8 @@
 """Checks the Matroska demuxer on one file against ffprobe.
 
   mkv_oracle.py --mediahost BIN --lib LIB --media FILE [--info] [--no-frames]
-                [--seeks N] [--op OP] [--flags F] [--index] [--compare ARGS...]
+                [--seeks N] [--op OP] [--flags F] [--index] [--each-audio]
+                [--compare ARGS...]
 
 Frames: `mediahost dump` against ffprobe's packets through
 compare_ffprobe.py. Our times count from the file's start timecode, and
@@ -12,6 +13,9 @@ stream's times by its delay minus the start; frames timed before the start
 read as 0, as the library delivers them.
 
 --index runs op 3002 after open (files without Cues).
+
+--each-audio selects every audio track in turn (only one is delivered at a
+time) and compares the frames of all of them.
 
 --info also compares the streams' fields (CodecPrivate size against
 extradata among them) and the duration, within 100 ms.
@@ -47,8 +51,8 @@ def env_for(a):
     return env
 
 
-def run(a, command, extra, work):
-    out = os.path.join(work, command + ".txt")
+def run(a, command, extra, work, name=None):
+    out = os.path.join(work, (name or command) + ".txt")
     with open(out, "w") as f:
         p = subprocess.run([a.mediahost, command, a.lib, a.media] + extra, stdout=f, stderr=subprocess.PIPE,
                            text=True, env=env_for(a))
@@ -83,11 +87,32 @@ def check_duration(a, info):
     return True
 
 
+def audio_tracks(info):
+    return [line.split(",")[1] for line in open(info).read().splitlines() if line.startswith("audio,")]
+
+
+def dump_every_audio(a, work, info):
+    """One audio track is delivered at a time: the first dump has the
+    default selection, each further audio track is selected in a dump of
+    its own, and its frames join the first dump, so that every announced
+    stream is compared, every frame of it."""
+    first = run(a, "dump", [], work)
+    lines = open(first).read().splitlines()
+    for n, track in enumerate(audio_tracks(info)[1:]):
+        other = run(a, "dump", ["--select", f"audio:{track}"], work, f"dump_audio{n}")
+        lines += [r for r in open(other).read().splitlines()[1:] if r.startswith(f"audio,{track},")]
+    merged = os.path.join(work, "dump_merged.txt")
+    with open(merged, "w") as f:
+        f.write("\n".join(lines) + "\n")
+    return merged
+
+
 def check_frames(a, work):
-    args = ["--media", a.media, "--ffprobe", VIEW, "--dump", run(a, "dump", [], work)]
+    info = run(a, "info", [], work) if a.info or a.each_audio else None
+    dump = dump_every_audio(a, work, info) if a.each_audio else run(a, "dump", [], work)
+    args = ["--media", a.media, "--ffprobe", VIEW, "--dump", dump]
     duration_ok = True
     if a.info:
-        info = run(a, "info", [], work)
         args += ["--info", info]
         duration_ok = check_duration(a, info)
     r = subprocess.run([sys.executable, COMPARER] + args + a.compare, capture_output=True, text=True,
@@ -155,6 +180,7 @@ def main():
     ap.add_argument("--op", default="0")
     ap.add_argument("--info", action="store_true")
     ap.add_argument("--index", action="store_true")
+    ap.add_argument("--each-audio", action="store_true")
     ap.add_argument("--no-frames", action="store_true")
     ap.add_argument("--seeks", type=int, default=0)
     ap.add_argument("--compare", nargs=argparse.REMAINDER, default=[])
