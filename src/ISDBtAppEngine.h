@@ -12,6 +12,8 @@
 #include <QUrl>
 
 class FileIO;
+class ISDBtBootLogoThread;
+class ISDBtDevDetectHandler;
 class QEvent;
 class QKeyEvent;
 class QMouseEvent;
@@ -86,6 +88,42 @@ public:
     void AppRequestHPDControl(int state) override;
     void stopService();
     void stopAV(bool unmute);
+
+    // --- settings ---
+    // Each command checks its value, applies it to the player where it
+    // affects playback and stores it; a bad value is logged and ignored.
+    // Without an argument (from QML) the value is -1.
+    Q_INVOKABLE void execClockDisplayChange(int value = -1);
+    Q_INVOKABLE void execEventRelayChange(int value = -1);
+    Q_INVOKABLE void execScreenRatioChange(int value = -1);
+    Q_INVOKABLE void execScreenScaleChange(int value = -1);
+    Q_INVOKABLE void execVideoDelayChange(int value);
+    Q_INVOKABLE void execAccOpChange(int value = -1);
+    Q_INVOKABLE void execBilingualChange(int value = -1);
+    Q_INVOKABLE void execSetSubtitle(int value = -1);
+    Q_INVOKABLE void execSetSuperImpose(int value = -1);
+    Q_INVOKABLE void execAudioLevelChange(int value = -1);
+    Q_INVOKABLE void execChangeAudioLevel(bool up);
+    Q_INVOKABLE void execChangeShowChannelInfo();
+    // Previews while a value popup is open.
+    Q_INVOKABLE void setScreenScale(int value);
+    Q_INVOKABLE void setVideoDelay(int value);
+    // Copies the application's and the broadcast engine's logs to the USB
+    // stick; the outcome arrives as sendToastMessage and sendCompleteLogCopy.
+    Q_INVOKABLE void execLogCopy();
+    Q_INVOKABLE void printLog(QString text);
+    Q_INVOKABLE void printLogAll(QString text);
+    // Hidden entry into the engineering and factory modes: every remote key
+    // (press or long press) and every touch on the live-TV screen is offered.
+    Q_INVOKABLE bool checkEngMode(int x, int y);
+    bool checkEngModeByKey(int key, int status);
+    bool checkFactoryModeByKey(int key, int status);
+    // Boot logo and USB detector.
+    void showBootLogo();
+    Q_INVOKABLE void execStartUsbDetect();
+    Q_INVOKABLE bool execFactoryCheckUsbAccess();
+    // Ends the detector's polling (release, factory test completion).
+    void stopUsbDetect();
     // --- view ---
     // A QML object of `url` created in the engine's root context (null with
     // the errors logged when it cannot be made).
@@ -166,6 +204,11 @@ public slots:
     void mouseReleaseTimerHandler();
     // --- tuning ---
     void onNotifyChannelChanged(bool isHandover);
+    // --- settings ---
+    void engChenckTimerHandler();
+    void engKeyCheckTimerHandler();
+    void factoryKeyCheckTimerHandler();
+    void onSendUsbDetectStatus(int status);
 
 signals:
     // --- power ---
@@ -183,6 +226,12 @@ signals:
     // --- tuning ---
     void sendStartChannel(bool bEventRelay);
     void sendChangeChannelFail();
+    // --- settings ---
+    void sendToastMessage(QString msg);
+    void sendCompleteLogCopy(bool result);
+    void sendEnterEngMode();
+    void sendExitEngMode();
+    void sendEnterFactoryMode();
 
     void notifyImageRootDirChanged(QString sVal);
     void notifyEngModeChanged(bool bVal);
@@ -266,6 +315,16 @@ protected:
     // False while a tune is handed to the player (or a search or scan runs).
     bool m_bEnableSetChannel = true;
     bool m_bForceSetChannelWhenFirstStartService = true;
+
+    // --- settings ---
+    ISDBtBootLogoThread* m_pBootLogoThread = nullptr;
+    ISDBtDevDetectHandler* m_pDevDetectHandler = nullptr;
+    // Hidden-mode entry: level reached and presses (touches) of the current step.
+    int m_nEngKeyLevel = 0;
+    int m_nEngKeyCount = 0;
+    int m_nEngTouchLevel = 0;
+    int m_nEngTouchCount = 0;
+    int m_nFactoryKeyLevel = 0;
 
     QString m_sCurrentScreen;
     QStack<QString> m_qmlStack;
