@@ -276,18 +276,30 @@ BaseComponent {
     BaseBand {
         id: idBand
         objectName: "setupBand"
+        // Above the questions, whose item it names.
+        z: 3
         x: systemInfo.mainHMargin
         y: systemInfo.mainVMargin
         mFirstText: idScreen.dialog === "" || idScreen.dialog === "popup" ? idScreen.tabTitles[idScreen.currentTab]
                                                                           : idScreen.currentItem.name
-        mSecondText: idAppMain.currentDateTime
+    }
+    BaseText {
+        objectName: "setupDateTime"
+        z: 3
+        anchors.right: idBand.right
+        anchors.rightMargin: systemInfo.bandFirstTextHMargin
+        anchors.verticalCenter: idBand.verticalCenter
+        mText: idAppMain.currentDateTime
+        mTextSize: systemInfo.dateFontSize
+        mTextColor: colorInfo.dateTextColor
     }
 
     Column {
         id: idTabs
         x: systemInfo.mainHMargin
         y: idBand.y + systemInfo.bandHeight + systemInfo.mainContentVMargin
-        width: systemInfo.setupTabWidth
+        // Two table widths: the tab titles are whole phrases.
+        width: 2 * systemInfo.setupTabWidth
         Repeater {
             model: idScreen.tabTitles
             Item {
@@ -301,8 +313,10 @@ BaseComponent {
                 BaseText {
                     anchors.fill: parent
                     anchors.leftMargin: systemInfo.boxContentMargin
+                    anchors.rightMargin: systemInfo.boxContentMargin
                     mText: modelData
                     mTextSize: systemInfo.menuBoxFontSize
+                    mElide: Text.ElideRight
                 }
                 MouseArea {
                     anchors.fill: parent
