@@ -12,8 +12,6 @@
 #include <QUrl>
 
 class FileIO;
-class ISDBtBootLogoThread;
-class ISDBtDevDetectHandler;
 class QEvent;
 class QKeyEvent;
 class QMouseEvent;
@@ -30,6 +28,9 @@ class QTimer;
 class QTranslator;
 class SignalInfoItem;
 class ThresholdItem;
+// --- settings ---
+class ISDBtBootLogoThread;
+class ISDBtDevDetectHandler;
 
 class ISDBtAppEngine : public AppEngineIF
 {
