@@ -91,24 +91,12 @@ public:
     void stopAV(bool unmute);
 
     // --- settings ---
-    // Each command checks its value, applies it to the player where it
-    // affects playback and stores it; a bad value is logged and ignored.
-    // Without an argument (from QML) the value is -1.
+    // Each command checks its value and stores it; a bad value is logged and
+    // ignored. Without an argument (from QML) the value is -1. The audio and
+    // picture commands of the same family live with those features.
     Q_INVOKABLE void execClockDisplayChange(int value = -1);
     Q_INVOKABLE void execEventRelayChange(int value = -1);
-    Q_INVOKABLE void execScreenRatioChange(int value = -1);
-    Q_INVOKABLE void execScreenScaleChange(int value = -1);
-    Q_INVOKABLE void execVideoDelayChange(int value);
     Q_INVOKABLE void execAccOpChange(int value = -1);
-    Q_INVOKABLE void execBilingualChange(int value = -1);
-    Q_INVOKABLE void execSetSubtitle(int value = -1);
-    Q_INVOKABLE void execSetSuperImpose(int value = -1);
-    Q_INVOKABLE void execAudioLevelChange(int value = -1);
-    Q_INVOKABLE void execChangeAudioLevel(bool up);
-    Q_INVOKABLE void execChangeShowChannelInfo();
-    // Previews while a value popup is open.
-    Q_INVOKABLE void setScreenScale(int value);
-    Q_INVOKABLE void setVideoDelay(int value);
     // Copies the application's and the broadcast engine's logs to the USB
     // stick; the outcome arrives as sendToastMessage and sendCompleteLogCopy.
     Q_INVOKABLE void execLogCopy();

@@ -1,4 +1,4 @@
-// Settings commands of the engine, the log copy to the USB stick, the hidden
+// Settings commands of the engine (clock display, event relay, ACC-on), the log copy to the USB stick, the hidden
 // entry into the engineering and factory modes, the boot logo and the USB
 // detector.
 
@@ -83,134 +83,12 @@ void ISDBtAppEngine::execEventRelayChange(int value)
     m_pDataManager->setEventRelay(value);
 }
 
-void ISDBtAppEngine::execScreenRatioChange(int value)
-{
-    LOG_I("[%s] val : %d", __func__, value);
-    if (!inRange(value, 0, 2)) {
-        LOG_I("[%s] value(%d) is invalid", __func__, value);
-        return;
-    }
-    m_pPlayer->setScreenMode(value);
-    m_pDataManager->setScreenRatio(value);
-}
-
-void ISDBtAppEngine::execScreenScaleChange(int value)
-{
-    LOG_I("[%s] val : %d", __func__, value);
-    if (!inRange(value, 80, 100)) {
-        LOG_I("[%s] value(%d) is invalid", __func__, value);
-        return;
-    }
-    setScreenScale(value);
-}
-
-void ISDBtAppEngine::setScreenScale(int value)
-{
-    LOG_I("[%s] val : %d", __func__, value);
-    m_pPlayer->setScreenScale(value);
-    m_pDataManager->setScreenScale(value);
-}
-
-void ISDBtAppEngine::setVideoDelay(int value)
-{
-    LOG_I("[%s] val : %d", __func__, value);
-    if (!inRange(value, 0, 10)) {
-        LOG_I("[%s] value(%d) is invalid", __func__, value);
-        return;
-    }
-    m_pPlayer->setVideoDelay(100 * value);
-}
-
-void ISDBtAppEngine::execVideoDelayChange(int value)
-{
-    LOG_I("[%s] val : %d", __func__, value);
-    if (!inRange(value, 0, 10)) {
-        LOG_I("[%s] value(%d) is invalid", __func__, value);
-        return;
-    }
-    // The same value restarts the service all the same.
-    if (value == m_pDataManager->getVideoDelay())
-        LOG_I("[%s] value(%d) is same", __func__, value);
-    m_bInProcessing = true;
-    stopService();
-    m_pPlayer->setVideoDelay(100 * value);
-    m_pDataManager->setVideoDelay(value);
-    startService(false);
-    m_bInProcessing = false;
-}
-
 void ISDBtAppEngine::execAccOpChange(int value)
 {
     LOG_I("[%s] val : %d", __func__, value);
     const int startPower = value > 0 ? 1 : 0;
     m_pDataManager->setStartPower(startPower);
     SendDBusRequestPowerMode(1, startPower);
-}
-
-void ISDBtAppEngine::execBilingualChange(int value)
-{
-    LOG_I("[%s] val : %d", __func__, value);
-    if (value > 2) {
-        LOG_I("[%s] mode(%d) is invalid", __func__, value);
-        return;
-    }
-    // Without a value: the next dual-mono choice.
-    const int mode = value < 0 ? (m_pDataManager->getBilingual() + 1) % 3 : value;
-    m_pPlayer->setAudioDualMono(mode);
-    m_pDataManager->setBilingual(mode);
-}
-
-void ISDBtAppEngine::execSetSubtitle(int value)
-{
-    LOG_I("[%s] val : %d", __func__, value);
-    const int current = m_pDataManager->getSubtitle();
-    const int next = value < 0 ? (current > 1 ? 0 : 1 - current) : value;
-    if (next > 2) {
-        LOG_I("[%s] value(%d) is invalid", __func__, value);
-        return;
-    }
-    m_pPlayer->setSubtitle(next);
-    m_pDataManager->setSubtitle(next);
-}
-
-void ISDBtAppEngine::execSetSuperImpose(int value)
-{
-    LOG_I("[%s] val : %d", __func__, value);
-    const int current = m_pDataManager->getSuperImpose();
-    const int next = value < 0 ? (current > 1 ? 0 : 1 - current) : value;
-    if (next > 2) {
-        LOG_I("[%s] value(%d) is invalid", __func__, value);
-        return;
-    }
-    m_pPlayer->setSuperImpose(next);
-    m_pDataManager->setSuperImpose(next);
-}
-
-void ISDBtAppEngine::execAudioLevelChange(int value)
-{
-    LOG_I("[%s] val : %d", __func__, value);
-    if (!inRange(value, 0, 20)) {
-        LOG_I("[%s] value(%d) is invalid", __func__, value);
-        return;
-    }
-    m_pDataManager->setAudioLevel(value);
-}
-
-void ISDBtAppEngine::execChangeAudioLevel(bool up)
-{
-    LOG_I("[%s] val : %d", __func__, up ? 1 : 0);
-    int level = m_pDataManager->getAudioLevel();
-    if (up && level < 20)
-        ++level;
-    else if (!up && level > 0)
-        --level;
-    m_pDataManager->setAudioLevel(level);
-}
-
-void ISDBtAppEngine::execChangeShowChannelInfo()
-{
-    LOG_I("[%s]", __func__);
-    m_pDataManager->setShowChannelInfo((m_pDataManager->getShowChannelInfo() + 1) % 3);
 }
 
 void ISDBtAppEngine::execLogCopy()
