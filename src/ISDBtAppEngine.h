@@ -305,16 +305,6 @@ protected:
     bool m_bEnableSetChannel = true;
     bool m_bForceSetChannelWhenFirstStartService = true;
 
-    // --- settings ---
-    ISDBtBootLogoThread* m_pBootLogoThread = nullptr;
-    ISDBtDevDetectHandler* m_pDevDetectHandler = nullptr;
-    // Hidden-mode entry: level reached and presses (touches) of the current step.
-    int m_nEngKeyLevel = 0;
-    int m_nEngKeyCount = 0;
-    int m_nEngTouchLevel = 0;
-    int m_nEngTouchCount = 0;
-    int m_nFactoryKeyLevel = 0;
-
     QString m_sCurrentScreen;
     QStack<QString> m_qmlStack;
     int m_nDeviceResolution = 1;
@@ -329,4 +319,14 @@ protected:
     int m_nOzbState = None;
     int m_nUsbDetection = 0;
     bool m_bInCopyingLog = false;
+
+    // --- settings ---
+    ISDBtBootLogoThread* m_pBootLogoThread = nullptr;
+    ISDBtDevDetectHandler* m_pDevDetectHandler = nullptr;
+    // Hidden-mode entry: level reached and presses (touches) of the current step.
+    int m_nEngKeyLevel = 0;
+    int m_nEngKeyCount = 0;
+    int m_nEngTouchLevel = 0;
+    int m_nEngTouchCount = 0;
+    int m_nFactoryKeyLevel = 0;
 };
