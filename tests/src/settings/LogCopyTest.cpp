@@ -1,9 +1,11 @@
 // The log copy to the USB stick: the launcher's alive checks paused and
 // resumed around it, keys refused meanwhile (bInCopyingLog, with its change
 // signal), the service restarted whatever the outcome.
+// The USB detector and the factory USB check through the engine.
 
 #include "EngineRig.h"
 #include "SettingsTestUtil.h"
+#include "TestDevRoot.h"
 
 #include <gtest/gtest.h>
 
@@ -123,6 +125,43 @@ TEST(LogCopy, AFailingEngineCopyStillCopiesTheAppLogAndRestartsTheService)
     const int off = rig.launcher->waitForLine(kAliveOff, firstOff + 1);
     ASSERT_GE(off, 0);
     EXPECT_GE(rig.launcher->waitForLine(kAliveOn, off + 1), 0);
+}
+
+}  // namespace
+
+namespace {
+
+// The USB detector as the factory and log-copy screens use it: the engine
+// publishes each bus state as nUsbDetection.
+TEST(UsbDetect, EngineStartsTheDetectorAndPublishesTheBusState)
+{
+    EngineRig rig;
+    ASSERT_TRUE(rig.waitForState(ISDBtAppEngine::Prepared));
+    holvik_test::writeFile(rig.root.path("/sys/devices/dwc_otg/busconnected"), "BUS CONNECTED = 0X1\n");
+    QSignalSpy changed(rig.engine.get(), &ISDBtAppEngine::notifyUsbDetectionChanged);
+    rig.engine->execStartUsbDetect();
+    ASSERT_TRUE(waitUntil([&] { return changed.count() >= 1; }));
+    EXPECT_EQ(rig.engine->getUsbDetection(), 1);
+    // A second start keeps the one detector running.
+    rig.engine->execStartUsbDetect();
+    holvik_test::writeFile(rig.root.path("/sys/devices/dwc_otg/busconnected"), "BUS CONNECTED = 0X0\n");
+    ASSERT_TRUE(waitUntil([&] { return changed.count() >= 2; }));
+    EXPECT_EQ(rig.engine->getUsbDetection(), 0);
+    // Stopped, then started again: the state is read once more.
+    rig.engine->stopUsbDetect();
+    holvik_test::writeFile(rig.root.path("/sys/devices/dwc_otg/busconnected"), "BUS CONNECTED = 0X1\n");
+    rig.engine->execStartUsbDetect();
+    ASSERT_TRUE(waitUntil([&] { return changed.count() >= 3; }));
+    EXPECT_EQ(rig.engine->getUsbDetection(), 1);
+    EXPECT_EQ(changed.count(), 3);
+}
+
+TEST(UsbDetect, FactoryUsbCheckNeedsTheStick)
+{
+    EngineRig rig;
+    EXPECT_FALSE(rig.engine->execFactoryCheckUsbAccess());
+    QDir().mkpath(QString::fromStdString(rig.root.path("/run/media/sda1")));
+    EXPECT_TRUE(rig.engine->execFactoryCheckUsbAccess());
 }
 
 }  // namespace
