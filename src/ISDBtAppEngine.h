@@ -12,14 +12,14 @@
 #include <QUrl>
 
 class FileIO;
+class QEvent;
+class QKeyEvent;
+class QMouseEvent;
 class ISDBtDataManager;
 class ISDBtFactoryDataManager;
 class ISDBtThread;
 class KvrOzbFSegDBManager;
 class KvrOzbFSegPlayer;
-class QEvent;
-class QKeyEvent;
-class QMouseEvent;
 class QQmlContext;
 class QQmlEngine;
 class QQuickView;
@@ -28,6 +28,9 @@ class QTimer;
 class QTranslator;
 class SignalInfoItem;
 class ThresholdItem;
+// --- settings ---
+class ISDBtBootLogoThread;
+class ISDBtDevDetectHandler;
 
 class ISDBtAppEngine : public AppEngineIF
 {
@@ -69,15 +72,6 @@ public:
     void AppDebug(QString message, bool highlight) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-    // --- view ---
-    // A QML object of `url` created in the engine's root context (null with
-    // the errors logged when it cannot be made).
-    static QObject* createObject(QQmlEngine* engine, const QUrl& url);
-    // Publishes "colorInfo", "imageInfo" and "systemInfo".
-    void publishSharedTables();
-
-    void setChangeChByKey(bool byKey);
-
     // --- power ---
     Q_INVOKABLE void execPower();
     Q_INVOKABLE void execFactoryReset();
@@ -95,6 +89,37 @@ public:
     void AppRequestHPDControl(int state) override;
     void stopService();
     void stopAV(bool unmute);
+
+    // --- settings ---
+    // Each command checks its value and stores it; a bad value is logged and
+    // ignored. Without an argument (from QML) the value is -1. The audio and
+    // picture commands of the same family live with those features.
+    Q_INVOKABLE void execClockDisplayChange(int value = -1);
+    Q_INVOKABLE void execEventRelayChange(int value = -1);
+    Q_INVOKABLE void execAccOpChange(int value = -1);
+    // Copies the application's and the broadcast engine's logs to the USB
+    // stick; the outcome arrives as sendToastMessage and sendCompleteLogCopy.
+    Q_INVOKABLE void execLogCopy();
+    Q_INVOKABLE void printLog(QString text);
+    Q_INVOKABLE void printLogAll(QString text);
+    // Hidden entry into the engineering and factory modes: every remote key
+    // (press or long press) and every touch on the live-TV screen is offered.
+    Q_INVOKABLE bool checkEngMode(int x, int y);
+    bool checkEngModeByKey(int key, int status);
+    bool checkFactoryModeByKey(int key, int status);
+    // Boot logo and USB detector.
+    void showBootLogo();
+    Q_INVOKABLE void execStartUsbDetect();
+    Q_INVOKABLE bool execFactoryCheckUsbAccess();
+    // Ends the detector's polling (release, factory test completion).
+    void stopUsbDetect();
+    // --- view ---
+    // A QML object of `url` created in the engine's root context (null with
+    // the errors logged when it cannot be made).
+    static QObject* createObject(QQmlEngine* engine, const QUrl& url);
+    // Publishes "colorInfo", "imageInfo" and "systemInfo".
+    void publishSharedTables();
+
     void setEnablePowerOnOffState(bool enable);
 
     // --- launcher ---
@@ -118,6 +143,7 @@ public:
     int selectChannelByRemoconID(int remoconID, int subChannel, int segType);
     int setChannel(int remoconID, int subChannel, int fullSegChannelId, int oneSegChannelId, int segType);
     void setPollingTimer(bool on);
+    void setChangeChByKey(bool byKey);
 
     // Output size class of a screen: 0 480P, 1 720P, 2 1080P. A screen wider
     // than 1920 (or without height) counts as 720 x 480 at 720P, and
@@ -167,6 +193,11 @@ public slots:
     void mouseReleaseTimerHandler();
     // --- tuning ---
     void onNotifyChannelChanged(bool isHandover);
+    // --- settings ---
+    void engChenckTimerHandler();
+    void engKeyCheckTimerHandler();
+    void factoryKeyCheckTimerHandler();
+    void onSendUsbDetectStatus(int status);
 
 signals:
     // --- power ---
@@ -184,6 +215,12 @@ signals:
     // --- tuning ---
     void sendStartChannel(bool bEventRelay);
     void sendChangeChannelFail();
+    // --- settings ---
+    void sendToastMessage(QString msg);
+    void sendCompleteLogCopy(bool result);
+    void sendEnterEngMode();
+    void sendExitEngMode();
+    void sendEnterFactoryMode();
 
     void notifyImageRootDirChanged(QString sVal);
     void notifyEngModeChanged(bool bVal);
@@ -217,9 +254,8 @@ protected:
     KvrOzbFSegPlayer* m_pPlayer = nullptr;
     FileIO* m_pFileIO = nullptr;
 
-    // Timers of the engine; each runs the slot named after it ("...Handler()")
-    // once the feature that gives it its behaviour has that slot. None runs
-    // until that feature starts it.
+    // Timers of the engine; each one's handler is connected by the code that
+    // gives it its behaviour. None runs until that code starts it.
     QTimer* m_pChannelInfoUpdateTimer = nullptr;
     QTimer* m_pSignalCheckTimer = nullptr;
     QTimer* m_pMouseReleaseTimer = nullptr;
@@ -283,4 +319,14 @@ protected:
     int m_nOzbState = None;
     int m_nUsbDetection = 0;
     bool m_bInCopyingLog = false;
+
+    // --- settings ---
+    ISDBtBootLogoThread* m_pBootLogoThread = nullptr;
+    ISDBtDevDetectHandler* m_pDevDetectHandler = nullptr;
+    // Hidden-mode entry: level reached and presses (touches) of the current step.
+    int m_nEngKeyLevel = 0;
+    int m_nEngKeyCount = 0;
+    int m_nEngTouchLevel = 0;
+    int m_nEngTouchCount = 0;
+    int m_nFactoryKeyLevel = 0;
 };

@@ -208,6 +208,27 @@ Item {
             shot("17-programme-guide")
             root.setAppMainScreen("ISDBtSetupMain", true)
             shot("18-settings")
+            var setup = Finder.find(root, "setupMain")
+            ISDBtData.sSwVer = "1.2.0"
+            ISDBtData.sMicomVer = "M0.9"
+            setup.currentTab = 1
+            setup.focusOnList = true
+            shot("18b-settings-watch")
+            setup.currentTab = 2
+            shot("18c-settings-other")
+            setup.setRow(3)
+            setup.openPopup()
+            shot("18d-settings-popup")
+            setup.closeDialog()
+            setup.setRow(1)
+            setup.actOnRow()
+            setup.upDown(false)
+            shot("18e-settings-edit")
+            setup.initializeView()
+            setup.focusOnList = true
+            setup.actOnRow()
+            shot("18f-settings-scan-question")
+            setup.closeDialog()
             root.gotoMainScreen()
 
             testTranslator.install(0)

@@ -83,6 +83,7 @@ QtObject {
     signal sendExitEngMode()
     signal sendEnterFactoryMode()
     signal notifyBilingualTextChanged(string sVal)
+    signal sendCompleteLogCopy(bool result)
 
     function pushScreen(name) { record("pushScreen", arguments); var s = screenStack; s.push(name); screenStack = s }
     function popScreen() {
@@ -112,6 +113,19 @@ QtObject {
     function execChangeAudioMute() { record("execChangeAudioMute", arguments) }
     function execChangeAudioLevel() { record("execChangeAudioLevel", arguments) }
     function execSegModeChange() { record("execSegModeChange", arguments) }
+    function execStationSearchOpChange() { record("execStationSearchOpChange", arguments) }
+    function execAutoStationSearchChange() { record("execAutoStationSearchChange", arguments) }
+    function execBackgroundSearchChange() { record("execBackgroundSearchChange", arguments) }
+    function execSetSubtitle() { record("execSetSubtitle", arguments) }
+    function execSetSuperImpose() { record("execSetSuperImpose", arguments) }
+    function execClockDisplayChange() { record("execClockDisplayChange", arguments) }
+    function execScreenRatioChange() { record("execScreenRatioChange", arguments) }
+    function execAccOpChange() { record("execAccOpChange", arguments) }
+    function execAudioLevelChange() { record("execAudioLevelChange", arguments) }
+    function execScreenScaleChange() { record("execScreenScaleChange", arguments) }
+    function execVideoDelayChange() { record("execVideoDelayChange", arguments) }
+    function execFactoryReset() { record("execFactoryReset", arguments) }
+    function execLogCopy() { record("execLogCopy", arguments) }
     function requestEpgListUpdate() { record("requestEpgListUpdate", arguments) }
     function getCountOfRemoconID() { record("getCountOfRemoconID", arguments); return result("getCountOfRemoconID", 1) }
     function findAvailableOtherSubChannel() {
