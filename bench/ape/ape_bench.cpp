@@ -17,17 +17,6 @@ namespace {
 demux_peer::Subject g_subject;
 demux_peer::Tally g_library, g_ffmpeg;
 
-void BM_LibraryReadsEveryFrame(benchmark::State& state) {
-  demux_peer::libraryReadsEveryFrame(state, g_library, g_subject);
-}
-
-void BM_FfmpegStreamCopy(benchmark::State& state) {
-  demux_peer::ffmpegStreamCopy(state, g_ffmpeg, g_subject.file, g_subject.fileBytes, "");
-}
-
-BENCHMARK(BM_LibraryReadsEveryFrame)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_FfmpegStreamCopy)->Unit(benchmark::kMillisecond)->UseRealTime();
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -40,6 +29,7 @@ int main(int argc, char** argv) {
   if (!demux_peer::generate(g_subject, make)) return 1;
   if (!demux_peer::loadDemuxer(APE_PLUGIN_PATH, g_subject)) return 1;
 
+  demux_peer::registerReadAndCopy(g_subject, g_library, g_ffmpeg, "");
   demux_peer::runBenchmarks(argc, argv);
   printf("file: %.1f MB, %d frames\n", double(g_subject.fileBytes) / 1e6, frames);
   demux_peer::printRatio("libkvrapedmx", "ffmpeg -c copy", g_library, g_ffmpeg);

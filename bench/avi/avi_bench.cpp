@@ -19,17 +19,6 @@ namespace {
 demux_peer::Subject g_subject;
 demux_peer::Tally g_library, g_ffmpeg;
 
-void BM_LibraryReadsEveryFrame(benchmark::State& state) {
-  demux_peer::libraryReadsEveryFrame(state, g_library, g_subject);
-}
-
-void BM_FfmpegStreamCopy(benchmark::State& state) {
-  demux_peer::ffmpegStreamCopy(state, g_ffmpeg, g_subject.file, g_subject.fileBytes, "-map 0 ");
-}
-
-BENCHMARK(BM_LibraryReadsEveryFrame)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_FfmpegStreamCopy)->Unit(benchmark::kMillisecond)->UseRealTime();
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -44,6 +33,7 @@ int main(int argc, char** argv) {
   if (!demux_peer::loadDemuxer(AVI_PLUGIN_PATH, g_subject)) return 1;
   g_subject.readEveryFrame();  // warms the page cache
 
+  demux_peer::registerReadAndCopy(g_subject, g_library, g_ffmpeg, "-map 0 ");
   demux_peer::runBenchmarks(argc, argv);
   printf("file: %.1f MB\n", double(g_subject.fileBytes) / 1e6);
   demux_peer::printRatio("libkvravidmx", "ffmpeg -map 0 -c copy", g_library, g_ffmpeg);

@@ -123,6 +123,19 @@ inline void libraryReadsEveryFrame(benchmark::State& state, Tally& tally, const 
   state.counters["frames"] = double(frames);
 }
 
+// Registers the two benchmarks every demuxer has: the library reading every
+// frame of the subject's file (timed into `library`) and ffmpeg's stream copy
+// of it with `ffmpegArgs` (timed into `ffmpeg`). All three outlive the run.
+inline void registerReadAndCopy(const Subject& subject, Tally& library, Tally& ffmpeg,
+                                const std::string& ffmpegArgs) {
+  benchmark::RegisterBenchmark("BM_LibraryReadsEveryFrame", [&subject, &library](benchmark::State& state) {
+    libraryReadsEveryFrame(state, library, subject);
+  })->Unit(benchmark::kMillisecond)->UseRealTime();
+  benchmark::RegisterBenchmark("BM_FfmpegStreamCopy", [&subject, &ffmpeg, ffmpegArgs](benchmark::State& state) {
+    ffmpegStreamCopy(state, ffmpeg, subject.file, subject.fileBytes, ffmpegArgs);
+  })->Unit(benchmark::kMillisecond)->UseRealTime();
+}
+
 // Runs the benchmarks the command line selects.
 inline void runBenchmarks(int& argc, char** argv) {
   benchmark::Initialize(&argc, argv);
