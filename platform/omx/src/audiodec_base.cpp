@@ -654,15 +654,8 @@ OMX_ERRORTYPE omx_audiodec_component_GetParameter(OMX_HANDLETYPE handle, OMX_IND
         *def = priv->ports[def->nPortIndex].sPortParam;
         return OMX_ErrorNone;
     }
-    case OMX_IndexParamAudioInit: {
-        OMX_ERRORTYPE err = checkHeader(record, sizeof(OMX_PORT_PARAM_TYPE));
-        if (err != OMX_ErrorNone)
-            return err;
-        auto* ports = static_cast<OMX_PORT_PARAM_TYPE*>(record);
-        ports->nPorts = OMX_AUDIODEC_PORTS;
-        ports->nStartPortNumber = 0;
-        return OMX_ErrorNone;
-    }
+    case OMX_IndexParamAudioInit:
+        return omx_common::describePorts(record, OMX_AUDIODEC_PORTS);
     case OMX_IndexVendorAudioDecStream: {
         auto* s = static_cast<OMX_AUDIODEC_STREAMTYPE*>(record);
         OMX_ERRORTYPE err = checkHeader(s, sizeof *s);

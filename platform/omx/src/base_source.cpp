@@ -174,15 +174,8 @@ OMX_ERRORTYPE ozb_omx_base_component_GetParameter(OMX_HANDLETYPE handle, OMX_IND
         *def = port->sPortParam;
         return OMX_ErrorNone;
     }
-    case OMX_IndexParamOtherInit: {
-        OMX_ERRORTYPE err = checkHeader(record, sizeof(OMX_PORT_PARAM_TYPE));
-        if (err != OMX_ErrorNone)
-            return err;
-        auto* ports = static_cast<OMX_PORT_PARAM_TYPE*>(record);
-        ports->nPorts = priv->nPorts;
-        ports->nStartPortNumber = 0;
-        return OMX_ErrorNone;
-    }
+    case OMX_IndexParamOtherInit:
+        return omx_common::describePorts(record, priv->nPorts);
     default:
         return OMX_ErrorUnsupportedIndex;
     }

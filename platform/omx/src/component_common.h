@@ -45,6 +45,18 @@ inline void writeHeader(OMX_PTR record, OMX_U32 size)
     std::memcpy(static_cast<char*>(record) + 4, &v, sizeof v);
 }
 
+// The reply to a domain's init index: `ports` ports, numbered from 0.
+inline OMX_ERRORTYPE describePorts(OMX_PTR record, OMX_U32 ports)
+{
+    OMX_ERRORTYPE err = checkHeader(record, sizeof(OMX_PORT_PARAM_TYPE));
+    if (err != OMX_ErrorNone)
+        return err;
+    auto* param = static_cast<OMX_PORT_PARAM_TYPE*>(record);
+    param->nPorts = ports;
+    param->nStartPortNumber = 0;
+    return OMX_ErrorNone;
+}
+
 inline bool transitionAllowed(OMX_STATETYPE from, OMX_STATETYPE to)
 {
     switch (from) {
