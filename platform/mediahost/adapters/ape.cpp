@@ -13,18 +13,8 @@ namespace mediahost {
 ApeOpenRecord apeOpenRecord(const char* fileName) {
   ApeOpenRecord record{};
   record.file_name = fileName;
-  ApeHostFunctions& h = record.host;
-  h.allocate = hostMalloc;
-  h.release = hostFree;
-  h.copy = hostMemcpy;
-  h.fill = hostMemset;
-  h.resize = hostRealloc;
-  h.compare = hostMemcmp;
-  h.open = hostFopen;
-  h.read = hostFread;
-  h.seek = hostFseek;
-  h.tell = hostFtell;
-  h.close = hostFclose;
+  fillHostFunctions(record.host);
+  record.host.compare = hostMemcmp;
   return record;
 }
 

@@ -70,19 +70,10 @@ class MpgSession : public DemuxSession {
   MpgSession(KvrEntryFn entry, const std::string& path) : entry_(entry), path_(path) {
     record_.file_name = path_.c_str();
     MpgHostFunctions& h = record_.host;
-    h.allocate = hostMalloc;
-    h.release = hostFree;
-    h.copy = hostMemcpy;
-    h.fill = hostMemset;
-    h.resize = hostRealloc;
-    h.open = hostFopen;
-    h.read = hostFread;
+    fillHostFunctions(h);
     h.read_direct = hostFread;
-    h.seek = hostFseek;
-    h.tell = hostFtell;
     h.seek64 = hostFseek64;
     h.tell64 = hostFtell64;
-    h.close = hostFclose;
     record_.stream_mode = envNumber("MEDIAHOST_MPG_MODE", MPG_MODE_DIRECT);
     record_.cache_size = 65536;
     record_.duration_mode = MPG_DURATION_MEASURE;

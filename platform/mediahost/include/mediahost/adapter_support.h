@@ -10,6 +10,7 @@
 
 #include "kvr_plugin.h"
 #include "mediahost/adapter.h"
+#include "mediahost/host.h"
 
 namespace mediahost {
 
@@ -19,6 +20,23 @@ uint32_t envNumber(const char* name, uint32_t fallback = 0);
 
 // A four-character code as its bytes, low byte first.
 std::string fourccText(uint32_t code);
+
+// The host's memory and stdio callbacks in a library's own record of them,
+// for the libraries that name them allocate/release/copy/fill/resize and
+// open/read/seek/tell/close.
+template <class Functions>
+void fillHostFunctions(Functions& h) {
+  h.allocate = hostMalloc;
+  h.release = hostFree;
+  h.copy = hostMemcpy;
+  h.fill = hostMemset;
+  h.resize = hostRealloc;
+  h.open = hostFopen;
+  h.read = hostFread;
+  h.seek = hostFseek;
+  h.tell = hostFtell;
+  h.close = hostFclose;
+}
 
 // Flags a handle that does not match the result of an open: a successful open
 // without one, or a failed open that left one behind. False in the first case,
