@@ -23,16 +23,10 @@ _Static_assert(sizeof(omx_flacdec_component_PrivateType) <= FLACDEC_BOARD_PRIVAT
                "the component record fits the board's size");
 #endif
 
-static omx_flacdec_component_PrivateType* flac_private(OMX_HANDLETYPE handle)
-{
-  OMX_COMPONENTTYPE* c = (OMX_COMPONENTTYPE*)handle;
-  return c ? (omx_flacdec_component_PrivateType*)c->pComponentPrivate : NULL;
-}
-
 static OMX_ERRORTYPE omx_flacdec_component_GetParameter(OMX_HANDLETYPE handle, OMX_INDEXTYPE index,
                                                         OMX_PTR record)
 {
-  omx_flacdec_component_PrivateType* priv = flac_private(handle);
+  omx_flacdec_component_PrivateType* priv = omx_adapter_private(handle);
   if (!record || !priv) return OMX_ErrorBadParameter;
   switch ((uint32_t)index) {
   case OMX_IndexParamStandardComponentRole:
@@ -49,7 +43,7 @@ static OMX_ERRORTYPE omx_flacdec_component_GetParameter(OMX_HANDLETYPE handle, O
 static OMX_ERRORTYPE omx_flacdec_component_SetParameter(OMX_HANDLETYPE handle, OMX_INDEXTYPE index,
                                                         OMX_PTR record)
 {
-  omx_flacdec_component_PrivateType* priv = flac_private(handle);
+  omx_flacdec_component_PrivateType* priv = omx_adapter_private(handle);
   if (!record || !priv) return OMX_ErrorBadParameter;
   OMX_ERRORTYPE err;
   switch ((uint32_t)index) {
@@ -79,16 +73,13 @@ static void flac_port_settings(omx_audiodec_component_PrivateType* base)
 
 OMX_ADAPTER_EXPORT OMX_ERRORTYPE OMX_ComponentInit(OMX_HANDLETYPE handle, OMX_STRING name)
 {
-  if (!name || strcmp(name, FLACDEC_NAME) != 0) {
-    omx_adapter_log(FLACDEC_TAG, 'E', " OMX_ErrorInvalidComponentName %s", name ? name : "(null)");
-    return OMX_ErrorInvalidComponentName;
-  }
+  if (!omx_adapter_name_matches(name, FLACDEC_NAME, FLACDEC_TAG)) return OMX_ErrorInvalidComponentName;
   OMX_COMPONENTTYPE* component = (OMX_COMPONENTTYPE*)handle;
   OMX_ERRORTYPE err = omx_adapter_init_base(
       component, name, (OMX_U32)OMX_AUDIODEC_PRIVATE_SIZE(FLACDEC_BOARD_PRIVATE_SIZE, omx_flacdec_component_PrivateType),
       FLACDEC_INPUT_BUFFER_SIZE, FLACDEC_MIME, OMX_AUDIO_CodingFLAC);
   if (err != OMX_ErrorNone) return err;
-  omx_flacdec_component_PrivateType* priv = flac_private(component);
+  omx_flacdec_component_PrivateType* priv = omx_adapter_private(component);
   setHeader(&priv->flac, sizeof priv->flac);
   priv->flac.nPortIndex = OMX_AUDIODEC_INPUT_PORT;
   priv->flac.nChannels = 2;

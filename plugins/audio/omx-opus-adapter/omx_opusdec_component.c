@@ -24,16 +24,10 @@ _Static_assert(sizeof(omx_opusdec_component_PrivateType) <= OPUSDEC_BOARD_PRIVAT
                "the component record fits the board's size");
 #endif
 
-static omx_opusdec_component_PrivateType* opus_private(OMX_HANDLETYPE handle)
-{
-  OMX_COMPONENTTYPE* c = (OMX_COMPONENTTYPE*)handle;
-  return c ? (omx_opusdec_component_PrivateType*)c->pComponentPrivate : NULL;
-}
-
 static OMX_ERRORTYPE omx_opusdec_component_GetParameter(OMX_HANDLETYPE handle, OMX_INDEXTYPE index,
                                                         OMX_PTR record)
 {
-  omx_opusdec_component_PrivateType* priv = opus_private(handle);
+  omx_opusdec_component_PrivateType* priv = omx_adapter_private(handle);
   if (!record || !priv) return OMX_ErrorBadParameter;
   switch ((uint32_t)index) {
   case OMX_IndexParamStandardComponentRole:
@@ -50,7 +44,7 @@ static OMX_ERRORTYPE omx_opusdec_component_GetParameter(OMX_HANDLETYPE handle, O
 static OMX_ERRORTYPE omx_opusdec_component_SetParameter(OMX_HANDLETYPE handle, OMX_INDEXTYPE index,
                                                         OMX_PTR record)
 {
-  omx_opusdec_component_PrivateType* priv = opus_private(handle);
+  omx_opusdec_component_PrivateType* priv = omx_adapter_private(handle);
   if (!record || !priv) return OMX_ErrorBadParameter;
   OMX_ERRORTYPE err;
   switch ((uint32_t)index) {
@@ -99,7 +93,7 @@ OMX_ADAPTER_EXPORT OMX_ERRORTYPE OMX_ComponentInit(OMX_HANDLETYPE handle, OMX_ST
       component, name, (OMX_U32)OMX_AUDIODEC_PRIVATE_SIZE(OPUSDEC_BOARD_PRIVATE_SIZE, omx_opusdec_component_PrivateType),
       OPUSDEC_INPUT_BUFFER_SIZE, OPUSDEC_MIME, (OMX_U32)OMX_AUDIO_CodingOPUS);
   if (err != OMX_ErrorNone) return err;
-  omx_opusdec_component_PrivateType* priv = opus_private(component);
+  omx_opusdec_component_PrivateType* priv = omx_adapter_private(component);
   setHeader(&priv->opus, sizeof priv->opus);
   priv->opus.nPortIndex = OMX_AUDIODEC_INPUT_PORT;
   priv->opus.nChannels = 2;

@@ -25,18 +25,12 @@ _Static_assert(sizeof(omx_vorbisdec_component_PrivateType) <= VORBISDEC_BOARD_PR
                "the component record fits the board's size");
 #endif
 
-static omx_vorbisdec_component_PrivateType* vorbis_private(OMX_HANDLETYPE handle)
-{
-  OMX_COMPONENTTYPE* c = (OMX_COMPONENTTYPE*)handle;
-  return c ? (omx_vorbisdec_component_PrivateType*)c->pComponentPrivate : NULL;
-}
-
 static OMX_ERRORTYPE omx_vorbisdec_component_GetParameter(OMX_HANDLETYPE handle, OMX_INDEXTYPE index,
                                                           OMX_PTR record)
 {
   omx_adapter_log(VORBISDEC_TAG, 'I', " %s nParamIndex [0x%x]", "omx_vorbisdec_component_GetParameter",
                   (unsigned)index);
-  omx_vorbisdec_component_PrivateType* priv = vorbis_private(handle);
+  omx_vorbisdec_component_PrivateType* priv = omx_adapter_private(handle);
   if (!record || !priv) return OMX_ErrorBadParameter;
   switch ((uint32_t)index) {
   case OMX_IndexParamStandardComponentRole:
@@ -55,7 +49,7 @@ static OMX_ERRORTYPE omx_vorbisdec_component_SetParameter(OMX_HANDLETYPE handle,
 {
   omx_adapter_log(VORBISDEC_TAG, 'I', " %s nParamIndex [0x%x]", "omx_vorbisdec_component_SetParameter",
                   (unsigned)index);
-  omx_vorbisdec_component_PrivateType* priv = vorbis_private(handle);
+  omx_vorbisdec_component_PrivateType* priv = omx_adapter_private(handle);
   if (!record || !priv) return OMX_ErrorBadParameter;
   OMX_ERRORTYPE err;
   switch ((uint32_t)index) {
@@ -114,16 +108,13 @@ static void vorbis_port_settings(omx_audiodec_component_PrivateType* base)
 
 OMX_ADAPTER_EXPORT OMX_ERRORTYPE OMX_ComponentInit(OMX_HANDLETYPE handle, OMX_STRING name)
 {
-  if (!name || strcmp(name, VORBISDEC_NAME) != 0) {
-    omx_adapter_log(VORBISDEC_TAG, 'E', " OMX_ErrorInvalidComponentName %s", name ? name : "(null)");
-    return OMX_ErrorInvalidComponentName;
-  }
+  if (!omx_adapter_name_matches(name, VORBISDEC_NAME, VORBISDEC_TAG)) return OMX_ErrorInvalidComponentName;
   OMX_COMPONENTTYPE* component = (OMX_COMPONENTTYPE*)handle;
   OMX_ERRORTYPE err = omx_adapter_init_base(
       component, name, (OMX_U32)OMX_AUDIODEC_PRIVATE_SIZE(VORBISDEC_BOARD_PRIVATE_SIZE, omx_vorbisdec_component_PrivateType),
       VORBISDEC_INPUT_BUFFER_SIZE, VORBISDEC_MIME, OMX_AUDIO_CodingVORBIS);
   if (err != OMX_ErrorNone) return err;
-  omx_vorbisdec_component_PrivateType* priv = vorbis_private(component);
+  omx_vorbisdec_component_PrivateType* priv = omx_adapter_private(component);
   setHeader(&priv->vorbis, sizeof priv->vorbis);
   priv->vorbis.nPortIndex = OMX_AUDIODEC_INPUT_PORT;
   priv->vorbis.nChannels = 2;

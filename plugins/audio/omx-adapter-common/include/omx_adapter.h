@@ -35,6 +35,23 @@ static inline void omx_adapter_log(const char* tag, char level, const char* fmt,
   fflush(stdout);
 }
 
+/* The component's private record (the base's record first, the
+ * component's own fields after it), null for a null handle. */
+static inline void* omx_adapter_private(OMX_HANDLETYPE handle)
+{
+  OMX_COMPONENTTYPE* c = (OMX_COMPONENTTYPE*)handle;
+  return c ? c->pComponentPrivate : NULL;
+}
+
+/* Whether Init was asked for this component's `expected` name; a wrong or
+ * missing name is logged. */
+static inline int omx_adapter_name_matches(const char* name, const char* expected, const char* tag)
+{
+  if (name && strcmp(name, expected) == 0) return 1;
+  omx_adapter_log(tag, 'E', " OMX_ErrorInvalidComponentName %s", name ? name : "(null)");
+  return 0;
+}
+
 /* More than two input channels: two output channels when the base is asked
  * to down-mix, else all of them ("multichannel out"). Fewer leave the output
  * as it is. */
