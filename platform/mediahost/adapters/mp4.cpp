@@ -13,20 +13,15 @@
 
 #include "kvr_mp4_dmx.h"
 #include "mediahost/adapter.h"
+#include "mediahost/adapter_support.h"
 #include "mediahost/host.h"
 
 namespace {
 
 using namespace mediahost;
 
-std::string fourcc(uint32_t v) {
-  std::string s;
-  for (int i = 0; i < 4; ++i) s += char((v >> (8 * i)) & 0xFF);
-  return s;
-}
-
 std::string videoCodecName(uint32_t code) {
-  std::string t = fourcc(code);
+  std::string t = fourccText(code);
   if (t == "avc1" || t == "avc3" || t == "AVC1" || t == "H264" || t == "h264") return "h264";
   if (t == "hvc1" || t == "hev1") return "hevc";
   if (t == "mp4v") return "mpeg4";
@@ -51,11 +46,6 @@ std::string audioCodecName(int32_t format, int32_t bits) {
     case 8: return "pcm_s" + std::to_string(bits) + "be";
     default: return "unknown";
   }
-}
-
-uint32_t envNumber(const char* name, uint32_t fallback) {
-  const char* v = std::getenv(name);
-  return v ? uint32_t(std::strtoul(v, nullptr, 0)) : fallback;
 }
 
 class Mp4Session : public DemuxSession {
@@ -92,14 +82,8 @@ class Mp4Session : public DemuxSession {
 
   int open() {
     int r = entry_(MP4_OP_OPEN, &slot_, &record_, &info_);
-    if (r < 0) {
-      if (slot_) Host::get().violation("a failed open left a handle behind");
-      return r;
-    }
-    if (!slot_) {
-      Host::get().violation("open succeeded without a handle");
-      return -1;
-    }
+    if (!handleMatchesOpen(r >= 0, slot_)) return -1;
+    if (r < 0) return r;
     if (const char* p = std::getenv("MEDIAHOST_MP4_EOF_POLICY")) {
       int32_t policy = int32_t(std::strtol(p, nullptr, 0));
       r = entry_(MP4_OP_EOF_POLICY, &slot_, &policy, nullptr);
@@ -215,13 +199,7 @@ class Mp4Session : public DemuxSession {
     return r < 0 ? r : kOk;
   }
 
-  int close() override {
-    if (!slot_) return kOk;
-    int r = entry_(MP4_OP_CLOSE, &slot_, nullptr, nullptr);
-    if (slot_) Host::get().violation("close left the handle slot set");
-    slot_ = nullptr;
-    return r;
-  }
+  int close() override { return closeSlot(entry_, MP4_OP_CLOSE, &slot_); }
 
  private:
   KvrEntryFn entry_;
@@ -235,17 +213,7 @@ class Mp4Session : public DemuxSession {
   size_t orderAt_ = 0;
 };
 
-std::unique_ptr<DemuxSession> openMp4(KvrEntryFn entry, const std::string& path, int* code) {
-  std::unique_ptr<Mp4Session> s(new Mp4Session(entry, path));
-  int r = s->open();
-  if (r != kOk) {
-    *code = r;
-    return nullptr;
-  }
-  return s;
-}
-
 }  // namespace
 
-const mediahost::DemuxAdapter kMp4DemuxAdapter = {"KVR_MP4_DMX", "mp4", openMp4};
+const mediahost::DemuxAdapter kMp4DemuxAdapter = {"KVR_MP4_DMX", "mp4", mediahost::openSession<Mp4Session>};
 MEDIAHOST_REGISTER_DEMUX(kMp4DemuxAdapter);

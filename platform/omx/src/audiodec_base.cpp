@@ -8,25 +8,14 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "component_common.h"
+
 namespace {
 
 using Priv = omx_audiodec_component_PrivateType;
+using omx_common::transitionAllowed;
 
-Priv* privateOf(OMX_HANDLETYPE handle)
-{
-    auto* component = static_cast<OMX_COMPONENTTYPE*>(handle);
-    return component ? static_cast<Priv*>(component->pComponentPrivate) : nullptr;
-}
-
-OMX_VERSIONTYPE ourVersion()
-{
-    OMX_VERSIONTYPE v;
-    v.s.nVersionMajor = OMX_VERSION_MAJOR;
-    v.s.nVersionMinor = OMX_VERSION_MINOR;
-    v.s.nRevision = OMX_VERSION_REVISION;
-    v.s.nStep = OMX_VERSION_STEP;
-    return v;
-}
+Priv* privateOf(OMX_HANDLETYPE handle) { return omx_common::privateOf<Priv>(handle); }
 
 void sendEvent(Priv* priv, OMX_EVENTTYPE event, OMX_U32 data1, OMX_U32 data2)
 {
@@ -419,35 +408,6 @@ void runLoop(Priv* priv)
 
 // --- component entries ---
 
-OMX_ERRORTYPE getComponentVersion(OMX_HANDLETYPE handle, OMX_STRING name,
-                                  OMX_VERSIONTYPE* componentVersion, OMX_VERSIONTYPE* specVersion,
-                                  OMX_PTR uuid)
-{
-    Priv* priv = privateOf(handle);
-    if (!priv || !name || !componentVersion || !specVersion)
-        return OMX_ErrorBadParameter;
-    std::memcpy(name, priv->name, sizeof priv->name);
-    *componentVersion = ourVersion();
-    *specVersion = ourVersion();
-    if (uuid)
-        std::memset(uuid, 0, OMX_MAX_STRINGNAME_SIZE);
-    return OMX_ErrorNone;
-}
-
-bool transitionAllowed(OMX_STATETYPE from, OMX_STATETYPE to)
-{
-    switch (from) {
-    case OMX_StateLoaded:
-        return to == OMX_StateIdle;
-    case OMX_StateIdle:
-        return to == OMX_StateLoaded || to == OMX_StateExecuting;
-    case OMX_StateExecuting:
-        return to == OMX_StateIdle;
-    default:
-        return false;
-    }
-}
-
 OMX_ERRORTYPE sendCommand(OMX_HANDLETYPE handle, OMX_COMMANDTYPE command, OMX_U32 param,
                           OMX_PTR)
 {
@@ -469,25 +429,6 @@ OMX_ERRORTYPE sendCommand(OMX_HANDLETYPE handle, OMX_COMMANDTYPE command, OMX_U3
     sendEvent(priv, OMX_EventCmdComplete, OMX_CommandStateSet, target);
     if (target == OMX_StateExecuting)
         process(priv);
-    return OMX_ErrorNone;
-}
-
-OMX_ERRORTYPE getState(OMX_HANDLETYPE handle, OMX_STATETYPE* state)
-{
-    Priv* priv = privateOf(handle);
-    if (!priv || !state)
-        return OMX_ErrorBadParameter;
-    *state = priv->state;
-    return OMX_ErrorNone;
-}
-
-OMX_ERRORTYPE setCallbacks(OMX_HANDLETYPE handle, OMX_CALLBACKTYPE* callbacks, OMX_PTR appData)
-{
-    Priv* priv = privateOf(handle);
-    if (!priv || !callbacks)
-        return OMX_ErrorBadParameter;
-    priv->callbacks = callbacks;
-    priv->callbackData = appData;
     return OMX_ErrorNone;
 }
 
@@ -576,17 +517,7 @@ extern "C" {
 
 OMX_ERRORTYPE checkHeader(OMX_PTR record, OMX_U32 size)
 {
-    if (!record)
-        return OMX_ErrorBadParameter;
-    OMX_U32 recordSize;
-    OMX_VERSIONTYPE version;
-    std::memcpy(&recordSize, record, sizeof recordSize);
-    std::memcpy(&version, static_cast<char*>(record) + 4, sizeof version);
-    if (recordSize != size)
-        return OMX_ErrorBadParameter;
-    if (version.s.nVersionMajor != OMX_VERSION_MAJOR)
-        return OMX_ErrorVersionMismatch;
-    return OMX_ErrorNone;
+    return omx_common::checkHeader(record, size);
 }
 
 void setHeader(OMX_PTR record, OMX_U32 size)
@@ -594,9 +525,7 @@ void setHeader(OMX_PTR record, OMX_U32 size)
     if (!record || size < 8)
         return;
     std::memset(record, 0, size);
-    OMX_VERSIONTYPE v = ourVersion();
-    std::memcpy(record, &size, sizeof size);
-    std::memcpy(static_cast<char*>(record) + 4, &v, sizeof v);
+    omx_common::writeHeader(record, size);
 }
 
 OMX_ERRORTYPE omx_base_component_ParameterSanityCheck(OMX_HANDLETYPE handle, OMX_U32 port,
@@ -651,12 +580,12 @@ OMX_ERRORTYPE omx_audiodec_component_Init(OMX_COMPONENTTYPE* component, OMX_STRI
     priv->pcmOut.nBitPerSample = 16;
     priv->pcmOut.nSamplingRate = 44100;
 
-    component->GetComponentVersion = getComponentVersion;
+    component->GetComponentVersion = omx_common::getComponentVersion<Priv>;
     component->SendCommand = sendCommand;
     component->GetParameter = omx_audiodec_component_GetParameter;
     component->SetParameter = omx_audiodec_component_SetParameter;
-    component->GetState = getState;
-    component->SetCallbacks = setCallbacks;
+    component->GetState = omx_common::getState<Priv>;
+    component->SetCallbacks = omx_common::setCallbacks<Priv>;
     component->UseBuffer = useBuffer;
     component->AllocateBuffer = allocateBuffer;
     component->FreeBuffer = freeBuffer;
@@ -725,15 +654,8 @@ OMX_ERRORTYPE omx_audiodec_component_GetParameter(OMX_HANDLETYPE handle, OMX_IND
         *def = priv->ports[def->nPortIndex].sPortParam;
         return OMX_ErrorNone;
     }
-    case OMX_IndexParamAudioInit: {
-        OMX_ERRORTYPE err = checkHeader(record, sizeof(OMX_PORT_PARAM_TYPE));
-        if (err != OMX_ErrorNone)
-            return err;
-        auto* ports = static_cast<OMX_PORT_PARAM_TYPE*>(record);
-        ports->nPorts = OMX_AUDIODEC_PORTS;
-        ports->nStartPortNumber = 0;
-        return OMX_ErrorNone;
-    }
+    case OMX_IndexParamAudioInit:
+        return omx_common::describePorts(record, OMX_AUDIODEC_PORTS);
     case OMX_IndexVendorAudioDecStream: {
         auto* s = static_cast<OMX_AUDIODEC_STREAMTYPE*>(record);
         OMX_ERRORTYPE err = checkHeader(s, sizeof *s);

@@ -23,35 +23,18 @@ _Static_assert(sizeof(omx_flacdec_component_PrivateType) <= FLACDEC_BOARD_PRIVAT
                "the component record fits the board's size");
 #endif
 
-static omx_flacdec_component_PrivateType* flac_private(OMX_HANDLETYPE handle)
-{
-  OMX_COMPONENTTYPE* c = (OMX_COMPONENTTYPE*)handle;
-  return c ? (omx_flacdec_component_PrivateType*)c->pComponentPrivate : NULL;
-}
-
 static OMX_ERRORTYPE omx_flacdec_component_GetParameter(OMX_HANDLETYPE handle, OMX_INDEXTYPE index,
                                                         OMX_PTR record)
 {
-  omx_flacdec_component_PrivateType* priv = flac_private(handle);
+  omx_flacdec_component_PrivateType* priv = omx_adapter_private(handle);
   if (!record || !priv) return OMX_ErrorBadParameter;
-  OMX_ERRORTYPE err;
   switch ((uint32_t)index) {
   case OMX_IndexParamStandardComponentRole:
     return omx_adapter_get_role(record, FLACDEC_ROLE);
-  case OMX_IndexParamAudioPcm: {
-    if ((err = checkHeader(record, sizeof(OMX_AUDIO_PARAM_PCMMODETYPE))) != OMX_ErrorNone) return err;
-    OMX_AUDIO_PARAM_PCMMODETYPE* pcm = (OMX_AUDIO_PARAM_PCMMODETYPE*)record;
-    if (pcm->nPortIndex != OMX_AUDIODEC_OUTPUT_PORT) return OMX_ErrorBadPortIndex;
-    *pcm = priv->base.pcmOut;
-    return OMX_ErrorNone;
-  }
-  case OMX_IndexParamAudioFlac: {
-    if ((err = checkHeader(record, sizeof(OMX_AUDIO_PARAM_FLACTYPE))) != OMX_ErrorNone) return err;
-    OMX_AUDIO_PARAM_FLACTYPE* f = (OMX_AUDIO_PARAM_FLACTYPE*)record;
-    if (f->nPortIndex != OMX_AUDIODEC_INPUT_PORT) return OMX_ErrorBadPortIndex;
-    *f = priv->flac;
-    return OMX_ErrorNone;
-  }
+  case OMX_IndexParamAudioPcm:
+    return omx_adapter_get_pcm_out(&priv->base, record);
+  case OMX_IndexParamAudioFlac:
+    return omx_adapter_get_input_record(record, &priv->flac, sizeof priv->flac);
   default:
     return omx_audiodec_component_GetParameter(handle, index, record);
   }
@@ -60,33 +43,20 @@ static OMX_ERRORTYPE omx_flacdec_component_GetParameter(OMX_HANDLETYPE handle, O
 static OMX_ERRORTYPE omx_flacdec_component_SetParameter(OMX_HANDLETYPE handle, OMX_INDEXTYPE index,
                                                         OMX_PTR record)
 {
-  omx_flacdec_component_PrivateType* priv = flac_private(handle);
+  omx_flacdec_component_PrivateType* priv = omx_adapter_private(handle);
   if (!record || !priv) return OMX_ErrorBadParameter;
   OMX_ERRORTYPE err;
   switch ((uint32_t)index) {
   case OMX_IndexParamStandardComponentRole:
     return omx_adapter_set_role(record, FLACDEC_ROLE);
-  case OMX_IndexParamAudioPcm: {
-    const OMX_AUDIO_PARAM_PCMMODETYPE* pcm = (const OMX_AUDIO_PARAM_PCMMODETYPE*)record;
-    if (pcm->nSamplingRate > priv->base.nMaxSampleRate) {
-      omx_adapter_log(FLACDEC_TAG, 'E', " This system doesn't support over %dHz sampling rate!",
-                      (int)priv->base.nMaxSampleRate);
-      return OMX_ErrorUnsupportedSetting;
-    }
-    err = omx_base_component_ParameterSanityCheck(handle, pcm->nPortIndex, record, sizeof *pcm);
-    if (err != OMX_ErrorNone) return err;
-    if (pcm->nPortIndex == OMX_AUDIODEC_INPUT_PORT) return OMX_ErrorBadPortIndex;
-    priv->base.pcmOut = *pcm;
-    return OMX_ErrorNone;
-  }
+  case OMX_IndexParamAudioPcm:
+    return omx_adapter_set_pcm_out(handle, &priv->base, record, FLACDEC_TAG);
   case OMX_IndexParamAudioFlac: {
     const OMX_AUDIO_PARAM_FLACTYPE* f = (const OMX_AUDIO_PARAM_FLACTYPE*)record;
-    err = omx_base_component_ParameterSanityCheck(handle, OMX_AUDIODEC_INPUT_PORT, record, sizeof *f);
+    err = omx_adapter_check_input_record(handle, record, sizeof *f);
     if (err != OMX_ErrorNone) return err;
-    if (f->nPortIndex != OMX_AUDIODEC_INPUT_PORT) return OMX_ErrorBadPortIndex;
     priv->flac = *f;
-    priv->base.inFormat.channels = priv->base.outFormat.channels = (int32_t)f->nChannels;
-    priv->base.inFormat.sample_rate = priv->base.outFormat.sample_rate = (int32_t)f->nSampleRate;
+    omx_adapter_stream_format(&priv->base, f->nChannels, f->nSampleRate);
     omx_adapter_channel_rule(&priv->base, f->nChannels, FLACDEC_TAG);
     return OMX_ErrorNone;
   }
@@ -98,37 +68,26 @@ static OMX_ERRORTYPE omx_flacdec_component_SetParameter(OMX_HANDLETYPE handle, O
 static void flac_port_settings(omx_audiodec_component_PrivateType* base)
 {
   omx_flacdec_component_PrivateType* priv = (omx_flacdec_component_PrivateType*)base;
-  omx_adapter_update_pcm_out(base);
-  if (base->outFormat.channels > 0) priv->flac.nChannels = (OMX_U32)base->outFormat.channels;
-  if (base->outFormat.sample_rate > 0) priv->flac.nSampleRate = (OMX_U32)base->outFormat.sample_rate;
+  omx_adapter_update_stream(base, &priv->flac.nChannels, &priv->flac.nSampleRate);
 }
 
 OMX_ADAPTER_EXPORT OMX_ERRORTYPE OMX_ComponentInit(OMX_HANDLETYPE handle, OMX_STRING name)
 {
-  if (!name || strcmp(name, FLACDEC_NAME) != 0) {
-    omx_adapter_log(FLACDEC_TAG, 'E', " OMX_ErrorInvalidComponentName %s", name ? name : "(null)");
-    return OMX_ErrorInvalidComponentName;
-  }
+  if (!omx_adapter_name_matches(name, FLACDEC_NAME, FLACDEC_TAG)) return OMX_ErrorInvalidComponentName;
   OMX_COMPONENTTYPE* component = (OMX_COMPONENTTYPE*)handle;
-  OMX_ERRORTYPE err = omx_audiodec_component_Init(
-      component, name,
-      (OMX_U32)OMX_AUDIODEC_PRIVATE_SIZE(FLACDEC_BOARD_PRIVATE_SIZE, omx_flacdec_component_PrivateType));
+  OMX_ERRORTYPE err = omx_adapter_init_base(
+      component, name, (OMX_U32)OMX_AUDIODEC_PRIVATE_SIZE(FLACDEC_BOARD_PRIVATE_SIZE, omx_flacdec_component_PrivateType),
+      FLACDEC_INPUT_BUFFER_SIZE, FLACDEC_MIME, OMX_AUDIO_CodingFLAC);
   if (err != OMX_ErrorNone) return err;
-  omx_flacdec_component_PrivateType* priv = flac_private(component);
-  omx_adapter_setup_input(&priv->base, FLACDEC_INPUT_BUFFER_SIZE, FLACDEC_MIME, OMX_AUDIO_CodingFLAC);
+  omx_flacdec_component_PrivateType* priv = omx_adapter_private(component);
   setHeader(&priv->flac, sizeof priv->flac);
   priv->flac.nPortIndex = OMX_AUDIODEC_INPUT_PORT;
   priv->flac.nChannels = 2;
   priv->flac.nSampleRate = 44100;
 
-  if (omx_audiodec_component_library_Load(&priv->base, FLACDEC_LIBRARY) != OMX_ErrorNone)
-    return OMX_ErrorInsufficientResources;
-
-  component->GetParameter = omx_flacdec_component_GetParameter;
-  component->SetParameter = omx_flacdec_component_SetParameter;
+  err = omx_adapter_init_finish(component, &priv->base, FLACDEC_LIBRARY, FLACDEC_DECODER_KIND,
+                                omx_flacdec_component_GetParameter, omx_flacdec_component_SetParameter);
+  if (err != OMX_ErrorNone) return err;
   priv->base.portSettingsHook = flac_port_settings;
-  priv->base.nDecoderKind = FLACDEC_DECODER_KIND;
-  priv->base.nOutputSampleBytes = 2;
-  priv->base.nDecodeErrors = 0;
   return OMX_ErrorNone;
 }

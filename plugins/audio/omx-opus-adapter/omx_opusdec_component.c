@@ -24,35 +24,18 @@ _Static_assert(sizeof(omx_opusdec_component_PrivateType) <= OPUSDEC_BOARD_PRIVAT
                "the component record fits the board's size");
 #endif
 
-static omx_opusdec_component_PrivateType* opus_private(OMX_HANDLETYPE handle)
-{
-  OMX_COMPONENTTYPE* c = (OMX_COMPONENTTYPE*)handle;
-  return c ? (omx_opusdec_component_PrivateType*)c->pComponentPrivate : NULL;
-}
-
 static OMX_ERRORTYPE omx_opusdec_component_GetParameter(OMX_HANDLETYPE handle, OMX_INDEXTYPE index,
                                                         OMX_PTR record)
 {
-  omx_opusdec_component_PrivateType* priv = opus_private(handle);
+  omx_opusdec_component_PrivateType* priv = omx_adapter_private(handle);
   if (!record || !priv) return OMX_ErrorBadParameter;
-  OMX_ERRORTYPE err;
   switch ((uint32_t)index) {
   case OMX_IndexParamStandardComponentRole:
     return omx_adapter_get_role(record, OPUSDEC_ROLE);
-  case OMX_IndexParamAudioPcm: {
-    if ((err = checkHeader(record, sizeof(OMX_AUDIO_PARAM_PCMMODETYPE))) != OMX_ErrorNone) return err;
-    OMX_AUDIO_PARAM_PCMMODETYPE* pcm = (OMX_AUDIO_PARAM_PCMMODETYPE*)record;
-    if (pcm->nPortIndex != OMX_AUDIODEC_OUTPUT_PORT) return OMX_ErrorBadPortIndex;
-    *pcm = priv->base.pcmOut;
-    return OMX_ErrorNone;
-  }
-  case OMX_IndexParamAudioOpus: {
-    if ((err = checkHeader(record, sizeof(OMX_AUDIO_PARAM_OPUSTYPE))) != OMX_ErrorNone) return err;
-    OMX_AUDIO_PARAM_OPUSTYPE* o = (OMX_AUDIO_PARAM_OPUSTYPE*)record;
-    if (o->nPortIndex != OMX_AUDIODEC_INPUT_PORT) return OMX_ErrorBadPortIndex;
-    *o = priv->opus;
-    return OMX_ErrorNone;
-  }
+  case OMX_IndexParamAudioPcm:
+    return omx_adapter_get_pcm_out(&priv->base, record);
+  case OMX_IndexParamAudioOpus:
+    return omx_adapter_get_input_record(record, &priv->opus, sizeof priv->opus);
   default:
     return omx_audiodec_component_GetParameter(handle, index, record);
   }
@@ -61,36 +44,23 @@ static OMX_ERRORTYPE omx_opusdec_component_GetParameter(OMX_HANDLETYPE handle, O
 static OMX_ERRORTYPE omx_opusdec_component_SetParameter(OMX_HANDLETYPE handle, OMX_INDEXTYPE index,
                                                         OMX_PTR record)
 {
-  omx_opusdec_component_PrivateType* priv = opus_private(handle);
+  omx_opusdec_component_PrivateType* priv = omx_adapter_private(handle);
   if (!record || !priv) return OMX_ErrorBadParameter;
   OMX_ERRORTYPE err;
   switch ((uint32_t)index) {
   case OMX_IndexParamStandardComponentRole:
     return omx_adapter_set_role(record, OPUSDEC_ROLE);
-  case OMX_IndexParamAudioPcm: {
-    const OMX_AUDIO_PARAM_PCMMODETYPE* pcm = (const OMX_AUDIO_PARAM_PCMMODETYPE*)record;
-    if (pcm->nSamplingRate > priv->base.nMaxSampleRate) {
-      omx_adapter_log(OPUSDEC_TAG, 'E', " This system doesn't support over %dHz sampling rate!",
-                      (int)priv->base.nMaxSampleRate);
-      return OMX_ErrorUnsupportedSetting;
-    }
-    err = omx_base_component_ParameterSanityCheck(handle, pcm->nPortIndex, record, sizeof *pcm);
-    if (err != OMX_ErrorNone) return err;
-    if (pcm->nPortIndex == OMX_AUDIODEC_INPUT_PORT) return OMX_ErrorBadPortIndex;
-    priv->base.pcmOut = *pcm;
-    return OMX_ErrorNone;
-  }
+  case OMX_IndexParamAudioPcm:
+    return omx_adapter_set_pcm_out(handle, &priv->base, record, OPUSDEC_TAG);
   case OMX_IndexParamAudioOpus: {
     const OMX_AUDIO_PARAM_OPUSTYPE* o = (const OMX_AUDIO_PARAM_OPUSTYPE*)record;
-    err = omx_base_component_ParameterSanityCheck(handle, OMX_AUDIODEC_INPUT_PORT, record, sizeof *o);
+    err = omx_adapter_check_input_record(handle, record, sizeof *o);
     if (err != OMX_ErrorNone) return err;
-    if (o->nPortIndex != OMX_AUDIODEC_INPUT_PORT) return OMX_ErrorBadPortIndex;
     /* Refused before anything is stored: a refused stream leaves the
      * component as it was, and the client hears an OpenMAX error. */
     if (o->nChannels > OPUSDEC_MAX_CHANNELS) return OMX_ErrorUnsupportedSetting;
     priv->opus = *o;
-    priv->base.inFormat.channels = priv->base.outFormat.channels = (int32_t)o->nChannels;
-    priv->base.inFormat.sample_rate = priv->base.outFormat.sample_rate = (int32_t)o->nSampleRate;
+    omx_adapter_stream_format(&priv->base, o->nChannels, o->nSampleRate);
     return OMX_ErrorNone;
   }
   default:
@@ -108,9 +78,7 @@ static int32_t opus_open(omx_audiodec_component_PrivateType* base)
 static void opus_port_settings(omx_audiodec_component_PrivateType* base)
 {
   omx_opusdec_component_PrivateType* priv = (omx_opusdec_component_PrivateType*)base;
-  omx_adapter_update_pcm_out(base);
-  if (base->outFormat.channels > 0) priv->opus.nChannels = (OMX_U32)base->outFormat.channels;
-  if (base->outFormat.sample_rate > 0) priv->opus.nSampleRate = (OMX_U32)base->outFormat.sample_rate;
+  omx_adapter_update_stream(base, &priv->opus.nChannels, &priv->opus.nSampleRate);
 }
 
 OMX_ADAPTER_EXPORT OMX_ERRORTYPE OMX_ComponentInit(OMX_HANDLETYPE handle, OMX_STRING name)
@@ -121,26 +89,20 @@ OMX_ADAPTER_EXPORT OMX_ERRORTYPE OMX_ComponentInit(OMX_HANDLETYPE handle, OMX_ST
     return OMX_ErrorInvalidComponentName;
   }
   OMX_COMPONENTTYPE* component = (OMX_COMPONENTTYPE*)handle;
-  OMX_ERRORTYPE err = omx_audiodec_component_Init(
-      component, name,
-      (OMX_U32)OMX_AUDIODEC_PRIVATE_SIZE(OPUSDEC_BOARD_PRIVATE_SIZE, omx_opusdec_component_PrivateType));
+  OMX_ERRORTYPE err = omx_adapter_init_base(
+      component, name, (OMX_U32)OMX_AUDIODEC_PRIVATE_SIZE(OPUSDEC_BOARD_PRIVATE_SIZE, omx_opusdec_component_PrivateType),
+      OPUSDEC_INPUT_BUFFER_SIZE, OPUSDEC_MIME, (OMX_U32)OMX_AUDIO_CodingOPUS);
   if (err != OMX_ErrorNone) return err;
-  omx_opusdec_component_PrivateType* priv = opus_private(component);
-  omx_adapter_setup_input(&priv->base, OPUSDEC_INPUT_BUFFER_SIZE, OPUSDEC_MIME, (OMX_U32)OMX_AUDIO_CodingOPUS);
+  omx_opusdec_component_PrivateType* priv = omx_adapter_private(component);
   setHeader(&priv->opus, sizeof priv->opus);
   priv->opus.nPortIndex = OMX_AUDIODEC_INPUT_PORT;
   priv->opus.nChannels = 2;
   priv->opus.nSampleRate = 48000;
 
-  if (omx_audiodec_component_library_Load(&priv->base, OPUSDEC_LIBRARY) != OMX_ErrorNone)
-    return OMX_ErrorInsufficientResources;
-
-  component->GetParameter = omx_opusdec_component_GetParameter;
-  component->SetParameter = omx_opusdec_component_SetParameter;
+  err = omx_adapter_init_finish(component, &priv->base, OPUSDEC_LIBRARY, OPUSDEC_DECODER_KIND,
+                                omx_opusdec_component_GetParameter, omx_opusdec_component_SetParameter);
+  if (err != OMX_ErrorNone) return err;
   priv->base.portSettingsHook = opus_port_settings;
   priv->base.openHook = opus_open;
-  priv->base.nDecoderKind = OPUSDEC_DECODER_KIND;
-  priv->base.nOutputSampleBytes = 2;
-  priv->base.nDecodeErrors = 0;
   return OMX_ErrorNone;
 }

@@ -28,16 +28,10 @@ _Static_assert(sizeof(omx_wavdec_component_PrivateType) <= PCMDEC_BOARD_PRIVATE_
                "the component record fits the board's size");
 #endif
 
-static omx_wavdec_component_PrivateType* wav_private(OMX_HANDLETYPE handle)
-{
-  OMX_COMPONENTTYPE* c = (OMX_COMPONENTTYPE*)handle;
-  return c ? (omx_wavdec_component_PrivateType*)c->pComponentPrivate : NULL;
-}
-
 static OMX_ERRORTYPE omx_wavdec_component_GetParameter(OMX_HANDLETYPE handle, OMX_INDEXTYPE index,
                                                        OMX_PTR record)
 {
-  omx_wavdec_component_PrivateType* priv = wav_private(handle);
+  omx_wavdec_component_PrivateType* priv = omx_adapter_private(handle);
   if (!record || !priv) return OMX_ErrorBadParameter;
   switch ((uint32_t)index) {
   case OMX_IndexParamStandardComponentRole:
@@ -64,20 +58,14 @@ static OMX_ERRORTYPE omx_wavdec_component_GetParameter(OMX_HANDLETYPE handle, OM
 static OMX_ERRORTYPE omx_wavdec_component_SetParameter(OMX_HANDLETYPE handle, OMX_INDEXTYPE index,
                                                        OMX_PTR record)
 {
-  omx_wavdec_component_PrivateType* priv = wav_private(handle);
+  omx_wavdec_component_PrivateType* priv = omx_adapter_private(handle);
   if (!record || !priv) return OMX_ErrorBadParameter;
   switch ((uint32_t)index) {
   case OMX_IndexParamStandardComponentRole:
     return omx_adapter_set_role(record, PCMDEC_ROLE);
   case OMX_IndexParamAudioPcm: {
     const OMX_AUDIO_PARAM_PCMMODETYPE* pcm = (const OMX_AUDIO_PARAM_PCMMODETYPE*)record;
-    if (pcm->nSamplingRate > priv->base.nMaxSampleRate) {
-      omx_adapter_log(PCMDEC_TAG, 'E', " This system doesn't support over %dHz sampling rate!",
-                      (int)priv->base.nMaxSampleRate);
-      return OMX_ErrorUnsupportedSetting;
-    }
-    OMX_ERRORTYPE err =
-        omx_base_component_ParameterSanityCheck(handle, pcm->nPortIndex, record, sizeof *pcm);
+    OMX_ERRORTYPE err = omx_adapter_check_pcm(handle, &priv->base, pcm, PCMDEC_TAG);
     if (err != OMX_ErrorNone) return err;
     if (pcm->nPortIndex != OMX_AUDIODEC_INPUT_PORT) {
       omx_adapter_log(PCMDEC_TAG, 'I', " @@@@ :: nChannels = %d, nBitPerSample = %d, nSamplingRate = %d",
@@ -176,17 +164,13 @@ static void wav_port_settings(omx_audiodec_component_PrivateType* base)
 
 OMX_ADAPTER_EXPORT OMX_ERRORTYPE OMX_ComponentInit(OMX_HANDLETYPE handle, OMX_STRING name)
 {
-  if (!name || strcmp(name, PCMDEC_NAME) != 0) {
-    omx_adapter_log(PCMDEC_TAG, 'E', " OMX_ErrorInvalidComponentName %s", name ? name : "(null)");
-    return OMX_ErrorInvalidComponentName;
-  }
+  if (!omx_adapter_name_matches(name, PCMDEC_NAME, PCMDEC_TAG)) return OMX_ErrorInvalidComponentName;
   OMX_COMPONENTTYPE* component = (OMX_COMPONENTTYPE*)handle;
-  OMX_ERRORTYPE err = omx_audiodec_component_Init(
-      component, name,
-      (OMX_U32)OMX_AUDIODEC_PRIVATE_SIZE(PCMDEC_BOARD_PRIVATE_SIZE, omx_wavdec_component_PrivateType));
+  OMX_ERRORTYPE err = omx_adapter_init_base(
+      component, name, (OMX_U32)OMX_AUDIODEC_PRIVATE_SIZE(PCMDEC_BOARD_PRIVATE_SIZE, omx_wavdec_component_PrivateType),
+      PCMDEC_INPUT_BUFFER_SIZE, PCMDEC_MIME, OMX_AUDIO_CodingPCM);
   if (err != OMX_ErrorNone) return err;
-  omx_wavdec_component_PrivateType* priv = wav_private(component);
-  omx_adapter_setup_input(&priv->base, PCMDEC_INPUT_BUFFER_SIZE, PCMDEC_MIME, OMX_AUDIO_CodingPCM);
+  omx_wavdec_component_PrivateType* priv = omx_adapter_private(component);
   setHeader(&priv->pcmIn, sizeof priv->pcmIn);
   priv->pcmIn.nPortIndex = OMX_AUDIODEC_INPUT_PORT;
   priv->pcmIn.nChannels = 2;
@@ -195,16 +179,11 @@ OMX_ADAPTER_EXPORT OMX_ERRORTYPE OMX_ComponentInit(OMX_HANDLETYPE handle, OMX_ST
   priv->pcmIn.eEndian = OMX_EndianLittle;
   priv->pcmIn.bInterleaved = OMX_TRUE;
 
-  if (omx_audiodec_component_library_Load(&priv->base, PCMDEC_LIBRARY) != OMX_ErrorNone)
-    return OMX_ErrorInsufficientResources;
-
-  component->GetParameter = omx_wavdec_component_GetParameter;
-  component->SetParameter = omx_wavdec_component_SetParameter;
+  err = omx_adapter_init_finish(component, &priv->base, PCMDEC_LIBRARY, PCMDEC_DECODER_KIND,
+                                omx_wavdec_component_GetParameter, omx_wavdec_component_SetParameter);
+  if (err != OMX_ErrorNone) return err;
   priv->base.portSettingsHook = wav_port_settings;
   priv->base.openHook = wav_open;
   priv->base.decodeHook = DecodeWav;
-  priv->base.nDecoderKind = PCMDEC_DECODER_KIND;
-  priv->base.nOutputSampleBytes = 2;
-  priv->base.nDecodeErrors = 0;
   return OMX_ErrorNone;
 }

@@ -25,37 +25,20 @@ _Static_assert(sizeof(omx_vorbisdec_component_PrivateType) <= VORBISDEC_BOARD_PR
                "the component record fits the board's size");
 #endif
 
-static omx_vorbisdec_component_PrivateType* vorbis_private(OMX_HANDLETYPE handle)
-{
-  OMX_COMPONENTTYPE* c = (OMX_COMPONENTTYPE*)handle;
-  return c ? (omx_vorbisdec_component_PrivateType*)c->pComponentPrivate : NULL;
-}
-
 static OMX_ERRORTYPE omx_vorbisdec_component_GetParameter(OMX_HANDLETYPE handle, OMX_INDEXTYPE index,
                                                           OMX_PTR record)
 {
   omx_adapter_log(VORBISDEC_TAG, 'I', " %s nParamIndex [0x%x]", "omx_vorbisdec_component_GetParameter",
                   (unsigned)index);
-  omx_vorbisdec_component_PrivateType* priv = vorbis_private(handle);
+  omx_vorbisdec_component_PrivateType* priv = omx_adapter_private(handle);
   if (!record || !priv) return OMX_ErrorBadParameter;
-  OMX_ERRORTYPE err;
   switch ((uint32_t)index) {
   case OMX_IndexParamStandardComponentRole:
     return omx_adapter_get_role(record, VORBISDEC_ROLE);
-  case OMX_IndexParamAudioPcm: {
-    if ((err = checkHeader(record, sizeof(OMX_AUDIO_PARAM_PCMMODETYPE))) != OMX_ErrorNone) return err;
-    OMX_AUDIO_PARAM_PCMMODETYPE* pcm = (OMX_AUDIO_PARAM_PCMMODETYPE*)record;
-    if (pcm->nPortIndex != OMX_AUDIODEC_OUTPUT_PORT) return OMX_ErrorBadPortIndex;
-    *pcm = priv->base.pcmOut;
-    return OMX_ErrorNone;
-  }
-  case OMX_IndexParamAudioVorbis: {
-    if ((err = checkHeader(record, sizeof(OMX_AUDIO_PARAM_VORBISTYPE))) != OMX_ErrorNone) return err;
-    OMX_AUDIO_PARAM_VORBISTYPE* v = (OMX_AUDIO_PARAM_VORBISTYPE*)record;
-    if (v->nPortIndex != OMX_AUDIODEC_INPUT_PORT) return OMX_ErrorBadPortIndex;
-    *v = priv->vorbis;
-    return OMX_ErrorNone;
-  }
+  case OMX_IndexParamAudioPcm:
+    return omx_adapter_get_pcm_out(&priv->base, record);
+  case OMX_IndexParamAudioVorbis:
+    return omx_adapter_get_input_record(record, &priv->vorbis, sizeof priv->vorbis);
   default:
     return omx_audiodec_component_GetParameter(handle, index, record);
   }
@@ -66,7 +49,7 @@ static OMX_ERRORTYPE omx_vorbisdec_component_SetParameter(OMX_HANDLETYPE handle,
 {
   omx_adapter_log(VORBISDEC_TAG, 'I', " %s nParamIndex [0x%x]", "omx_vorbisdec_component_SetParameter",
                   (unsigned)index);
-  omx_vorbisdec_component_PrivateType* priv = vorbis_private(handle);
+  omx_vorbisdec_component_PrivateType* priv = omx_adapter_private(handle);
   if (!record || !priv) return OMX_ErrorBadParameter;
   OMX_ERRORTYPE err;
   switch ((uint32_t)index) {
@@ -74,12 +57,7 @@ static OMX_ERRORTYPE omx_vorbisdec_component_SetParameter(OMX_HANDLETYPE handle,
     return omx_adapter_set_role(record, VORBISDEC_ROLE);
   case OMX_IndexParamAudioPcm: {
     const OMX_AUDIO_PARAM_PCMMODETYPE* pcm = (const OMX_AUDIO_PARAM_PCMMODETYPE*)record;
-    if (pcm->nSamplingRate > priv->base.nMaxSampleRate) {
-      omx_adapter_log(VORBISDEC_TAG, 'E', " This system doesn't support over %dHz sampling rate!",
-                      (int)priv->base.nMaxSampleRate);
-      return OMX_ErrorUnsupportedSetting;
-    }
-    err = omx_base_component_ParameterSanityCheck(handle, pcm->nPortIndex, record, sizeof *pcm);
+    err = omx_adapter_check_pcm(handle, &priv->base, pcm, VORBISDEC_TAG);
     if (err != OMX_ErrorNone) return err;
     if (pcm->nPortIndex == OMX_AUDIODEC_INPUT_PORT) return OMX_ErrorBadPortIndex;
     omx_adapter_log(VORBISDEC_TAG, 'I', " @@@@ :: nChannels = %d, nBitPerSample = %d, nSamplingRate = %d",
@@ -89,12 +67,10 @@ static OMX_ERRORTYPE omx_vorbisdec_component_SetParameter(OMX_HANDLETYPE handle,
   }
   case OMX_IndexParamAudioVorbis: {
     const OMX_AUDIO_PARAM_VORBISTYPE* v = (const OMX_AUDIO_PARAM_VORBISTYPE*)record;
-    err = omx_base_component_ParameterSanityCheck(handle, OMX_AUDIODEC_INPUT_PORT, record, sizeof *v);
+    err = omx_adapter_check_input_record(handle, record, sizeof *v);
     if (err != OMX_ErrorNone) return err;
-    if (v->nPortIndex != OMX_AUDIODEC_INPUT_PORT) return OMX_ErrorBadPortIndex;
     priv->vorbis = *v;
-    priv->base.inFormat.channels = priv->base.outFormat.channels = (int32_t)v->nChannels;
-    priv->base.inFormat.sample_rate = priv->base.outFormat.sample_rate = (int32_t)v->nSampleRate;
+    omx_adapter_stream_format(&priv->base, v->nChannels, v->nSampleRate);
     omx_adapter_channel_rule(&priv->base, v->nChannels, VORBISDEC_TAG);
     return OMX_ErrorNone;
   }
@@ -127,38 +103,27 @@ static int32_t vorbis_open(omx_audiodec_component_PrivateType* base)
 static void vorbis_port_settings(omx_audiodec_component_PrivateType* base)
 {
   omx_vorbisdec_component_PrivateType* priv = (omx_vorbisdec_component_PrivateType*)base;
-  omx_adapter_update_pcm_out(base);
-  if (base->outFormat.channels > 0) priv->vorbis.nChannels = (OMX_U32)base->outFormat.channels;
-  if (base->outFormat.sample_rate > 0) priv->vorbis.nSampleRate = (OMX_U32)base->outFormat.sample_rate;
+  omx_adapter_update_stream(base, &priv->vorbis.nChannels, &priv->vorbis.nSampleRate);
 }
 
 OMX_ADAPTER_EXPORT OMX_ERRORTYPE OMX_ComponentInit(OMX_HANDLETYPE handle, OMX_STRING name)
 {
-  if (!name || strcmp(name, VORBISDEC_NAME) != 0) {
-    omx_adapter_log(VORBISDEC_TAG, 'E', " OMX_ErrorInvalidComponentName %s", name ? name : "(null)");
-    return OMX_ErrorInvalidComponentName;
-  }
+  if (!omx_adapter_name_matches(name, VORBISDEC_NAME, VORBISDEC_TAG)) return OMX_ErrorInvalidComponentName;
   OMX_COMPONENTTYPE* component = (OMX_COMPONENTTYPE*)handle;
-  OMX_ERRORTYPE err = omx_audiodec_component_Init(
-      component, name,
-      (OMX_U32)OMX_AUDIODEC_PRIVATE_SIZE(VORBISDEC_BOARD_PRIVATE_SIZE, omx_vorbisdec_component_PrivateType));
+  OMX_ERRORTYPE err = omx_adapter_init_base(
+      component, name, (OMX_U32)OMX_AUDIODEC_PRIVATE_SIZE(VORBISDEC_BOARD_PRIVATE_SIZE, omx_vorbisdec_component_PrivateType),
+      VORBISDEC_INPUT_BUFFER_SIZE, VORBISDEC_MIME, OMX_AUDIO_CodingVORBIS);
   if (err != OMX_ErrorNone) return err;
-  omx_vorbisdec_component_PrivateType* priv = vorbis_private(component);
-  omx_adapter_setup_input(&priv->base, VORBISDEC_INPUT_BUFFER_SIZE, VORBISDEC_MIME, OMX_AUDIO_CodingVORBIS);
+  omx_vorbisdec_component_PrivateType* priv = omx_adapter_private(component);
   setHeader(&priv->vorbis, sizeof priv->vorbis);
   priv->vorbis.nPortIndex = OMX_AUDIODEC_INPUT_PORT;
   priv->vorbis.nChannels = 2;
   priv->vorbis.nSampleRate = 44100;
 
-  if (omx_audiodec_component_library_Load(&priv->base, VORBISDEC_LIBRARY) != OMX_ErrorNone)
-    return OMX_ErrorInsufficientResources;
-
-  component->GetParameter = omx_vorbisdec_component_GetParameter;
-  component->SetParameter = omx_vorbisdec_component_SetParameter;
+  err = omx_adapter_init_finish(component, &priv->base, VORBISDEC_LIBRARY, VORBISDEC_DECODER_KIND,
+                                omx_vorbisdec_component_GetParameter, omx_vorbisdec_component_SetParameter);
+  if (err != OMX_ErrorNone) return err;
   priv->base.portSettingsHook = vorbis_port_settings;
   priv->base.openHook = vorbis_open;
-  priv->base.nDecoderKind = VORBISDEC_DECODER_KIND;
-  priv->base.nOutputSampleBytes = 2;
-  priv->base.nDecodeErrors = 0;
   return OMX_ErrorNone;
 }
