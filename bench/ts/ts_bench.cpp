@@ -14,8 +14,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <string>
+#include <system_error>
 
 #include "demux_peer.h"
 
@@ -28,9 +30,14 @@ demux_peer::Tally g_library, g_ffmpeg;
 // measured on the first `mb` megabytes of the file.
 double instructionsPerMb(const std::string& self, const std::string& dir, size_t mb) {
   std::string part = dir + "/part.ts";
+  std::string out = dir + "/callgrind.out";
+  // Whatever fails below, neither the cut nor the profile stays behind.
+  struct Cleanup {
+    const std::string& a; const std::string& b;
+    ~Cleanup() { unlink(a.c_str()); unlink(b.c_str()); }
+  } cleanup{part, out};
   std::string cut = "head -c " + std::to_string(mb * 1000000) + " '" + g_subject.file + "' > '" + part + "'";
   if (std::system(cut.c_str()) != 0) return 0;
-  std::string out = dir + "/callgrind.out";
   std::string cmd = "valgrind --tool=callgrind --collect-atstart=no --toggle-collect=KVR_TS_DMX "
                     "--callgrind-out-file='" + out + "' '" + self + "' --read-only '" + part +
                     "' >/dev/null 2>&1";
@@ -41,8 +48,6 @@ double instructionsPerMb(const std::string& self, const std::string& dir, size_t
   while (std::getline(in, line))
     if (line.compare(0, 8, "summary:") == 0 || line.compare(0, 7, "totals:") == 0)
       total = atof(line.substr(line.find(':') + 1).c_str());
-  unlink(out.c_str());
-  unlink(part.c_str());
   return total / double(mb);
 }
 
@@ -56,6 +61,11 @@ int main(int argc, char** argv) {
   int mb = demux_peer::takeIntOption(argc, argv, "--mb", 300);
   char dir[] = "/tmp/ts-bench-XXXXXX";
   if (!mkdtemp(dir)) return 1;
+  // The folder and the generated file go on every way out.
+  struct RemoveDir {
+    const char* path;
+    ~RemoveDir() { std::error_code ec; std::filesystem::remove_all(path, ec); }
+  } removeDir{dir};
   g_subject.file = std::string(dir) + "/big.ts";
   if (!demux_peer::generate(g_subject, "python3 '" MAKE_TS "' '" + std::string(dir) + "' --big " +
                                            std::to_string(mb)))
@@ -70,7 +80,5 @@ int main(int argc, char** argv) {
   double ipm = instructionsPerMb(argv[0], dir, 20);
   if (ipm > 0) printf("libkvrtsdmx: %.0f instructions per MB (callgrind, first 20 MB)\n", ipm);
   else printf("callgrind figure not available (valgrind failed)\n");
-  unlink(g_subject.file.c_str());
-  rmdir(dir);
   return 0;
 }
