@@ -330,6 +330,13 @@ const std::vector<QPoint> kEngTouches = {{10, 10},     {10, 10},     {1200, 10},
                                          {1200, 700},  {1200, 700},  {10, 700},  {10, 700},
                                          {640, 360},   {640, 360},   {640, 360}};
 
+// The sequences are made of plain presses: a loaded machine that delivers a
+// release late must not turn one into a long press.
+void keepPressesShort(EngineRig& rig)
+{
+    rig.engine->longPressTimer()->setInterval(60000);
+}
+
 void sendKeys(EngineRig& rig, const std::vector<int>& keys)
 {
     for (int key : keys)
@@ -347,6 +354,7 @@ TEST(EngineKeys, HiddenKeySequenceOpensEngineeringModeAndBackLeavesIt)
     EngineRig rig;
     ASSERT_TRUE(rig.launcher->ok());
     ASSERT_TRUE(rig.waitForState(ISDBtAppEngine::Prepared));
+    keepPressesShort(rig);
     rig.engine->setMainState("ISDBtPlayerMain");
     QSignalSpy enter(rig.engine.get(), &ISDBtAppEngine::sendEnterEngMode);
     QSignalSpy exit(rig.engine.get(), &ISDBtAppEngine::sendExitEngMode);
@@ -392,6 +400,7 @@ TEST(EngineKeys, FactorySequenceBeforeTheFirstScanOpensFactoryMode)
     EngineRig rig(o);
     ASSERT_TRUE(rig.launcher->ok());
     ASSERT_TRUE(rig.waitForState(ISDBtAppEngine::Prepared));
+    keepPressesShort(rig);
     QSignalSpy enter(rig.engine.get(), &ISDBtAppEngine::sendEnterFactoryMode);
 
     // The direction keys are refused by the view before the first scan, yet
@@ -417,6 +426,7 @@ TEST(EngineKeys, FactorySequenceAfterAnAskingTestWorksOnlyOnTheLiveScreen)
     EngineRig rig(o);
     ASSERT_TRUE(rig.launcher->ok());
     ASSERT_TRUE(rig.waitForState(ISDBtAppEngine::Prepared));
+    keepPressesShort(rig);
     QSignalSpy enter(rig.engine.get(), &ISDBtAppEngine::sendEnterFactoryMode);
 
     rig.engine->setMainState("ISDBtSetupMain");
