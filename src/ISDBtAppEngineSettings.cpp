@@ -244,6 +244,7 @@ void ISDBtAppEngine::factoryKeyCheckTimerHandler()
 
 void ISDBtAppEngine::showBootLogo()
 {
+    LOG_I("[%s]", __func__);
     if (m_pBootLogoThread == nullptr)
         m_pBootLogoThread = new ISDBtBootLogoThread(this);
     if (!m_pBootLogoThread->isRunning())
@@ -264,7 +265,7 @@ void ISDBtAppEngine::execStartUsbDetect()
 
 void ISDBtAppEngine::stopUsbDetect()
 {
-    if (m_pDevDetectHandler != nullptr)
+    if (m_pDevDetectHandler != nullptr && m_pDevDetectHandler->isRunning())
         m_pDevDetectHandler->stop();
 }
 
