@@ -28,6 +28,7 @@ public:
     using ISDBtAppEngine::ISDBtAppEngine;
     QTimer* timer(const char* name) const { return findChild<QTimer*>(QString::fromLatin1(name)); }
     bool inProcessing() const { return m_bInProcessing; }
+    ISDBtThread* jobThread() const { return m_pJobThread; }
     bool subtitleUpdateEnabled() const { return m_bEnableSubtitleUpdate; }
     int videoErrCount() const { return m_nVideoErrCount; }
     int memVideoErrCount() const { return m_nMemVideoErrCount; }
