@@ -25,10 +25,10 @@ QtObject {
         results = {}
         screenStack = []
     }
+    // Appends without reassigning: a screen binding that calls the engine
+    // must not depend on its own record.
     function record(name, args) {
-        var list = calls
-        list.push({ name: name, args: Array.prototype.slice.call(args) })
-        calls = list
+        calls.push({ name: name, args: Array.prototype.slice.call(args) })
     }
     function callsOf(name) {
         var out = []
@@ -82,6 +82,11 @@ QtObject {
     signal sendExitEngMode()
     signal sendEnterFactoryMode()
     signal notifyBilingualTextChanged(string sVal)
+    signal sendStartEpgRefresh()
+    signal sendEndEpgRefresh()
+    signal jumpEpgIndex(int jumpIndex)
+    signal sendRefreshStaionListStart()
+    signal sendRefreshStaionListEnd()
 
     function pushScreen(name) { record("pushScreen", arguments); var s = screenStack; s.push(name); screenStack = s }
     function popScreen() {
@@ -132,5 +137,15 @@ QtObject {
         return result("checkAvailableHdmiResolution", true)
     }
     function changeHDMIMode() { record("changeHDMIMode", arguments) }
+    function setEpgListUpdate() { record("setEpgListUpdate", arguments) }
+    function setJumpEpgIndex(index) { record("setJumpEpgIndex", arguments); jumpEpgIndex(index) }
+    function getEpgDetailDataByProxyIndex(row) {
+        record("getEpgDetailDataByProxyIndex", arguments)
+        return result("getEpgDetailDataByProxyIndex", "detail " + row)
+    }
+    function getIntEpgDataByProxyIndex(row, key) {
+        var item = row >= 0 && row < EpgListModel.count ? EpgListModel.get(row) : null
+        return item && item[key] !== undefined ? item[key] : -1
+    }
     function setEngScreenStatus() { record("setEngScreenStatus", arguments) }
 }
