@@ -199,7 +199,7 @@ BaseComponent {
                 visible: idRow.showDate
                 mTextColor: colorInfo.dateTextColor
                 mText: model.StartMJD === idScreen.firstMJD ? stringInfo.strApp_TODAY
-                       : model.StartMJD === idScreen.firstMJD + 1 ? stringInfo.strApp_TOMORROW : model.StartDate
+                       : model.StartMJD === idScreen.firstMJD + 1 ? stringInfo.strApp_TOMORROW : (model.StartDate || "")
             }
             Item {
                 id: idBox
