@@ -164,6 +164,11 @@ public:
     // Cable kind of a kernel command line of `length` bytes (not terminated):
     // 0 "DUAL", 1 "CVBS", 2 "HDMI" or no such token.
     static int parseDispCable(const char* text, size_t length);
+    // Resolutions of a supported-resolution line (the well-formed tokens).
+    static QList<tagHdmiResolution> parseSupportedResolutions(QString line);
+    // HDMI mode (0 1080P, 1 720P, -1 unknown) of the resolution id that
+    // `line` holds, by `list` first and by the bare id otherwise.
+    static int hdmiModeForId(const QList<tagHdmiResolution>& list, const QString& line);
     void setScreenRatio(int value);
     void loadSupportedResolutionFile();
     void parsingSupportedResolutionFile(QString line);

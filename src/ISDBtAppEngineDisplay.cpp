@@ -201,30 +201,68 @@ static bool appendResolution(QList<tagHdmiResolution>* list, const QString& toke
     return true;
 }
 
-void ISDBtAppEngine::parsingSupportedResolutionFile(QString line)
+QList<tagHdmiResolution> ISDBtAppEngine::parseSupportedResolutions(QString line)
 {
-    m_hdmiList.clear();
+    QList<tagHdmiResolution> list;
     if (line.length() < 3) {
-        LOG_I("[%s] strData(%s) is too short(%d) or strData is empty !!", __func__,
+        LOG_I("[%s] strData(%s) is too short(%d) or strData is empty !!", "parsingSupportedResolutionFile",
               line.toLocal8Bit().constData(), line.length());
-        return;
+        return list;
     }
     line = line.toUpper();
     if (!line.contains(QLatin1Char(':')))
-        return;
+        return list;
     const QStringList parts = line.split(QLatin1Char(' '));
     if (parts.size() < 2) {
-        appendResolution(&m_hdmiList, line.trimmed());
+        appendResolution(&list, line.trimmed());
     } else {
         for (const QString& part : parts) {
             const QString token = part.trimmed();
             if (token.contains(QLatin1Char(':')))
-                appendResolution(&m_hdmiList, token);
+                appendResolution(&list, token);
         }
     }
+    return list;
+}
+
+void ISDBtAppEngine::parsingSupportedResolutionFile(QString line)
+{
+    m_hdmiList = parseSupportedResolutions(line);
     for (int i = 0; i < m_hdmiList.size(); ++i)
         LOG_I("[%s] HDMI list[%d] id(%d) : %s", __func__, i, m_hdmiList.at(i).id,
               m_hdmiList.at(i).name.toLocal8Bit().constData());
+}
+
+int ISDBtAppEngine::hdmiModeForId(const QList<tagHdmiResolution>& list, const QString& line)
+{
+    const char* const func = "loadHdmiResolutionFile";
+    // Read as the kernel writes it, unsigned; a value past INT_MAX (or a
+    // "-1") is no resolution id.
+    const int id = static_cast<int>(std::strtoul(line.trimmed().toLatin1().constData(), nullptr, 10));
+    if (id < 0) {
+        LOG_I("[%s] [%d] hdmiId(%d)  ==> unKnown !!!", func, __LINE__, id);
+        return -1;
+    }
+    for (int i = 0; i < list.size(); ++i) {
+        const tagHdmiResolution& entry = list.at(i);
+        if (entry.id != id)
+            continue;
+        const QByteArray name = entry.name.toLocal8Bit();
+        LOG_I("[%s] [%d] id(%d) : %s  ==> current hdmi resolution !!!", func, i, entry.id, name.constData());
+        if (entry.name.contains(QLatin1String("X1080"), Qt::CaseInsensitive))
+            return 0;
+        if (entry.name.contains(QLatin1String("X0720"), Qt::CaseInsensitive))
+            return 1;
+        LOG_I("[%s] [%d] id(%d) : %s  ==> unKnown !!!", func, i, entry.id, name.constData());
+        break;
+    }
+    LOG_I("[%s] [%d] hdmiId(%d)  is not exist in the supported hdim list", func, __LINE__, id);
+    if (id <= 3)
+        return 0;
+    if (id <= 5)
+        return 1;
+    LOG_I("[%s] [%d] hdmiId(%d)  ==> unKnown !!!", func, __LINE__, id);
+    return -1;
 }
 
 int ISDBtAppEngine::loadHdmiResolutionFile()
@@ -243,33 +281,7 @@ int ISDBtAppEngine::loadHdmiResolutionFile()
     const QString line = in.readLine();
     file.close();
     LOG_I("[%s]  strData : %s", __func__, line.toLocal8Bit().constData());
-    // Read as the kernel writes it, unsigned; a value past INT_MAX (or a
-    // "-1") is no resolution id.
-    const int id = static_cast<int>(std::strtoul(line.trimmed().toLatin1().constData(), nullptr, 10));
-    if (id < 0) {
-        LOG_I("[%s] [%d] hdmiId(%d)  ==> unKnown !!!", __func__, __LINE__, id);
-        return -1;
-    }
-    for (int i = 0; i < m_hdmiList.size(); ++i) {
-        const tagHdmiResolution& entry = m_hdmiList.at(i);
-        if (entry.id != id)
-            continue;
-        const QByteArray name = entry.name.toLocal8Bit();
-        LOG_I("[%s] [%d] id(%d) : %s  ==> current hdmi resolution !!!", __func__, i, entry.id, name.constData());
-        if (entry.name.contains(QLatin1String("X1080"), Qt::CaseInsensitive))
-            return 0;
-        if (entry.name.contains(QLatin1String("X0720"), Qt::CaseInsensitive))
-            return 1;
-        LOG_I("[%s] [%d] id(%d) : %s  ==> unKnown !!!", __func__, i, entry.id, name.constData());
-        break;
-    }
-    LOG_I("[%s] [%d] hdmiId(%d)  is not exist in the supported hdim list", __func__, __LINE__, id);
-    if (id <= 3)
-        return 0;
-    if (id <= 5)
-        return 1;
-    LOG_I("[%s] [%d] hdmiId(%d)  ==> unKnown !!!", __func__, __LINE__, id);
-    return -1;
+    return hdmiModeForId(m_hdmiList, line);
 }
 
 void ISDBtAppEngine::checkCurrentHdmiResolution()

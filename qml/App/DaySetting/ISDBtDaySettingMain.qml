@@ -91,7 +91,17 @@ BaseComponent {
         y: systemInfo.mainVMargin
         width: systemInfo.mainWidth
         mFirstText: stringInfo.strApp_SWITCHE_SPECIFIED_DATE_TIME
-        mSecondText: idAppMain.currentDateTime
+        // The date and time stand at the right end: the band's own second
+        // text starts at a fixed place that long titles run into.
+        BaseText {
+            objectName: "bandDateTime"
+            anchors.right: parent.right
+            anchors.rightMargin: systemInfo.bandFirstTextHMargin
+            anchors.verticalCenter: parent.verticalCenter
+            mText: idAppMain.currentDateTime
+            mTextSize: systemInfo.normalFontSize
+            mTextColor: colorInfo.textGray
+        }
     }
     BaseText {
         id: idTable

@@ -68,7 +68,17 @@ BaseComponent {
         y: systemInfo.mainVMargin
         width: systemInfo.mainWidth
         mFirstText: stringInfo.strApp_CHANNEL_LIST
-        mSecondText: idAppMain.currentDateTime
+        // The date and time stand at the right end: the band's own second
+        // text starts at a fixed place that long titles run into.
+        BaseText {
+            objectName: "bandDateTime"
+            anchors.right: parent.right
+            anchors.rightMargin: systemInfo.bandFirstTextHMargin
+            anchors.verticalCenter: parent.verticalCenter
+            mText: idAppMain.currentDateTime
+            mTextSize: systemInfo.normalFontSize
+            mTextColor: colorInfo.textGray
+        }
     }
     Item {
         id: idTable
@@ -165,7 +175,9 @@ BaseComponent {
             }
             Image {
                 id: idCircle
-                anchors.centerIn: idKey
+                anchors.right: parent.right
+                anchors.rightMargin: systemInfo.tableItemMargin
+                anchors.verticalCenter: parent.verticalCenter
                 source: imageInfo.img_02_channel_circle
                 height: parent.height * 0.8
                 width: Math.max(height, idKey.paintedWidth + 2 * systemInfo.tableItemMargin)
@@ -173,12 +185,11 @@ BaseComponent {
             BaseText {
                 id: idKey
                 objectName: "remoconText"
-                anchors.right: parent.right
-                anchors.rightMargin: systemInfo.tableItemMargin
-                height: parent.height
-                mHorizontalAlies: Text.AlignRight
+                anchors.fill: idCircle
+                mHorizontalAlies: Text.AlignHCenter
                 mText: model.RemoconID
-                       + (EngineCall.invoke(ISDBtEngine, "getCountOfRemoconID", [model.RemoconID], 0) > 1 ? " -" + model.DispSubChannel : "")
+                       + (EngineCall.invoke(ISDBtEngine, "getCountOfRemoconID", [model.RemoconID], 0) > 1
+                          ? " -" + model.DispSubChannel : "")
                 mTextColor: idRow.textColor
             }
             MouseArea {
