@@ -85,6 +85,13 @@ Item {
             screen.downKeyPressed()
             screen.downKeyPressed()
             compare(list.currentIndex, 2)
+            // Held keys move the same way, only while the list has the focus.
+            root.upLongKeyPressed()
+            compare(list.currentIndex, 1)
+            screen.clickOrKeySelected(systemInfo.inputKey)
+            verify(popup.visible)
+            root.downLongKeyPressed()
+            compare(list.currentIndex, 1)
         }
 
         function test_refreshKeepsTheRowAndRebuildsAfter500ms() {

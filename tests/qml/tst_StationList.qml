@@ -69,6 +69,10 @@ Item {
             compare(list.currentIndex, 0)
             screen.downKeyPressed()
             compare(list.currentIndex, 1)
+            // Held keys move the same way.
+            root.upLongKeyPressed()
+            root.upLongKeyPressed()
+            compare(list.currentIndex, 3)
         }
 
         function test_refreshClearsTheCurrentRowUntilItEnds() {

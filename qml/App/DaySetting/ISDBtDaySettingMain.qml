@@ -81,6 +81,18 @@ BaseComponent {
         }
     }
 
+    // Held up and down keys move once per repeat.
+    Connections {
+        target: idAppMain
+        function onUpLongKeyPressed() {
+            if (idScreen.visible)
+                idScreen.move(idScreen.hourFocused ? idHourList : idDayList, true)
+        }
+        function onDownLongKeyPressed() {
+            if (idScreen.visible)
+                idScreen.move(idScreen.hourFocused ? idHourList : idDayList, false)
+        }
+    }
     Rectangle {
         anchors.fill: parent
         color: colorInfo.transBgColor

@@ -27,6 +27,18 @@ BaseComponent {
         function onSendChangeChannel() { idAppMain.backKeyProcessing() }
     }
 
+    // Held up and down keys move once per repeat.
+    Connections {
+        target: idAppMain
+        function onUpLongKeyPressed() {
+            if (idScreen.visible)
+                idText.moveTextLine(true)
+        }
+        function onDownLongKeyPressed() {
+            if (idScreen.visible)
+                idText.moveTextLine(false)
+        }
+    }
     Rectangle {
         anchors.fill: parent
         color: colorInfo.transBgColor

@@ -143,6 +143,18 @@ BaseComponent {
         onTriggered: EngineCall.invoke(ISDBtEngine, "setEpgListUpdate", [], undefined)
     }
 
+    // Held up and down keys move once per repeat (not under the open menu).
+    Connections {
+        target: idAppMain
+        function onUpLongKeyPressed() {
+            if (idScreen.visible && !idPopup.visible)
+                idScreen.move(true)
+        }
+        function onDownLongKeyPressed() {
+            if (idScreen.visible && !idPopup.visible)
+                idScreen.move(false)
+        }
+    }
     Rectangle {
         anchors.fill: parent
         color: colorInfo.transBgColor

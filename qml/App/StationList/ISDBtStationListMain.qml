@@ -58,6 +58,18 @@ BaseComponent {
         function onSendRefreshStaionListEnd() { idScreen.refreshCurrent() }
     }
 
+    // Held up and down keys move once per repeat.
+    Connections {
+        target: idAppMain
+        function onUpLongKeyPressed() {
+            if (idScreen.visible)
+                idScreen.move(true)
+        }
+        function onDownLongKeyPressed() {
+            if (idScreen.visible)
+                idScreen.move(false)
+        }
+    }
     Rectangle {
         anchors.fill: parent
         color: colorInfo.transBgColor
