@@ -13,6 +13,7 @@
 #include <QUrl>
 
 struct BilingualInfo;
+class ChannelItem;
 class FileIO;
 class QEvent;
 class QKeyEvent;
@@ -192,6 +193,10 @@ public:
     void AppReqEnterEpgScreen();
     void AppReqExitEpgScreen();
     void checkEpgTimer();
+    // The channel row whose present and following events a guide-update
+    // event of `serviceID` and table `tableID` has the engine fetch again:
+    // only the current, shown service's, on a guide screen. Null otherwise.
+    ChannelItem* presentFollowingChannel(int serviceID, int tableID);
     void checkProgramNameStationList();
     void getAllStationInfo();
     void clearStationLogo();

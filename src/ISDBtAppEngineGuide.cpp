@@ -167,15 +167,22 @@ void ISDBtAppEngine::onNotifyEpgUpdate(int serviceID, int tableID)
         LOG_I("[%s] - OzbState is not Prepared. return!!", __func__);
         return;
     }
+    ChannelItem* channel = presentFollowingChannel(serviceID, tableID);
+    if (channel == nullptr)
+        return;
+    m_pJobThread->request(ISDBtThread::EPGGetMode, m_pDataManager->getMode(), channel->ServiceSegType,
+                          channel->ChannelNumber, serviceID, nullptr, -1);
+}
+
+ChannelItem* ISDBtAppEngine::presentFollowingChannel(int serviceID, int tableID)
+{
     if (!isGuideScreen(m_sCurrentScreen))
-        return;
-    const int mode = m_pDataManager->getMode();
-    ChannelItem* channel = m_pOzbDBManager->getChannelItem(mode, serviceID, false);
-    if (channel == nullptr || channel->Available == 0 || serviceID != currentService
+        return nullptr;
+    ChannelItem* channel = m_pOzbDBManager->getChannelItem(m_pDataManager->getMode(), serviceID, false);
+    if (channel == nullptr || channel->Available == 0 || serviceID != m_pDataManager->getCurrServiceID()
         || tableID > kLastPresentFollowingTable)
-        return;
-    m_pJobThread->request(ISDBtThread::EPGGetMode, mode, channel->ServiceSegType, channel->ChannelNumber, serviceID,
-                          nullptr, -1);
+        return nullptr;
+    return channel;
 }
 
 QString ISDBtAppEngine::getEpgDetailDataByProxyIndex(int row)

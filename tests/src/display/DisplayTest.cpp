@@ -152,6 +152,7 @@ TEST(Display, HdmiModeChangeStoresTheNextModeAndReboots)
     f.root.clearRecordedCommands();
     f.engine->changeHDMIMode();
     EXPECT_EQ(ISDBtDataManager::getInstance()->getHDMIMode(), 0);
+    EXPECT_EQ(Fixture::playerCalls("setHDMIMode(0)").size(), 1u);
     EXPECT_EQ(f.recorded("reboot"), 1);
 }
 

@@ -9,14 +9,18 @@
 #include "ISDBtThread.h"
 #include "KvrOzbFSegDBManager.h"
 #include "ListModel.h"
+#include "StationItem.h"
 #include "StdoutCapture.h"
 
 #include <gtest/gtest.h>
 
 #include <QSignalSpy>
+#include <QTest>
 
+#include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 using engine_test::Fixture;
 using holvik_test::StdoutCapture;
@@ -40,9 +44,10 @@ void addEvent(int eventID, const char* text, const char* extItem, const char* ex
     KvrOzbFSegDBManager::getInstance()->getEpgListModel(0)->appendRow(new EpgItem(rec));
 }
 
-void addChannel(int serviceID, int available)
+void addChannel(int serviceID, int available, int segType = 0)
 {
     auto rec = std::make_shared<tagDbChannelItem>();
+    rec->ServiceSegType = segType;
     rec->ChannelNumber = CH;
     rec->RemoconID = 4;
     rec->ServiceID = serviceID;
@@ -58,33 +63,54 @@ struct GuideFixture : Fixture {
         settings->setCurrServiceID(SID);
         engine->setOzbState(ISDBtAppEngine::Prepared);
     }
-    int queued() const { return engine->jobThread()->queuedJobCount(); }
+    // Waits until every job posted so far has run: jobs run in order, so a
+    // guide reload posted now finishing means the earlier ones are done.
+    bool drained()
+    {
+        QSignalSpy done(engine->jobThread(), &ISDBtThread::sendEPGUpdateModeComplete);
+        engine->requestEpgListUpdate();
+        return QTest::qWaitFor([&] { return done.count() >= 1; }, 10000);
+    }
 };
 
-TEST(Guide, ReloadRequestMarksAChangedTableAndKeepsOneReloadQueued)
+// Completions of guide reloads seen by `spy`, as their refresh flags.
+std::vector<int> refreshFlags(const QSignalSpy& spy)
+{
+    std::vector<int> flags;
+    for (const QList<QVariant>& args : spy)
+        flags.push_back(args.at(1).toInt());
+    return flags;
+}
+
+TEST(Guide, ReloadRequestMarksAChangedTable)
 {
     GuideFixture f;
     ISDBtDataManager* settings = ISDBtDataManager::getInstance();
     QSignalSpy entered(f.engine.get(), &ISDBtAppEngine::sendEnterEpgScreen);
+    QSignalSpy done(f.engine->jobThread(), &ISDBtThread::sendEPGUpdateModeComplete);
+    auto request = [&](size_t n) {
+        f.engine->requestEpgListUpdate();
+        return QTest::qWaitFor([&] { return size_t(done.count()) >= n; }, 10000);
+    };
 
     StdoutCapture first;
     f.engine->execEnterEpgScreen();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return done.count() >= 1; }, 10000));
     EXPECT_NE(first.take().find("channel(0->27) serviceID(0->23608)"), std::string::npos);
     EXPECT_EQ(settings->epgChannelNumber, CH);
     EXPECT_EQ(settings->epgServiceID, SID);
     EXPECT_EQ(entered.count(), 1);
 
-    // The same table again: no change logged, and the earlier reload replaced.
+    // The same table again: no change logged.
     StdoutCapture again;
-    f.engine->requestEpgListUpdate();
+    ASSERT_TRUE(request(2));
     EXPECT_EQ(again.take().find("channel("), std::string::npos);
-    EXPECT_EQ(f.queued(), 1);
 
     settings->setCurrServiceID(SID + 1);
     StdoutCapture changed;
-    f.engine->requestEpgListUpdate();
+    ASSERT_TRUE(request(3));
     EXPECT_NE(changed.take().find("serviceID(23608->23609)"), std::string::npos);
-    EXPECT_EQ(f.queued(), 1);
+    EXPECT_EQ(refreshFlags(done), (std::vector<int>{1, -1, 1}));
 }
 
 TEST(Guide, UpdateTimerPollsOnlyOnGuideScreensQuickerWhileTheListIsEmpty)
@@ -126,21 +152,31 @@ TEST(Guide, PresentFollowingUpdatesOfTheCurrentServiceReloadOnGuideScreens)
     addChannel(SID, 1);
     addChannel(SID + 1, 1);
     addChannel(SID + 2, 0);
-    ISDBtDataManager::getInstance()->setCurrServiceID(SID + 2);
     f.engine->setMainState(QStringLiteral("ISDBtEpgListMain"));
-    f.engine->onNotifyEpgUpdate(SID + 2, 78);  // hidden row
-    EXPECT_EQ(f.queued(), 0);
+    struct Case {
+        const char* name;
+        int current, service, table;
+        bool fetch;
+    } cases[] = {
+        {"current service, present/following table", SID, SID, 78, true},
+        {"last present/following table", SID, SID, 79, true},
+        {"schedule table", SID, SID, 80, false},
+        {"another service", SID, SID + 1, 78, false},
+        {"hidden row", SID + 2, SID + 2, 78, false},
+        {"no such row", SID + 9, SID + 9, 78, false},
+    };
+    for (const Case& c : cases) {
+        ISDBtDataManager::getInstance()->setCurrServiceID(c.current);
+        ChannelItem* row = f.engine->presentFollowingChannel(c.service, c.table);
+        EXPECT_EQ(row != nullptr, c.fetch) << c.name;
+        if (row != nullptr) {
+            EXPECT_EQ(row->ServiceID, c.service) << c.name;
+        }
+        f.engine->onNotifyEpgUpdate(c.service, c.table);
+    }
     ISDBtDataManager::getInstance()->setCurrServiceID(SID);
-    f.engine->onNotifyEpgUpdate(SID + 1, 78);  // another service
-    f.engine->onNotifyEpgUpdate(SID, 80);      // schedule table
-    f.engine->onNotifyEpgUpdate(SID + 9, 78);  // no such row
-    EXPECT_EQ(f.queued(), 0);
-    f.engine->onNotifyEpgUpdate(SID, 78);
-    EXPECT_EQ(f.queued(), 1);
-
     f.engine->setMainState(QStringLiteral("ISDBtPlayerMain"));
-    f.engine->onNotifyEpgUpdate(SID, 79);
-    EXPECT_EQ(f.queued(), 1);
+    EXPECT_EQ(f.engine->presentFollowingChannel(SID, 78), nullptr);
 }
 
 TEST(Guide, DetailTextAndRowDataForQml)
@@ -214,6 +250,67 @@ TEST(Guide, LogoNoticesNeedAPreparedEngineAndANetwork)
     EXPECT_EQ(updated.count(), 1);
     f.engine->onNotifyStationDataChanged(-1);
     f.engine->onNotifyStationDataChanged(5);  // no such row: nothing
+}
+
+TEST(Guide, StationLogosAreRequestedForFullSegServicesOnly)
+{
+    GuideFixture f;
+    addChannel(SID, 1, 0);
+    addChannel(SID + 1, 1, 1);
+    addChannel(SID + 2, 1, 0);
+    f.engine->getAllStationInfo();
+    const std::vector<std::string> calls = Fixture::playerCalls("getChannelInfo");
+    ASSERT_EQ(calls.size(), 2u);
+    EXPECT_NE(calls[0].find(std::to_string(SID)), std::string::npos) << calls[0];
+    EXPECT_NE(calls[1].find(std::to_string(SID + 2)), std::string::npos) << calls[1];
+}
+
+TEST(Guide, StationListAsksForEveryStationsProgrammeName)
+{
+    GuideFixture f;
+    ListModel* stations = KvrOzbFSegDBManager::getInstance()->getStationListModel(0);
+    for (int i = 0; i < 3; ++i) {
+        auto rec = std::make_shared<tagDbStationlItem>();
+        rec->ChannelNumber = CH + i;
+        rec->RemoconID = 1 + i;
+        rec->SubChannel = 1;
+        rec->DispSubChannel = 1;
+        rec->FullSegSID = SID + i;
+        rec->OneSegSID = SID + 0x10 + i;
+        stations->appendRow(new StationItem(rec));
+    }
+    // The job logs the station it looks up, once per job.
+    auto lookups = [](const std::string& text) {
+        const std::string mark = "check seg(FSeg)";
+        int n = 0;
+        for (size_t at = text.find(mark); at != std::string::npos; at = text.find(mark, at + 1))
+            ++n;
+        return n;
+    };
+    StdoutCapture out;
+    f.engine->setMainState(QStringLiteral("ISDBtEpgListMain"));
+    ASSERT_TRUE(f.drained());
+    const int none = lookups(out.take());
+
+    StdoutCapture opened;
+    f.engine->setMainState(QStringLiteral("ISDBtStationListMain"));
+    ASSERT_TRUE(f.drained());
+    const int onOpening = lookups(opened.take());
+
+    StdoutCapture minute;
+    f.engine->onNotifyCurrStrTimeChanged(QStringLiteral("19:06"));
+    ASSERT_TRUE(f.drained());
+    const int onMinute = lookups(minute.take());
+
+    StdoutCapture player;
+    f.engine->setMainState(QStringLiteral("ISDBtPlayerMain"));
+    f.engine->onNotifyCurrStrTimeChanged(QStringLiteral("19:07"));
+    ASSERT_TRUE(f.drained());
+    EXPECT_EQ(none, 0);
+    // Every station on opening and again for the new minute.
+    EXPECT_EQ(onOpening, 3);
+    EXPECT_EQ(onMinute, 3);
+    EXPECT_EQ(lookups(player.take()), 0);
 }
 
 }  // namespace
