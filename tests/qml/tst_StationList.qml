@@ -34,10 +34,10 @@ Item {
             ISDBtEngine.reset()
             testModels.clearAll()
             var stations = [
-                { RemoconID: 1, SubChannel: 1, DispSubChannel: 1, ChannelNumber: 13, TSName: "One", ProgramName: "News" },
-                { RemoconID: 1, SubChannel: 2, DispSubChannel: 2, ChannelNumber: 13, TSName: "One 2", ProgramName: "" },
-                { RemoconID: 3, SubChannel: 1, DispSubChannel: 1, ChannelNumber: 20, TSName: "Three", ProgramName: "Film" },
-                { RemoconID: 5, SubChannel: 1, DispSubChannel: 1, ChannelNumber: 22, TSName: "Five", ProgramName: "Quiz" },
+                { RemoconID: 1, SubChannel: 1, DispSubChannel: 1, ChannelNumber: 13, NetworkID: 1, TSName: "One", ProgramName: "News" },
+                { RemoconID: 1, SubChannel: 2, DispSubChannel: 2, ChannelNumber: 13, NetworkID: 1, TSName: "One 2", ProgramName: "" },
+                { RemoconID: 3, SubChannel: 1, DispSubChannel: 1, ChannelNumber: 20, NetworkID: 3, TSName: "Three", ProgramName: "Film" },
+                { RemoconID: 5, SubChannel: 1, DispSubChannel: 1, ChannelNumber: 22, NetworkID: 5, TSName: "Five", ProgramName: "Quiz" },
             ]
             for (var i = 0; i < stations.length; ++i)
                 testModels.stations.append(stations[i])
@@ -111,6 +111,18 @@ Item {
             }
             compare(texts, data.texts)
             compare(logos, [true, false])
+        }
+
+        function test_logoReloadsForItsChannelAndOnANewNetwork() {
+            open(0)
+            waitForRendering(list)
+            var asked = ISDBtEngine.countOf("getStationLogoPath")
+            ISDBtEngine.sendChannelLogoUpdated(13, 0x7fe0)
+            compare(ISDBtEngine.countOf("getStationLogoPath"), asked + 1, "only the first sub-channel row shows a logo")
+            ISDBtEngine.sendChannelLogoUpdated(99, 0x7fe0)
+            compare(ISDBtEngine.countOf("getStationLogoPath"), asked + 1)
+            testModels.stations.setProperty(2, "NetworkID", 0x7fe1)
+            compare(ISDBtEngine.countOf("getStationLogoPath"), asked + 2)
         }
 
         function test_backReturnsToTheScreenBelow() {

@@ -154,15 +154,22 @@ BaseComponent {
                 visible: model.SubChannel === 1
                 source: visible ? EngineCall.invoke(ISDBtEngine, "getStationLogoPath", [model.ChannelNumber], "") : ""
                 fillMode: Image.PreserveAspectFit
+                // A new network of the station brings its own logo.
+                readonly property int networkID: model.NetworkID !== undefined ? model.NetworkID : 0
+                onNetworkIDChanged: reload()
+                function reload() {
+                    if (!visible)
+                        return
+                    source = ""
+                    source = EngineCall.invoke(ISDBtEngine, "getStationLogoPath", [model.ChannelNumber], "")
+                }
                 Connections {
                     target: ISDBtEngine
                     // Some of these signals come with other parts of the engine.
                     ignoreUnknownSignals: true
                     function onSendChannelLogoUpdated(channelNumber, networkID) {
-                        if (channelNumber !== model.ChannelNumber || !idLogo.visible)
-                            return
-                        idLogo.source = ""
-                        idLogo.source = EngineCall.invoke(ISDBtEngine, "getStationLogoPath", [model.ChannelNumber], "")
+                        if (channelNumber === model.ChannelNumber)
+                            idLogo.reload()
                     }
                 }
             }
