@@ -141,6 +141,12 @@ Item {
                             stringInfo.strApp_TOMORROW, "12/12", "12/12"])
             // First of its date, or the top row of the view.
             compare(shown, [true, false, true, false, true, false])
+
+            // A refresh that starts a day earlier moves "today".
+            testModels.epgs.setProperty(0, "StartMJD", 59999)
+            ISDBtEngine.sendEndEpgRefresh()
+            list.currentIndex = 1
+            compare(Finder.find(list.currentItem, "dateText").mText, stringInfo.strApp_TOMORROW)
         }
 
         function test_selectOnTheCurrentRowOpensTheMenuBelowOrAbove_data() {

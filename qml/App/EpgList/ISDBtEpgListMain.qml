@@ -21,7 +21,13 @@ BaseComponent {
     // Row marked while its menu is open.
     property int selectedRow: -1
     readonly property bool listShown: !epgReset && !idAppMain.epgGethering && idList.count > 0
-    readonly property int firstMJD: idList.count > 0 ? EngineCall.invoke(ISDBtEngine, "getIntEpgDataByProxyIndex", [0, "StartMJD"], -1) : -1
+    // Start day of the first event: the rows of that day say "today".
+    property int firstMJD: -1
+
+    function updateFirstMJD() {
+        firstMJD = idList.count > 0 ? EngineCall.invoke(ISDBtEngine, "getIntEpgDataByProxyIndex", [0, "StartMJD"], -1)
+                                    : -1
+    }
 
     function updateTopIndex() {
         var row = idList.indexAt(idList.contentX + 10, idList.contentY + 10)
@@ -111,6 +117,7 @@ BaseComponent {
         }
         function onSendEndEpgRefresh() {
             idRefreshTimer.stop()
+            idScreen.updateFirstMJD()
             if (idList.count > 0) {
                 idList.currentIndex = idList.count > idAppMain.epgBackupIndex ? idAppMain.epgBackupIndex : 0
                 idScreen.topIndex = 0
@@ -207,6 +214,7 @@ BaseComponent {
         model: EpgListModel
         highlightFollowsCurrentItem: false
         onContentYChanged: idScreen.updateTopIndex()
+        onCountChanged: idScreen.updateFirstMJD()
         delegate: Item {
             id: idRow
             width: idList.width
