@@ -53,6 +53,8 @@ Base.BaseMain {
     property bool antShortTest: false
     property bool isChChangeByRemocon: true
     property int epgBackupIndex: 0
+    // Text of the programme-details screen.
+    property string epgDetail: ""
     property bool mainBgShow: true
     property bool isMainBgOpacity: false
 

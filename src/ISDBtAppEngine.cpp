@@ -411,6 +411,8 @@ void ISDBtAppEngine::setMainState(QString state)
 {
     LOG_I("[%s] %s", __func__, state.toLocal8Bit().constData());
     m_sCurrentScreen = state;
+    if (state == QLatin1String("ISDBtStationListMain"))
+        checkProgramNameStationList();
 }
 
 void ISDBtAppEngine::setImageRootDir(const QString& sVal)

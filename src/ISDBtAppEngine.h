@@ -6,11 +6,14 @@
 
 #include "AppEngineIF.h"
 
+#include <QList>
 #include <QObject>
 #include <QStack>
 #include <QString>
 #include <QUrl>
 
+struct BilingualInfo;
+class ChannelItem;
 class FileIO;
 class QEvent;
 class QKeyEvent;
@@ -31,6 +34,12 @@ class ThresholdItem;
 // --- settings ---
 class ISDBtBootLogoThread;
 class ISDBtDevDetectHandler;
+
+// One HDMI resolution the display manager offers.
+struct tagHdmiResolution {
+    int id = 0;        // the display manager's resolution id
+    QString name;      // upper-cased, e.g. "1920X1080@60P"
+};
 
 class ISDBtAppEngine : public AppEngineIF
 {
@@ -145,6 +154,80 @@ public:
     void setPollingTimer(bool on);
     void setChangeChByKey(bool byKey);
 
+    // --- audio ---
+    Q_INVOKABLE void execBilingualChange(int mode = -1);
+    Q_INVOKABLE void execAudioIndexChange(int index = -1);
+    Q_INVOKABLE void execSetSubtitle(int value = -1);
+    Q_INVOKABLE void execSetSuperImpose(int value = -1);
+    Q_INVOKABLE void execChangeAudioMute();
+    Q_INVOKABLE void execChangeShowChannelInfo();
+    Q_INVOKABLE void execAudioLevelChange(int value = -1);
+    Q_INVOKABLE void execChangeAudioLevel(bool up);
+    Q_INVOKABLE void clearSubtitleImage();
+    void changeBilingual(int mode, bool toggle);
+    void changeBilingualMode(int mode);
+    void changeBilingualToggle();
+    void setAudioSel(int n);
+    void setAudioIndex(int n);
+    QString makeBilingualInfoText();
+    QString getAudioEsText();
+    QString getDualAudioLanguageText();
+    void notifyBilingualSettingInfo();
+    void notifyAudioIndexSettingInfo();
+    void notifySegSettingInfo();
+    void changeAudioLevel(int level);
+    void setBilingualAfterSetChannel();
+    void AppReqSetAudioIndex(int value);
+
+    // --- display ---
+    Q_INVOKABLE void execScreenRatioChange(int value = -1);
+    Q_INVOKABLE void execScreenScaleChange(int value = -1);
+    Q_INVOKABLE void setScreenScale(int value);
+    Q_INVOKABLE void setVideoDelay(int value);
+    Q_INVOKABLE void execVideoDelayChange(int value);
+    Q_INVOKABLE int checkDispCable();
+    Q_INVOKABLE void checkCurrentHdmiResolution();
+    Q_INVOKABLE bool checkAvailableHdmiResolution();
+    Q_INVOKABLE void changeHDMIMode();
+    // Cable kind of a kernel command line of `length` bytes (not terminated):
+    // 0 "DUAL", 1 "CVBS", 2 "HDMI" or no such token.
+    static int parseDispCable(const char* text, size_t length);
+    // Resolutions of a supported-resolution line (the well-formed tokens).
+    static QList<tagHdmiResolution> parseSupportedResolutions(QString line);
+    // HDMI mode (0 1080P, 1 720P, -1 unknown) of the resolution id that
+    // `line` holds, by `list` first and by the bare id otherwise.
+    static int hdmiModeForId(const QList<tagHdmiResolution>& list, const QString& line);
+    void setScreenRatio(int value);
+    void loadSupportedResolutionFile();
+    void parsingSupportedResolutionFile(QString line);
+    int loadHdmiResolutionFile();
+    void startCheckVideoError();
+    void stopCheckVideoError();
+    void rebootByVideoError();
+    void refreshScreen(bool bViewUpdate, bool bPlayerUpdate);
+
+    // --- guide ---
+    Q_INVOKABLE void execEnterEpgScreen();
+    Q_INVOKABLE void execExitEpgScreen();
+    Q_INVOKABLE void requestEpgListUpdate();
+    Q_INVOKABLE void setEpgListUpdate();
+    Q_INVOKABLE QString getEpgDetailDataByProxyIndex(int row);
+    Q_INVOKABLE int getIntEpgDataByProxyIndex(int row, QString key);
+    Q_INVOKABLE QString getStrEpgDataByProxyIndex(int row, QString key);
+    Q_INVOKABLE void setJumpEpgIndex(int index);
+    Q_INVOKABLE void setEpgScreenExited();
+    static bool isGuideScreen(const QString& screen);
+    void AppReqEnterEpgScreen();
+    void AppReqExitEpgScreen();
+    void checkEpgTimer();
+    // The channel row whose present and following events a guide-update
+    // event of `serviceID` and table `tableID` has the engine fetch again:
+    // only the current, shown service's, on a guide screen. Null otherwise.
+    ChannelItem* presentFollowingChannel(int serviceID, int tableID);
+    void checkProgramNameStationList();
+    void getAllStationInfo();
+    void clearStationLogo();
+
     // Output size class of a screen: 0 480P, 1 720P, 2 1080P. A screen wider
     // than 1920 (or without height) counts as 720 x 480 at 720P, and
     // `width`/`height` are replaced by those defaults.
@@ -199,6 +282,28 @@ public slots:
     void factoryKeyCheckTimerHandler();
     void onSendUsbDetectStatus(int status);
 
+    // --- audio ---
+    void onNotifyBilingualInfoUpdate();
+    void onNotifySubtitleUpdate();
+    void onNotifyBilingualModeChanged(int mode);
+    void subtitleTimerHandler();
+    // --- display ---
+    void onNotiryEventVideoError(int type);
+    void checkVideoErrTimerHandler();
+    // --- guide ---
+    void epgUpdateTimerHandler();
+    void onSendEPGUpdateModeComplete(bool updated, int count);
+    void onSendEPGGetModeComplete();
+    void onSendCurrentEPGGetModeComplete();
+    void onSendEPGModeCanceled();
+    void onNotifyEpgUpdate(int serviceID, int tableID);
+    void onNotifyCurrStrTimeChanged(QString time);
+    void onNotifyCurrProgramNameChanged(QString name);
+    void onNotifyCurrServiceIDChanged(int sid);
+    void onNotifyLogoImageCreated(int channelNumber, int networkID);
+    void onNotifyStationDataChanged(int row);
+    void onNotifyChannelListChanged();
+
 signals:
     // --- power ---
     void sendPrepared();
@@ -221,6 +326,18 @@ signals:
     void sendEnterEngMode();
     void sendExitEngMode();
     void sendEnterFactoryMode();
+
+    // --- audio ---
+    void sendSettingInfoMesssage(QString msg);
+    void sendSubtitleUpdate();
+    // --- guide ---
+    void sendEnterEpgScreen();
+    void sendExitEpgScreen();
+    void sendStartEpgRefresh();
+    void sendEndEpgRefresh();
+    void jumpEpgIndex(int index);
+    void sendChannelLogoUpdated(int channelNumber, int networkID);
+    void sendChannelUpdateComplete();
 
     void notifyImageRootDirChanged(QString sVal);
     void notifyEngModeChanged(bool bVal);
@@ -304,6 +421,22 @@ protected:
     // False while a tune is handed to the player (or a search or scan runs).
     bool m_bEnableSetChannel = true;
     bool m_bForceSetChannelWhenFirstStartService = true;
+
+    // --- audio ---
+    // False from a caption clear until the subtitle timer fires, so that a
+    // caption of the previous service never reaches the screen.
+    bool m_bEnableSubtitleUpdate = false;
+    // The player's audio record as it stands (empty without a player).
+    BilingualInfo bilingualInfo() const;
+
+    // --- display ---
+    QList<tagHdmiResolution> m_hdmiList;
+    int m_nVideoErrCount = 0;
+    int m_nMemVideoErrCount = 0;
+
+    // --- guide ---
+    // Station logos were requested since the last logo clear.
+    bool m_bStationLogosFetched = false;
 
     QString m_sCurrentScreen;
     QStack<QString> m_qmlStack;

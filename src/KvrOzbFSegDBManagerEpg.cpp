@@ -16,6 +16,8 @@
 #include <QThread>
 
 #include <climits>
+#include <QHash>
+
 #include <malloc.h>
 #include <sqlite3.h>
 
@@ -538,6 +540,11 @@ void KvrOzbFSegDBManager::makeEpgList(int modeType)
         resetEpgDayTimeListModel();
         int firstMJD = 0;
         int day = 0;
+        // The list was just emptied: a repeated event ID can only meet a row
+        // of this pass, so rows are looked up here, and added in one batch.
+        QList<ListItem*> rows;
+        QHash<unsigned, EpgItem*> byEventID;
+        rows.reserve(m_Epgs.size());
         for (int i = 0; i < m_Epgs.size(); ++i) {
             const EpgRecord& rec = m_Epgs.at(i);
             if (i == 0) {
@@ -559,12 +566,15 @@ void KvrOzbFSegDBManager::makeEpgList(int modeType)
                     addEpgDayTimeListModel(day, rec->startHH, i);
                 }
             }
-            EpgItem* existing = static_cast<EpgItem*>(model->find(unsigned(rec->eventID)));
-            if (existing)
-                existing->updateData(rec);
-            else
-                model->appendRow(new EpgItem(rec));
+            EpgItem*& row = byEventID[unsigned(rec->eventID)];
+            if (row) {
+                row->updateData(rec);
+            } else {
+                row = new EpgItem(rec);
+                rows.append(row);
+            }
         }
+        model->appendRows(rows);
     }
     LOG_H("[%s] END rowCount(%d)", "makeEpgList", model->rowCount());
 }

@@ -41,6 +41,12 @@ QHash<int, QByteArray> ListModel::roleNames() const
 void ListModel::deleteRow(ListItem* item)
 {
     delete item;
+}
+
+// Hands the memory of deleted rows back to the system. malloc_trim walks the
+// whole heap, so it runs once when a batch of deletions ends, not per row.
+void ListModel::trimHeap()
+{
     malloc_trim(0);
 }
 
@@ -55,6 +61,7 @@ bool ListModel::removeRows(int row, int count, const QModelIndex& parent)
     for (int i = 0; i < count; ++i)
         deleteRow(m_list.takeAt(row));
     endRemoveRows();
+    trimHeap();
     return true;
 }
 
@@ -100,6 +107,7 @@ bool ListModel::removeRow(int row, const QModelIndex& parent)
     beginRemoveRows(QModelIndex(), row, row);
     deleteRow(m_list.takeAt(row));
     endRemoveRows();
+    trimHeap();
     return true;
 }
 
@@ -111,6 +119,7 @@ void ListModel::clear()
     while (!m_list.isEmpty())
         deleteRow(m_list.takeFirst());
     endRemoveRows();
+    trimHeap();
 }
 
 bool ListModel::removeAllRows(const QModelIndex& parent)
@@ -121,6 +130,7 @@ bool ListModel::removeAllRows(const QModelIndex& parent)
         deleteRow(m_list.takeFirst());
         endRemoveRows();
     }
+    trimHeap();
     return true;
 }
 

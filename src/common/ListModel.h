@@ -72,6 +72,7 @@ public slots:
 private:
     bool validRow(int row) const { return row >= 0 && row < m_list.size(); }
     void deleteRow(ListItem* item);
+    static void trimHeap();
 
     ListItem* m_prototype;
     QList<ListItem*> m_list;

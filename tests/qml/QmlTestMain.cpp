@@ -145,6 +145,19 @@ public slots:
         if (stub != nullptr)
             stub->setParent(engine);
         ctx->setContextProperty(QStringLiteral("ISDBtEngine"), stub);
+        // The list models, as stand-ins a test fills.
+        QObject* models = ISDBtAppEngine::createObject(
+            engine, QUrl::fromLocalFile(QStringLiteral(HOLVIK_QML_TEST_DIR "/stubs/StubModels.qml")));
+        if (models != nullptr) {
+            models->setParent(engine);
+            ctx->setContextProperty(QStringLiteral("testModels"), models);
+            ctx->setContextProperty(QStringLiteral("StationListModel"), models->property("stations"));
+            ctx->setContextProperty(QStringLiteral("EpgListModel"), models->property("epgs"));
+            ctx->setContextProperty(QStringLiteral("EpgDayListModel"), models->property("days"));
+            for (int day = 0; day < 8; ++day)
+                ctx->setContextProperty(QStringLiteral("EpgDay%1TimeListModel").arg(day),
+                                        models->property(QStringLiteral("dayTime%1").arg(day).toLatin1()));
+        }
         const char* const tables[][2] = {{"qrc:/Common/ColorInfo.qml", "colorInfo"},
                                          {"qrc:/Common/ImageInfo.qml", "imageInfo"},
                                          {"qrc:/Common/SystemInfo.qml", "systemInfo"}};

@@ -111,6 +111,40 @@ Item {
             root.showHideFactory(false)
         }
 
+        // Stations, a guide of two days and its day and hour lists.
+        function fillLists() {
+            testModels.clearAll()
+            var names = ["Channel 1", "Channel 1", "Channel 4", "Channel 5", "Channel 8", "Channel 10", "Channel 12"]
+            var programmes = ["Morning News", "Weather", "Evening News", "Cooking with Friends",
+                              "Football: League Night", "Documentary", "Late Movie"]
+            var keys = [1, 1, 4, 5, 8, 10, 12]
+            for (var i = 0; i < names.length; ++i) {
+                testModels.stations.append({ RemoconID: keys[i], SubChannel: i === 1 ? 2 : 1,
+                                             DispSubChannel: i === 1 ? 2 : 1, ChannelNumber: 13 + i,
+                                             TSName: names[i], ProgramName: programmes[i] })
+            }
+            var titles = ["Evening News", "Weather", "Quiz Night", "Drama: The Harbour", "Late News",
+                          "Morning News", "Children's Hour", "Cooking with Friends", "Football: League Night"]
+            for (var e = 0; e < titles.length; ++e) {
+                var day = e < 5 ? 0 : 1
+                var hour = day === 0 ? 19 + e : 6 + 2 * (e - 5)
+                testModels.epgs.append({ EventID: 500 + e, StartMJD: 60000 + day, StartHH: hour,
+                                         StartDate: day === 0 ? "12/10" : "12/11",
+                                         StartTime: hour + ":00", EndTime: (hour + 1) + ":00",
+                                         ProgramName: titles[e], TopIndexDate: e === 0 || e === 5 ? 1 : 0 })
+            }
+            testModels.days.append({ DayTimeNumber: 0, DayTimeText: "12/10", DayTimeEpgIndex: 0 })
+            testModels.days.append({ DayTimeNumber: 1, DayTimeText: "12/11", DayTimeEpgIndex: 5 })
+            for (var h = 0; h < 5; ++h)
+                testModels.dayTime0.append({ DayTimeNumber: 19 + h, DayTimeText: "" + (19 + h), DayTimeEpgIndex: h })
+            for (h = 0; h < 4; ++h)
+                testModels.dayTime1.append({ DayTimeNumber: 6 + 2 * h, DayTimeText: "" + (6 + 2 * h),
+                                             DayTimeEpgIndex: 5 + h })
+            ISDBtEngine.results = { getCountOfRemoconID: 1,
+                                    getEpgDetailDataByProxyIndex: "The day's main stories from home and abroad, "
+                                        + "with sport and the weather for the week ahead.\nPresented live from the studio." }
+        }
+
         function test_screens() {
             testTranslator.install(1)
             ISDBtData.nLanguage = 0
@@ -202,10 +236,30 @@ Item {
 
             liveTv()
             root.showHideVolumeBar(false)
+            fillLists()
+            ISDBtData.nCurrStationIndex = 2
             root.setAppMainScreen("ISDBtStationListMain", true)
             shot("16-station-list")
+            ISDBtData.sCurrChName = "Channel 4"
+            root.epgGethering = true
             root.setAppMainScreen("ISDBtEpgListMain", true)
+            shot("17-programme-guide-acquiring")
+            ISDBtEngine.sendEndEpgRefresh()
+            var guide = Finder.find(root, "epgListMain")
+            guide.listView.currentIndex = 1
             shot("17-programme-guide")
+            guide.clickOrKeySelected(systemInfo.inputKey)
+            shot("17-programme-guide-menu")
+            guide.popupMenu.menuItemSelected("", 0)
+            shot("17-programme-details")
+            root.backKeyProcessing()
+            guide.clickOrKeySelected(systemInfo.inputKey)
+            guide.popupMenu.menuItemSelected("", 1)
+            var jump = root.screenItem("ISDBtDaySettingMain")
+            jump.downKeyPressed()
+            jump.rightKeyPressed()
+            shot("17-date-time-jump")
+            root.backKeyProcessing()
             root.setAppMainScreen("ISDBtSetupMain", true)
             shot("18-settings")
             var setup = Finder.find(root, "setupMain")

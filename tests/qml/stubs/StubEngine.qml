@@ -26,10 +26,10 @@ QtObject {
         results = {}
         screenStack = []
     }
+    // Appends without reassigning: a screen binding that calls the engine
+    // must not depend on its own record.
     function record(name, args) {
-        var list = calls
-        list.push({ name: name, args: Array.prototype.slice.call(args) })
-        calls = list
+        calls.push({ name: name, args: Array.prototype.slice.call(args) })
     }
     function callsOf(name) {
         var out = []
@@ -84,6 +84,11 @@ QtObject {
     signal sendEnterFactoryMode()
     signal notifyBilingualTextChanged(string sVal)
     signal sendCompleteLogCopy(bool result)
+    signal sendStartEpgRefresh()
+    signal sendEndEpgRefresh()
+    signal jumpEpgIndex(int jumpIndex)
+    signal sendRefreshStaionListStart()
+    signal sendRefreshStaionListEnd()
 
     function pushScreen(name) { record("pushScreen", arguments); var s = screenStack; s.push(name); screenStack = s }
     function popScreen() {
@@ -148,6 +153,16 @@ QtObject {
         return result("checkAvailableHdmiResolution", true)
     }
     function changeHDMIMode() { record("changeHDMIMode", arguments) }
+    function setEpgListUpdate() { record("setEpgListUpdate", arguments) }
+    function setJumpEpgIndex(index) { record("setJumpEpgIndex", arguments); jumpEpgIndex(index) }
+    function getEpgDetailDataByProxyIndex(row) {
+        record("getEpgDetailDataByProxyIndex", arguments)
+        return result("getEpgDetailDataByProxyIndex", "detail " + row)
+    }
+    function getIntEpgDataByProxyIndex(row, key) {
+        var item = row >= 0 && row < EpgListModel.count ? EpgListModel.get(row) : null
+        return item && item[key] !== undefined ? item[key] : -1
+    }
     function setEngScreenStatus() { record("setEngScreenStatus", arguments) }
 
     // Engineering thresholds: as the engine, a changed value is stored in
