@@ -9,18 +9,36 @@ if(HOLVIK_FUZZ)
     message(FATAL_ERROR "HOLVIK_FUZZ needs clang: configure with CC=clang CXX=clang++")
   endif()
   set(HOLVIK_FUZZ_ACTIVE ON)
+  # Every library a target reaches guides the fuzzer: everything is built
+  # with coverage instrumentation, and the targets add libFuzzer's main.
+  add_compile_options(-fsanitize=fuzzer-no-link)
+  add_link_options(-fsanitize=fuzzer-no-link)
 endif()
 
-# Adds coverage instrumentation for libFuzzer to a library target (fuzz
-# builds only), so a fuzzer that loads it is guided by its code.
-function(holvik_fuzz_instrument target)
-  if(HOLVIK_FUZZ_ACTIVE)
-    target_compile_options(${target} PRIVATE -fsanitize=fuzzer-no-link)
-    get_target_property(type ${target} TYPE)
-    if(NOT type STREQUAL "OBJECT_LIBRARY")
-      target_link_options(${target} PRIVATE -fsanitize=fuzzer-no-link)
-    endif()
+# holvik_fuzz_register(TARGET [SEEDS file-or-dir...] [OWN_SEEDS])
+# Lists a libFuzzer target for scripts/fuzz.sh with the seeds it starts
+# from: files and folders (made by ctest fixtures or in the tree), and with
+# OWN_SEEDS the ones the target writes itself when run with
+# HOLVIK_FUZZ_WRITE_SEEDS=DIR (see tests/support/fuzz_seeds.h).
+function(holvik_fuzz_register target)
+  cmake_parse_arguments(R "OWN_SEEDS" "" "SEEDS" ${ARGN})
+  if(NOT HOLVIK_FUZZ_ACTIVE)
+    return()
   endif()
+  target_include_directories(${target} PRIVATE ${HOLVIK_SUPPORT_DIR})
+  set(lines "$<TARGET_FILE:${target}>")
+  foreach(seed ${R_SEEDS})
+    string(APPEND lines "\n${seed}")
+  endforeach()
+  if(R_OWN_SEEDS)
+    string(APPEND lines "\nown-seeds")
+  endif()
+  file(GENERATE OUTPUT ${CMAKE_BINARY_DIR}/fuzz-targets/${target}.txt CONTENT "${lines}\n")
+endfunction()
+
+# Kept for the libraries that name themselves for coverage: fuzz builds
+# instrument every target (above), so this adds nothing more.
+function(holvik_fuzz_instrument target)
 endfunction()
 
 # holvik_fuzz_target(NAME SOURCES a.cpp ... LIBS x y
@@ -55,6 +73,7 @@ function(holvik_fuzz_target name)
     target_compile_options(${name}_fuzzer PRIVATE -fsanitize=fuzzer)
     target_link_options(${name}_fuzzer PRIVATE -fsanitize=fuzzer)
     list(APPEND targets ${name}_fuzzer)
+    holvik_fuzz_register(${name}_fuzzer SEEDS ${F_SEEDS} ${F_SEED_DIRS})
   endif()
   foreach(t ${targets})
     target_link_libraries(${t} PRIVATE ${F_LIBS})

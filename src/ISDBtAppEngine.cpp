@@ -342,6 +342,8 @@ void ISDBtAppEngine::setContextProperty()
              width, height, width, height, kResolutionNames[m_nDeviceResolution]);
 
     m_pRootContext->setContextProperty(QStringLiteral("MODEL_NAME"), QString::fromLatin1(kModelName));
+
+    publishSharedTables();
 }
 
 void ISDBtAppEngine::setViewContent(QQuickView* view, const QUrl& url, QQmlContext* context)

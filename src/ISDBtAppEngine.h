@@ -86,6 +86,13 @@ public:
     void AppRequestHPDControl(int state) override;
     void stopService();
     void stopAV(bool unmute);
+    // --- view ---
+    // A QML object of `url` created in the engine's root context (null with
+    // the errors logged when it cannot be made).
+    static QObject* createObject(QQmlEngine* engine, const QUrl& url);
+    // Publishes "colorInfo", "imageInfo" and "systemInfo".
+    void publishSharedTables();
+
     void setEnablePowerOnOffState(bool enable);
 
     // --- launcher ---

@@ -31,6 +31,23 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
+// What the signal profiles and the broadcast time take as "now" (see
+// bsim::freezeClock); the job queue always runs on the steady clock.
+struct SimClock {
+    std::mutex m;
+    bool frozen = false;
+    Clock::time_point at;
+};
+SimClock& simClock() {
+    static SimClock c;
+    return c;
+}
+Clock::time_point simNow() {
+    SimClock& c = simClock();
+    std::lock_guard<std::mutex> lk(c.m);
+    return c.frozen ? c.at : Clock::now();
+}
+
 enum Group { kMisc, kScan, kTune, kHandover, kCaption, kGroups };
 
 constexpr size_t kMaxCalls = 20000;
@@ -315,7 +332,7 @@ struct ISDBTPlayer::Impl {
     std::mutex m;  // guards everything below
     bsim::Scenario sc;
     long long clockBase = 0;  // broadcast seconds since MJD 0 at clockStart
-    Clock::time_point clockStart = Clock::now();
+    Clock::time_point clockStart = simNow();
     bool prepared = false;
     int mode = 0;
     bool scanning = false;
@@ -324,7 +341,7 @@ struct ISDBTPlayer::Impl {
     bool haveCurrent = false;  // a service was tuned (kept over stop for handover)
     bsim::ChannelRow current;
     bool playing = false;
-    Clock::time_point tuneTime = Clock::now();
+    Clock::time_point tuneTime = simNow();
     int handover = 0;  // 0 none, 1 station search, 2 two-stream
     unsigned backMode = 1, backKind = 0;
 
@@ -346,12 +363,12 @@ struct ISDBTPlayer::Impl {
             clockBase = sc.clockMJD * 86400LL + sc.clockHour * 3600 + sc.clockMinute * 60 +
                         sc.clockSecond;
         }
-        clockStart = Clock::now();
+        clockStart = simNow();
     }
 
     long long nowSeconds() const {
         return clockBase +
-               std::chrono::duration_cast<std::chrono::seconds>(Clock::now() - clockStart).count();
+               std::chrono::duration_cast<std::chrono::seconds>(simNow() - clockStart).count();
     }
     int clockDate() const { return static_cast<int>(clockBase / 86400); }
 
@@ -546,7 +563,7 @@ struct ISDBTPlayer::Impl {
         for (const bsim::ChannelRow& r : rows[mode])
             if (r.channelNumber == target && r.serviceID == current.serviceID) current = r;
         playing = true;
-        tuneTime = Clock::now();
+        tuneTime = simNow();
         return true;
     }
 
@@ -580,7 +597,7 @@ struct ISDBTPlayer::Impl {
         for (int i = 0; i < 14; ++i) values[i] = 0;
         if (!playing) return 0;
         const long long ms =
-            std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - tuneTime).count();
+            std::chrono::duration_cast<std::chrono::milliseconds>(simNow() - tuneTime).count();
         const bsim::SignalPoint* p = nullptr;
         for (const bsim::SignalPoint& s : sc.signal)
             if (s.atMs <= ms) p = &s;
@@ -737,7 +754,7 @@ int ISDBTPlayer::setChannel(int fullSegID, int oneSegID, int arg3, int arg4, int
     d->current = *row;
     d->haveCurrent = true;
     d->playing = true;
-    d->tuneTime = Clock::now();
+    d->tuneTime = simNow();
     d->postTuneEvents(d->sc.timing.tuneMs);
     return 0;
 }
@@ -755,7 +772,7 @@ int ISDBTPlayer::setChannel_ForMassProductionTestOf2Ts(int fullSegID, int oneSeg
             d->current = r;
             d->haveCurrent = true;
             d->playing = true;
-            d->tuneTime = Clock::now();
+            d->tuneTime = simNow();
             d->postTuneEvents(d->sc.timing.tuneMs);
             return 0;
         }
@@ -1087,6 +1104,26 @@ bool injectCaption(int chIdx, int serviceID, int width, int height,
 bool waitIdle(int timeoutMs) {
     std::shared_ptr<Core> core = liveCore();
     return !core || core->waitIdle(timeoutMs);
+}
+
+void freezeClock() {
+    SimClock& c = simClock();
+    std::lock_guard<std::mutex> lk(c.m);
+    if (!c.frozen)
+        c.at = Clock::now();
+    c.frozen = true;
+}
+
+void advanceClock(std::chrono::milliseconds step) {
+    SimClock& c = simClock();
+    std::lock_guard<std::mutex> lk(c.m);
+    c.at += step;
+}
+
+void releaseClock() {
+    SimClock& c = simClock();
+    std::lock_guard<std::mutex> lk(c.m);
+    c.frozen = false;
 }
 
 std::vector<std::string> calls() {

@@ -5,6 +5,7 @@
                      [--time-tolerance-ms MS] [--size-delta N]
                      [--size-tolerance N] [--last-size-free] [--no-md5]
                      [--no-key] [--map TRACK=INDEX]... [--ffprobe PATH]
+                     [--unparsed]
 
 --dump: output of `mediahost dump` (only the frames before the first seek
 line are compared). Per stream: frame count, and per frame the size (ours
@@ -14,9 +15,19 @@ differ by that many bytes (containers whose frames are padded differently);
 --last-size-free leaves out the size of each stream's last frame (where
 ffprobe takes the last packet up to the end of the file, tags included).
 
+A dump fails when it holds no frame, when a track has fewer or more frames
+than ffprobe's packets, and when an ffprobe stream of a kind that we announce
+(a kind in --info, or in the dump without --info) has no frames in the dump:
+a demuxer that lists a stream but delivers nothing of it does not pass.
+
 --info: output of `mediahost info`; every key=value field whose key is also
 a field of ffprobe's -show_streams entry is compared (numerically where both
 sides are numbers).
+
+--unparsed: ffprobe lists the packets with -fflags +nofillin+noparse, so they
+are the container's own (for containers whose packets ffmpeg's parsers re-cut
+into frames of their own, such as the transport stream) with the times the
+container carries; the stream fields still come from a parsed reading.
 
 Our streams are matched to ffprobe's by kind (codec_type) in order of
 appearance unless --map names the ffprobe stream index of a track.
@@ -32,8 +43,10 @@ from collections import OrderedDict
 MAX_REPORTED = 20
 
 
-def ffprobe(tool, media, what):
+def ffprobe(tool, media, what, unparsed=False):
     cmd = [tool, "-v", "error", "-of", "json"]
+    if unparsed:
+        cmd += ["-fflags", "+nofillin+noparse"]
     if what == "packets":
         cmd += ["-show_packets", "-show_data_hash", "MD5"]
     else:
@@ -109,6 +122,7 @@ def main():
     ap.add_argument("--no-key", action="store_true")
     ap.add_argument("--map", action="append", default=[])
     ap.add_argument("--ffprobe", default="ffprobe")
+    ap.add_argument("--unparsed", action="store_true")
     a = ap.parse_args()
     if not a.dump and not a.info:
         ap.error("give --dump, --info or both")
@@ -121,8 +135,10 @@ def main():
     kinds_of = {s["index"]: s.get("codec_type") for s in streams}
     problems = []
 
+    announced = set()
     if a.info:
         ours = read_info(a.info)
+        announced = {k[0] for k in ours}
         by_index = {s["index"]: s for s in streams}
         mapping = match(ours, by_index, kinds_of, explicit)
         for key, fields in ours.items():
@@ -141,7 +157,11 @@ def main():
 
     if a.dump:
         ours = read_dump(a.dump)
-        packets = ffprobe(a.ffprobe, a.media, "packets")
+        if not ours:
+            problems.append("dump: no frames")
+        if not a.info:
+            announced = {k[0] for k in ours}
+        packets = ffprobe(a.ffprobe, a.media, "packets", a.unparsed)
         theirs = OrderedDict()
         for p in packets:
             theirs.setdefault(p["stream_index"], []).append(p)
@@ -168,7 +188,7 @@ def main():
                 if not a.no_key and f["key"] != -1 and f["key"] != (1 if "K" in p.get("flags", "") else 0):
                     problems.append(f"{label} frame {n}: key {f['key']}, ffprobe flags {p.get('flags')}")
         for index in theirs:
-            if index not in mapping.values() and kinds_of.get(index) in {k[0] for k in ours}:
+            if index not in mapping.values() and kinds_of.get(index) in announced:
                 problems.append(f"dump: ffprobe stream {index} ({kinds_of.get(index)}) has no frames in the dump")
 
     for p in problems[:MAX_REPORTED]:

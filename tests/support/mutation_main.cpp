@@ -7,6 +7,9 @@
 //   <target>_mutation --replay FILE            runs one saved input
 //   <target>_mutation ... --only N --save FILE writes mutated input N to FILE
 //
+// HOLVIK_TEST_TIER=long runs twenty times the iterations (the deeper round
+// for before a release or after a parser change; CI runs the given number).
+//
 // An input is named by its label ("seed 2", "truncation 2/7", "mutation 815")
 // in every failure message; --only reproduces a mutation by its number.
 
@@ -248,6 +251,8 @@ int main(int argc, char** argv) {
     }
   }
   if (g_timeoutMs <= 0) g_timeoutMs = 5000;
+  const char* tier = getenv("HOLVIK_TEST_TIER");
+  if (tier && strcmp(tier, "long") == 0 && only < 0) iterations *= 20;
   signal(SIGALRM, onAlarm);
   signal(SIGABRT, onAbort);
   signal(SIGSEGV, onAbort);

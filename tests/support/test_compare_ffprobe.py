@@ -70,6 +70,22 @@ def changed(index, column, value):
     return rows
 
 
+def only(kind, rows):
+    return [r for r in rows if r[0] == kind]
+
+
+def short(kind, rows, keep):
+    """Keeps the first KEEP frames of the track of KIND, every frame of the others."""
+    out, seen = [], 0
+    for r in rows:
+        if r[0] == kind:
+            seen += 1
+            if seen > keep:
+                continue
+        out.append(r)
+    return out
+
+
 cases = [
     ("identical", frames(), info(), [], 0),
     ("size", changed(3, 3, lambda v: v + 1), info(), [], 1),
@@ -82,10 +98,20 @@ cases = [
     ("no key flag", changed(0, 4, lambda v: -1), info(), [], 0),
     ("missing frame", frames()[:-1], info(), [], 1),
     ("info field", frames(), [l.replace("channels=", "channels=9") for l in info()], [], 1),
+    # A demuxer that delivers nothing, or nothing of a stream it announces,
+    # or only the start of a track, must not pass.
+    ("empty dump", [], info(), [], 1),
+    ("announced video missing", only("audio", frames()), info(), [], 1),
+    ("announced audio missing", only("video", frames()), info(), [], 1),
+    ("only the audio announced", only("audio", frames()), [l for l in info() if l.startswith("audio")], [], 0),
+    ("short video track", short("video", frames(), 3), info(), [], 1),
+    ("short audio track", short("audio", frames(), 1), info(), [], 1),
+    ("unparsed packets", frames(), info(), ["--unparsed"], 0),
 ]
 failures = 0
 for name, rows, lines, extra, want in cases:
     got, out = compare(rows, lines, *extra)
+    print(f"{name}: exit {got}" + (f" ({out.splitlines()[0]})" if got and out else ""))
     if got != want:
         failures += 1
         print(f"FAIL {name}: exit {got}, wanted {want}\n{out}")

@@ -28,6 +28,8 @@
 #include <thread>
 #include <vector>
 
+#include <chrono>
+
 namespace bsim {
 
 struct AudioComponent {
@@ -136,6 +138,13 @@ bool injectCaption(int chIdx, int serviceID, int width, int height,
 // Waits until every pending event of the live engine has been delivered
 // (periodic guide refreshes do not count). False on timeout.
 bool waitIdle(int timeoutMs = 5000);
+
+// The clock of the signal profiles and of the broadcast time. Frozen, it
+// stands still except by advanceClock(), so a test can step past a profile
+// step without waiting for it; released, it is the steady clock again.
+void freezeClock();
+void advanceClock(std::chrono::milliseconds step);
+void releaseClock();
 
 // Every engine call the application made, oldest first, as "name(a,b,...)".
 std::vector<std::string> calls();

@@ -63,6 +63,9 @@ struct TsDemuxContext;
 struct PidSlot;
 typedef int32_t (*SectionHandler)(struct TsDemuxContext* ctx, struct PidSlot* slot, int64_t pos);
 
+/* Pictures whose time stamps give a probed frame rate. */
+#define TS_RATE_PICTURES 10
+
 typedef struct StreamInfo {
   uint32_t codec;
   int32_t pid;
@@ -88,7 +91,9 @@ typedef struct StreamInfo {
   int32_t picturesPerPes;
   int32_t agree;
   int32_t audioFrames;
-  int64_t tmFirst, tmMin, tmMax;
+  /* time stamps of the first pictures, for a rate the headers do not give */
+  int64_t tmFirst;
+  int64_t tmPts[TS_RATE_PICTURES];
   int32_t tmCount;
 } StreamInfo;
 

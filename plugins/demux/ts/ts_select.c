@@ -6,6 +6,25 @@
 #define MIB (1024 * 1024)
 
 /* a is before b in the 33-bit circle of time stamps. */
+/* Frame rate in thousandths from the time stamps of the first pictures: the
+   shortest step between neighbours in display order is one picture, whatever
+   the reordering (n pictures in decode order need not cover n - 1 steps).
+   0 when every stamp is the same. */
+static uint32_t rate_from_pts(int64_t* pts, int32_t n) {
+  int64_t step = 0;
+  for (int32_t i = 1; i < n; ++i) /* insertion sort: n is TS_RATE_PICTURES */
+    for (int32_t j = i; j > 0 && pts[j] < pts[j - 1]; --j) {
+      int64_t t = pts[j];
+      pts[j] = pts[j - 1];
+      pts[j - 1] = t;
+    }
+  for (int32_t i = 1; i < n; ++i) {
+    int64_t d = pts[i] - pts[i - 1];
+    if (d > 0 && (step == 0 || d < step)) step = d;
+  }
+  return step > 0 ? (uint32_t)(90000000 / step) : 0;
+}
+
 static int pts_before(int64_t a, int64_t b) {
   int64_t d = (b - a) & TS_PTS_MASK;
   return d != 0 && d < ((int64_t)1 << 32);
@@ -340,20 +359,18 @@ int32_t ProbeStreams(TsDemuxContext* ctx, int32_t mode) {
       if (si->firstTs == TS_PTS_NONE) {
         si->firstTs = pts;
         si->firstPos = ctx->scanPos;
-        si->tmFirst = si->tmMin = si->tmMax = pts;
+        si->tmFirst = si->tmPts[0] = pts;
         si->tmCount = 1;
       } else if (r == 0x100 && counting && ctx->picturesPerPesMarker == 1 &&
                  si->video.frameRate == 0 && !(si->probeBits & PB_TIMED)) {
         if (((pts - si->tmFirst) & TS_PTS_MASK) > 45000000 &&
             ((pts - si->tmFirst) & TS_PTS_MASK) < ((int64_t)1 << 32)) {
-          si->tmFirst = si->tmMin = si->tmMax = pts;
+          si->tmFirst = si->tmPts[0] = pts;
           si->tmCount = 1;
         } else {
-          if (pts < si->tmMin) si->tmMin = pts;
-          if (pts > si->tmMax) si->tmMax = pts;
-          if (++si->tmCount > 9) {
-            int64_t span = si->tmMax - si->tmMin;
-            si->video.frameRate = span > 0 ? (uint32_t)((int64_t)si->tmCount * 90000000 / span) : 0;
+          si->tmPts[si->tmCount++] = pts;
+          if (si->tmCount == TS_RATE_PICTURES) {
+            si->video.frameRate = rate_from_pts(si->tmPts, si->tmCount);
             si->probeBits |= PB_TIMED;
           }
         }

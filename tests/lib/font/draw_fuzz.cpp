@@ -3,9 +3,11 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "font_test_support.h"
+#include "fuzz_seeds.h"
 #include "kvr_fontDraw.h"
 
 namespace {
@@ -23,6 +25,27 @@ struct Reader {
 };
 
 }  // namespace
+
+// One call of each kind on a small canvas, in both directions, as the
+// drawing tests make them (the values the reader above takes, two bytes each).
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    std::vector<std::string> seeds;
+    for (uint16_t direction = 0; direction < 2; ++direction)
+        for (uint16_t op = 0; op < 7; ++op) {
+            const uint16_t values[] = {11, 7, 1, direction, op, 100, 101, 5, 2, 3};
+            std::string seed;
+            for (uint16_t v : values) {
+                seed += static_cast<char>(v >> 8);
+                seed += static_cast<char>(v & 0xFF);
+            }
+            for (int i = 0; i < 24; ++i)
+                seed += static_cast<char>(i * 37 + op);
+            seeds.push_back(seed);
+        }
+    holvik_fuzz::writeSeedsIfAsked(seeds);
+    return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -88,6 +88,7 @@ protected:
     void TearDown() override {
         bsim::resetScenario();
         bsim::clearResults();
+        bsim::releaseClock();
         fs::remove_all(root_);
     }
 
@@ -482,6 +483,7 @@ TEST_F(StandIn, ChannelInfoNeverWritesPastItsBuffers) {
 }
 
 TEST_F(StandIn, SignalFollowsTheProfileAfterEachTune) {
+    bsim::freezeClock();  // the profile steps when the test says so
     dtv::ISDBTPlayer p;
     float cnr = -1;
     int v[257] = {};
@@ -496,7 +498,10 @@ TEST_F(StandIn, SignalFollowsTheProfileAfterEachTune) {
     EXPECT_EQ(v[6], 1);  // branch 0 sits at index 6
     EXPECT_EQ(v[3], 4);
     EXPECT_EQ(v[13], bsim::channelFrequencyKHz(27));
-    std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+    bsim::advanceClock(std::chrono::milliseconds(999));
+    ASSERT_EQ(p.getSignalStrength(&cnr, v), 0);
+    EXPECT_FLOAT_EQ(cnr, 25.5f);
+    bsim::advanceClock(std::chrono::milliseconds(101));
     ASSERT_EQ(p.getSignalStrength(&cnr, v), 0);
     EXPECT_FLOAT_EQ(cnr, 3.0f);
     EXPECT_EQ(v[7], 40);

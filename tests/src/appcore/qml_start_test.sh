@@ -12,13 +12,14 @@ new_devroot qml-start
 console="$root/console.txt"
 fail() { echo "FAIL: $*" >&2; echo "--- console" >&2; cat "$console" >&2; exit 1; }
 
-HOLVIK_ROOT=$root QT_QPA_PLATFORM=offscreen QT_QUICK_BACKEND=software "$program" --ID=5 > "$console" 2>&1 &
+# Qt's render-loop timing category prints a line for every frame drawn.
+HOLVIK_ROOT=$root QT_QPA_PLATFORM=offscreen QT_QUICK_BACKEND=software \
+  QT_LOGGING_RULES="qt.scenegraph.time.renderloop=true" "$program" --ID=5 > "$console" 2>&1 &
 pid=$!
 
 wait_for_line "$console" "ISDBtAppEngine loadQMLSource" "loading the QML"
-# Give the view time to show and render its first frames.
-sleep 2
-kill -0 "$pid" 2>/dev/null || fail "the program ended after loading the QML"
+wait_for_line "$console" "Frame rendered" "the first frame"
+kill -0 "$pid" 2>/dev/null || fail "the program ended after its first frame"
 
 grep -q "ISDBtAppEngine Start" "$console" || fail "engine not constructed"
 grep -q "ISDBtAppEngine init" "$console" || fail "engine not initialised"

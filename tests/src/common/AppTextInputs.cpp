@@ -24,6 +24,21 @@ void check(bool ok, const char* what)
 
 }  // namespace
 
+std::vector<std::string> appTextSeeds()
+{
+    return {
+        std::string("\x00prog\x00--ID=7", 12),
+        std::string("\x00--id=a=b\x00--ID=", 15),
+        std::string("\x01" "998"),
+        std::string("\x01" "-5"),
+        std::string("\x01"),
+        std::string("\x02" "0a ff  10 zz 123456789"),
+        std::string("\x03\x52\xb0\x00\x00", 5),
+        std::string("\x03\xff\xff\xff\x7f", 5),
+        std::string("\x03\x00\x00\x00\x80", 5),
+    };
+}
+
 void feedAppTextInput(const uint8_t* data, size_t size)
 {
     if (size == 0)

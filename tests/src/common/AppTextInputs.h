@@ -8,5 +8,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 void feedAppTextInput(const uint8_t* data, size_t size);
+
+// One input of each kind (the mutation test's and the fuzz target's seeds).
+std::vector<std::string> appTextSeeds();

@@ -14,17 +14,7 @@
 TEST(AppTextInputs, SurviveMutatedSeeds)
 {
     holvik_test::TestDevRoot root;
-    const std::vector<std::string> seeds = {
-        std::string("\x00prog\x00--ID=7", 12),
-        std::string("\x00--id=a=b\x00--ID=", 15),
-        std::string("\x01" "998"),
-        std::string("\x01" "-5"),
-        std::string("\x01"),
-        std::string("\x02" "0a ff  10 zz 123456789"),
-        std::string("\x03\x52\xb0\x00\x00", 5),
-        std::string("\x03\xff\xff\xff\x7f", 5),
-        std::string("\x03\x00\x00\x00\x80", 5),
-    };
+    const std::vector<std::string> seeds = appTextSeeds();
     std::mt19937 rng(20241207);
     holvik_test::StdoutCapture quiet;
     for (int round = 0; round < 3000; ++round) {

@@ -2,11 +2,13 @@
 
 #include "AppTextInputs.h"
 #include "TestDevRoot.h"
+#include "fuzz_seeds.h"
 
 #include <cstdio>
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
+    holvik_fuzz::writeSeedsIfAsked(appTextSeeds());
     static holvik_test::TestDevRoot root;
     // The log lines of every input would drown the fuzzer's own output.
     if (!freopen((root.root() + "/console.txt").c_str(), "w", stdout))

@@ -18,8 +18,8 @@ const int SID = 0x5c38;
 
 QString scratchDir()
 {
-    static QTemporaryDir* dir = new QTemporaryDir();
-    return dir->path();
+    static QTemporaryDir dir;  // removed when the program ends
+    return dir.path();
 }
 
 std::string readBack(const QString& path)

@@ -33,9 +33,15 @@ inline QCoreApplication* app()
 
 // One development root for the whole test program, made before the first
 // singleton reads its paths; it carries the recording stand-ins for "sync".
+// The singletons keep its paths to the end, so it is removed only when the
+// program ends.
 inline holvik_test::TestDevRoot& devRoot()
 {
-    static holvik_test::TestDevRoot* root = new holvik_test::TestDevRoot();
+    static holvik_test::TestDevRoot* root = [] {
+        auto* r = new holvik_test::TestDevRoot();
+        std::atexit([] { delete root; });
+        return r;
+    }();
     return *root;
 }
 

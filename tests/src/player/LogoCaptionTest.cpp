@@ -10,6 +10,7 @@
 #include "ImageMakeThread.h"
 #include "SubtitleItem.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QImage>
 #include <QQuickItemGrabResult>
@@ -28,12 +29,44 @@ QString logoPath(int networkID)
     return sutil::makeLogoName(ImageMakeThread::logoDirectory(), networkID);
 }
 
+// Logos written for one station, as the wrapper reported them.
+size_t logosOf(SignalLog* log, int networkID)
+{
+    size_t n = 0;
+    for (const Signal& s : log->named("notifyLogoImageCreated"))
+        n += s.args.value(1).toInt() == networkID;
+    return n;
+}
+
+// Waits until WRITER has written everything queued before this call (earlier
+// tests and the scan queue logos too): the writer is one thread that takes
+// records in order, so a marker record queued now comes back last. The
+// wrapper's notices of those writes have arrived when this returns.
+bool drain(ImageMakeThread* writer)
+{
+    static int next = 0x7e00;
+    const int marker = next++;
+    bool seen = false;
+    QObject receiver;  // on this thread: the writer's signal arrives queued
+    QObject::connect(writer, &ImageMakeThread::sendSaveLogoComplete, &receiver,
+                     [&](int, int networkID, QString) { seen = seen || networkID == marker; });
+    auto r = std::make_shared<tagDbIconItem>();
+    memset(r.get(), 0, sizeof *r);
+    r->width = r->height = 1;
+    r->networkID = marker;
+    writer->pushData(r);
+    const bool ok = spinUntil([&] { return seen; }, 30000);
+    QCoreApplication::sendPostedEvents();
+    QFile::remove(logoPath(marker));
+    return ok;
+}
+
 // Calls the engine-facing getChannelInfo of the wrapper and waits for the
 // logo writer to be done with what it queued.
-void refresh(KvrOzbFSegPlayer* p, int ch, int sid, SignalLog* log, int logos)
+void refresh(KvrOzbFSegPlayer* p, int ch, int sid)
 {
     p->getChannelInfo(0, ch, sid);
-    spinUntil([&] { return static_cast<int>(log->named("notifyLogoImageCreated").size()) >= logos; });
+    ASSERT_TRUE(drain(p->imageMakeThread()));
 }
 
 TEST_F(PlayerTest, ChannelInfoSetsProgrammeAndLanguagesOnlyOnChange)
@@ -51,13 +84,13 @@ TEST_F(PlayerTest, ChannelInfoSetsProgrammeAndLanguagesOnlyOnChange)
     EXPECT_EQ(b->audioMainText[0], "Portugues");
     EXPECT_EQ(b->audioSubText[0], "English");
     EXPECT_EQ(b->audioMainText[1], "Espanol");
-    spinFor(20);
+    deliverQueued();
     EXPECT_EQ(m_log->named("notifyBilingualInfoUpdate").size(), 1u);
 
     // Same integers again: texts refreshed, no signal.
     b->audioMainText[0] = "stale";
     m_player->getChannelInfo(0, 20, 0xe100);
-    spinFor(20);
+    deliverQueued();
     EXPECT_EQ(m_log->named("notifyBilingualInfoUpdate").size(), 1u);
     EXPECT_EQ(b->audioMainText[0], "Portugues");
 
@@ -75,10 +108,11 @@ TEST_F(PlayerTest, ChannelInfoSetsProgrammeAndLanguagesOnlyOnChange)
 TEST_F(PlayerTest, LogoPngIsWrittenOnceAndReadsBackAsSent)
 {
     startAndScan();
+    ASSERT_TRUE(drain(m_player->imageMakeThread()));
     QFile::remove(logoPath(0x7f30));
     m_log->clear();
-    refresh(m_player, 27, 0xe300, m_log, 1);
-    ASSERT_EQ(m_log->named("notifyLogoImageCreated").size(), 1u);
+    refresh(m_player, 27, 0xe300);
+    ASSERT_EQ(logosOf(m_log, 0x7f30), 1u);
     EXPECT_EQ(m_log->named("notifyLogoImageCreated")[0].args, (QVariantList{27, 0x7f30}));
     EXPECT_TRUE(m_log->named("notifyLogoImageCreated")[0].onGuiThread);
 
@@ -98,32 +132,33 @@ TEST_F(PlayerTest, LogoPngIsWrittenOnceAndReadsBackAsSent)
     EXPECT_GE(s_root->recordedCommands().size(), 1u);  // flushed with "sync"
 
     // Same size and file present: not written again; file gone: written again.
-    m_player->getChannelInfo(0, 27, 0xe300);
-    spinFor(300);
-    EXPECT_EQ(m_log->named("notifyLogoImageCreated").size(), 1u);
+    refresh(m_player, 27, 0xe300);
+    EXPECT_EQ(logosOf(m_log, 0x7f30), 1u);
     QFile::remove(logoPath(0x7f30));
-    refresh(m_player, 27, 0xe300, m_log, 2);
+    refresh(m_player, 27, 0xe300);
+    EXPECT_EQ(logosOf(m_log, 0x7f30), 2u);
     EXPECT_TRUE(QFile::exists(logoPath(0x7f30)));
 
     // The station gathering rewrites only when forced.
     m_player->getStationlLogo(0, 27, 0xe300, false);
-    spinFor(300);
-    EXPECT_EQ(m_log->named("notifyLogoImageCreated").size(), 2u);
+    ASSERT_TRUE(drain(m_player->imageMakeThread()));
+    EXPECT_EQ(logosOf(m_log, 0x7f30), 2u);
     m_player->getStationlLogo(0, 27, 0xe300, true);
-    spinUntil([&] { return m_log->named("notifyLogoImageCreated").size() == 3; });
-    EXPECT_EQ(m_log->named("notifyLogoImageCreated").size(), 3u);
+    ASSERT_TRUE(drain(m_player->imageMakeThread()));
+    EXPECT_EQ(logosOf(m_log, 0x7f30), 3u);
 }
 
 TEST_F(PlayerTest, LogoLargerThanTheRecordIsRefused)
 {
     startAndScan();
+    ASSERT_TRUE(drain(m_player->imageMakeThread()));
     QFile::remove(logoPath(0x7f10));
     m_log->clear();
     m_player->getChannelInfo(0, 20, 0xe100);     // 100 x 100 x 4 > 32768
     m_player->getStationlLogo(0, 20, 0xe100, true);
-    spinFor(400);
+    ASSERT_TRUE(drain(m_player->imageMakeThread()));
     EXPECT_FALSE(QFile::exists(logoPath(0x7f10)));
-    EXPECT_TRUE(m_log->named("notifyLogoImageCreated").empty());
+    EXPECT_EQ(logosOf(m_log, 0x7f10), 0u);
 
     // Sizes past the buffer, including pairs whose byte count overflows a
     // 64-bit product into a small or negative number: refused before any
@@ -145,8 +180,8 @@ TEST_F(PlayerTest, LogoLargerThanTheRecordIsRefused)
         writer.makeImage(record);
         EXPECT_FALSE(QFile::exists(logoPath(0x7f10))) << sz.width << "x" << sz.height;
     }
-    spinFor(20);
-    EXPECT_TRUE(m_log->named("notifyLogoImageCreated").empty());
+    QCoreApplication::sendPostedEvents();
+    EXPECT_EQ(logosOf(m_log, 0x7f10), 0u);
     EXPECT_EQ(written.count(), 0);
 
     // The largest logo that fits is still written.
@@ -177,8 +212,8 @@ TEST_F(PlayerTest, LogoWriterQueueRules)
     writer.pushData(record(0x900, 200));  // same key: overwrites the first
     writer.pushData(record(0, 9));        // no key: dropped without a signal
     ASSERT_TRUE(spinUntil([&] { return done.count() >= 2; }));
-    spinFor(300);
-    EXPECT_EQ(done.count(), 2);
+    ASSERT_TRUE(drain(&writer));
+    EXPECT_EQ(done.count(), 3);  // the two records and the marker
     EXPECT_EQ(done.at(1).at(2).toString(), logoPath(0x900));
     QImage png(logoPath(0x900));
     ASSERT_FALSE(png.isNull());
@@ -187,13 +222,13 @@ TEST_F(PlayerTest, LogoWriterQueueRules)
     writer.stop();
     writer.pushData(record(0x901, 3));  // dropped while stopped
     writer.init();
-    spinFor(350);
+    ASSERT_TRUE(drain(&writer));
     EXPECT_FALSE(QFile::exists(logoPath(0x901)));
 
     writer.stop();
     writer.init();  // at once: the same thread goes on
     writer.pushData(record(0x902, 3));
-    ASSERT_TRUE(spinUntil([&] { return done.count() == 3; }));
+    ASSERT_TRUE(spinUntil([&] { return done.count() == 5; }));
     EXPECT_TRUE(writer.isRunning());
 }
 
@@ -286,8 +321,7 @@ TEST_F(PlayerTest, CaptionReachesTheHolderAndIsPaintedAsRgba)
 
     // Size 0 keeps what is shown.
     ASSERT_TRUE(bsim::injectEvent(9, 0, 0xe100, {0, 0, static_cast<int>(bsim::kCaptionBase)}));
-    ASSERT_TRUE(bsim::waitIdle());
-    spinFor(20);
+    deliverQueued();
     EXPECT_EQ(m_log->named("notifySubtitleUpdate").size(), 2u);
     EXPECT_EQ(holder->m_nWidth, 960);
 }
@@ -316,8 +350,7 @@ TEST_F(PlayerTest, CaptionOutsideThePlaneIsDropped)
     };
     for (const auto& c : cases) {
         ASSERT_TRUE(bsim::injectEvent(9, 0, 0xe100, {0, c.size, static_cast<int>(c.phy)}));
-        ASSERT_TRUE(bsim::waitIdle());
-        spinFor(15);
+        deliverQueued();
         EXPECT_EQ(m_log->named("notifySubtitleUpdate").size(), 1u) << std::hex << c.phy;
         EXPECT_EQ(holder->m_nSID, 77) << std::hex << c.phy;
     }

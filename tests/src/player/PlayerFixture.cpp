@@ -106,6 +106,12 @@ void spinFor(int ms)
     }
 }
 
+void deliverQueued()
+{
+    ASSERT_TRUE(bsim::waitIdle());
+    QCoreApplication::sendPostedEvents();
+}
+
 void PlayerTest::SetUpTestSuite()
 {
     if (s_root)
@@ -115,6 +121,9 @@ void PlayerTest::SetUpTestSuite()
     static char* argv[] = {name, nullptr};
     new QGuiApplication(argc, argv);
     s_root = new holvik_test::TestDevRoot();
+    // The wrapper is a process singleton that keeps the root's paths to the
+    // end: the root goes when the program ends.
+    std::atexit([] { delete s_root; });
     unsetenv("OZB_DATA_PATH");
     unsetenv("HOLVIK_BROADCAST_SCENARIO");
 }

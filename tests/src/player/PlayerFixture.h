@@ -46,6 +46,9 @@ private:
 bool spinUntil(const std::function<bool()>& done, int timeoutMs = 5000);
 // Runs the event loop for a while (lets queued signals arrive).
 void spinFor(int ms);
+// Waits until the engine has handled everything sent to it, then delivers
+// the signals its handlers queued for the GUI thread.
+void deliverQueued();
 
 class PlayerTest : public ::testing::Test {
 protected:

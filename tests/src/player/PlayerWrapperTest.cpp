@@ -143,7 +143,7 @@ TEST_F(PlayerTest, TwoStreamHandoverSucceedsOrFailsByTheResultEvent)
         EXPECT_EQ(m_player->getPlayerState(), KvrOzbFSegPlayer::StateHandover2TS);
         ASSERT_TRUE(bsim::waitIdle());
         ASSERT_TRUE(spinUntil([&] { return m_log->named("notify2TsComparisonStatus").size() == 2; }));
-        spinFor(30);
+        deliverQueued();
         EXPECT_EQ(m_log->names({"notifyVideoOutput", "notifyVideoDefinitionUpdate", "notifyEpgUpdate",
                                 "notifyChannelUpdate"}),
                   c.order)
@@ -257,8 +257,7 @@ TEST_F(PlayerTest, EveryEventBecomesItsSignalOnTheGuiThread)
     for (const auto& c : cases) {
         m_log->clear();
         ASSERT_TRUE(bsim::injectEvent(c.msg, c.ext1, c.ext2, c.record));
-        ASSERT_TRUE(bsim::waitIdle());
-        spinFor(15);
+        deliverQueued();
         EXPECT_EQ(m_log->names(), c.names) << "event " << c.msg << " ext1 " << c.ext1;
         if (!c.names.isEmpty()) {
             EXPECT_EQ(m_log->all().back().args, c.lastArgs) << "event " << c.msg;
@@ -269,8 +268,7 @@ TEST_F(PlayerTest, EveryEventBecomesItsSignalOnTheGuiThread)
     // Two of the 63 case: the count stops the walk after 5 and 7.
     m_log->clear();
     ASSERT_TRUE(bsim::injectEvent(63, 0, 0, twoTs));
-    ASSERT_TRUE(bsim::waitIdle());
-    spinFor(15);
+    deliverQueued();
     const std::vector<Signal> removed = m_log->named("notify2TsChannelUpdateRemove");
     ASSERT_EQ(removed.size(), 2u);
     EXPECT_EQ(removed[0].args[0].toInt(), 5);
@@ -280,8 +278,7 @@ TEST_F(PlayerTest, EveryEventBecomesItsSignalOnTheGuiThread)
     ASSERT_EQ(m_player->scan(1), 0);
     m_log->clear();
     ASSERT_TRUE(bsim::injectEvent(6, 0, 0xe100));
-    ASSERT_TRUE(bsim::waitIdle());
-    spinFor(15);
+    deliverQueued();
     EXPECT_TRUE(m_log->named("notifyVideoOutput").empty());
 }
 

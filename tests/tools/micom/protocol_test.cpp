@@ -129,15 +129,17 @@ TEST_F(Protocol, ModeQueryRetriesThreeTimesFiveHundredMillisecondsApart)
     int mode = 0;
     const double s = timed([&] { mode = micom_get_mode(fd); });
     EXPECT_EQ(mode, kModeNoAnswer);
+    // Lower bounds prove the waits; upper bounds only catch a wait of another
+    // unit, with room for a loaded machine under the sanitizers.
     EXPECT_GE(s, 1.95);
-    EXPECT_LT(s, 3.5);
+    EXPECT_LT(s, 10.0);
     sim.stop();
     const auto frames = sim.frames();
     ASSERT_EQ(frames.size(), 4u);
     for (size_t i = 1; i < frames.size(); ++i) {
         const long gap = frames[i].ms - frames[i - 1].ms;
         EXPECT_GE(gap, 480) << "retry " << i;
-        EXPECT_LT(gap, 1400) << "retry " << i;
+        EXPECT_LT(gap, 3000) << "retry " << i;
     }
 }
 
@@ -175,7 +177,9 @@ TEST_F(Protocol, SetModeWaitsLongerForUpdateModeAndReportsNoAnswer)
         uint8_t mode;
         double atLeast, below;
     };
-    for (const Case c : {Case{3, 0.98, 1.45}, Case{0, 0.48, 0.95}}) {
+    // Mode 0 must give up before update mode's second; otherwise the upper
+    // bounds leave room for a loaded machine.
+    for (const Case c : {Case{3, 0.98, 6.0}, Case{0, 0.48, 0.98}}) {
         Sim sim(root, {"--drop", "0-"});
         open();
         bool ok = true;

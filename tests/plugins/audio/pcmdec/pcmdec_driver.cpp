@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -124,13 +125,21 @@ int Decoder::close() {
   return entry()(KVR_WAV_DEC_CLOSE, &slot_, nullptr, nullptr);
 }
 
+// A folder of this process's own below PCMDEC_WORK_DIR, removed when the
+// process ends, so tests running side by side never share a file.
 std::string workDir() {
-  static std::string dir = [] {
-    std::string d = PCMDEC_WORK_DIR;
-    mkdir(d.c_str(), 0755);
-    return d;
-  }();
-  return dir;
+  static struct Folder {
+    std::string path = std::string(PCMDEC_WORK_DIR) + "/run-XXXXXX";
+    Folder() {
+      mkdir(PCMDEC_WORK_DIR, 0755);
+      if (!mkdtemp(&path[0])) {
+        perror("mkdtemp");
+        abort();
+      }
+    }
+    ~Folder() { std::filesystem::remove_all(path); }
+  } folder;
+  return folder.path;
 }
 
 std::vector<uint8_t> readFile(const std::string& path) {

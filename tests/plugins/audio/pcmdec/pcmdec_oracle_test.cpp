@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <string>
 #include <vector>
@@ -15,6 +16,14 @@
 using namespace pcmtest;
 
 namespace {
+
+// The shell command that starts the media host built beside this test: under
+// $HOLVIK_EMULATOR where the machine cannot run its 32-bit programs.
+std::string mediahostCommand() {
+  const char* emulator = std::getenv("HOLVIK_EMULATOR");
+  const std::string host = MEDIAHOST_PATH;
+  return emulator && *emulator ? std::string(emulator) + " " + host : host;
+}
 
 const char* kSource =
     "-f lavfi -i sine=f=440:r=44100:d=1 -f lavfi -i anoisesrc=r=44100:d=1:a=0.3:seed=7 "
@@ -69,7 +78,7 @@ TEST(PcmDecOracle, WavFilesMatchFfmpegSampleForSample) {
                        " " + c.encoderArgs + " " + base + ".wav"));
     const bool wide = std::string(c.codec) == "pcm_s24le";
     ASSERT_TRUE(ffmpeg("-i " + base + ".wav -f " + (wide ? "s32le " : "s16le ") + base + ".ref"));
-    std::string cmd = std::string(MEDIAHOST_PATH) + " decode " + PCMDEC_PATH + " " + base + ".wav --chunk " +
+    std::string cmd = mediahostCommand() + " decode " + PCMDEC_PATH + " " + base + ".wav --chunk " +
                       std::to_string(c.chunk) + " > " + base + ".out";
     ASSERT_EQ(std::system(cmd.c_str()), 0);
     if (wide) {
@@ -393,7 +402,7 @@ TEST(PcmDecOracle, DecodeCommandReportsFailures) {
   } cases[] = {{base + "_s16.wav", "--fail-alloc 1"}, {base + "_f32.wav", ""}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.file + " " + c.options);
-    std::string cmd = std::string(MEDIAHOST_PATH) + " decode " + PCMDEC_PATH + " " + c.file + " " + c.options +
+    std::string cmd = mediahostCommand() + " decode " + PCMDEC_PATH + " " + c.file + " " + c.options +
                       " > /dev/null 2>&1";
     int status = std::system(cmd.c_str());
     ASSERT_TRUE(WIFEXITED(status));

@@ -6,7 +6,8 @@
 Generated with ffmpeg: one file per codec pairing the demuxer must handle.
 Built from those by rewriting packets (what ffmpeg cannot write): 204- and
 208-byte packets, damaged packets and continuity gaps, PMT only on the
-one-segment PID, PMT sections whose header is split across packets.
+one-segment PID, PMT sections whose header is split across packets, H.264
+whose sequence parameter set carries no timing.
 --big writes big.ts of about MB megabytes for the benchmark.
 """
 import os
@@ -38,6 +39,11 @@ FFMPEG = {
     "h264_interlaced": SRC_V + SRC_A + ["-t", "3", "-c:v", "libx264", "-g", "12", "-flags",
                                         "+ildct+ilme", "-x264opts", "interlaced=1", "-c:a", "aac"] + ONE,
     "h264_aac_packed": SRC_V + SRC_A + ["-t", "3", "-c:v", "libx264", "-g", "12", "-c:a", "aac"],
+    # No frame rate in the headers (x265 without VUI timing; ffmpeg's MPEG-4
+    # Part 2 has no fixed VOP rate): the demuxer probes it from time stamps.
+    "hevc_untimed": SRC_V + ["-t", "3", "-c:v", "libx265", "-x265-params",
+                             "log-level=none:keyint=12:vui-timing-info=0:vui-hrd-info=0"] + ONE,
+    "mpeg4_bframes": SRC_V + ["-t", "3", "-c:v", "mpeg4", "-g", "12", "-bf", "2"] + ONE,
     # Only unbounded video PES, over several MiB: the end-of-data search bisects it.
     "mpeg2_video_only": ["-f", "lavfi", "-i", "testsrc=size=640x480:rate=25", "-t", "4",
                          "-c:v", "mpeg2video", "-b:v", "8M", "-minrate", "8M", "-maxrate", "8M",
@@ -162,6 +168,124 @@ def split_sections(src, dst):
     open(dst, "wb").write(out)
 
 
+class Bits:
+    """The RBSP of a NAL unit as a string of '0' and '1' with a read position."""
+
+    def __init__(self, rbsp):
+        self.s = "".join(f"{b:08b}" for b in rbsp)
+        self.at = 0
+
+    def u(self, n):
+        v = int(self.s[self.at:self.at + n], 2) if n else 0
+        self.at += n
+        return v
+
+    def ue(self):
+        zeros = 0
+        while self.s[self.at + zeros] == "0":
+            zeros += 1
+        self.at += zeros + 1
+        return (1 << zeros) - 1 + self.u(zeros)
+
+    def se(self):
+        v = self.ue()
+        return (v + 1) // 2 if v & 1 else -(v // 2)
+
+
+def unescape(nal):
+    out, zeros = bytearray(), 0
+    for b in nal:
+        if zeros >= 2 and b == 3:
+            zeros = 0
+            continue
+        out.append(b)
+        zeros = zeros + 1 if b == 0 else 0
+    return out
+
+
+def escape(rbsp):
+    out, zeros = bytearray(), 0
+    for b in rbsp:
+        if zeros >= 2 and b <= 3:
+            out.append(3)
+            zeros = 0
+        out.append(b)
+        zeros = zeros + 1 if b == 0 else 0
+    return out
+
+
+def sps_without_timing(nal):
+    """An H.264 SPS NAL unit with its VUI timing information taken out."""
+    r = Bits(unescape(nal[1:]))
+    profile = r.u(8)
+    r.u(16)
+    r.ue()
+    if profile in (100, 110, 122, 244, 44, 83, 86, 118, 128, 138, 139, 134, 135):
+        if r.ue() == 3:
+            r.u(1)
+        r.ue()
+        r.ue()
+        r.u(1)
+        assert r.u(1) == 0, "scaling lists are not expected from x264"
+    r.ue()
+    poc = r.ue()
+    if poc == 0:
+        r.ue()
+    assert poc != 1, "picture order type 1 is not expected from x264"
+    r.ue()
+    r.u(1)
+    r.ue()
+    r.ue()
+    if r.u(1) == 0:
+        r.u(1)
+    r.u(1)
+    if r.u(1):
+        for _ in range(4):
+            r.ue()
+    if r.u(1) == 0:
+        return nal
+    if r.u(1) and r.u(8) == 255:
+        r.u(32)
+    if r.u(1):
+        r.u(1)
+    if r.u(1):
+        r.u(4)
+        if r.u(1):
+            r.u(24)
+    if r.u(1):
+        r.ue()
+        r.ue()
+    flag = r.at
+    if r.u(1) == 0:
+        return nal
+    bits = r.s[:flag] + "0" + r.s[flag + 1 + 65:]
+    # The RBSP's stop bit and trailing zeros come along; realign to bytes.
+    bits = bits.rstrip("0")
+    bits += "0" * (-len(bits) % 8)
+    rbsp = bytes(int(bits[i:i + 8], 2) for i in range(0, len(bits), 8))
+    return nal[:1] + escape(rbsp)
+
+
+def h264_untimed(dst):
+    """H.264 whose SPS has no timing information, in a transport stream."""
+    es = dst + ".h264"
+    ffmpeg(es, SRC_V + ["-t", "3", "-c:v", "libx264", "-g", "12", "-bf", "0", "-f", "h264"])
+    data = open(es, "rb").read()
+    starts = [i for i in range(len(data) - 3) if data[i:i + 3] == b"\0\0\1"]
+    out = bytearray()
+    for n, at in enumerate(starts):
+        end = starts[n + 1] if n + 1 < len(starts) else len(data)
+        nal = data[at + 3:end]
+        trail = len(nal) - len(nal.rstrip(b"\0"))  # the next start code's leading zero
+        nal = nal[:len(nal) - trail]
+        if nal and nal[0] & 0x1F == 7:
+            nal = sps_without_timing(nal)
+        out += b"\0\0\1" + nal + b"\0" * trail
+    open(es, "wb").write(out)
+    ffmpeg(dst, ["-r", "25", "-f", "h264", "-i", es, "-c", "copy"] + ONE)
+    os.unlink(es)
+
+
 def main():
     out = sys.argv[1]
     os.makedirs(out, exist_ok=True)
@@ -197,6 +321,7 @@ def main():
     damaged(base, os.path.join(out, "damaged.ts"))
     onesegment(base, os.path.join(out, "onesegment.ts"))
     split_sections(base, os.path.join(out, "split_sections.ts"))
+    h264_untimed(os.path.join(out, "h264_untimed.ts"))
     # The two-view file has a script of its own.
     subprocess.run([sys.executable, os.path.join(os.path.dirname(os.path.abspath(__file__)),
                                                  "make_two_view.py"), out], check=True)

@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -29,6 +31,22 @@ std::string media(const std::string& name) { return std::string(TS_MEDIA_DIR) + 
 std::vector<uint8_t> readFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// A file in a folder of this test process's own, removed when the process
+// ends, so runs side by side never read each other's files.
+std::string scratch(const std::string& name) {
+  static struct Folder {
+    std::string path = ::testing::TempDir() + "ts-dmx-test-XXXXXX";
+    Folder() {
+      if (!mkdtemp(&path[0])) {
+        perror("mkdtemp");
+        abort();
+      }
+    }
+    ~Folder() { std::filesystem::remove_all(path); }
+  } folder;
+  return folder.path + "/" + name;
 }
 
 void writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
@@ -197,12 +215,12 @@ TEST_F(TsTest, OpenRefusals) {
   // Fewer than 10 x 1920 bytes cannot be told apart from noise.
   std::vector<uint8_t> f = readFile(media("mpeg2_mp2.ts"));
   f.resize(10 * 1920 - 188);
-  writeFile(::testing::TempDir() + "short.ts", f);
-  EXPECT_EQ(open(::testing::TempDir() + "short.ts"), nullptr);
+  writeFile(scratch("short.ts"), f);
+  EXPECT_EQ(open(scratch("short.ts")), nullptr);
   EXPECT_EQ(lastError(nullptr), -1007);
   // Not a transport stream at all.
-  writeFile(::testing::TempDir() + "zeros.ts", std::vector<uint8_t>(200000, 0));
-  EXPECT_EQ(open(::testing::TempDir() + "zeros.ts"), nullptr);
+  writeFile(scratch("zeros.ts"), std::vector<uint8_t>(200000, 0));
+  EXPECT_EQ(open(scratch("zeros.ts")), nullptr);
   EXPECT_EQ(lastError(nullptr), -1007);
 }
 
@@ -427,7 +445,7 @@ TEST_F(TsTest, PesGrowthIsCappedPerKind) {
   oversized(apid, 0xC0, (1 << 20) + 1000, vpid, 0xE0, smallVideo, shortVideo);
   std::vector<uint8_t> tail = pesPackets(cc, vpid, 0xE0, false, pts + 1800, smallVideo);
   file.insert(file.end(), tail.begin(), tail.end());
-  std::string path = ::testing::TempDir() + "pes_cap.ts";
+  std::string path = scratch("pes_cap.ts");
   writeFile(path, file);
 
   for (uint32_t flags : {0u, 0x4u}) {
@@ -512,7 +530,7 @@ TEST_F(TsTest, BrokenBoundedPesLosesOnlyItself) {
     }
     cut.insert(cut.end(), p, p + 188);
   }
-  std::string path = ::testing::TempDir() + "cut_audio.ts";
+  std::string path = scratch("cut_audio.ts");
   writeFile(path, cut);
 
   h = open(path, TSD_OPEN_DROP_DISCONTINUOUS);
@@ -700,7 +718,7 @@ TEST_F(TsTest, PmtTablesAndDescriptors) {
                    }),
                    -1008, 0, ""});
   for (Case& c : cases) {
-    std::string path = ::testing::TempDir() + "pmt.ts";
+    std::string path = scratch("pmt.ts");
     writeFile(path, c.file);
     TsdOpenOutput out{};
     void* h = open(path, 0, &out);
@@ -919,7 +937,7 @@ TEST_F(TsTest, PacketLoopTakesAStrayUnitStartAsMoreOfThePes) {
     }
   }
   ASSERT_NE(marked, 0u);
-  std::string path = ::testing::TempDir() + "stray_unit_start.ts";
+  std::string path = scratch("stray_unit_start.ts");
   writeFile(path, file);
   h = open(path, TSD_OPEN_PACKET_LOOP);
   ASSERT_NE(h, nullptr);
@@ -940,7 +958,7 @@ TEST_F(TsTest, SecondRecordLayoutReadsWhatTheFirstReads) {
   std::vector<uint8_t> file = readFile(media("mpeg2_mp2.ts"));
   std::vector<uint8_t> garbage(100, 0x11);
   garbage.insert(garbage.end(), file.begin(), file.end());
-  std::string path = ::testing::TempDir() + "garbage_first.ts";
+  std::string path = scratch("garbage_first.ts");
   writeFile(path, garbage);
 
   struct Case {
@@ -991,7 +1009,7 @@ TEST_F(TsTest, SecondRecordLayoutReadsWhatTheFirstReads) {
 TEST_F(TsTest, SecondRecordLayoutSurvivesMutatedFiles) {
   std::vector<uint8_t> base = readFile(media("h264_aac.ts"));
   base.resize(std::min<size_t>(base.size(), 300 * 188));
-  std::string path = ::testing::TempDir() + "mutated_read2.ts";
+  std::string path = scratch("mutated_read2.ts");
   uint32_t seed = 12345;
   auto next = [&seed] {
     seed = seed * 1103515245u + 12345u;
@@ -1317,7 +1335,7 @@ TEST_F(TwoViewTest, SeekPlacesBothViewsOnTheSameTime) {
 TEST_F(TwoViewTest, MutatedTwoViewFilesAreReadSafely) {
   std::vector<uint8_t> base = readFile(media("two_view.ts"));
   base.resize(std::min<size_t>(base.size(), 4 * 1500 * 188));
-  std::string path = ::testing::TempDir() + "mutated_two_view.ts";
+  std::string path = scratch("mutated_two_view.ts");
   uint32_t seed = 777;
   auto rnd = [&seed] {
     seed = seed * 1103515245u + 12345u;

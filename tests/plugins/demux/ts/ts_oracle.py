@@ -3,26 +3,31 @@
 
   ts_oracle.py --mediahost BIN --lib LIB --media FILE [--flags F]
                [--program N] [--streams I,J] [--oracle-media FILE] [--kind K]
-               [--info] [--seeks N] [--compare ARGS...]
+               [--info] [--frame-rate] [--seeks N] [--compare ARGS...]
 
 Frames: `mediahost dump` is run with MEDIAHOST_TS_FLAGS=F; our frame times
 are relative to the first time stamp of the program (((pts - first) mod 2^33)
 / 90), so they are shifted by ffprobe's first packet time before the dump is
-handed to compare_ffprobe.py. --kind compares the frames of one kind only
-(for files whose audio PES hold several frames, which ffprobe splits).
+handed to compare_ffprobe.py, which reads ffprobe's packets unparsed (as the
+container holds them). --kind compares the frames of one kind only.
 --program selects that program (op 4) before reading; --streams limits
 ffprobe's view to those stream indices; --oracle-media asks ffprobe about
 another file with the same content (packet sizes ffprobe cannot read).
 
-Seeks: N targets drawn from a fixed seed are sought forward (flags 0x21) and
-backward (0x11); each must land on the first video key frame at or after the
-target (forward) or the last at or before it (backward), and the first video
-frame read after the seek must carry that time.
+--frame-rate: the video's frame_rate_milli must be ffprobe's r_frame_rate
+(for streams whose headers carry no rate, where the demuxer probes it).
+
+Seeks: N targets (4 N with HOLVIK_TEST_TIER=long) drawn from a fixed seed
+are sought forward (flags 0x21) and backward (0x11); each must land on the
+first video key frame at or after the target (forward) or the last at or
+before it (backward), and the first video frame read after the seek must
+carry that time.
 """
 import argparse
 import json
 import os
 import random
+import shlex
 import subprocess
 import sys
 import tempfile
@@ -32,6 +37,8 @@ COMPARER = os.path.join(HERE, "..", "..", "..", "support", "compare_ffprobe.py")
 
 
 VIEW = os.path.join(HERE, "ffprobe_view.py")
+# A 32-bit media host runs under the emulator where the machine cannot run it.
+EMULATOR = shlex.split(os.environ.get("HOLVIK_EMULATOR", ""))
 
 
 def oracle_env(a):
@@ -43,8 +50,9 @@ def oracle_env(a):
     return env
 
 
-def ffprobe_packets(a):
-    out = subprocess.run([sys.executable, VIEW, "-v", "error", "-of", "json", "-show_packets",
+def ffprobe_packets(a, unparsed=False):
+    raw = ["-fflags", "+nofillin+noparse"] if unparsed else []
+    out = subprocess.run([sys.executable, VIEW, "-v", "error", "-of", "json"] + raw + ["-show_packets",
                           "-show_streams", a.media], check=True, capture_output=True, text=True,
                          env=oracle_env(a)).stdout
     j = json.loads(out)
@@ -52,7 +60,7 @@ def ffprobe_packets(a):
 
 
 def compare(a, args):
-    cmd = [sys.executable, COMPARER, "--media", a.media, "--ffprobe", VIEW] + args + a.compare
+    cmd = [sys.executable, COMPARER, "--media", a.media, "--ffprobe", VIEW, "--unparsed"] + args + a.compare
     return subprocess.run(cmd, capture_output=True, text=True, env=oracle_env(a))
 
 
@@ -61,7 +69,7 @@ def run_dump(a, extra, kind=None):
     env["MEDIAHOST_TS_FLAGS"] = a.flags
     if a.program:
         env["MEDIAHOST_TS_PROGRAM"] = a.program
-    cmd = [a.mediahost, "dump", a.lib, a.media] + extra
+    cmd = EMULATOR + [a.mediahost, "dump", a.lib, a.media] + extra
     if kind:
         cmd += ["--kind", kind]
     p = subprocess.run(cmd, capture_output=True, text=True, env=env)
@@ -111,7 +119,7 @@ def check_info(a):
     env["MEDIAHOST_TS_FLAGS"] = a.flags
     if a.program:
         env["MEDIAHOST_TS_PROGRAM"] = a.program
-    p = subprocess.run([a.mediahost, "info", a.lib, a.media], capture_output=True, text=True, env=env)
+    p = subprocess.run(EMULATOR + [a.mediahost, "info", a.lib, a.media], capture_output=True, text=True, env=env)
     if p.returncode != 0:
         print(p.stderr)
         return False
@@ -124,8 +132,8 @@ def check_info(a):
     print(r.stdout, end="")
     ok = r.returncode == 0
     # The program's duration: from the first time stamp of the program to the
-    # last one of any of its streams, as ffprobe's packet list gives them.
-    streams, packets = ffprobe_packets(a)
+    # last one of any of its streams, as the container's own packets carry them.
+    streams, packets = ffprobe_packets(a, unparsed=True)
     kinds = {s["index"]: s.get("codec_type") for s in streams}
     times = [float(k["pts_time"]) * 1000.0 for k in packets
              if kinds.get(k["stream_index"]) in ("video", "audio") and "pts_time" in k]
@@ -138,6 +146,29 @@ def check_info(a):
                 ok = False
     print(r.stderr, end="", file=sys.stderr)
     return ok
+
+
+def check_frame_rate(a, streams):
+    env = dict(os.environ)
+    env["MEDIAHOST_TS_FLAGS"] = a.flags
+    p = subprocess.run(EMULATOR + [a.mediahost, "info", a.lib, a.media], capture_output=True, text=True, env=env)
+    ours = None
+    for line in p.stdout.splitlines():
+        fields = dict(f.split("=", 1) for f in line.split(",")[2:] if "=" in f)
+        if line.startswith("video,") and "frame_rate_milli" in fields:
+            ours = int(fields["frame_rate_milli"])
+            break
+    video = [s for s in streams if s.get("codec_type") == "video"]
+    if ours is None or not video:
+        print(f"no video frame rate: {p.stdout}{p.stderr}")
+        return False
+    num, den = (int(x) for x in video[0]["r_frame_rate"].split("/"))
+    want = num * 1000.0 / den if den else 0.0
+    if abs(ours - want) > 1:
+        print(f"frame rate {ours / 1000.0} per second, ffprobe {video[0]['r_frame_rate']}")
+        return False
+    print(f"frame rate {ours / 1000.0} per second as ffprobe's {video[0]['r_frame_rate']}")
+    return True
 
 
 def check_seeks(a, streams, packets):
@@ -203,6 +234,7 @@ def main():
     ap.add_argument("--media", required=True)
     ap.add_argument("--flags", default="0")
     ap.add_argument("--info", action="store_true")
+    ap.add_argument("--frame-rate", action="store_true")
     ap.add_argument("--no-frames", action="store_true")
     ap.add_argument("--kind")
     ap.add_argument("--program")
@@ -211,12 +243,17 @@ def main():
     ap.add_argument("--seeks", type=int, default=0)
     ap.add_argument("--compare", nargs=argparse.REMAINDER, default=[])
     a = ap.parse_args()
+    # The deeper round on demand: four times the seeks.
+    if os.environ.get("HOLVIK_TEST_TIER") == "long":
+        a.seeks *= 4
     streams, packets = ffprobe_packets(a)
     ok = True
     if not a.no_frames:
         ok &= check_frames(a, streams, packets)
     if a.info:
         ok &= check_info(a)
+    if a.frame_rate:
+        ok &= check_frame_rate(a, streams)
     if a.seeks:
         ok &= check_seeks(a, streams, packets)
     return 0 if ok else 1

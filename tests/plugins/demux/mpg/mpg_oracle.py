@@ -1,0 +1,203 @@
+#!/usr/bin/env python3
+"""Checks the program-stream demuxer on one file against ffprobe.
+
+  mpg_oracle.py --mediahost BIN --lib LIB --media FILE [--info] [--kind K]
+                [--subpictures [--two-readers]] [--seeks N] [--compare ARGS...]
+
+Frames (direct mode): every PES payload of every listed stream against
+ffprobe's per-PES packets (-fflags +nofillin+noparse). Our times start at the
+smaller of the first video and first audio presentation time (each the
+smallest time of its stream, 0 for an absent kind), so they are shifted back by
+that time before the comparison.
+
+--subpictures gathers sub-picture stream 0x20 and compares only it: in
+direct mode every PES payload against the per-PES packets, with
+--two-readers every whole unit against the units ffprobe's parser puts
+together. Sub-picture times start at the first video time.
+
+Seeks: N targets drawn from a fixed seed are sought forward (absolute, flags
+0x1001, each after a seek to the start); each must land on the first video
+key frame in file order whose time is at or after the target, and the next
+frame must be that one. Key frames are the PES payloads that ffprobe shows
+holding a sequence start or an intra picture.
+"""
+import argparse
+import json
+import os
+import random
+import subprocess
+import sys
+import tempfile
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+COMPARER = os.path.join(HERE, "..", "..", "..", "support", "compare_ffprobe.py")
+NOPARSE = os.path.join(HERE, "ffprobe_noparse.py")
+
+
+def probe(media, noparse=True):
+    tool = [sys.executable, NOPARSE] if noparse else ["ffprobe"]
+    out = subprocess.run(tool + ["-v", "error", "-of", "json", "-show_packets", "-show_streams", media],
+                         check=True, capture_output=True, text=True).stdout
+    j = json.loads(out)
+    return j.get("streams", []), j.get("packets", [])
+
+
+def base_ms(streams, packets, kinds=("video", "audio")):
+    """Our time origin: min(first video, first audio) in whole milliseconds."""
+    firsts = []
+    for kind in kinds:
+        index = [s["index"] for s in streams if s.get("codec_type") == kind]
+        if not index:
+            firsts.append(0)
+            continue
+        pts = [int(p["pts"]) for p in packets if p["stream_index"] == index[0] and p.get("pts") not in (None, "N/A")]
+        firsts.append(min(pts) // 90 if pts else 0)
+    return min(firsts)
+
+
+def run(a, args):
+    env = dict(os.environ)
+    if a.subpictures:
+        env["MEDIAHOST_MPG_SUBPICTURE"] = "0x20"
+        env["MEDIAHOST_MPG_MODE"] = "1" if a.two_readers else "0"
+    p = subprocess.run([a.mediahost] + args, capture_output=True, text=True, env=env)
+    if p.returncode != 0:
+        print(p.stdout[-2000:])
+        print(p.stderr[-2000:])
+        sys.exit(f"mediahost {args[0]} failed with {p.returncode}")
+    # The library's diagnostics ("end_of_file") share standard output.
+    return "\n".join(l for l in p.stdout.splitlines() if "end_of_file" not in l) + "\n"
+
+
+def compare(a, extra):
+    tool = "ffprobe" if a.two_readers else NOPARSE
+    cmd = [sys.executable, COMPARER, "--media", a.media, "--ffprobe", tool] + extra + a.compare
+    r = subprocess.run(cmd, capture_output=True, text=True)
+    print(r.stdout, end="")
+    print(r.stderr, end="", file=sys.stderr)
+    return r.returncode == 0
+
+
+def check_frames(a, streams, packets, work):
+    args = ["dump", a.lib, a.media]
+    if a.kind or a.subpictures:
+        args += ["--kind", "subtitle" if a.subpictures else a.kind]
+    lines = run(a, args).splitlines()
+    base = base_ms(streams, packets, ("video",) if a.subpictures else ("video", "audio"))
+    name = os.path.join(work, "dump.csv")
+    with open(name, "w") as f:
+        f.write(lines[0] + "\n")
+        for line in lines[1:]:
+            kind, track, t, rest = line.split(",", 3)
+            f.write(f"{kind},{track},{int(t) + base},{rest}\n")
+    return compare(a, ["--dump", name, "--time-tolerance-ms", "1.5", "--no-key"])
+
+
+def check_info(a, work):
+    name = os.path.join(work, "info.txt")
+    with open(name, "w") as f:
+        f.write(run(a, ["info", a.lib, a.media]))
+    return compare(a, ["--info", name])
+
+
+def starts(data):
+    """(code byte, following bytes) of every 00 00 01 start code in data."""
+    i = data.find(b"\x00\x00\x01")
+    while 0 <= i and i + 3 < len(data):
+        yield data[i + 3], data[i + 4:i + 6]
+        i = data.find(b"\x00\x00\x01", i + 3)
+
+
+def holds_key(codec, data):
+    """A PES payload that holds a sequence start or an intra picture, by the
+    video standards' own syntax."""
+    for code, after in starts(data):
+        if codec in ("mpeg1video", "mpeg2video"):
+            if code == 0xB3 or (code == 0 and len(after) == 2 and (after[1] >> 3) & 7 == 1):
+                return True
+        elif codec == "mpeg4":
+            if code == 0xB0 or (code == 0xB6 and after and after[0] < 0x40):
+                return True
+        elif codec == "h264" and code & 0x1D == 5:
+            return True
+    return False
+
+
+def pes_data(p):
+    """The payload bytes of a packet from ffprobe's -show_data hex dump."""
+    out = bytearray()
+    for line in p.get("data", "").splitlines():
+        hexpart = line.split(":", 1)[1][:40] if ":" in line else ""
+        out += bytes.fromhex(hexpart.replace(" ", ""))
+    return bytes(out)
+
+
+def check_seeks(a, work):
+    tool = [sys.executable, NOPARSE]
+    j = json.loads(subprocess.run(tool + ["-v", "error", "-of", "json", "-show_packets", "-show_data",
+                                          "-show_streams", a.media], check=True, capture_output=True,
+                                         text=True).stdout)
+    streams, packets = j.get("streams", []), j.get("packets", [])
+    video = [s for s in streams if s.get("codec_type") == "video"]
+    if not video:
+        print("no video stream to seek on")
+        return False
+    base = base_ms(streams, packets)
+    # Direct mode delivers PES payloads: a key frame is a payload holding a
+    # sequence start or an intra picture, at the time of its PES (the last
+    # time given when the PES has none). Keys in file order.
+    keys, last = [], None
+    for p in packets:
+        if p["stream_index"] != video[0]["index"]:
+            continue
+        if p.get("pts") not in (None, "N/A"):
+            last = int(p["pts"]) // 90 - base
+        if last is not None and holds_key(video[0]["codec_name"], pes_data(p)):
+            keys.append(last)
+    rng = random.Random(11)
+    targets = [rng.randint(min(keys) + 1, max(keys)) for _ in range(a.seeks)]
+    # Each seek starts from the beginning, so that it runs forward.
+    args = ["dump", a.lib, a.media, "--kind", "video", "--frames", "1"]
+    for t in targets:
+        args += ["--seek", "0:0", "--seek", f"{t}:{0x1001}"]
+    rows = [r.split(",") for r in run(a, args).splitlines()[1:] if r]
+    results = [(r, rows[n + 1] if n + 1 < len(rows) and rows[n + 1][0] != "seek" else None)
+               for n, r in enumerate(rows) if r[0] == "seek" and r[1] != "0"]
+    ok = len(results) == len(targets)
+    for t, (seek, frame) in zip(targets, results):
+        want = next(k for k in keys if k >= t)
+        if seek[2].startswith("failed") or int(seek[2]) != want or frame is None or int(frame[2]) != want:
+            print(f"seek {t}: {seek[2]}, next frame {frame}, want the first key frame at or after it, {want}")
+            ok = False
+    if ok:
+        print(f"{len(targets)} seeks land on the first key frame at or after the target")
+    return ok
+
+
+def main():
+    ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    ap.add_argument("--mediahost", required=True)
+    ap.add_argument("--lib", required=True)
+    ap.add_argument("--media", required=True)
+    ap.add_argument("--info", action="store_true")
+    ap.add_argument("--no-frames", action="store_true")
+    ap.add_argument("--kind")
+    ap.add_argument("--subpictures", action="store_true")
+    ap.add_argument("--two-readers", action="store_true")
+    ap.add_argument("--seeks", type=int, default=0)
+    ap.add_argument("--compare", nargs=argparse.REMAINDER, default=[])
+    a = ap.parse_args()
+    streams, packets = probe(a.media)
+    ok = True
+    with tempfile.TemporaryDirectory(prefix="mpg-oracle-") as work:
+        if not a.no_frames:
+            ok &= check_frames(a, streams, packets, work)
+        if a.info:
+            ok &= check_info(a, work)
+        if a.seeks:
+            ok &= check_seeks(a, work)
+    return 0 if ok else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())

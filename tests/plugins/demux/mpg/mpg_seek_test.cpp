@@ -1,0 +1,169 @@
+// Seeking in the program-stream demuxer: the held key frame, re-synchronising,
+// refused requests and what each recovery option leaves after a failed seek.
+#include "mpg_test_support.h"
+
+using namespace mpgtest;
+
+namespace {
+
+using SeekTest = MpgTest;
+
+const char kFile[] = "mpeg2_mp2.vob";
+
+// The frames a fresh session delivers after skipping `skip` of them.
+std::vector<std::vector<uint8_t>> framesAfter(MpgTest* t, const MpgOpenRecord& r, int skip, int count) {
+  Session s(t, r);
+  std::vector<std::vector<uint8_t>> out;
+  for (int n = 0; n < skip + count && s.next() == MPG_OK; ++n)
+    if (n >= skip) out.push_back(s.payload());
+  return out;
+}
+
+TEST_F(SeekTest, NextFrameAfterASeekIsTheKeyFrameItFound) {
+  std::string path = media(kFile);
+  for (uint32_t mode : {MPG_MODE_DIRECT, MPG_MODE_TWO_READERS}) {
+    Session s(this, openRecord(path.c_str(), mode));
+    ASSERT_EQ(s.opened, MPG_OK);
+    ASSERT_EQ(s.seek(1500, MPG_SEEK_FORWARD | MPG_SEEK_ABSOLUTE), MPG_OK) << mode;
+    EXPECT_EQ(s.frame.kind, uint32_t(MPG_KIND_VIDEO));
+    EXPECT_GE(s.frame.time_ms, 1500);
+    std::vector<uint8_t> key = s.payload();
+    int32_t time = s.frame.time_ms;
+    ASSERT_EQ(s.next(), MPG_OK);
+    EXPECT_EQ(s.payload(), key) << mode;
+    EXPECT_EQ(s.frame.time_ms, time) << mode;
+    ASSERT_EQ(s.next(), MPG_OK);
+    EXPECT_NE(s.payload(), key) << mode;
+    if (mode == MPG_MODE_TWO_READERS) {
+      EXPECT_EQ(s.next(MPG_KIND_AUDIO), MPG_OK);
+    }
+  }
+}
+
+TEST_F(SeekTest, RequestsOutsideTheirRangesAreRefused) {
+  std::string path = media(kFile);
+  {
+    Session s(this, openRecord(path.c_str(), MPG_MODE_DIRECT, MPG_DURATION_NONE));
+    ASSERT_EQ(s.opened, MPG_OK);
+    EXPECT_EQ(s.seek(1000, MPG_SEEK_FORWARD), MPG_ERR_ARGUMENT);  // no duration to scale by
+    EXPECT_EQ(s.seek(0, MPG_SEEK_START), MPG_OK);
+  }
+  Session s(this, openRecord(path.c_str()));
+  ASSERT_EQ(s.opened, MPG_OK);
+  EXPECT_EQ(s.seek(1000, 3), MPG_ERR_ARGUMENT);
+  EXPECT_EQ(s.seek(1000, MPG_SEEK_FORWARD | 0x30), MPG_ERR_ARGUMENT);
+}
+
+TEST_F(SeekTest, RelativeSeekBackBeyondTheStartLandsOnTheFirstKeyFrame) {
+  std::string path = media(kFile);
+  std::vector<uint8_t> first = framesAfter(this, openRecord(path.c_str()), 0, 1).at(0);
+  Session s(this, openRecord(path.c_str()));
+  ASSERT_EQ(s.opened, MPG_OK);
+  for (int n = 0; n < 40; ++n) ASSERT_EQ(s.next(), MPG_OK);
+  ASSERT_EQ(s.seek(100000, MPG_SEEK_BACKWARD), MPG_OK);
+  EXPECT_EQ(s.payload(), first);
+}
+
+TEST_F(SeekTest, ResynchronisingDeliversTheNextKeyFrameWhereTheReaderStands) {
+  std::string path = media(kFile);
+  // Key frames hold a sequence header here.
+  auto is_key = [](const std::vector<uint8_t>& p) {
+    for (size_t i = 0; i + 3 < p.size(); ++i)
+      if (p[i] == 0 && p[i + 1] == 0 && p[i + 2] == 1 && p[i + 3] == 0xB3) return true;
+    return false;
+  };
+  auto after = framesAfter(this, openRecord(path.c_str()), 20, 60);
+  size_t k = 0;
+  while (k < after.size() && !(is_key(after[k]))) ++k;
+  ASSERT_LT(k, after.size());
+  Session s(this, openRecord(path.c_str()));
+  ASSERT_EQ(s.opened, MPG_OK);
+  for (int n = 0; n < 20; ++n) ASSERT_EQ(s.next(), MPG_OK);
+  ASSERT_EQ(s.seek(0, MPG_SEEK_RESYNC), MPG_OK);
+  EXPECT_EQ(s.payload(), after[k]);
+}
+
+TEST_F(SeekTest, AFailedSeekLeavesWhatEachRecoveryOptionSays) {
+  std::string path = media(kFile);
+  MpgOpenRecord plain = openRecord(path.c_str());
+  auto following = framesAfter(this, plain, 10, 3);
+  // Without options the reader goes back to where it stood, with a cache
+  // that matches its position, even when the failure was a host seek.
+  for (bool hostFailure : {false, true}) {
+    Session s(this, plain);
+    ASSERT_EQ(s.opened, MPG_OK);
+    for (int n = 0; n < 10; ++n) ASSERT_EQ(s.next(), MPG_OK);
+    mediahost::Faults f;
+    f.failSeekAt = 1;
+    if (hostFailure) mediahost::Host::get().setFaults(f);
+    EXPECT_LT(s.seek(s.info.duration_ms + 5000, MPG_SEEK_FORWARD | MPG_SEEK_ABSOLUTE), 0);
+    mediahost::Host::get().setFaults(mediahost::Faults());
+    for (const auto& want : following) {
+      ASSERT_EQ(s.next(), MPG_OK);
+      EXPECT_EQ(s.payload(), want) << hostFailure;
+    }
+  }
+  // Option 1 ends the stream.
+  {
+    Session s(this, openRecord(path.c_str(), MPG_MODE_DIRECT, MPG_DURATION_MEASURE, MPG_RECOVER_END));
+    ASSERT_EQ(s.opened, MPG_OK);
+    EXPECT_LT(s.seek(s.info.duration_ms + 5000, MPG_SEEK_FORWARD | MPG_SEEK_ABSOLUTE), 0);
+    EXPECT_EQ(s.next(), MPG_ERR_END);
+  }
+  // Option 2 falls back to the last video packet found at open.
+  for (uint32_t mode : {MPG_MODE_DIRECT, MPG_MODE_TWO_READERS}) {
+    Session s(this, openRecord(path.c_str(), mode, MPG_DURATION_MEASURE, MPG_RECOVER_LAST_VIDEO));
+    ASSERT_EQ(s.opened, MPG_OK);
+    ASSERT_EQ(s.seek(s.info.duration_ms + 5000, MPG_SEEK_FORWARD | MPG_SEEK_ABSOLUTE), MPG_OK) << mode;
+    EXPECT_EQ(s.frame.kind, uint32_t(MPG_KIND_VIDEO));
+    EXPECT_GT(s.frame.time_ms, s.info.duration_ms / 2) << mode;
+  }
+}
+
+TEST_F(SeekTest, AFailedSeekKeepsTheFrameBufferItGrew) {
+  // Small audio frames, then key frames much larger than any frame before.
+  PsBuilder b;
+  b.pack(0);
+  for (int t = 0; t < 4; ++t) b.pes(0xC0, 90 * 1000 * t, mp2Audio(8));
+  for (int t = 0; t < 6; ++t) b.pes(0xE0, 90 * (400 + 500 * t), mpeg2Video(1, 20000));
+  std::string path = file("grow.mpg", b.out);
+  Session s(this, openRecord(path.c_str()));
+  ASSERT_EQ(s.opened, MPG_OK);
+  ASSERT_EQ(s.next(), MPG_OK);
+  ASSERT_EQ(s.frame.length, 12u);
+  // Past the last key frame: every estimate reads the large frames, then
+  // the seek fails and the reader goes back after the first audio frame.
+  ASSERT_EQ(s.info.duration_ms, 3000);
+  EXPECT_LT(s.seek(2950, MPG_SEEK_FORWARD | MPG_SEEK_ABSOLUTE), 0);
+  for (int n = 1; n < 4; ++n) {
+    ASSERT_EQ(s.next(), MPG_OK);
+    EXPECT_EQ(s.frame.kind, uint32_t(MPG_KIND_AUDIO));
+    EXPECT_EQ(s.payload(), mp2Audio(8));
+  }
+  ASSERT_EQ(s.next(), MPG_OK);
+  EXPECT_EQ(s.frame.length, 12u + 8 + 20000);
+}
+
+TEST_F(SeekTest, BackwardSeekBeforeTheFirstKeyFrameDeliversItAtTheTarget) {
+  // Audio from 0 ms, the first key frame at 800 ms, another at 1800 ms.
+  PsBuilder b;
+  for (int t = 0; t <= 3000; t += 100) {
+    b.pack(uint64_t(90 * t));
+    b.pes(0xC0, 90 * t, mp2Audio(200));
+    if (t >= 800 && t % 200 == 0) b.pes(0xE0, 90 * t, mpeg2Video(t % 1000 == 800 ? 1 : 2, 300, t % 1000 == 800));
+  }
+  std::string path = file("late_key.mpg", b.out);
+  Session s(this, openRecord(path.c_str()));
+  ASSERT_EQ(s.opened, MPG_OK);
+  ASSERT_EQ(s.seek(2500, MPG_SEEK_FORWARD | MPG_SEEK_ABSOLUTE), MPG_OK);
+  EXPECT_EQ(s.frame.time_ms, 2800);
+  // Now behind the target: the seek runs backward, retries from the start
+  // and delivers the first key frame with the target's time.
+  ASSERT_EQ(s.seek(500, MPG_SEEK_BACKWARD | MPG_SEEK_ABSOLUTE), MPG_OK);
+  EXPECT_EQ(s.frame.time_ms, 500);
+  ASSERT_EQ(s.next(), MPG_OK);
+  EXPECT_EQ(s.frame.kind, uint32_t(MPG_KIND_VIDEO));
+  EXPECT_EQ(s.frame.length, 12u + 8 + 300);
+}
+
+}  // namespace
