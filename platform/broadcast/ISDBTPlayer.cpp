@@ -733,6 +733,8 @@ int ISDBTPlayer::searchCancel() {
     RECORD();
     std::lock_guard<std::mutex> lk(d->m);
     d->core->cancel(kScan);
+    // A cancelled search ends like a finished one, with what it had found.
+    if (d->scanning) d->core->post(kScan, 0, [this] { d->core->deliver(2, 0, 0); });
     d->scanning = false;
     return 0;
 }
