@@ -682,7 +682,12 @@ int ISDBTPlayer::prepare(unsigned int value) {
     RECORD(value);
     std::lock_guard<std::mutex> lk(d->m);
     d->prepared = true;
-    for (int m = 0; m < 2; ++m) bsim::readChannelDatabase(d->channelDb(m), &d->rows[m]);
+    for (int m = 0; m < 2; ++m) {
+        // The engine keeps its channel databases in place from the first
+        // start on, empty until a scan fills them.
+        if (!fs::exists(d->channelDb(m))) d->writeChannels(m);
+        bsim::readChannelDatabase(d->channelDb(m), &d->rows[m]);
+    }
     d->core->post(kMisc, d->sc.timing.prepareMs, [this, value] {
         {
             std::lock_guard<std::mutex> l(d->m);
