@@ -442,7 +442,6 @@ protected:
     int m_nScanCount = 0;
     bool m_bCheckRemoconId = false;
     bool m_bRequestChannelUpdate = false;
-    bool m_bAllStationInfoRequested = false;
     // Leaves a scan that never started: tuning back on, the service again.
     void restoreAfterRefusedScan(const char* what);
     // Tunes the channel after a scan or a failed search: the current one when

@@ -160,6 +160,23 @@ TEST(ReceptionEndToEnd, WeakReceptionStartsTheStationSearchAfterTheSetTimeAndTak
     EXPECT_TRUE(rig.engine->isPolling());
 }
 
+TEST(ReceptionEndToEnd, TheBackgroundSearchSwitchesToTheRelayItFoundOnTheSecondStream)
+{
+    TuningRig rig(profile("backgroundSearch=1\n", signalLine(0, 24.0, 0, 0)));
+    QSignalSpy start2ts(rig.engine.get(), SIGNAL(sendStartSearch2TS()));
+    QSignalSpy result(rig.engine.get(), SIGNAL(sendHandoverResult(int)));
+    ASSERT_TRUE(rig.initialScan());
+    // The stand-in reports the relay it sees on the second stream; the next
+    // evaluated poll starts the two-stream search.
+    ASSERT_TRUE(waitUntil([&] { return result.count() >= 1; }));
+    EXPECT_EQ(start2ts.count(), 1);
+    EXPECT_EQ(result[0].at(0).toInt(), 0);
+    EXPECT_EQ(rig.playerCalls("startHandover2TS("), 1);
+    ASSERT_TRUE(waitUntil([&] { return data()->getCurrChannelNumber() == 34; }));
+    EXPECT_EQ(data()->getCurrServiceID(), 0xe100);
+    ASSERT_TRUE(rig.waitTuned());
+}
+
 TEST(ReceptionEndToEnd, WithoutASearchTimeWeakReceptionStartsNoSearch)
 {
     TuningRig rig(profile("segMode=4\nstationSearchTime=0\n", signalLine(0, 2.0, 0, 0)));

@@ -4,6 +4,7 @@
 #include "BroadcastSim.h"
 #include "ISDBtDataManager.h"
 #include "KvrOzbFSegPlayer.h"
+#include "ThresholdItem.h"
 #include "TuningRig.h"
 
 #include <gtest/gtest.h>
@@ -288,6 +289,46 @@ TEST(TuningEndToEnd, ScanStopAndRescanAndHomeListRestore)
     rig.engine->execHomeList();
     ASSERT_TRUE(rig.waitTuned());
     EXPECT_EQ(rig.playerCalls("setChLogEpgDb_OpenClose(0"), 1);
+}
+
+TEST(TuningEndToEnd, AScanStartedWhileTheLastCompletionIsPendingCancelsThatCompletion)
+{
+    TuningRig rig;
+    ASSERT_TRUE(rig.initialScan());
+    QSignalSpy complete(rig.engine.get(), SIGNAL(sendScanComplete()));
+    QSignalSpy start(rig.engine.get(), SIGNAL(sendStartScan()));
+    rig.engine->execScan(false);
+    ASSERT_TRUE(waitUntil([&] { return rig.engine->scanCompletePending(); }));
+    rig.engine->execScan(false);
+    EXPECT_EQ(start.count(), 2);
+    EXPECT_FALSE(rig.engine->scanCompletePending());
+    ASSERT_TRUE(waitUntil([&] { return complete.count() == 1; }));
+    ASSERT_TRUE(rig.waitTuned());
+    EXPECT_EQ(complete.count(), 1) << "one completion for two scans";
+    EXPECT_EQ(data()->getCurrRemoconID(), 1);
+}
+
+TEST(TuningEndToEnd, EngineeringThresholdSettersStoreOnlyChangedValues)
+{
+    TuningRig rig;
+    ASSERT_TRUE(rig.waitForState(ISDBtAppEngine::Prepared));
+    ThresholdItem* th = ThresholdItem::getInstance();
+    QSignalSpy level(th, SIGNAL(notifyCnrLevelAuto1toFChanged(float)));
+    QSignalSpy count(th, SIGNAL(notifyCountOpFAutoFto1Changed(int)));
+    EXPECT_FLOAT_EQ(th->getCnrLevelAuto1toF(), 15.5f);
+    rig.engine->setEngAuto1toF(0, 160);
+    rig.engine->setEngAuto1toF(0, 160);
+    EXPECT_FLOAT_EQ(th->getCnrLevelAuto1toF(), 16.0f);
+    EXPECT_EQ(level.count(), 1);
+    rig.engine->setEngOpFAutoFto1(2, 7);
+    rig.engine->setEngOpFAutoFto1(2, 7);
+    rig.engine->setEngOpFAutoFto1(3, 9);  // no such field
+    EXPECT_EQ(th->getCountOpFAutoFto1(), 7);
+    EXPECT_EQ(count.count(), 1);
+    rig.engine->setEngOp1AutoFto1(1, 4);
+    EXPECT_EQ(th->getPeriodOp1AutoFto1(), 4);
+    rig.engine->setEngAutoFto1(0, 1);
+    EXPECT_EQ(th->getPerSignAutoFto1(), 1);
 }
 
 }  // namespace

@@ -31,6 +31,7 @@ public:
     bool bufferedRequest() const { return requestSetChannel.set; }
     bool handoverTimerActive() const { return m_pHandoverTimer->isActive(); }
     bool searchStartTimerActive() const { return m_pStationSearchStartTimer->isActive(); }
+    bool scanCompletePending() const { return m_pScanCompleteTimer->isActive(); }
 };
 
 // Stations: R1 on channel 20 (full-seg and one-seg, relayed on 34), R4 on 24
