@@ -331,6 +331,41 @@ TEST(TuningEndToEnd, EngineeringThresholdSettersStoreOnlyChangedValues)
     EXPECT_EQ(th->getPerSignAutoFto1(), 1);
 }
 
+TEST(TuningEndToEnd, MissingServicesFallBackToSubChannelOneAndToTheOtherSegment)
+{
+    TuningRig rig;
+    ASSERT_TRUE(rig.initialScan());
+    QSignalSpy notify(rig.engine.get(), SIGNAL(sendNotifyMesssage(QString)));
+
+    // 5-2 does not exist: 5-1 is tuned.
+    EXPECT_EQ(rig.engine->changeChannel(5, 2), 0);
+    ASSERT_TRUE(rig.waitTuned());
+    EXPECT_EQ(data()->getCurrRemoconID(), 5);
+    EXPECT_EQ(data()->getCurrDispSubChannel(), 1);
+    EXPECT_TRUE(rig.engine->isCurrentChannel(5, 1));
+    EXPECT_FALSE(rig.engine->isCurrentChannel(5, 2));
+    EXPECT_EQ(notify.count(), 0);
+
+    // Fixed one-seg on a full-seg-only channel: full-seg, with the notice.
+    rig.engine->execSegModeChange(1);
+    ASSERT_EQ(data()->getSegMode(), 1);
+    EXPECT_EQ(rig.engine->changeChannel(1, 1), 0);
+    ASSERT_TRUE(rig.waitTuned());
+    EXPECT_EQ(data()->getCurrSegType(), 1) << "R1 has its one-seg service";
+    EXPECT_EQ(notify.count(), 0);
+    EXPECT_EQ(rig.engine->changeChannel(5, 1), 0);
+    ASSERT_TRUE(rig.waitTuned());
+    EXPECT_EQ(data()->getCurrSegType(), 0);
+    EXPECT_EQ(notify.count(), 1);
+
+    // No service at all: refused with the failure signal.
+    QSignalSpy fail(rig.engine.get(), SIGNAL(sendChangeChannelFail()));
+    EXPECT_EQ(rig.engine->changeChannel(9, 1), -1);
+    EXPECT_EQ(fail.count(), 1);
+    EXPECT_EQ(rig.engine->changeChannel(0, 1), -1);
+    EXPECT_EQ(data()->getCurrRemoconID(), 5);
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
