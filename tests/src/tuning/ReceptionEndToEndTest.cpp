@@ -177,6 +177,50 @@ TEST(ReceptionEndToEnd, TheBackgroundSearchSwitchesToTheRelayItFoundOnTheSecondS
     ASSERT_TRUE(rig.waitTuned());
 }
 
+TEST(ReceptionEndToEnd, ASearchThatOutlivesItsTimerIsCancelledAndTheChannelTunedAgain)
+{
+    RigOptions o = profile("", signalLine(0, 24.0, 0, 0));
+    o.scenarioExtra += "timing prepare=50 scan_step=4 tune=60 handover=600000 epg_refresh=0\n";
+    TuningRig rig(o);
+    ASSERT_TRUE(rig.initialScan());
+    rig.engine->execStationSearch();
+    ASSERT_TRUE(rig.engine->handoverTimerActive());
+    EXPECT_EQ(rig.engine->handoverTimerInterval(), 180000);
+    bsim::clearCalls();
+
+    // The handover timer fires: the search is cancelled and the channel
+    // watched before is tuned again, once.
+    rig.engine->expireHandoverTimer();
+    EXPECT_EQ(rig.playerCalls("stopHandover("), 1);
+    ASSERT_TRUE(rig.waitTuned());
+    EXPECT_EQ(rig.playerCalls("setChannel("), 1);
+    EXPECT_EQ(data()->getCurrRemoconID(), 1);
+
+    // With no search left the timer re-arms itself for a minute.
+    rig.engine->expireHandoverTimer();
+    EXPECT_TRUE(rig.engine->handoverTimerActive());
+    EXPECT_EQ(rig.engine->handoverTimerInterval(), 60000);
+    EXPECT_EQ(rig.playerCalls("setChannel("), 1);
+}
+
+TEST(ReceptionEndToEnd, AnEventRelayTunesTheServiceTheEventMovedTo)
+{
+    TuningRig rig(profile("EventRelay=1\n", signalLine(0, 24.0, 0, 0)));
+    QSignalSpy start(rig.engine.get(), SIGNAL(sendStartChannel(bool)));
+    ASSERT_TRUE(rig.initialScan());
+    bsim::clearCalls();
+    start.clear();
+    // To sub-channel 2 of R4, which has no one-seg service of its own.
+    ASSERT_TRUE(bsim::injectEvent(39, 0, 0, {0xe201, 7, 0x7f20, 0x7f20}));
+    ASSERT_TRUE(waitUntil([&] { return start.count() == 1; }));
+    EXPECT_TRUE(start[0].at(0).toBool());
+    EXPECT_EQ(data()->getCurrRemoconID(), 4);
+    EXPECT_EQ(data()->getCurrDispSubChannel(), 2);
+    EXPECT_EQ(data()->getCurrServiceID(), 0xe201);
+    EXPECT_EQ(rig.engine->getCurrAvailSegType(), 2) << "sub-channel 1's one-seg service";
+    EXPECT_EQ(rig.playerCalls("stop("), 1);
+}
+
 TEST(ReceptionEndToEnd, WithoutASearchTimeWeakReceptionStartsNoSearch)
 {
     TuningRig rig(profile("segMode=4\nstationSearchTime=0\n", signalLine(0, 2.0, 0, 0)));

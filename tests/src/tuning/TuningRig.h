@@ -32,6 +32,13 @@ public:
     bool handoverTimerActive() const { return m_pHandoverTimer->isActive(); }
     bool searchStartTimerActive() const { return m_pStationSearchStartTimer->isActive(); }
     bool scanCompletePending() const { return m_pScanCompleteTimer->isActive(); }
+    int handoverTimerInterval() const { return m_pHandoverTimer->interval(); }
+    // What the single-shot timer's expiry does, without its three minutes.
+    void expireHandoverTimer()
+    {
+        m_pHandoverTimer->stop();
+        handoverTimerHandler();
+    }
 };
 
 // Stations: R1 on channel 20 (full-seg and one-seg, relayed on 34), R4 on 24
