@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QSettings>
 #include <QSignalSpy>
@@ -364,6 +365,33 @@ TEST(TuningEndToEnd, MissingServicesFallBackToSubChannelOneAndToTheOtherSegment)
     EXPECT_EQ(fail.count(), 1);
     EXPECT_EQ(rig.engine->changeChannel(0, 1), -1);
     EXPECT_EQ(data()->getCurrRemoconID(), 5);
+}
+
+TEST(TuningEndToEnd, ChannelInfoClockRunsFreeWithoutChannelsAndFollowsTheBroadcastWithThem)
+{
+    TuningRig rig;
+    ASSERT_TRUE(rig.waitForState(ISDBtAppEngine::Prepared));
+    // No channels yet: the clock counts on by itself, past midnight too.
+    ASSERT_EQ(data()->getCurrChannelListCnt(), 0);
+    rig.engine->setClock(60000, 86399);
+    rig.engine->channelInfoUpdateTimerHandler();
+    EXPECT_EQ(rig.engine->clockDate(), 60001);
+    EXPECT_EQ(rig.engine->clockSeconds(), 0);
+    EXPECT_EQ(data()->getCurrStrTime(), QString("00:00"));
+    // A date from a stream without time is not published.
+    rig.engine->setClock(51000, 100);
+    data()->setCurrStrTime(QString("--"));
+    rig.engine->channelInfoUpdateTimerHandler();
+    EXPECT_EQ(data()->getCurrStrTime(), QString("--"));
+
+    // With channels it takes the broadcast time (the stand-in's is now).
+    ASSERT_TRUE(rig.initialScan());
+    rig.engine->setClock(0, 0);
+    rig.engine->channelInfoUpdateTimerHandler();
+    const QDateTime now = QDateTime::currentDateTime();
+    const qint64 expected = (now.date().toJulianDay() - 2400001) * 86400 + now.time().msecsSinceStartOfDay() / 1000;
+    const qint64 clock = static_cast<qint64>(rig.engine->clockDate()) * 86400 + rig.engine->clockSeconds();
+    EXPECT_NEAR(static_cast<double>(clock), static_cast<double>(expected), 5.0);
 }
 
 }  // namespace

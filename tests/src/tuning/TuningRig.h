@@ -33,6 +33,13 @@ public:
     bool searchStartTimerActive() const { return m_pStationSearchStartTimer->isActive(); }
     bool scanCompletePending() const { return m_pScanCompleteTimer->isActive(); }
     int handoverTimerInterval() const { return m_pHandoverTimer->interval(); }
+    void setClock(int mjd, int seconds)
+    {
+        m_nClockDate = mjd;
+        m_nClockSeconds = seconds;
+    }
+    int clockDate() const { return m_nClockDate; }
+    int clockSeconds() const { return m_nClockSeconds; }
     // What the single-shot timer's expiry does, without its three minutes.
     void expireHandoverTimer()
     {
