@@ -13,14 +13,14 @@
 #include <QUrl>
 
 class FileIO;
-class QEvent;
-class QKeyEvent;
-class QMouseEvent;
 class ISDBtDataManager;
 class ISDBtFactoryDataManager;
 class ISDBtThread;
 class KvrOzbFSegDBManager;
 class KvrOzbFSegPlayer;
+class QEvent;
+class QKeyEvent;
+class QMouseEvent;
 class QQmlContext;
 class QQmlEngine;
 class QQuickView;
@@ -72,6 +72,7 @@ public:
 
     void AppDebug(QString message, bool highlight) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void setChangeChByKey(bool byKey);
 
     // --- power ---
     Q_INVOKABLE void execPower();
@@ -158,7 +159,6 @@ public:
     int preferredSegType();
     static int getSegModeIndexModule(int v);
     static int getSegModeIndexHost(int v);
-    void setChangeChByKey(bool byKey);
 
     // --- scan ---
     Q_INVOKABLE void execInitScan();
@@ -366,8 +366,9 @@ protected:
     KvrOzbFSegPlayer* m_pPlayer = nullptr;
     FileIO* m_pFileIO = nullptr;
 
-    // Timers of the engine; each one's handler is connected by the code that
-    // gives it its behaviour. None runs until that code starts it.
+    // Timers of the engine; each runs the slot named after it ("...Handler()")
+    // once the feature that gives it its behaviour has that slot. None runs
+    // until that feature starts it.
     QTimer* m_pChannelInfoUpdateTimer = nullptr;
     QTimer* m_pSignalCheckTimer = nullptr;
     QTimer* m_pMouseReleaseTimer = nullptr;

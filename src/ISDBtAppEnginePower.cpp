@@ -80,6 +80,12 @@ void ISDBtAppEngine::powerOn(bool byRemocon)
 void ISDBtAppEngine::onNotifyPrepared()
 {
     LOG_I("[%s]", __func__);
+    // A prepared event of a player that a power-off has released since: the
+    // service must not start on a player that is gone.
+    if (!m_bPowerOn) {
+        LOG_H("[%s] Power is off. ignore the prepared event of a released player", __func__);
+        return;
+    }
     setOzbState(Prepared);
     if (m_bHPDChanged) {
         m_bHPDChanged = false;
@@ -246,6 +252,11 @@ void ISDBtAppEngine::onNotifyAntenaShortStatus(int status)
     if (status == m_pDataManager->getAntennaState())
         return;
     m_pDataManager->setAntennaState(status);
+    // Late news from a released player: the next power-on reads the state.
+    if (!m_bPowerOn) {
+        LOG_I("[%s] Power is off. antenna state(%d) stored only", __func__, status);
+        return;
+    }
     if (status != 0) {
         LOG_I("AntennaState is shorted!!!!!!!");
         if (!m_bFactoryMode) {

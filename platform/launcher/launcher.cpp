@@ -16,7 +16,8 @@
 //   quit
 //
 // Every line it prints starts with the seconds of the monotonic clock in
-// brackets: "[  12.345678] call method_launcher_set_running(5, 1)",
+// brackets (for a sent signal, the moment before it went to the bus):
+// "[  12.345678] call method_launcher_set_running(5, 1)",
 // "... sent signal_launcher_isdbt_remocon_press(14)", "... ready".
 
 #include <dbus/dbus.h>
@@ -73,9 +74,9 @@ double now()
     return ts.tv_sec + ts.tv_nsec / 1e9;
 }
 
-void logLine(const std::string& text)
+void logLine(const std::string& text, double at = -1)
 {
-    printf("[%12.6f] %s\n", now(), text.c_str());
+    printf("[%12.6f] %s\n", at < 0 ? now() : at, text.c_str());
     fflush(stdout);
 }
 
@@ -96,10 +97,12 @@ bool sendSignal(Launcher& l, const std::string& name, const std::vector<int>& ar
         dbus_message_iter_append_basic(&it, DBUS_TYPE_INT32, &value);
         shown += (shown.empty() ? "" : ", ") + std::to_string(v);
     }
+    // A sent signal is stamped with the moment it was handed to the bus.
+    const double at = now();
     const bool ok = dbus_connection_send(l.bus, m, nullptr);
     dbus_connection_flush(l.bus);
     dbus_message_unref(m);
-    logLine(std::string(ok ? "sent " : "error: not sent ") + name + "(" + shown + ")");
+    logLine(std::string(ok ? "sent " : "error: not sent ") + name + "(" + shown + ")", at);
     return ok;
 }
 

@@ -162,6 +162,29 @@ TEST(LauncherLink, LauncherSignalsBecomeQtSignalsOffTheGuiThread)
     EXPECT_EQ(powerDown.count(), 1);
 }
 
+// The command-line form a person uses beside a running launcher stand-in.
+TEST(LauncherLink, OneShotSendModeDeliversKeysAndHolds)
+{
+    Link l;
+    ASSERT_TRUE(l.bus.ok());
+    ISDBtDbusManager mirror(kAppId);
+    QObject::connect(l.manager.get(), SIGNAL(sendKeyReceive(int, int)), &mirror, SIGNAL(sendKeyReceive(int, int)));
+    QSignalSpy keys(&mirror, SIGNAL(sendKeyReceive(int, int)));
+    auto sendOnce = [](const QStringList& words) {
+        QProcess p;
+        p.start(QStringLiteral(HOLVIK_LAUNCHER_PROGRAM), QStringList{"--send"} + words);
+        return p.waitForFinished(20000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+    };
+    EXPECT_TRUE(sendOnce({"press", "14"}));
+    EXPECT_TRUE(sendOnce({"hold", "22", "50"}));
+    EXPECT_FALSE(sendOnce({"press", "x"})) << "not a number";
+    EXPECT_FALSE(sendOnce({"jump"})) << "not a command";
+    ASSERT_TRUE(waitUntil([&] { return keys.count() >= 3; }));
+    EXPECT_EQ(keys[0], (QVariantList{1, 14}));
+    EXPECT_EQ(keys[1], (QVariantList{1, 22}));
+    EXPECT_EQ(keys[2], (QVariantList{2, 22}));
+}
+
 // The receive callback on messages built here, without a bus.
 TEST(LauncherLink, CallbackTellsOursFromOthers)
 {

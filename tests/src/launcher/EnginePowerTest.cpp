@@ -4,6 +4,7 @@
 #include "BroadcastSim.h"
 #include "EngineRig.h"
 #include "ISDBtDataManager.h"
+#include "ISDBtThread.h"
 #include "KvrOzbFSegPlayer.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +13,7 @@
 #include <QSettings>
 #include <QSignalSpy>
 
+#include <algorithm>
 #include <string>
 
 using namespace launcher_test;
@@ -50,6 +52,22 @@ TEST(EnginePower, StartTellsTheLauncherAndTunesTheRememberedChannel)
     EXPECT_TRUE(waitUntil([] { return ISDBtDataManager::getInstance()->getStartPower() == 1; }));
 }
 
+// The job thread's power signals reach the engine queued, whichever thread
+// emits them.
+TEST(EnginePower, JobThreadPowerSignalsArriveQueued)
+{
+    EngineRig rig;
+    ASSERT_TRUE(rig.waitForState(ISDBtAppEngine::Prepared));
+    emit rig.engine->jobThread()->sendCompleteThreadAndPowerOff();
+    EXPECT_TRUE(rig.engine->getAppPowerOn()) << "not delivered at once";
+    ASSERT_TRUE(rig.waitForState(ISDBtAppEngine::Released));
+    EXPECT_EQ(storedPowerOn(rig), 1) << "no power key asked to store the power-off";
+    emit rig.engine->jobThread()->sendPowerOn();
+    EXPECT_FALSE(rig.engine->getAppPowerOn());
+    ASSERT_TRUE(rig.waitForState(ISDBtAppEngine::Prepared));
+    EXPECT_EQ(rig.playerCalls(kRememberedTune), 2);
+}
+
 TEST(EnginePower, AliveRequestsForOurIdGetFourAnswersHalfASecondApart)
 {
     EngineRig rig;
@@ -74,8 +92,24 @@ TEST(EnginePower, AliveRequestsForOurIdGetFourAnswersHalfASecondApart)
         ++at;
     }
     for (int i = 1; i < 4; ++i)
-        EXPECT_GE(stamps[i] - stamps[i - 1], 0.45) << "answer " << i;
-    EXPECT_TRUE(waitUntil([&] { return !rig.engine->aliveTimer()->isActive(); }));
+        EXPECT_GE(stamps[i] - stamps[i - 1], 0.25) << "answer " << i << " came with the one before";
+    ASSERT_TRUE(waitUntil([&] { return !rig.engine->aliveTimer()->isActive(); }));
+    EXPECT_EQ(rig.launcher->count(answer), 4);
+
+    // A request during a series starts it again: the first series ends
+    // early, the second gives its four answers.
+    rig.launcher->send("alive 5");
+    ASSERT_GE(at = rig.launcher->waitForLine(answer, at), 0);
+    ASSERT_GE(at = rig.launcher->waitForLine(answer, at + 1), 0);
+    rig.engine->AppRequestAlive();
+    EXPECT_GT(rig.engine->aliveTimer()->remainingTime(), 400);
+    for (int i = 0; i < 4; ++i)
+        ASSERT_GE(at = rig.launcher->waitForLine(answer, at + 1), 0) << "answer " << i << " of the second";
+    ASSERT_TRUE(waitUntil([&] { return !rig.engine->aliveTimer()->isActive(); }));
+    // Two or three of the first (the third may have left before the
+    // restart), four of the second.
+    const int total = rig.launcher->count(answer);
+    EXPECT_TRUE(total == 10 || total == 11) << total;
 }
 
 TEST(EnginePower, PowerKeyPowersOffAndOnAgainWithANewPlayer)
@@ -88,6 +122,7 @@ TEST(EnginePower, PowerKeyPowersOffAndOnAgainWithANewPlayer)
 
     rig.launcher->send("key 35");
     ASSERT_TRUE(rig.waitForState(ISDBtAppEngine::Released));
+    ASSERT_TRUE(rig.waitForKeys(2)) << "the POWER release, after the power-off";
     EXPECT_EQ(off.count(), 1);
     EXPECT_FALSE(rig.engine->getAppPowerOn());
     EXPECT_EQ(storedPowerOn(rig), 0) << "the power key stores its power-off";
@@ -99,16 +134,18 @@ TEST(EnginePower, PowerKeyPowersOffAndOnAgainWithANewPlayer)
     rig.launcher->send("key 22");
     rig.launcher->send("key 14");
     rig.launcher->send("key 35");
-    ASSERT_TRUE(rig.waitForKeys(2));
+    // The press powers on; its release passes too when it is let through
+    // before the press reaches the view, else Preparing refuses it.
+    ASSERT_TRUE(rig.waitForKeys(1));
     EXPECT_EQ(rig.view->keys[0], (SeenKey{QEvent::KeyPress, Qt::Key_P, Qt::NoModifier}));
-    EXPECT_EQ(rig.view->keys[1], (SeenKey{QEvent::KeyRelease, Qt::Key_P, Qt::NoModifier}));
 
     ASSERT_TRUE(rig.waitForState(ISDBtAppEngine::Prepared));
     EXPECT_TRUE(rig.engine->getAppPowerOn());
     EXPECT_EQ(storedPowerOn(rig), 1);
     EXPECT_EQ(rig.playerCalls("setListener("), 2) << "a new player";
     EXPECT_EQ(rig.playerCalls(kRememberedTune), 2);
-    EXPECT_EQ(rig.view->keys.size(), 2u);
+    for (const SeenKey& k : rig.view->keys)
+        EXPECT_EQ(k.key, Qt::Key_P);
 }
 
 TEST(EnginePower, LauncherPowerDownAnswersAndKeepsTheStoredPower)
@@ -157,18 +194,45 @@ TEST(EnginePower, CableUnpluggedWhilePreparingPowersOffAtThePreparedEvent)
 
 TEST(EnginePower, CablePluggedWhilePoweringOffEndsInAPowerOn)
 {
-    EngineRig rig;
+    EngineOptions o;
+    o.prepareMs = 0;  // stays Preparing
+    EngineRig rig(o);
     ASSERT_TRUE(rig.launcher->ok());
-    ASSERT_TRUE(rig.waitForState(ISDBtAppEngine::Prepared));
-    // Unplugged: the power follows the cable.
+    QSignalSpy main(rig.engine.get(), SIGNAL(sendGoToMainScreen()));
+    // Unplugged and plugged again while preparing: both wait for a stable state.
     rig.launcher->send("hpd 0");
-    ASSERT_TRUE(rig.waitForState(ISDBtAppEngine::Released));
-    // A plug arriving while the power-off is still running turns its end
-    // into a power-on; the state change to Released is skipped.
-    QSignalSpy states(rig.engine.get(), SIGNAL(notifyOzbStateChanged(int)));
-    rig.engine->AppRequestHPDControl(1);
-    ASSERT_TRUE(rig.waitForState(ISDBtAppEngine::Prepared));
+    rig.launcher->send("hpd 1");
+    rig.launcher->send("powerdown");
+    EXPECT_GE(rig.launcher->waitForLine("call method_launcher_response_power_down_control(0)"), 0);
+    // The power-off ended in a power-on: a new player, not the Released state.
+    EXPECT_EQ(rig.engine->getOzbState(), ISDBtAppEngine::Preparing);
     EXPECT_TRUE(rig.engine->getAppPowerOn());
+    EXPECT_FALSE(rig.engine->hpdChanged());
+    EXPECT_TRUE(waitUntil([&] { return rig.playerCalls("setListener(") == 2; }));
+    ASSERT_TRUE(waitUntil([] { return bsim::injectEvent(1, 0, 0); }));
+    ASSERT_TRUE(rig.waitForState(ISDBtAppEngine::Prepared));
+    EXPECT_EQ(main.count(), 0) << "the change was taken care of by the power-on";
+}
+
+TEST(EnginePower, PowerKeyIsIgnoredDuringAScanAndDeferredDuringATune)
+{
+    EngineRig rig;
+    ASSERT_TRUE(rig.waitForState(ISDBtAppEngine::Prepared));
+    KvrOzbFSegPlayer* player = KvrOzbFSegPlayer::getInstance();
+    ASSERT_GE(player->scan(0), 0);
+    rig.engine->execPower();
+    EXPECT_TRUE(rig.engine->getAppPowerOn()) << "ignored while scanning";
+    player->scanCancel();
+
+    // A tune in flight: the power-off waits for the change to report its end.
+    rig.engine->setEnableSetChannel(false);
+    rig.engine->execPower();
+    EXPECT_TRUE(rig.engine->getAppPowerOn());
+    EXPECT_TRUE(rig.engine->powerOffAfterSetChannel());
+    rig.engine->onNotifyChannelChanged(false);
+    EXPECT_FALSE(rig.engine->getAppPowerOn());
+    EXPECT_EQ(rig.engine->getOzbState(), ISDBtAppEngine::Released);
+    EXPECT_EQ(storedPowerOn(rig), 0) << "a power key's power-off is stored";
 }
 
 TEST(EnginePower, FactoryResetEndsInARecordedReboot)
@@ -188,6 +252,35 @@ TEST(EnginePower, FactoryResetEndsInARecordedReboot)
     EXPECT_FALSE(QFile::exists(QString::fromStdString(logo)));
     EXPECT_EQ(rig.engine->getOzbState(), ISDBtAppEngine::Released);
     EXPECT_EQ(storedValue(rig, "initialized"), 0) << "settings reset";
+}
+
+// The end of the factory test with `result` in factory.ini.
+void completeFactoryTest(int result)
+{
+    EngineOptions o;
+    o.factory = "result=" + std::to_string(result) + "\n";
+    EngineRig rig(o);
+    ASSERT_TRUE(rig.waitForState(ISDBtAppEngine::Prepared));
+    rig.engine->setFactoryMode(true);
+    rig.root.clearRecordedCommands();
+    rig.engine->execFactoryTestComplete();
+    EXPECT_FALSE(rig.engine->factoryMode());
+    QSettings ini(QString::fromStdString(rig.root.path("/home/root/isdbt/factory.ini")), QSettings::IniFormat);
+    EXPECT_EQ(ini.value("status").toInt(), 2);
+    const std::vector<std::string> commands = rig.root.recordedCommands();
+    const bool rebooted = std::find(commands.begin(), commands.end(), "reboot") != commands.end();
+    EXPECT_EQ(rebooted, result == 2);
+    EXPECT_EQ(rig.engine->getAppPowerOn(), result != 2);
+}
+
+TEST(EnginePower, FactoryTestCompleteAfterAPassedTestResets)
+{
+    completeFactoryTest(2);
+}
+
+TEST(EnginePower, FactoryTestCompleteAfterAFailedTestKeepsRunning)
+{
+    completeFactoryTest(1);
 }
 
 TEST(EnginePower, ReleaseTellsTheLauncherAndPowersOffWithoutStoring)
@@ -230,6 +323,25 @@ TEST(EnginePower, DeferredPowerOffDoesNotOutliveAnotherPowerOff)
     EXPECT_TRUE(rig.engine->getAppPowerOn());
     EXPECT_EQ(rig.engine->getOzbState(), ISDBtAppEngine::Prepared);
     EXPECT_EQ(states.count(), 0);
+}
+
+// Events of a player that a power-off released may still be queued: they
+// must not start the service on the player that is gone.
+TEST(EnginePower, LateEventsOfAReleasedPlayerAreIgnored)
+{
+    EngineRig rig;
+    ASSERT_TRUE(rig.launcher->ok());
+    ASSERT_TRUE(rig.waitForState(ISDBtAppEngine::Prepared));
+    rig.launcher->send("powerdown");
+    ASSERT_TRUE(rig.waitForState(ISDBtAppEngine::Released));
+    const int tunes = rig.playerCalls("setChannel(");
+    rig.engine->onNotifyPrepared();
+    rig.engine->onNotifyAntenaShortStatus(1);
+    rig.engine->onNotifyAntenaShortStatus(0);
+    EXPECT_EQ(rig.engine->getOzbState(), ISDBtAppEngine::Released);
+    EXPECT_FALSE(rig.engine->inProcessing());
+    EXPECT_EQ(rig.playerCalls("setChannel("), tunes);
+    EXPECT_EQ(ISDBtDataManager::getInstance()->getAntennaState(), 0);
 }
 
 TEST(EnginePower, AntennaShortStopsTheServiceAndRefusesKeysUntilReconnected)

@@ -69,6 +69,8 @@ bsim::ChannelRow row(int id, int channel, int remocon, int sid, int type, int th
 EngineRig::EngineRig(const EngineOptions& options)
 {
     std::ofstream(root.path("/home/root/isdbt/settings.ini")) << "[General]\n" << options.settings;
+    if (!options.factory.empty())
+        std::ofstream(root.path("/home/root/isdbt/factory.ini")) << "[General]\n" << options.factory;
     // The channels of two stations of the broadcast stand-in's default scenario.
     const std::vector<bsim::ChannelRow> rows = {
         row(1, 20, 1, 0xe100, 1, 11, "TV Aurora HD"),

@@ -39,7 +39,10 @@ public:
     bool powerOffAfterSetChannel() const { return m_bPowerOffAfterSetChannel; }
     void setEnableSetChannel(bool on) { m_bEnableSetChannel = on; }
     void setInProcessing(bool on) { m_bInProcessing = on; }
+    void setFactoryMode(bool on) { m_bFactoryMode = on; }
+    bool factoryMode() const { return m_bFactoryMode; }
     QTimer* aliveTimer() const { return m_pAliveCheckTimer; }
+    ISDBtThread* jobThread() const { return m_pJobThread; }
 };
 
 // One key event that reached the view.
@@ -68,6 +71,8 @@ private:
 
 struct EngineOptions {
     std::string settings = "initialized=1\npowerOn=1\nmode=0\nhomeRemoconID=4\nhomeSubChannel=1\n";
+    // Contents of factory.ini; none when empty.
+    std::string factory;
     // The broadcast stand-in's delay before the prepared event; 0 never.
     int prepareMs = 300;
 };
