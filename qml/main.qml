@@ -342,6 +342,8 @@ Base.BaseMain {
     function showHideEngInfo(bShow) {
         bEngInfoShow = bShow
         idEngLoader.source = bShow ? "Eng/EngMain.qml" : ""
+        if (!bShow)
+            bEngThresholdMode = false
     }
     function showHideFactory(bShow) {
         bFactoryShow = bShow
@@ -710,7 +712,7 @@ Base.BaseMain {
     AppSetup.ISDBtSetupMain { id: idSetup; objectName: "setupMain"; visible: false }
     Loader { id: idEpgDetailLoader; objectName: "epgDetailLoader"; anchors.fill: parent }
     Loader { id: idDaySettingLoader; objectName: "daySettingLoader"; anchors.fill: parent }
-    Loader { id: idEngLoader; objectName: "engLoader"; anchors.fill: parent }
+    Loader { id: idEngLoader; objectName: "engLoader"; anchors.fill: parent; z: systemInfo.windowZ_max }
 
     App.ISDBtStatusBar {
         id: idStatusBar

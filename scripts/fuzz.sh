@@ -46,7 +46,8 @@ for manifest in build/fuzz/fuzz-targets/*.txt; do
   # corpus and that folder and adds what it learns to the corpus only.
   for seed in "${lines[@]:1}"; do
     if [ "$seed" = own-seeds ]; then
-      HOLVIK_FUZZ_WRITE_SEEDS="$PWD/$seeds/own" "$binary" > /dev/null
+      HOLVIK_FUZZ_WRITE_SEEDS="$PWD/$seeds/own" "$binary" > /dev/null ||
+        echo "    $name could not write its own seeds"
     elif [ -d "$seed" ]; then
       cp -r "$seed" "$seeds/"
     elif [ -f "$seed" ]; then

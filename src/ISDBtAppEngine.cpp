@@ -235,6 +235,9 @@ void ISDBtAppEngine::start()
         LOG_I("[%s] Power is off!! skip prepare", __func__);
     }
 
+    // --- settings ---
+    showBootLogo();
+
     loadQMLSource();
 
     // --- launcher ---

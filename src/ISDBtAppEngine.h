@@ -13,14 +13,14 @@
 #include <QUrl>
 
 class FileIO;
+class QEvent;
+class QKeyEvent;
+class QMouseEvent;
 class ISDBtDataManager;
 class ISDBtFactoryDataManager;
 class ISDBtThread;
 class KvrOzbFSegDBManager;
 class KvrOzbFSegPlayer;
-class QEvent;
-class QKeyEvent;
-class QMouseEvent;
 class QQmlContext;
 class QQmlEngine;
 class QQuickView;
@@ -32,6 +32,9 @@ class ThresholdItem;
 class ChannelItem;
 class ReceptionMonitor;
 class EngineReceptionHost;
+// --- settings ---
+class ISDBtBootLogoThread;
+class ISDBtDevDetectHandler;
 
 class ISDBtAppEngine : public AppEngineIF
 {
@@ -72,7 +75,6 @@ public:
 
     void AppDebug(QString message, bool highlight) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
-    void setChangeChByKey(bool byKey);
 
     // --- power ---
     Q_INVOKABLE void execPower();
@@ -91,6 +93,30 @@ public:
     void AppRequestHPDControl(int state) override;
     void stopService();
     void stopAV(bool unmute);
+
+    // --- settings ---
+    // Each command checks its value and stores it; a bad value is logged and
+    // ignored. Without an argument (from QML) the value is -1. The audio and
+    // picture commands of the same family live with those features.
+    Q_INVOKABLE void execClockDisplayChange(int value = -1);
+    Q_INVOKABLE void execEventRelayChange(int value = -1);
+    Q_INVOKABLE void execAccOpChange(int value = -1);
+    // Copies the application's and the broadcast engine's logs to the USB
+    // stick; the outcome arrives as sendToastMessage and sendCompleteLogCopy.
+    Q_INVOKABLE void execLogCopy();
+    Q_INVOKABLE void printLog(QString text);
+    Q_INVOKABLE void printLogAll(QString text);
+    // Hidden entry into the engineering and factory modes: every remote key
+    // (press or long press) and every touch on the live-TV screen is offered.
+    Q_INVOKABLE bool checkEngMode(int x, int y);
+    bool checkEngModeByKey(int key, int status);
+    bool checkFactoryModeByKey(int key, int status);
+    // Boot logo and USB detector.
+    void showBootLogo();
+    Q_INVOKABLE void execStartUsbDetect();
+    Q_INVOKABLE bool execFactoryCheckUsbAccess();
+    // Ends the detector's polling (release, factory test completion).
+    void stopUsbDetect();
     // --- view ---
     // A QML object of `url` created in the engine's root context (null with
     // the errors logged when it cannot be made).
@@ -215,6 +241,7 @@ public:
 
     // --- emergency ---
     Q_INVOKABLE void startEWS(int ewsServiceID);
+    void setChangeChByKey(bool byKey);
 
     // Output size class of a screen: 0 480P, 1 720P, 2 1080P. A screen wider
     // than 1920 (or without height) counts as 720 x 480 at 720P, and
@@ -289,6 +316,11 @@ public slots:
     void onNotify2TsHandoverResult(int result);
     // --- emergency ---
     void onNotifyEmergencyInfo(int channelIndex, int ewsServiceID);
+    // --- settings ---
+    void engChenckTimerHandler();
+    void engKeyCheckTimerHandler();
+    void factoryKeyCheckTimerHandler();
+    void onSendUsbDetectStatus(int status);
 
 signals:
     // --- power ---
@@ -333,6 +365,12 @@ signals:
     void sendHandoverResult(int result);
     // --- emergency ---
     void sendEwsNotifyMessage(QString msg);
+    // --- settings ---
+    void sendToastMessage(QString msg);
+    void sendCompleteLogCopy(bool result);
+    void sendEnterEngMode();
+    void sendExitEngMode();
+    void sendEnterFactoryMode();
 
     void notifyImageRootDirChanged(QString sVal);
     void notifyEngModeChanged(bool bVal);
@@ -366,9 +404,8 @@ protected:
     KvrOzbFSegPlayer* m_pPlayer = nullptr;
     FileIO* m_pFileIO = nullptr;
 
-    // Timers of the engine; each runs the slot named after it ("...Handler()")
-    // once the feature that gives it its behaviour has that slot. None runs
-    // until that feature starts it.
+    // Timers of the engine; each one's handler is connected by the code that
+    // gives it its behaviour. None runs until that code starts it.
     QTimer* m_pChannelInfoUpdateTimer = nullptr;
     QTimer* m_pSignalCheckTimer = nullptr;
     QTimer* m_pMouseReleaseTimer = nullptr;
@@ -481,4 +518,14 @@ protected:
     int m_nOzbState = None;
     int m_nUsbDetection = 0;
     bool m_bInCopyingLog = false;
+
+    // --- settings ---
+    ISDBtBootLogoThread* m_pBootLogoThread = nullptr;
+    ISDBtDevDetectHandler* m_pDevDetectHandler = nullptr;
+    // Hidden-mode entry: level reached and presses (touches) of the current step.
+    int m_nEngKeyLevel = 0;
+    int m_nEngKeyCount = 0;
+    int m_nEngTouchLevel = 0;
+    int m_nEngTouchCount = 0;
+    int m_nFactoryKeyLevel = 0;
 };

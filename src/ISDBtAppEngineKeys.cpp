@@ -3,6 +3,7 @@
 
 #include "ISDBtAppEngine.h"
 #include "ISDBtDataManager.h"
+#include "ISDBtFactoryDataManager.h"
 #include "KelpAppLog.h"
 #include "KeyGate.h"
 #include "KvrOzbFSegPlayer.h"
@@ -54,6 +55,10 @@ void ISDBtAppEngine::AppKeyEvent(int type, int key, int status, QKeyEvent* event
         LOG_I("[%s] - key status is CANCEL", __func__);
         emit sendKeyCancel();
     }
+    // Any key breaks a touch sequence towards engineering mode.
+    m_nEngTouchLevel = 0;
+    m_nEngTouchCount = 0;
+    m_pEngCheckTimer->stop();
     if (type != KeyFromRemocon)
         return;
 
@@ -65,7 +70,11 @@ void ISDBtAppEngine::AppKeyEvent(int type, int key, int status, QKeyEvent* event
     state.playerState = m_pPlayer->getPlayerState();
     state.factoryMode = m_bFactoryMode;
     state.initialized = m_pDataManager->getInitialized();
+    state.factoryResult = m_pFactoryDataManager->getResult();
+    state.onLiveScreen = m_sCurrentScreen == QLatin1String(kPlayerMain);
     const keygate::Verdict verdict = keygate::decide(state, key);
+    if (verdict.offerFactoryEntry)
+        checkFactoryModeByKey(key, status);
     for (const char* line : verdict.lines) {
         if (line == nullptr)
             continue;
@@ -76,6 +85,9 @@ void ISDBtAppEngine::AppKeyEvent(int type, int key, int status, QKeyEvent* event
     }
     if (!verdict.pass)
         return;
+    // The hidden sequence's keys still reach the view.
+    if (status == KeyPressed || status == KeyLongPressed)
+        checkEngModeByKey(key, status);
     if (owned)
         QCoreApplication::postEvent(m_pView, owned.release());
 }
@@ -92,6 +104,12 @@ void ISDBtAppEngine::AppTouchReceive(int x, int y)
         LOG_H("[%s] - Power is off. return!!", __func__);
         return;
     }
+    // A touch breaks a key sequence towards engineering mode and may be a
+    // step of the touch sequence.
+    m_nEngKeyLevel = 0;
+    m_nEngKeyCount = 0;
+    m_pEngKeyCheckTimer->stop();
+    checkEngMode(x, y);
     // Touches act only on the live-TV screen and in the factory screens.
     if (m_sCurrentScreen != QLatin1String(kPlayerMain) && !m_bFactoryMode)
         return;

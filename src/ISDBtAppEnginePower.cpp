@@ -6,6 +6,7 @@
 #include "DevRoot.h"
 #include "ISDBtAppEngine.h"
 #include "ISDBtDataManager.h"
+#include "ISDBtDevDetectHandler.h"
 #include "ISDBtFactoryDataManager.h"
 #include "ISDBtThread.h"
 #include "ISDBtUtil.h"
@@ -158,6 +159,7 @@ void ISDBtAppEngine::release()
 {
     LOG_H("[%s]", __func__);
     SendDBusSetRunning(0);
+    stopUsbDetect();
     if (m_bPowerOn) {
         // The stored power state stays on, so the next start powers on.
         m_bSavePowerState = false;
@@ -243,6 +245,10 @@ void ISDBtAppEngine::execFactoryTestComplete()
     LOG_I("[%s]", __func__);
     m_bFactoryMode = false;
     m_pFactoryDataManager->setStatus(2);
+    // The factory screens no longer need the USB stick.
+    if (m_pDevDetectHandler != nullptr)
+        m_pDevDetectHandler->setCheckUsb(false);
+    stopUsbDetect();
     if (m_pFactoryDataManager->getResult() == 2)
         factoryReset();
 }

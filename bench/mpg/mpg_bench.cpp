@@ -8,49 +8,33 @@
 //   bench_mpg_demux [--mb N] [benchmark options]
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
-#include <cstring>
 #include <string>
 
 #include "demux_peer.h"
 
 namespace {
 
-std::string g_file;
-size_t g_fileBytes = 0;
-mediahost::Plugin* g_plugin = nullptr;
-const mediahost::DemuxAdapter* g_adapter = nullptr;
-
+demux_peer::Subject g_subject;
 demux_peer::Tally g_direct, g_twoReaders, g_ffmpeg;
 
-size_t readEveryFrame(const char* mode) {
-  setenv("MEDIAHOST_MPG_MODE", mode, 1);
-  return demux_peer::readEveryFrame(*g_adapter, *g_plugin, g_file);
-}
+// The media host picks the library's mode from the environment at each open.
+void setMode(const char* mode) { setenv("MEDIAHOST_MPG_MODE", mode, 1); }
 
 void BM_LibraryDirectMode(benchmark::State& state) {
-  size_t frames = 0;
-  demux_peer::timed(state, g_direct, g_fileBytes, "open failed", [&] {
-    frames = readEveryFrame("0");
-    return frames > 0;
-  });
-  state.counters["frames"] = double(frames);
+  setMode("0");
+  demux_peer::libraryReadsEveryFrame(state, g_direct, g_subject);
 }
 
 void BM_LibraryTwoReaderMode(benchmark::State& state) {
-  size_t frames = 0;
-  demux_peer::timed(state, g_twoReaders, g_fileBytes, "open failed", [&] {
-    frames = readEveryFrame("1");
-    return frames > 0;
-  });
-  state.counters["frames"] = double(frames);
+  setMode("1");
+  demux_peer::libraryReadsEveryFrame(state, g_twoReaders, g_subject);
 }
 
 void BM_FfmpegStreamCopy(benchmark::State& state) {
-  demux_peer::ffmpegStreamCopy(state, g_ffmpeg, g_file, g_fileBytes, "-map 0 ");
+  demux_peer::ffmpegStreamCopy(state, g_ffmpeg, g_subject.file, g_subject.fileBytes, "-map 0 ");
 }
 
 BENCHMARK(BM_LibraryDirectMode)->Unit(benchmark::kMillisecond)->UseRealTime();
@@ -60,39 +44,23 @@ BENCHMARK(BM_FfmpegStreamCopy)->Unit(benchmark::kMillisecond)->UseRealTime();
 }  // namespace
 
 int main(int argc, char** argv) {
-  int mb = 150;
-  for (int i = 1; i + 1 < argc; ++i)
-    if (strcmp(argv[i], "--mb") == 0) {
-      mb = atoi(argv[i + 1]);
-      memmove(argv + i, argv + i + 2, sizeof(char*) * size_t(argc - i - 1));
-      argc -= 2;
-      break;
-    }
+  int mb = demux_peer::takeIntOption(argc, argv, "--mb", 150);
   char dir[] = "/tmp/mpg-bench-XXXXXX";
   if (!mkdtemp(dir)) return 1;
-  std::string make = "python3 '" MAKE_MPG "' '" + std::string(dir) + "' --big " + std::to_string(mb);
-  if (std::system(make.c_str()) != 0) return 1;
-  g_file = std::string(dir) + "/big.vob";
-  struct stat st;
-  if (stat(g_file.c_str(), &st) != 0) return 1;
-  g_fileBytes = size_t(st.st_size);
-  std::string error;
-  auto plugin = mediahost::Plugin::load(MPG_PLUGIN_PATH, &error);
-  if (!plugin || !(g_adapter = mediahost::findDemuxAdapter(*plugin))) {
-    fprintf(stderr, "cannot load the demuxer: %s\n", error.c_str());
+  g_subject.file = std::string(dir) + "/big.vob";
+  if (!demux_peer::generate(g_subject, "python3 '" MAKE_MPG "' '" + std::string(dir) + "' --big " +
+                                           std::to_string(mb)))
     return 1;
-  }
-  g_plugin = plugin.get();
+  if (!demux_peer::loadDemuxer(MPG_PLUGIN_PATH, g_subject)) return 1;
   // The library's end-of-file diagnostic goes to standard output.
-  readEveryFrame("0");  // warms the page cache
+  setMode("0");
+  g_subject.readEveryFrame();  // warms the page cache
 
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  printf("file: %.1f MB\n", double(g_fileBytes) / 1e6);
+  demux_peer::runBenchmarks(argc, argv);
+  printf("file: %.1f MB\n", double(g_subject.fileBytes) / 1e6);
   demux_peer::printRatio("libkvrmpgdmx direct", "ffmpeg -map 0 -c copy", g_direct, g_ffmpeg);
   demux_peer::printRatio("libkvrmpgdmx two readers", "ffmpeg -map 0 -c copy", g_twoReaders, g_ffmpeg);
-  unlink(g_file.c_str());
+  unlink(g_subject.file.c_str());
   rmdir(dir);
   return 0;
 }

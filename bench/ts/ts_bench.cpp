@@ -9,65 +9,35 @@
 //   bench_ts_demux [--mb N] [benchmark options]
 //   bench_ts_demux --read-only FILE     (what callgrind runs)
 #include <benchmark/benchmark.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <string>
+#include <system_error>
 
 #include "demux_peer.h"
 
 namespace {
 
-std::string g_file;
-size_t g_fileBytes = 0;
-mediahost::Plugin* g_plugin = nullptr;
-const mediahost::DemuxAdapter* g_adapter = nullptr;
-
+demux_peer::Subject g_subject;
 demux_peer::Tally g_library, g_ffmpeg;
-
-size_t readEveryFrame(const std::string& file) {
-  return demux_peer::readEveryFrame(*g_adapter, *g_plugin, file);
-}
-
-void BM_LibraryReadsEveryFrame(benchmark::State& state) {
-  size_t frames = 0;
-  demux_peer::timed(state, g_library, g_fileBytes, "open failed", [&] {
-    frames = readEveryFrame(g_file);
-    return frames > 0;
-  });
-  state.counters["frames"] = double(frames);
-}
-
-void BM_FfmpegStreamCopy(benchmark::State& state) {
-  demux_peer::ffmpegStreamCopy(state, g_ffmpeg, g_file, g_fileBytes, "-map 0 ");
-}
-
-BENCHMARK(BM_LibraryReadsEveryFrame)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_FfmpegStreamCopy)->Unit(benchmark::kMillisecond)->UseRealTime();
-
-bool loadPlugin() {
-  std::string error;
-  auto plugin = mediahost::Plugin::load(TS_PLUGIN_PATH, &error);
-  if (!plugin || !(g_adapter = mediahost::findDemuxAdapter(*plugin))) {
-    fprintf(stderr, "cannot load the demuxer: %s\n", error.c_str());
-    return false;
-  }
-  g_plugin = plugin.release();
-  return true;
-}
 
 // Instructions executed inside KVR_TS_DMX (and what it calls) per MB read,
 // measured on the first `mb` megabytes of the file.
 double instructionsPerMb(const std::string& self, const std::string& dir, size_t mb) {
   std::string part = dir + "/part.ts";
-  std::string cut = "head -c " + std::to_string(mb * 1000000) + " '" + g_file + "' > '" + part + "'";
-  if (std::system(cut.c_str()) != 0) return 0;
   std::string out = dir + "/callgrind.out";
+  // Whatever fails below, neither the cut nor the profile stays behind.
+  struct Cleanup {
+    const std::string& a; const std::string& b;
+    ~Cleanup() { unlink(a.c_str()); unlink(b.c_str()); }
+  } cleanup{part, out};
+  std::string cut = "head -c " + std::to_string(mb * 1000000) + " '" + g_subject.file + "' > '" + part + "'";
+  if (std::system(cut.c_str()) != 0) return 0;
   std::string cmd = "valgrind --tool=callgrind --collect-atstart=no --toggle-collect=KVR_TS_DMX "
                     "--callgrind-out-file='" + out + "' '" + self + "' --read-only '" + part +
                     "' >/dev/null 2>&1";
@@ -78,8 +48,6 @@ double instructionsPerMb(const std::string& self, const std::string& dir, size_t
   while (std::getline(in, line))
     if (line.compare(0, 8, "summary:") == 0 || line.compare(0, 7, "totals:") == 0)
       total = atof(line.substr(line.find(':') + 1).c_str());
-  unlink(out.c_str());
-  unlink(part.c_str());
   return total / double(mb);
 }
 
@@ -87,37 +55,30 @@ double instructionsPerMb(const std::string& self, const std::string& dir, size_t
 
 int main(int argc, char** argv) {
   if (argc == 3 && strcmp(argv[1], "--read-only") == 0) {
-    if (!loadPlugin()) return 1;
-    return readEveryFrame(argv[2]) > 0 ? 0 : 1;
+    if (!demux_peer::loadDemuxer(TS_PLUGIN_PATH, g_subject)) return 1;
+    return g_subject.readEveryFrame(argv[2]) > 0 ? 0 : 1;
   }
-  int mb = 300;
-  for (int i = 1; i + 1 < argc; ++i)
-    if (strcmp(argv[i], "--mb") == 0) {
-      mb = atoi(argv[i + 1]);
-      memmove(argv + i, argv + i + 2, sizeof(char*) * size_t(argc - i - 1));
-      argc -= 2;
-      break;
-    }
+  int mb = demux_peer::takeIntOption(argc, argv, "--mb", 300);
   char dir[] = "/tmp/ts-bench-XXXXXX";
   if (!mkdtemp(dir)) return 1;
-  std::string make = "python3 '" MAKE_TS "' '" + std::string(dir) + "' --big " + std::to_string(mb);
-  if (std::system(make.c_str()) != 0) return 1;
-  g_file = std::string(dir) + "/big.ts";
-  struct stat st;
-  if (stat(g_file.c_str(), &st) != 0) return 1;
-  g_fileBytes = size_t(st.st_size);
-  if (!loadPlugin()) return 1;
-  readEveryFrame(g_file);  // warms the page cache
+  // The folder and the generated file go on every way out.
+  struct RemoveDir {
+    const char* path;
+    ~RemoveDir() { std::error_code ec; std::filesystem::remove_all(path, ec); }
+  } removeDir{dir};
+  g_subject.file = std::string(dir) + "/big.ts";
+  if (!demux_peer::generate(g_subject, "python3 '" MAKE_TS "' '" + std::string(dir) + "' --big " +
+                                           std::to_string(mb)))
+    return 1;
+  if (!demux_peer::loadDemuxer(TS_PLUGIN_PATH, g_subject)) return 1;
+  g_subject.readEveryFrame();  // warms the page cache
 
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  printf("file: %.1f MB\n", double(g_fileBytes) / 1e6);
+  demux_peer::registerReadAndCopy(g_subject, g_library, g_ffmpeg, "-map 0 ");
+  demux_peer::runBenchmarks(argc, argv);
+  printf("file: %.1f MB\n", double(g_subject.fileBytes) / 1e6);
   demux_peer::printRatio("libkvrtsdmx", "ffmpeg -map 0 -c copy", g_library, g_ffmpeg);
   double ipm = instructionsPerMb(argv[0], dir, 20);
   if (ipm > 0) printf("libkvrtsdmx: %.0f instructions per MB (callgrind, first 20 MB)\n", ipm);
   else printf("callgrind figure not available (valgrind failed)\n");
-  unlink(g_file.c_str());
-  rmdir(dir);
   return 0;
 }

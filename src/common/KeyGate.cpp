@@ -73,12 +73,17 @@ Verdict decide(const State& s, int key)
             return refuse("[%s] - FACTORY MODE(only some key). return!!");
         return pass("[%s] - FACTORY MODE(send some key)");
     }
+    Verdict v;
     if (!s.initialized) {
         if (key != KeyOk && key != KeyPower)
-            return refuse("[%s] - InitScan is not complete. return!!");
-        return pass("[%s] - need to initScan. send only OK/POWER keyEvent");
+            v = refuse("[%s] - InitScan is not complete. return!!");
+        else
+            v = pass("[%s] - need to initScan. send only OK/POWER keyEvent");
+    } else {
+        v = pass(nullptr);
     }
-    return pass(nullptr);
+    v.offerFactoryEntry = !s.initialized || (s.factoryResult == 1 && s.onLiveScreen);
+    return v;
 }
 
 }  // namespace keygate

@@ -34,6 +34,8 @@ struct State {
     int playerState = 0;        // player wrapper state: 3 scanning, 5 handover
     bool factoryMode = false;
     bool initialized = true;    // the first channel scan has been completed
+    int factoryResult = 0;      // the factory record's test result
+    bool onLiveScreen = false;  // the current screen is the live-TV one
 };
 
 struct Verdict {
@@ -41,6 +43,10 @@ struct Verdict {
     // The log lines of the decision, in order (a "%s" for the caller's
     // name); the second may be null. Refusals are highlighted.
     const char* lines[2] = {nullptr, nullptr};
+    // The key is offered to the factory-mode entry before the verdict is
+    // applied: a box that has not been set up yet, or one whose factory test
+    // asked for it, can be put into factory mode with keys the view refuses.
+    bool offerFactoryEntry = false;
 };
 
 Verdict decide(const State& state, int key);

@@ -3,16 +3,26 @@
 // root, the shared tables made from the resources, a 1280 x 720 (720P)
 // screen, and a recording stand-in for the engine (stubs/StubEngine.qml).
 // "testTranslator" switches the installed translation like the engine does.
+// The engine's view objects (factory record, signal and threshold objects)
+// and the channel and station lists of the database manager are the real
+// ones; "testLists" fills the lists from channel rows written as the home
+// channel database, as after a scan.
 // The screenshot run (scripts/screenshot-screens.sh) picks another screen with
 // HOLVIK_QML_RESOLUTION (0 480P, 1 720P, 2 1080P) and names its output
 // folder with HOLVIK_SHOT_DIR ("shotDir").
 
+#include "BroadcastDb.h"
 #include "ISDBtAppEngine.h"
 #include "ISDBtDataManager.h"
+#include "ISDBtFactoryDataManager.h"
 #include "ImageItem.h"
+#include "KvrOzbFSegDBManager.h"
+#include "SignalInfoItem.h"
 #include "TestDevRoot.h"
+#include "ThresholdItem.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFont>
 #include <QGuiApplication>
 #include <QObject>
@@ -21,9 +31,13 @@
 #include <QQmlEngine>
 #include <QtQml>
 #include <QTranslator>
+#include <QVariantList>
+#include <QVariantMap>
 #include <QtQuickTest>
 
 #include <memory>
+#include <string>
+#include <vector>
 
 class TestTranslator : public QObject
 {
@@ -47,6 +61,46 @@ private:
     QTranslator m_translator;
 };
 
+class TestLists : public QObject
+{
+    Q_OBJECT
+
+public:
+    // rows: {id, channelNumber, remoconID, serviceID, serviceType (1 full-seg,
+    // 192 one-seg), pmtPID, tsName, networkID}; audio and video PIDs are made
+    // unique per row.
+    Q_INVOKABLE bool load(const QVariantList& rows)
+    {
+        KvrOzbFSegDBManager* db = KvrOzbFSegDBManager::getInstance();
+        std::vector<bsim::ChannelRow> out;
+        for (const QVariant& value : rows) {
+            const QVariantMap row = value.toMap();
+            bsim::ChannelRow r;
+            r.id = row.value(QStringLiteral("id")).toInt();
+            r.channelNumber = row.value(QStringLiteral("channelNumber")).toInt();
+            r.remoconID = row.value(QStringLiteral("remoconID")).toInt();
+            r.serviceID = row.value(QStringLiteral("serviceID")).toInt();
+            r.serviceType = row.value(QStringLiteral("serviceType"), 1).toInt();
+            r.pmtPID = row.value(QStringLiteral("pmtPID"), 0x1F0).toInt();
+            r.tsName = row.value(QStringLiteral("tsName")).toString().toStdString();
+            r.networkID = row.value(QStringLiteral("networkID")).toInt();
+            r.audioPID = 0x100 + 2 * r.id;
+            r.videoPID = 0x101 + 2 * r.id;
+            out.push_back(r);
+        }
+        QDir().mkpath(db->channelDirectory());
+        std::string error;
+        if (!bsim::writeChannelDatabase((db->channelDirectory() + QStringLiteral("/ISDBT0.db")).toStdString(), out,
+                                        &error)) {
+            qWarning("testLists: %s", error.c_str());
+            return false;
+        }
+        db->init();
+        db->getChannelsFromDB(KvrOzbFSegDBManager::MODE_HOME, true, 0);
+        return true;
+    }
+};
+
 class Setup : public QObject
 {
     Q_OBJECT
@@ -59,6 +113,23 @@ public slots:
         QQmlContext* ctx = engine->rootContext();
         ctx->setContextProperty(QStringLiteral("ISDBtData"), ISDBtDataManager::getInstance());
         ctx->setContextProperty(QStringLiteral("testTranslator"), &m_translator);
+        ctx->setContextProperty(QStringLiteral("testLists"), &m_lists);
+        ctx->setContextProperty(QStringLiteral("FactoryData"), ISDBtFactoryDataManager::getInstance());
+        ctx->setContextProperty(QStringLiteral("ISDBtSingalInfo"), SignalInfoItem::getInstance());
+        ThresholdItem* threshold = ThresholdItem::getInstance();
+        // The engine's defaults.
+        threshold->setThresholdAutoMode1toF(15.5f, 25, 5);
+        threshold->setThresholdAutoModeFto1(0, 5, 2);
+        threshold->setThresholdOp1AutoMode1toF(1, 10, 2);
+        threshold->setThresholdOp1AutoModeFto1(0, 1, 1);
+        threshold->setThresholdOpFAutoMode1toF(1, 10, 2);
+        threshold->setThresholdOpFAutoModeFto1(0, 5, 1);
+        ctx->setContextProperty(QStringLiteral("ISDBtThreshold"), threshold);
+        KvrOzbFSegDBManager* db = KvrOzbFSegDBManager::getInstance();
+        ctx->setContextProperty(QStringLiteral("ChannelListModel"),
+                                db->getChannelProxyModel(KvrOzbFSegDBManager::MODE_HOME));
+        ctx->setContextProperty(QStringLiteral("StationListModel"),
+                                db->getStationProxyModel(KvrOzbFSegDBManager::MODE_HOME));
         static const int kSizes[3][2] = {{720, 480}, {1280, 720}, {1920, 1080}};
         bool ok = false;
         int resolution = qEnvironmentVariableIntValue("HOLVIK_QML_RESOLUTION", &ok);
@@ -89,6 +160,7 @@ public slots:
 private:
     std::unique_ptr<holvik_test::TestDevRoot> m_root;
     TestTranslator m_translator;
+    TestLists m_lists;
 };
 
 // Fontconfig keeps caches for the life of the process, which LeakSanitizer

@@ -5,6 +5,7 @@
 #include "ape_record.h"
 #include "kvr_ape_dmx.h"
 #include "mediahost/adapter.h"
+#include "mediahost/adapter_support.h"
 #include "mediahost/host.h"
 
 namespace mediahost {
@@ -12,18 +13,8 @@ namespace mediahost {
 ApeOpenRecord apeOpenRecord(const char* fileName) {
   ApeOpenRecord record{};
   record.file_name = fileName;
-  ApeHostFunctions& h = record.host;
-  h.allocate = hostMalloc;
-  h.release = hostFree;
-  h.copy = hostMemcpy;
-  h.fill = hostMemset;
-  h.resize = hostRealloc;
-  h.compare = hostMemcmp;
-  h.open = hostFopen;
-  h.read = hostFread;
-  h.seek = hostFseek;
-  h.tell = hostFtell;
-  h.close = hostFclose;
+  fillHostFunctions(record.host);
+  record.host.compare = hostMemcmp;
   return record;
 }
 
@@ -41,11 +32,7 @@ class ApeSession : public DemuxSession {
 
   int open() {
     int r = entry_(APE_OP_OPEN, &slot_, &record_, &info_);
-    if (r == APE_OK && !slot_) {
-      Host::get().violation("open succeeded without a handle");
-      return APE_ERR_OTHER;
-    }
-    if (r != APE_OK && slot_) Host::get().violation("a failed open left a handle behind");
+    if (!handleMatchesOpen(r == APE_OK, slot_)) return APE_ERR_OTHER;
     return r;
   }
 
@@ -90,13 +77,7 @@ class ApeSession : public DemuxSession {
     return kOk;
   }
 
-  int close() override {
-    if (!slot_) return kOk;
-    int r = entry_(APE_OP_CLOSE, &slot_, nullptr, nullptr);
-    if (slot_) Host::get().violation("close left the handle slot set");
-    slot_ = nullptr;
-    return r;
-  }
+  int close() override { return closeSlot(entry_, APE_OP_CLOSE, &slot_); }
 
  private:
   KvrEntryFn entry_;
@@ -106,17 +87,7 @@ class ApeSession : public DemuxSession {
   void* slot_ = nullptr;
 };
 
-std::unique_ptr<DemuxSession> openApe(KvrEntryFn entry, const std::string& path, int* code) {
-  std::unique_ptr<ApeSession> s(new ApeSession(entry, path));
-  int r = s->open();
-  if (r != APE_OK) {
-    *code = r;
-    return nullptr;
-  }
-  return s;
-}
-
 }  // namespace
 
-const mediahost::DemuxAdapter kApeDemuxAdapter = {"KVR_APE_DMX", "ape", openApe};
+const mediahost::DemuxAdapter kApeDemuxAdapter = {"KVR_APE_DMX", "ape", mediahost::openSession<ApeSession>};
 MEDIAHOST_REGISTER_DEMUX(kApeDemuxAdapter);

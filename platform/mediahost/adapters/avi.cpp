@@ -9,6 +9,7 @@
 
 #include "kvr_avi_dmx.h"
 #include "mediahost/adapter.h"
+#include "mediahost/adapter_support.h"
 #include "mediahost/host.h"
 
 namespace {
@@ -56,7 +57,7 @@ class AviSession : public DemuxSession {
     record_.host = Host::get().services();
     record_.file_name = path_.c_str();
     record_.cache_size = 65536;
-    if (const char* f = std::getenv("MEDIAHOST_AVI_FLAGS")) record_.flags = uint32_t(std::strtoul(f, nullptr, 0));
+    record_.flags = envNumber("MEDIAHOST_AVI_FLAGS");
     separate_ = (record_.flags & AVI_FLAG_SEPARATE) && !(record_.flags & AVI_FLAG_SINGLE);
   }
   ~AviSession() override { close(); }
@@ -69,9 +70,9 @@ class AviSession : public DemuxSession {
     }
     if (r < 0 && r != AVI_DIVX_REFUSED && slot_) Host::get().violation("a failed open left a handle behind");
     if (r != AVI_OK) {
-      int code = entry_(AVI_OP_LAST_ERROR, &slot_, nullptr, nullptr);
+      int code = lastError(entry_, AVI_OP_LAST_ERROR, &slot_, r);
       close();  // a refused DivX file stays open until closed
-      return code < 0 ? code : r;
+      return code;
     }
     return kOk;
   }
@@ -112,10 +113,7 @@ class AviSession : public DemuxSession {
     AviPacket pkt{};
     int r = entry_(AVI_OP_PACKET, &slot_, &req, &pkt);
     if (r == AVI_END) return kEnd;
-    if (r < 0) {
-      int code = entry_(AVI_OP_LAST_ERROR, &slot_, nullptr, nullptr);
-      return code < 0 ? code : r;
-    }
+    if (r < 0) return lastError(entry_, AVI_OP_LAST_ERROR, &slot_, r);
     if (r != AVI_OK) return r;
     bool video = pkt.kind == AVI_KIND_VIDEO;
     f->kind = video ? "video" : "audio";
@@ -149,10 +147,7 @@ class AviSession : public DemuxSession {
     AviSeekRequest req{int32_t(targetMs), uint32_t(flags)};
     AviSeekResult res{};
     int r = entry_(AVI_OP_SEEK, &slot_, &req, &res);
-    if (r != AVI_OK) {
-      int code = entry_(AVI_OP_LAST_ERROR, &slot_, nullptr, nullptr);
-      return code < 0 ? code : r;
-    }
+    if (r != AVI_OK) return lastError(entry_, AVI_OP_LAST_ERROR, &slot_, r);
     videoDone_ = false;
     *landedMs = res.reached_ms;
     return kOk;
@@ -171,22 +166,13 @@ class AviSession : public DemuxSession {
     }
     AviSelectResult res{};
     int r = entry_(AVI_OP_SELECT, &slot_, &req, &res);
-    if (r != AVI_OK) {
-      int code = entry_(AVI_OP_LAST_ERROR, &slot_, nullptr, nullptr);
-      return code < 0 ? code : r;
-    }
+    if (r != AVI_OK) return lastError(entry_, AVI_OP_LAST_ERROR, &slot_, r);
     if (res.video) result_.video = res.video;
     if (res.audio) result_.audio = res.audio;
     return kOk;
   }
 
-  int close() override {
-    if (!slot_) return kOk;
-    int r = entry_(AVI_OP_CLOSE, &slot_, nullptr, nullptr);
-    if (slot_) Host::get().violation("close left the handle slot set");
-    slot_ = nullptr;
-    return r;
-  }
+  int close() override { return closeSlot(entry_, AVI_OP_CLOSE, &slot_); }
 
  private:
   KvrEntryFn entry_;
@@ -198,17 +184,7 @@ class AviSession : public DemuxSession {
   bool videoDone_ = false;
 };
 
-std::unique_ptr<DemuxSession> openAvi(KvrEntryFn entry, const std::string& path, int* code) {
-  std::unique_ptr<AviSession> s(new AviSession(entry, path));
-  int r = s->open();
-  if (r != kOk) {
-    *code = r;
-    return nullptr;
-  }
-  return s;
-}
-
 }  // namespace
 
-const mediahost::DemuxAdapter kAviDemuxAdapter = {"KVR_AVI_DMX", "avi", openAvi};
+const mediahost::DemuxAdapter kAviDemuxAdapter = {"KVR_AVI_DMX", "avi", mediahost::openSession<AviSession>};
 MEDIAHOST_REGISTER_DEMUX(kAviDemuxAdapter);

@@ -12,17 +12,12 @@
 
 #include "kvr_flv_dmx.h"
 #include "mediahost/adapter.h"
+#include "mediahost/adapter_support.h"
 #include "mediahost/host.h"
 
 namespace {
 
 using namespace mediahost;
-
-std::string fourcc(uint32_t v) {
-  std::string s;
-  for (int i = 0; i < 4; ++i) s += char((v >> (8 * i)) & 0xFF);
-  return s;
-}
 
 struct CodecName {
   const char* tag;
@@ -32,15 +27,10 @@ const CodecName kVideoCodecs[] = {{"FLV1", "flv1"}, {"VP60", "vp6f"}, {"VP6A", "
                                   {"SCR1", "flashsv"}, {"SCR2", "flashsv2"}, {"JPEG", "mjpeg"}};
 
 const char* videoCodecName(uint32_t tag) {
-  std::string t = fourcc(tag);
+  std::string t = fourccText(tag);
   for (const CodecName& c : kVideoCodecs)
     if (t == c.tag) return c.name;
   return "unknown";
-}
-
-uint32_t envNumber(const char* name) {
-  const char* v = std::getenv(name);
-  return v ? uint32_t(std::strtoul(v, nullptr, 0)) : 0;
 }
 
 class FlvSession : public DemuxSession {
@@ -55,15 +45,8 @@ class FlvSession : public DemuxSession {
 
   int open() {
     int r = entry_(FLVD_OP_OPEN, &slot_, &record_, &result_);
-    if (r == 0 && !slot_) {
-      Host::get().violation("open succeeded without a handle");
-      return -1;
-    }
-    if (r != 0) {
-      if (slot_) Host::get().violation("a failed open left a handle behind");
-      int code = entry_(FLVD_OP_LAST_ERROR, nullptr, nullptr, nullptr);
-      return code < 0 ? code : -1;
-    }
+    if (!handleMatchesOpen(r == 0, slot_)) return -1;
+    if (r != 0) return lastError(entry_, FLVD_OP_LAST_ERROR, nullptr, -1);
     return kOk;
   }
 
@@ -134,10 +117,7 @@ class FlvSession : public DemuxSession {
         }
         return kEnd;
       }
-      if (r != 0) {
-        int code = entry_(FLVD_OP_LAST_ERROR, &slot_, nullptr, nullptr);
-        return code < 0 ? code : -1;
-      }
+      if (r != 0) return lastError(entry_, FLVD_OP_LAST_ERROR, &slot_, -1);
       const char* k = out.kind == FLVD_KIND_VIDEO ? "video" : "audio";
       if (!kind.empty() && kind != k) continue;
       f->kind = k;
@@ -154,22 +134,13 @@ class FlvSession : public DemuxSession {
     FlvdSeekRequest req{int32_t(targetMs), uint32_t(flags)};
     FlvdSeekAnswer out{};
     int r = entry_(FLVD_OP_SEEK, &slot_, &req, &out);
-    if (r != 0) {
-      int code = entry_(FLVD_OP_LAST_ERROR, &slot_, nullptr, nullptr);
-      return code < 0 ? code : -1;
-    }
+    if (r != 0) return lastError(entry_, FLVD_OP_LAST_ERROR, &slot_, -1);
     videoDone_ = false;
     *landedMs = out.timeMs;
     return kOk;
   }
 
-  int close() override {
-    if (!slot_) return kOk;
-    int r = entry_(FLVD_OP_CLOSE, &slot_, nullptr, nullptr);
-    if (slot_) Host::get().violation("close left the handle slot set");
-    slot_ = nullptr;
-    return r;
-  }
+  int close() override { return closeSlot(entry_, FLVD_OP_CLOSE, &slot_); }
 
  private:
   KvrEntryFn entry_;
@@ -183,17 +154,7 @@ class FlvSession : public DemuxSession {
   std::vector<uint8_t> hostBuffer_;
 };
 
-std::unique_ptr<DemuxSession> openFlv(KvrEntryFn entry, const std::string& path, int* code) {
-  std::unique_ptr<FlvSession> s(new FlvSession(entry, path));
-  int r = s->open();
-  if (r != kOk) {
-    *code = r;
-    return nullptr;
-  }
-  return s;
-}
-
 }  // namespace
 
-const mediahost::DemuxAdapter kFlvDemuxAdapter = {"KVR_FLV_DMX", "flv", openFlv};
+const mediahost::DemuxAdapter kFlvDemuxAdapter = {"KVR_FLV_DMX", "flv", mediahost::openSession<FlvSession>};
 MEDIAHOST_REGISTER_DEMUX(kFlvDemuxAdapter);

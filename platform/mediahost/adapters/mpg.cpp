@@ -17,16 +17,12 @@
 
 #include "kvr_mpg_dmx.h"
 #include "mediahost/adapter.h"
+#include "mediahost/adapter_support.h"
 #include "mediahost/host.h"
 
 namespace {
 
 using namespace mediahost;
-
-uint32_t envNumber(const char* name, uint32_t fallback) {
-  const char* v = std::getenv(name);
-  return v ? uint32_t(std::strtoul(v, nullptr, 0)) : fallback;
-}
 
 const char* audioCodecName(uint32_t codec) {
   switch (codec) {
@@ -39,12 +35,6 @@ const char* audioCodecName(uint32_t codec) {
     case MPG_AUDIO_LPCM: return "pcm_dvd";
     default: return "unknown";
   }
-}
-
-std::string fourcc(uint32_t v) {
-  std::string s;
-  for (int i = 0; i < 4; ++i) s += char((v >> (8 * i)) & 0xFF);
-  return s;
 }
 
 // The stream id as ffprobe writes it: the start code for PES streams, the
@@ -80,19 +70,10 @@ class MpgSession : public DemuxSession {
   MpgSession(KvrEntryFn entry, const std::string& path) : entry_(entry), path_(path) {
     record_.file_name = path_.c_str();
     MpgHostFunctions& h = record_.host;
-    h.allocate = hostMalloc;
-    h.release = hostFree;
-    h.copy = hostMemcpy;
-    h.fill = hostMemset;
-    h.resize = hostRealloc;
-    h.open = hostFopen;
-    h.read = hostFread;
+    fillHostFunctions(h);
     h.read_direct = hostFread;
-    h.seek = hostFseek;
-    h.tell = hostFtell;
     h.seek64 = hostFseek64;
     h.tell64 = hostFtell64;
-    h.close = hostFclose;
     record_.stream_mode = envNumber("MEDIAHOST_MPG_MODE", MPG_MODE_DIRECT);
     record_.cache_size = 65536;
     record_.duration_mode = MPG_DURATION_MEASURE;
@@ -103,6 +84,7 @@ class MpgSession : public DemuxSession {
 
   int open() {
     int r = entry_(MPG_OP_OPEN, &slot_, &record_, &info_);
+    // A failed open leaves the context in the handle slot; close releases it.
     if (r != MPG_OK) return r;
     if (!slot_) {
       Host::get().violation("open succeeded without a handle");
@@ -120,7 +102,7 @@ class MpgSession : public DemuxSession {
       d.kind = "video";
       d.track = i;
       d.fields = {{"id", ffprobeId(v.id, true)},
-                  {"fourcc", fourcc(v.codec)},
+                  {"fourcc", fourccText(v.codec)},
                   {"width", std::to_string(v.width)},
                   {"height", std::to_string(v.height)},
                   {"frame_rate_milli", std::to_string(v.frame_rate)},
@@ -269,13 +251,7 @@ class MpgSession : public DemuxSession {
     return kOk;
   }
 
-  int close() override {
-    if (!slot_) return kOk;
-    int r = entry_(MPG_OP_CLOSE, &slot_, nullptr, &frame_);
-    if (slot_) Host::get().violation("close left the handle slot set");
-    slot_ = nullptr;
-    return r;
-  }
+  int close() override { return closeSlot(entry_, MPG_OP_CLOSE, &slot_, &frame_); }
 
  private:
   KvrEntryFn entry_;
@@ -289,19 +265,7 @@ class MpgSession : public DemuxSession {
   void* slot_ = nullptr;
 };
 
-std::unique_ptr<DemuxSession> openMpg(KvrEntryFn entry, const std::string& path, int* code) {
-  std::unique_ptr<MpgSession> s(new MpgSession(entry, path));
-  int r = s->open();
-  if (r != MPG_OK) {
-    // A failed open leaves the context in the handle slot; close releases it.
-    s->close();
-    *code = r;
-    return nullptr;
-  }
-  return s;
-}
-
 }  // namespace
 
-const mediahost::DemuxAdapter kMpgDemuxAdapter = {"KVR_MPG_DEC", "mpg", openMpg};
+const mediahost::DemuxAdapter kMpgDemuxAdapter = {"KVR_MPG_DEC", "mpg", mediahost::openSession<MpgSession>};
 MEDIAHOST_REGISTER_DEMUX(kMpgDemuxAdapter);

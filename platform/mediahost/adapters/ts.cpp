@@ -9,20 +9,15 @@
 
 #include "kvr_ts_dmx.h"
 #include "mediahost/adapter.h"
+#include "mediahost/adapter_support.h"
 #include "mediahost/host.h"
 
 namespace {
 
 using namespace mediahost;
 
-std::string fourcc(uint32_t v) {
-  std::string s;
-  for (int i = 0; i < 4; ++i) s += char((v >> (8 * i)) & 0xFF);
-  return s;
-}
-
 std::string videoCodecName(uint32_t codec, uint32_t tag) {
-  std::string t = fourcc(tag);
+  std::string t = fourccText(tag);
   if (t == "H264" || t == "MVC ") return "h264";
   if (t == "HEVC") return "hevc";
   if (t == "MP4V") return "mpeg4";
@@ -58,21 +53,15 @@ class TsSession : public DemuxSession {
     record_.path = path_.c_str();
     record_.sourceMode = 2;
     record_.host = Host::get().services();
-    if (const char* f = std::getenv("MEDIAHOST_TS_FLAGS")) record_.openFlags = uint32_t(std::strtoul(f, nullptr, 0));
+    record_.openFlags = envNumber("MEDIAHOST_TS_FLAGS");
   }
   ~TsSession() override { close(); }
 
   int open() {
     TsdOpenOutput out{};
-    if (entry_(TSD_OP_OPEN, nullptr, &record_, &out) != 1) {
-      if (out.handle) Host::get().violation("a failed open left a handle behind");
-      int code = entry_(TSD_OP_LAST_ERROR, nullptr, nullptr, nullptr);
-      return code < 0 ? code : -1;
-    }
-    if (!out.handle) {
-      Host::get().violation("open succeeded without a handle");
-      return -1;
-    }
+    bool opened = entry_(TSD_OP_OPEN, nullptr, &record_, &out) == 1;
+    if (!handleMatchesOpen(opened, out.handle)) return -1;
+    if (!opened) return lastError(entry_, TSD_OP_LAST_ERROR, nullptr, -1);
     handle_ = out.handle;
     program_ = out.selection.programNumber;
     if (const char* p = std::getenv("MEDIAHOST_TS_PROGRAM")) {
@@ -80,10 +69,7 @@ class TsSession : public DemuxSession {
       in.request = 0x10000000 | TSD_KIND_VIDEO | TSD_KIND_AUDIO;
       in.programNumber = int32_t(std::strtol(p, nullptr, 0));
       TsdSelectOutput sel{};
-      if (entry_(TSD_OP_SELECT, handle_, &in, &sel) != 1) {
-        int code = entry_(TSD_OP_LAST_ERROR, handle_, nullptr, nullptr);
-        return code < 0 ? code : -1;
-      }
+      if (entry_(TSD_OP_SELECT, handle_, &in, &sel) != 1) return lastError(entry_, TSD_OP_LAST_ERROR, handle_, -1);
       program_ = sel.selection.programNumber;
     }
     return kOk;
@@ -139,9 +125,8 @@ class TsSession : public DemuxSession {
       TsdReadInput in{};
       TsdFrame out{};
       if (entry_(TSD_OP_READ, handle_, &in, &out) != 1) {
-        int code = entry_(TSD_OP_LAST_ERROR, handle_, nullptr, nullptr);
-        if (code == -10009) return kEnd;
-        return code < 0 ? code : -1;
+        int code = lastError(entry_, TSD_OP_LAST_ERROR, handle_, -1);
+        return code == -10009 ? kEnd : code;
       }
       const char* k = out.kind ? kindName(out.kind) : "data";
       if (!kind.empty() && kind != k) continue;
@@ -158,10 +143,7 @@ class TsSession : public DemuxSession {
   int seek(long long targetMs, int flags, long long* landedMs) override {
     TsdSeekInput in{int32_t(targetMs), uint32_t(flags)};
     TsdSeekOutput out{};
-    if (entry_(TSD_OP_SEEK, handle_, &in, &out) != 1) {
-      int code = entry_(TSD_OP_LAST_ERROR, handle_, nullptr, nullptr);
-      return code < 0 ? code : -1;
-    }
+    if (entry_(TSD_OP_SEEK, handle_, &in, &out) != 1) return lastError(entry_, TSD_OP_LAST_ERROR, handle_, -1);
     *landedMs = out.reachedMs;
     return kOk;
   }
@@ -182,17 +164,7 @@ class TsSession : public DemuxSession {
   std::vector<int32_t> pids_;
 };
 
-std::unique_ptr<DemuxSession> openTs(KvrEntryFn entry, const std::string& path, int* code) {
-  std::unique_ptr<TsSession> s(new TsSession(entry, path));
-  int r = s->open();
-  if (r != kOk) {
-    *code = r;
-    return nullptr;
-  }
-  return s;
-}
-
 }  // namespace
 
-const mediahost::DemuxAdapter kTsDemuxAdapter = {"KVR_TS_DMX", "ts", openTs};
+const mediahost::DemuxAdapter kTsDemuxAdapter = {"KVR_TS_DMX", "ts", mediahost::openSession<TsSession>};
 MEDIAHOST_REGISTER_DEMUX(kTsDemuxAdapter);

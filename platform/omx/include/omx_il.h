@@ -76,6 +76,9 @@ typedef enum OMX_INDEXTYPE {
     OMX_IndexParamStandardComponentRole = 0x01000017,
     OMX_IndexParamPortDefinition = 0x02000001,
     OMX_IndexParamAudioPcm = 0x04000002,
+    OMX_IndexParamAudioVorbis = 0x0400001B,
+    OMX_IndexParamAudioFlac = 0x0400001C,
+    OMX_IndexParamAudioOpus = 0x04000022,
     OMX_IndexVendorStartUnused = 0x7F000000,
     OMX_IndexMax = 0x7FFFFFFF
 } OMX_INDEXTYPE;
@@ -102,6 +105,9 @@ typedef enum OMX_COMMANDTYPE {
 typedef enum OMX_EVENTTYPE {
     OMX_EventCmdComplete = 0,
     OMX_EventError = 1,
+    OMX_EventMark = 2,
+    OMX_EventPortSettingsChanged = 3,
+    OMX_EventBufferFlag = 4,
     OMX_EventMax = 0x7FFFFFFF
 } OMX_EVENTTYPE;
 
@@ -115,10 +121,37 @@ typedef enum OMX_PORTDOMAINTYPE {
     OMX_PortDomainMax = 0x7FFFFFFF
 } OMX_PORTDOMAINTYPE;
 
-/* Buffers and tunnels are owned by the base; components here only pass
- * their records through, so the records stay opaque. */
-struct OMX_BUFFERHEADERTYPE;
+/* Tunnels are not used on this board; the record stays opaque. */
 struct OMX_TUNNELSETUPTYPE;
+
+typedef int64_t OMX_TICKS __attribute__((aligned(8)));
+
+/* Buffer flags. */
+#define OMX_BUFFERFLAG_EOS 0x00000001u
+#define OMX_BUFFERFLAG_CODECCONFIG 0x00000080u
+
+/* One buffer of a port: the client's (UseBuffer) or the component's
+ * (AllocateBuffer) data, with the filled range pBuffer[nOffset ..
+ * nOffset + nFilledLen). */
+typedef struct OMX_BUFFERHEADERTYPE {
+    OMX_U32 nSize;
+    OMX_VERSIONTYPE nVersion;
+    OMX_U8* pBuffer;
+    OMX_U32 nAllocLen;
+    OMX_U32 nFilledLen;
+    OMX_U32 nOffset;
+    OMX_PTR pAppPrivate;
+    OMX_PTR pPlatformPrivate;
+    OMX_PTR pInputPortPrivate;
+    OMX_PTR pOutputPortPrivate;
+    OMX_HANDLETYPE hMarkTargetComponent;
+    OMX_PTR pMarkData;
+    OMX_U32 nTickCount;
+    OMX_TICKS nTimeStamp;
+    OMX_U32 nFlags;
+    OMX_U32 nOutputPortIndex;
+    OMX_U32 nInputPortIndex;
+} OMX_BUFFERHEADERTYPE;
 
 /* Every parameter record starts with its own size and the version. */
 typedef struct OMX_PORT_PARAM_TYPE {
@@ -133,6 +166,77 @@ typedef struct OMX_PARAM_COMPONENTROLETYPE {
     OMX_VERSIONTYPE nVersion;
     OMX_U8 cRole[OMX_MAX_STRINGNAME_SIZE];
 } OMX_PARAM_COMPONENTROLETYPE;
+
+/* Audio codings of a port (eEncoding). The decoders' own input codings
+ * that have no standard number use the base's values. */
+typedef enum OMX_AUDIO_CODINGTYPE {
+    OMX_AUDIO_CodingUnused = 0,
+    OMX_AUDIO_CodingPCM = 2,
+    OMX_AUDIO_CodingVORBIS = 24,
+    OMX_AUDIO_CodingFLAC = 28,
+    OMX_AUDIO_CodingOPUS = 0x7F000006,
+    OMX_AUDIO_CodingMax = 0x7FFFFFFF
+} OMX_AUDIO_CODINGTYPE;
+
+typedef enum OMX_ENDIANTYPE { OMX_EndianBig = 0, OMX_EndianLittle = 1, OMX_EndianMax = 0x7FFFFFFF } OMX_ENDIANTYPE;
+typedef enum OMX_NUMERICALDATATYPE {
+    OMX_NumericalDataSigned = 0,
+    OMX_NumericalDataUnsigned = 1,
+    OMX_NumercialDataMax = 0x7FFFFFFF
+} OMX_NUMERICALDATATYPE;
+
+#define OMX_AUDIO_MAXCHANNELS 16
+
+/* PCM mode of a port (104 bytes). */
+typedef struct OMX_AUDIO_PARAM_PCMMODETYPE {
+    OMX_U32 nSize;
+    OMX_VERSIONTYPE nVersion;
+    OMX_U32 nPortIndex;
+    OMX_U32 nChannels;
+    OMX_NUMERICALDATATYPE eNumData;
+    OMX_ENDIANTYPE eEndian;
+    OMX_BOOL bInterleaved;
+    OMX_U32 nBitPerSample;
+    OMX_U32 nSamplingRate;
+    OMX_U32 ePCMMode;
+    OMX_U32 eChannelMapping[OMX_AUDIO_MAXCHANNELS];
+} OMX_AUDIO_PARAM_PCMMODETYPE;
+
+/* Vorbis stream of a port (48 bytes). */
+typedef struct OMX_AUDIO_PARAM_VORBISTYPE {
+    OMX_U32 nSize;
+    OMX_VERSIONTYPE nVersion;
+    OMX_U32 nPortIndex;
+    OMX_U32 nChannels;
+    OMX_U32 nBitRate;
+    OMX_U32 nMinBitRate;
+    OMX_U32 nMaxBitRate;
+    OMX_U32 nSampleRate;
+    OMX_U32 nAudioBandWidth;
+    OMX_S32 nQuality;
+    OMX_BOOL bManaged;
+    OMX_BOOL bDownmix;
+} OMX_AUDIO_PARAM_VORBISTYPE;
+
+/* Opus stream of a port (20 bytes). */
+typedef struct OMX_AUDIO_PARAM_OPUSTYPE {
+    OMX_U32 nSize;
+    OMX_VERSIONTYPE nVersion;
+    OMX_U32 nPortIndex;
+    OMX_U32 nChannels;
+    OMX_U32 nSampleRate;
+} OMX_AUDIO_PARAM_OPUSTYPE;
+
+/* FLAC stream of a port (24 bytes); the last word is the client's, kept and
+ * handed back as it was set. */
+typedef struct OMX_AUDIO_PARAM_FLACTYPE {
+    OMX_U32 nSize;
+    OMX_VERSIONTYPE nVersion;
+    OMX_U32 nPortIndex;
+    OMX_U32 nChannels;
+    OMX_U32 nSampleRate;
+    OMX_U32 nClientWord;
+} OMX_AUDIO_PARAM_FLACTYPE;
 
 typedef struct OMX_AUDIO_PORTDEFINITIONTYPE {
     OMX_STRING cMIMEType;
@@ -240,6 +344,14 @@ OMX_IL_STATIC_ASSERT(offsetof(OMX_PARAM_PORTDEFINITIONTYPE, format) == 40,
                      "port definition: format after ten words");
 OMX_IL_STATIC_ASSERT(sizeof(OMX_PARAM_PORTDEFINITIONTYPE) == 56 + 2 * sizeof(void*),
                      "port definition record");
+OMX_IL_STATIC_ASSERT(sizeof(OMX_AUDIO_PARAM_PCMMODETYPE) == 104, "PCM mode record");
+OMX_IL_STATIC_ASSERT(sizeof(OMX_AUDIO_PARAM_VORBISTYPE) == 48, "Vorbis record");
+OMX_IL_STATIC_ASSERT(sizeof(OMX_AUDIO_PARAM_OPUSTYPE) == 20, "Opus record");
+OMX_IL_STATIC_ASSERT(sizeof(OMX_AUDIO_PARAM_FLACTYPE) == 24, "FLAC record");
+#if defined(__SIZEOF_POINTER__) && __SIZEOF_POINTER__ == 4
+OMX_IL_STATIC_ASSERT(offsetof(OMX_BUFFERHEADERTYPE, nTimeStamp) == 56, "buffer: time stamp");
+OMX_IL_STATIC_ASSERT(sizeof(OMX_BUFFERHEADERTYPE) == 80, "buffer header");
+#endif
 OMX_IL_STATIC_ASSERT(offsetof(OMX_COMPONENTTYPE, pComponentPrivate) == 8,
                      "component record: private pointer after size and version");
 OMX_IL_STATIC_ASSERT(sizeof(OMX_COMPONENTTYPE) == 8 + 20 * sizeof(void*),

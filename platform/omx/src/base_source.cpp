@@ -5,70 +5,16 @@
 
 #include <cstring>
 
+#include "component_common.h"
 #include "kvr_mw.h"
 
 namespace {
 
-ozb_omx_base_source_PrivateType* privateOf(OMX_HANDLETYPE handle)
-{
-    auto* component = static_cast<OMX_COMPONENTTYPE*>(handle);
-    if (!component)
-        return nullptr;
-    return static_cast<ozb_omx_base_source_PrivateType*>(component->pComponentPrivate);
-}
+using Priv = ozb_omx_base_source_PrivateType;
+using omx_common::checkHeader;
+using omx_common::transitionAllowed;
 
-OMX_VERSIONTYPE ourVersion()
-{
-    OMX_VERSIONTYPE v;
-    v.s.nVersionMajor = OMX_VERSION_MAJOR;
-    v.s.nVersionMinor = OMX_VERSION_MINOR;
-    v.s.nRevision = OMX_VERSION_REVISION;
-    v.s.nStep = OMX_VERSION_STEP;
-    return v;
-}
-
-// Size and version check shared by every standard parameter record.
-OMX_ERRORTYPE checkHeader(OMX_PTR record, OMX_U32 size)
-{
-    OMX_U32 recordSize;
-    OMX_VERSIONTYPE version;
-    std::memcpy(&recordSize, record, sizeof recordSize);
-    std::memcpy(&version, static_cast<char*>(record) + 4, sizeof version);
-    if (recordSize != size)
-        return OMX_ErrorBadParameter;
-    if (version.s.nVersionMajor != OMX_VERSION_MAJOR)
-        return OMX_ErrorVersionMismatch;
-    return OMX_ErrorNone;
-}
-
-OMX_ERRORTYPE getComponentVersion(OMX_HANDLETYPE handle, OMX_STRING name,
-                                  OMX_VERSIONTYPE* componentVersion, OMX_VERSIONTYPE* specVersion,
-                                  OMX_PTR uuid)
-{
-    auto* priv = privateOf(handle);
-    if (!priv || !name || !componentVersion || !specVersion)
-        return OMX_ErrorBadParameter;
-    std::memcpy(name, priv->name, sizeof priv->name);
-    *componentVersion = ourVersion();
-    *specVersion = ourVersion();
-    if (uuid)
-        std::memset(uuid, 0, OMX_MAX_STRINGNAME_SIZE);
-    return OMX_ErrorNone;
-}
-
-bool transitionAllowed(OMX_STATETYPE from, OMX_STATETYPE to)
-{
-    switch (from) {
-    case OMX_StateLoaded:
-        return to == OMX_StateIdle;
-    case OMX_StateIdle:
-        return to == OMX_StateLoaded || to == OMX_StateExecuting;
-    case OMX_StateExecuting:
-        return to == OMX_StateIdle;
-    default:
-        return false;
-    }
-}
+Priv* privateOf(OMX_HANDLETYPE handle) { return omx_common::privateOf<Priv>(handle); }
 
 // State changes complete at once: a source without buffer traffic has nothing
 // to wait for. The client hears of it through its EventHandler.
@@ -92,24 +38,6 @@ OMX_ERRORTYPE sendCommand(OMX_HANDLETYPE handle, OMX_COMMANDTYPE command, OMX_U3
     return OMX_ErrorNone;
 }
 
-OMX_ERRORTYPE getState(OMX_HANDLETYPE handle, OMX_STATETYPE* state)
-{
-    auto* priv = privateOf(handle);
-    if (!priv || !state)
-        return OMX_ErrorBadParameter;
-    *state = priv->state;
-    return OMX_ErrorNone;
-}
-
-OMX_ERRORTYPE setCallbacks(OMX_HANDLETYPE handle, OMX_CALLBACKTYPE* callbacks, OMX_PTR appData)
-{
-    auto* priv = privateOf(handle);
-    if (!priv || !callbacks)
-        return OMX_ErrorBadParameter;
-    priv->callbacks = callbacks;
-    priv->callbackData = appData;
-    return OMX_ErrorNone;
-}
 
 // The base knows no configuration or extension indices.
 OMX_ERRORTYPE noConfig(OMX_HANDLETYPE handle, OMX_INDEXTYPE, OMX_PTR record)
@@ -153,9 +81,7 @@ void ozb_omx_base_SetHeader(OMX_PTR record, OMX_U32 size)
 {
     if (!record || size < 8)
         return;
-    OMX_VERSIONTYPE v = ourVersion();
-    std::memcpy(record, &size, sizeof size);
-    std::memcpy(static_cast<char*>(record) + 4, &v, sizeof v);
+    omx_common::writeHeader(record, size);
 }
 
 OMX_ERRORTYPE ozb_omx_base_source_Constructor(OMX_COMPONENTTYPE* component, OMX_STRING name)
@@ -178,15 +104,15 @@ OMX_ERRORTYPE ozb_omx_base_source_Constructor(OMX_COMPONENTTYPE* component, OMX_
     std::strncpy(priv->name, name, sizeof priv->name - 1);
     priv->name[sizeof priv->name - 1] = '\0';
 
-    component->GetComponentVersion = getComponentVersion;
+    component->GetComponentVersion = omx_common::getComponentVersion<Priv>;
     component->SendCommand = sendCommand;
     component->GetParameter = ozb_omx_base_component_GetParameter;
     component->SetParameter = ozb_omx_base_component_SetParameter;
     component->GetConfig = noConfig;
     component->SetConfig = noConfig;
     component->GetExtensionIndex = noExtension;
-    component->GetState = getState;
-    component->SetCallbacks = setCallbacks;
+    component->GetState = omx_common::getState<Priv>;
+    component->SetCallbacks = omx_common::setCallbacks<Priv>;
 
     priv->ports = static_cast<ozb_omx_base_PortType*>(
         kvr_mw_calloc(__func__, __LINE__, 1, sizeof(ozb_omx_base_PortType)));
@@ -248,15 +174,8 @@ OMX_ERRORTYPE ozb_omx_base_component_GetParameter(OMX_HANDLETYPE handle, OMX_IND
         *def = port->sPortParam;
         return OMX_ErrorNone;
     }
-    case OMX_IndexParamOtherInit: {
-        OMX_ERRORTYPE err = checkHeader(record, sizeof(OMX_PORT_PARAM_TYPE));
-        if (err != OMX_ErrorNone)
-            return err;
-        auto* ports = static_cast<OMX_PORT_PARAM_TYPE*>(record);
-        ports->nPorts = priv->nPorts;
-        ports->nStartPortNumber = 0;
-        return OMX_ErrorNone;
-    }
+    case OMX_IndexParamOtherInit:
+        return omx_common::describePorts(record, priv->nPorts);
     default:
         return OMX_ErrorUnsupportedIndex;
     }

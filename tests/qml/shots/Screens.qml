@@ -55,6 +55,62 @@ Item {
             Finder.find(root, "initScreen").visible = false
         }
 
+        // The engineering overlay over live TV (with its threshold panels) and
+        // the factory test part-way through a run with one weak port.
+        function engineeringAndFactory() {
+            testLists.load([
+                { id: 1, channelNumber: 14, remoconID: 1, serviceID: 0x400, serviceType: 1, tsName: "Holvik One", networkID: 0x7FE0 },
+                { id: 2, channelNumber: 14, remoconID: 1, serviceID: 0x408, serviceType: 192, pmtPID: 0x1FC8,
+                  tsName: "Holvik One", networkID: 0x7FE0 },
+                { id: 3, channelNumber: 20, remoconID: 4, serviceID: 0x500, serviceType: 1, tsName: "Channel 5", networkID: 0x7FE1 },
+                { id: 4, channelNumber: 20, remoconID: 4, serviceID: 0x501, serviceType: 1, tsName: "Channel 5 Sub", networkID: 0x7FE1 },
+                { id: 5, channelNumber: 27, remoconID: 8, serviceID: 0x600, serviceType: 1, tsName: "Valley TV", networkID: 0x7FE2 },
+            ])
+            ISDBtEngine.results = { getChannelListCount: 5, getStationListCount: 3 }
+            ISDBtData.sSwVer = "1.0.3"
+            ISDBtData.sMicomVer = "0.9.1"
+            ISDBtData.sChrontelVer = "2.1.0"
+            ISDBtData.sCurrChName = "Channel 5"
+            ISDBtData.nCurrChannelNumber = 20
+            ISDBtData.nSegMode = 2
+            var sample = { nEnabled2TS: 1, nCnrTot: 24, nCnr1Seg: 27, nCnr0: 23, nCnr1: 19, nCnr2: 0, nCnr3: 25,
+                           nPerErrA: 0, nPerTotA: 1200, nPerErrB: 3, nPerTotB: 1200, nFreq: 509143 }
+            for (var name in sample)
+                ISDBtSingalInfo[name] = sample[name]
+            ISDBtThreshold.nExceededCountAuto1toF = 3
+            liveTv()
+            ISDBtEngine.sendEnterEngMode()
+            shot("21-engineering")
+            root.bEngThresholdMode = true
+            shot("22-engineering-thresholds")
+            ISDBtEngine.sendExitEngMode()
+
+            ISDBtData.nShowTime = 0
+            ISDBtEngine.sendEnterFactoryMode()
+            keyClick(Qt.Key_J)
+            keyClick(Qt.Key_J)
+            ISDBtData.nAntennaState = 1
+            ISDBtData.nAntennaState = 0
+            ISDBtEngine.sendInitScan()
+            ISDBtEngine.sendScanComplete()
+            ISDBtEngine.sendStartEndChannel()
+            ISDBtEngine.results = { getStationListCount: 3, getAntPort01Cnr: 23, getAntPort02Cnr: 19,
+                                    getAntPort03Cnr: 16, getAntPort04Cnr: 25 }
+            var factory = Finder.find(root, "factoryTest")
+            factory.receptionTimer.stop()
+            factory.measureAllPorts()
+            // Pictures of the screen alone, without the live-TV bars below it.
+            root.showHideOsdBar(false, true)
+            root.showHideStatusBar(false, true)
+            shot("23-factory-test")
+            ISDBtEngine.nUsbDetection = 1
+            keyClick(Qt.Key_D)
+            shot("24-factory-usb-caution")
+            keyClick(Qt.Key_D)
+            ISDBtEngine.nUsbDetection = 0
+            root.showHideFactory(false)
+        }
+
         function test_screens() {
             testTranslator.install(1)
             ISDBtData.nLanguage = 0
@@ -152,6 +208,27 @@ Item {
             shot("17-programme-guide")
             root.setAppMainScreen("ISDBtSetupMain", true)
             shot("18-settings")
+            var setup = Finder.find(root, "setupMain")
+            ISDBtData.sSwVer = "1.2.0"
+            ISDBtData.sMicomVer = "M0.9"
+            setup.currentTab = 1
+            setup.focusOnList = true
+            shot("18b-settings-watch")
+            setup.currentTab = 2
+            shot("18c-settings-other")
+            setup.setRow(3)
+            setup.openPopup()
+            shot("18d-settings-popup")
+            setup.closeDialog()
+            setup.setRow(1)
+            setup.actOnRow()
+            setup.upDown(false)
+            shot("18e-settings-edit")
+            setup.initializeView()
+            setup.focusOnList = true
+            setup.actOnRow()
+            shot("18f-settings-scan-question")
+            setup.closeDialog()
             root.gotoMainScreen()
 
             testTranslator.install(0)
@@ -166,7 +243,10 @@ Item {
             liveTv()
             ISDBtEngine.sendSignalWeak(true)
             shot("20-weak-signal-korean")
+            ISDBtEngine.sendSignalWeak(false)
             testTranslator.remove()
+
+            engineeringAndFactory()
         }
     }
 }

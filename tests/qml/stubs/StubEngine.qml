@@ -13,6 +13,7 @@ QtObject {
     property string sBilingualText: ""
     property bool bEngMode: false
     property int nCurrAvailSegType: 2
+    property int nUsbDetection: 0
 
     property var calls: []
     // Results by method name; a method without an entry answers its default.
@@ -82,6 +83,7 @@ QtObject {
     signal sendExitEngMode()
     signal sendEnterFactoryMode()
     signal notifyBilingualTextChanged(string sVal)
+    signal sendCompleteLogCopy(bool result)
 
     function pushScreen(name) { record("pushScreen", arguments); var s = screenStack; s.push(name); screenStack = s }
     function popScreen() {
@@ -111,6 +113,19 @@ QtObject {
     function execChangeAudioMute() { record("execChangeAudioMute", arguments) }
     function execChangeAudioLevel() { record("execChangeAudioLevel", arguments) }
     function execSegModeChange() { record("execSegModeChange", arguments) }
+    function execStationSearchOpChange() { record("execStationSearchOpChange", arguments) }
+    function execAutoStationSearchChange() { record("execAutoStationSearchChange", arguments) }
+    function execBackgroundSearchChange() { record("execBackgroundSearchChange", arguments) }
+    function execSetSubtitle() { record("execSetSubtitle", arguments) }
+    function execSetSuperImpose() { record("execSetSuperImpose", arguments) }
+    function execClockDisplayChange() { record("execClockDisplayChange", arguments) }
+    function execScreenRatioChange() { record("execScreenRatioChange", arguments) }
+    function execAccOpChange() { record("execAccOpChange", arguments) }
+    function execAudioLevelChange() { record("execAudioLevelChange", arguments) }
+    function execScreenScaleChange() { record("execScreenScaleChange", arguments) }
+    function execVideoDelayChange() { record("execVideoDelayChange", arguments) }
+    function execFactoryReset() { record("execFactoryReset", arguments) }
+    function execLogCopy() { record("execLogCopy", arguments) }
     function requestEpgListUpdate() { record("requestEpgListUpdate", arguments) }
     function getCountOfRemoconID() { record("getCountOfRemoconID", arguments); return result("getCountOfRemoconID", 1) }
     function findAvailableOtherSubChannel() {
@@ -118,6 +133,7 @@ QtObject {
         return result("findAvailableOtherSubChannel", 2)
     }
     function getStationListCount() { return result("getStationListCount", 3) }
+    function getChannelListCount() { return result("getChannelListCount", 0) }
     function selectPrevStation() { record("selectPrevStation", arguments); return result("selectPrevStation", 0) }
     function selectNextStation() { record("selectNextStation", arguments); return result("selectNextStation", 0) }
     function changeChannel() { record("changeChannel", arguments); return result("changeChannel", 0) }
@@ -133,4 +149,46 @@ QtObject {
     }
     function changeHDMIMode() { record("changeHDMIMode", arguments) }
     function setEngScreenStatus() { record("setEngScreenStatus", arguments) }
+
+    // Engineering thresholds: as the engine, a changed value is stored in
+    // the threshold object (the CNR level arrives in tenths of a dB).
+    function setEngThreshold(name, groups, type, value) {
+        record(name, [type, value])
+        if (type < 0 || type > 2)
+            return
+        var property = groups[type]
+        var stored = property.charAt(0) === "f" ? value / 10.0 : value
+        if (ISDBtThreshold[property] !== stored)
+            ISDBtThreshold[property] = stored
+    }
+    function setEngAuto1toF(type, value) {
+        setEngThreshold("setEngAuto1toF", ["fCnrLevelAuto1toF", "nPeriodAuto1toF", "nCountAuto1toF"], type, value)
+    }
+    function setEngAutoFto1(type, value) {
+        setEngThreshold("setEngAutoFto1", ["nPerSignAutoFto1", "nPeriodAutoFto1", "nCountAutoFto1"], type, value)
+    }
+    function setEngOp1Auto1toF(type, value) {
+        setEngThreshold("setEngOp1Auto1toF", ["nPerSignOp1Auto1toF", "nPeriodOp1Auto1toF", "nCountOp1Auto1toF"],
+                        type, value)
+    }
+    function setEngOp1AutoFto1(type, value) {
+        setEngThreshold("setEngOp1AutoFto1", ["nPerSignOp1AutoFto1", "nPeriodOp1AutoFto1", "nCountOp1AutoFto1"],
+                        type, value)
+    }
+    function setEngOpFAuto1toF(type, value) {
+        setEngThreshold("setEngOpFAuto1toF", ["nPerSignOpFAuto1toF", "nPeriodOpFAuto1toF", "nCountOpFAuto1toF"],
+                        type, value)
+    }
+    function setEngOpFAutoFto1(type, value) {
+        setEngThreshold("setEngOpFAutoFto1", ["nPerSignOpFAutoFto1", "nPeriodOpFAutoFto1", "nCountOpFAutoFto1"],
+                        type, value)
+    }
+
+    // Factory test: port CNRs from results ("getAntPort01Cnr" ...).
+    function getAntPort01Cnr() { return result("getAntPort01Cnr", 0) }
+    function getAntPort02Cnr() { return result("getAntPort02Cnr", 0) }
+    function getAntPort03Cnr() { return result("getAntPort03Cnr", 0) }
+    function getAntPort04Cnr() { return result("getAntPort04Cnr", 0) }
+    function execStartUsbDetect() { record("execStartUsbDetect", arguments) }
+    function execFactoryTestComplete() { record("execFactoryTestComplete", arguments) }
 }

@@ -4,6 +4,7 @@
 #include "BroadcastSim.h"
 #include "EngineRig.h"
 #include "ISDBtDataManager.h"
+#include "ISDBtDevDetectHandler.h"
 #include "ISDBtThread.h"
 #include "KvrOzbFSegPlayer.h"
 
@@ -254,7 +255,21 @@ TEST(EnginePower, FactoryResetEndsInARecordedReboot)
     EXPECT_EQ(storedValue(rig, "initialized"), 0) << "settings reset";
 }
 
-// The end of the factory test with `result` in factory.ini.
+// Starts the engine's USB detector, as the factory and log-copy screens do,
+// and waits for its first report.
+ISDBtDevDetectHandler* startUsbDetector(EngineRig& rig)
+{
+    holvik_test::writeFile(rig.root.path("/sys/devices/dwc_otg/busconnected"), "BUS CONNECTED = 0X1\n");
+    QSignalSpy changed(rig.engine.get(), &ISDBtAppEngine::notifyUsbDetectionChanged);
+    rig.engine->execStartUsbDetect();
+    EXPECT_TRUE(waitUntil([&] { return changed.count() >= 1; }));
+    auto* detector = rig.engine->findChild<ISDBtDevDetectHandler*>();
+    EXPECT_NE(detector, nullptr);
+    return detector;
+}
+
+// The end of the factory test with `result` in factory.ini; the test's USB
+// detector is stopped.
 void completeFactoryTest(int result)
 {
     EngineOptions o;
@@ -262,9 +277,12 @@ void completeFactoryTest(int result)
     EngineRig rig(o);
     ASSERT_TRUE(rig.waitForState(ISDBtAppEngine::Prepared));
     rig.engine->setFactoryMode(true);
+    ISDBtDevDetectHandler* detector = startUsbDetector(rig);
+    ASSERT_NE(detector, nullptr);
     rig.root.clearRecordedCommands();
     rig.engine->execFactoryTestComplete();
     EXPECT_FALSE(rig.engine->factoryMode());
+    EXPECT_TRUE(waitUntil([&] { return detector->isFinished(); })) << "the USB detector still runs";
     QSettings ini(QString::fromStdString(rig.root.path("/home/root/isdbt/factory.ini")), QSettings::IniFormat);
     EXPECT_EQ(ini.value("status").toInt(), 2);
     const std::vector<std::string> commands = rig.root.recordedCommands();
@@ -288,7 +306,10 @@ TEST(EnginePower, ReleaseTellsTheLauncherAndPowersOffWithoutStoring)
     EngineRig rig;
     ASSERT_TRUE(rig.launcher->ok());
     ASSERT_TRUE(rig.waitForState(ISDBtAppEngine::Prepared));
+    ISDBtDevDetectHandler* detector = startUsbDetector(rig);
+    ASSERT_NE(detector, nullptr);
     rig.engine->release();
+    EXPECT_TRUE(waitUntil([&] { return detector->isFinished(); })) << "the USB detector still runs";
     EXPECT_GE(rig.launcher->waitForLine("call method_launcher_set_running(5, 0)"), 0);
     EXPECT_FALSE(rig.engine->getAppPowerOn());
     EXPECT_EQ(rig.playerCalls("release("), 1);

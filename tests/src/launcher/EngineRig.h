@@ -42,6 +42,7 @@ public:
     void setFactoryMode(bool on) { m_bFactoryMode = on; }
     bool factoryMode() const { return m_bFactoryMode; }
     QTimer* aliveTimer() const { return m_pAliveCheckTimer; }
+    QTimer* longPressTimer() const { return m_pKeyTimer; }
     ISDBtThread* jobThread() const { return m_pJobThread; }
 };
 

@@ -1,6 +1,7 @@
 // Remote keys: pairing of presses and releases with the 400 ms long press
 // (the launcher side alone, with a recording engine), the key gate in every
-// state (as a table), and keys and touches end to end through the engine.
+// state (as a table), and keys and touches end to end through the engine,
+// the hidden engineering and factory sequences among them.
 
 #include "AppEngineIF.h"
 #include "BroadcastSim.h"
@@ -11,8 +12,11 @@
 #include <gtest/gtest.h>
 
 #include <QKeyEvent>
+#include <QPoint>
 #include <QSignalSpy>
+#include <QString>
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -192,6 +196,43 @@ TEST(KeyGate, EachStatePassesOnlyItsKeys)
     EXPECT_STREQ(v.lines[1], "[%s] - need to Power. send only Power keyEvent");
 }
 
+// Where the factory-mode entry may begin: on a box not yet set up, or on the
+// live-TV screen of a box whose factory test asked for it; never in a state
+// the gate settles first.
+TEST(KeyGate, OffersKeysToTheFactoryEntryOnlyWhereItMayBegin)
+{
+    auto with = [](auto change) {
+        keygate::State s = prepared();
+        change(s);
+        return s;
+    };
+    const struct {
+        const char* name;
+        keygate::State state;
+        bool offered;
+    } cases[] = {
+        {"set up", prepared(), false},
+        {"before the first scan", with([](keygate::State& s) { s.initialized = false; }), true},
+        {"test asked, live screen", with([](keygate::State& s) { s.factoryResult = 1; s.onLiveScreen = true; }), true},
+        {"test asked, other screen", with([](keygate::State& s) { s.factoryResult = 1; }), false},
+        {"test passed, live screen", with([](keygate::State& s) { s.factoryResult = 2; s.onLiveScreen = true; }),
+         false},
+        {"already in factory mode",
+         with([](keygate::State& s) { s.initialized = false; s.factoryMode = true; }), false},
+        {"scanning before the first scan",
+         with([](keygate::State& s) { s.initialized = false; s.playerState = 3; }), false},
+        {"released before the first scan",
+         with([](keygate::State& s) { s.initialized = false; s.ozbState = 1; s.powerOn = false; }), false},
+        {"in processing before the first scan",
+         with([](keygate::State& s) { s.initialized = false; s.inProcessing = true; }), false},
+    };
+    for (const auto& c : cases) {
+        // A key the view refuses there is offered as well as one it takes.
+        for (int key : {keygate::KeyUp, keygate::KeyOk})
+            EXPECT_EQ(keygate::decide(c.state, key).offerFactoryEntry, c.offered) << c.name << ", key " << key;
+    }
+}
+
 TEST(EngineKeys, HeldKeyReachesTheViewAsPressLongPressAndRelease)
 {
     EngineRig rig;
@@ -278,6 +319,125 @@ TEST(EngineKeys, TouchOnTheLiveScreenIsAHundredMillisecondTap)
     rig.launcher->send("key 35");
     ASSERT_TRUE(rig.waitForKeys(3));
     EXPECT_EQ(rig.view->mousePresses, 1);
+}
+
+// The hidden sequences as the remote sends them (the entry's own timing and
+// restarts are the settings tests' business).
+const std::vector<int> kEngKeys = {27, 27, 27, 28, 28, 28, 29, 29, 30, 30, 22, 22, 22};
+const std::vector<int> kFactoryKeys = {27, 27, 28, 28, 29, 30};
+// The engineering touch sequence, in the launcher's panel coordinates.
+const std::vector<QPoint> kEngTouches = {{10, 10},     {10, 10},     {1200, 10}, {1200, 10},
+                                         {1200, 700},  {1200, 700},  {10, 700},  {10, 700},
+                                         {640, 360},   {640, 360},   {640, 360}};
+
+// The sequences are made of plain presses: a loaded machine that delivers a
+// release late must not turn one into a long press.
+void keepPressesShort(EngineRig& rig)
+{
+    rig.engine->longPressTimer()->setInterval(60000);
+}
+
+void sendKeys(EngineRig& rig, const std::vector<int>& keys)
+{
+    for (int key : keys)
+        rig.launcher->send(QStringLiteral("key %1").arg(key));
+}
+
+void sendTouches(EngineRig& rig, const std::vector<QPoint>& touches, size_t from, size_t to)
+{
+    for (size_t i = from; i < to; ++i)
+        rig.launcher->send(QStringLiteral("touch %1 %2").arg(touches[i].x()).arg(touches[i].y()));
+}
+
+TEST(EngineKeys, HiddenKeySequenceOpensEngineeringModeAndBackLeavesIt)
+{
+    EngineRig rig;
+    ASSERT_TRUE(rig.launcher->ok());
+    ASSERT_TRUE(rig.waitForState(ISDBtAppEngine::Prepared));
+    keepPressesShort(rig);
+    rig.engine->setMainState("ISDBtPlayerMain");
+    QSignalSpy enter(rig.engine.get(), &ISDBtAppEngine::sendEnterEngMode);
+    QSignalSpy exit(rig.engine.get(), &ISDBtAppEngine::sendExitEngMode);
+
+    sendKeys(rig, kEngKeys);
+    ASSERT_TRUE(waitUntil([&] { return enter.count() == 1; }));
+    EXPECT_TRUE(rig.engine->getEngMode());
+    // The sequence's keys are not swallowed: the view sees each press and release.
+    ASSERT_TRUE(rig.waitForKeys(2 * kEngKeys.size()));
+
+    sendKeys(rig, {21});
+    ASSERT_TRUE(waitUntil([&] { return exit.count() == 1; }));
+    EXPECT_FALSE(rig.engine->getEngMode());
+    EXPECT_EQ(enter.count(), 1);
+}
+
+TEST(EngineKeys, HiddenTouchSequenceOpensEngineeringModeUnlessAKeyBreaksIt)
+{
+    EngineRig rig;
+    ASSERT_TRUE(rig.launcher->ok());
+    ASSERT_TRUE(rig.waitForState(ISDBtAppEngine::Prepared));
+    rig.engine->setMainState("ISDBtPlayerMain");
+    QSignalSpy enter(rig.engine.get(), &ISDBtAppEngine::sendEnterEngMode);
+
+    // A key after the fourth step starts the touch sequence over.
+    sendTouches(rig, kEngTouches, 0, 8);
+    sendKeys(rig, {22});
+    sendTouches(rig, kEngTouches, 8, kEngTouches.size());
+    ASSERT_TRUE(rig.waitForKeys(2));
+    ASSERT_TRUE(waitUntil([&] { return rig.view->mousePresses == static_cast<int>(kEngTouches.size()); }));
+    EXPECT_EQ(enter.count(), 0);
+    EXPECT_FALSE(rig.engine->getEngMode());
+
+    sendTouches(rig, kEngTouches, 0, kEngTouches.size());
+    ASSERT_TRUE(waitUntil([&] { return enter.count() == 1; }));
+    EXPECT_TRUE(rig.engine->getEngMode());
+}
+
+TEST(EngineKeys, FactorySequenceBeforeTheFirstScanOpensFactoryMode)
+{
+    EngineOptions o;
+    o.settings = "initialized=0\npowerOn=1\nmode=0\n";
+    EngineRig rig(o);
+    ASSERT_TRUE(rig.launcher->ok());
+    ASSERT_TRUE(rig.waitForState(ISDBtAppEngine::Prepared));
+    keepPressesShort(rig);
+    QSignalSpy enter(rig.engine.get(), &ISDBtAppEngine::sendEnterFactoryMode);
+
+    // The direction keys are refused by the view before the first scan, yet
+    // they make the sequence.
+    sendKeys(rig, kFactoryKeys);
+    ASSERT_TRUE(waitUntil([&] { return enter.count() == 1; }));
+    EXPECT_TRUE(rig.engine->factoryMode());
+    EXPECT_EQ(ISDBtDataManager::getInstance()->getSegMode(), 4);
+
+    // Factory mode lets the direction keys through (the last key's release
+    // already passes).
+    sendKeys(rig, {27});
+    const SeenKey up{QEvent::KeyPress, Qt::Key_U, Qt::NoModifier};
+    EXPECT_TRUE(waitUntil([&] {
+        return std::find(rig.view->keys.begin(), rig.view->keys.end(), up) != rig.view->keys.end();
+    }));
+}
+
+TEST(EngineKeys, FactorySequenceAfterAnAskingTestWorksOnlyOnTheLiveScreen)
+{
+    EngineOptions o;
+    o.factory = "result=1\n";
+    EngineRig rig(o);
+    ASSERT_TRUE(rig.launcher->ok());
+    ASSERT_TRUE(rig.waitForState(ISDBtAppEngine::Prepared));
+    keepPressesShort(rig);
+    QSignalSpy enter(rig.engine.get(), &ISDBtAppEngine::sendEnterFactoryMode);
+
+    rig.engine->setMainState("ISDBtSetupMain");
+    sendKeys(rig, kFactoryKeys);
+    ASSERT_TRUE(rig.waitForKeys(2 * kFactoryKeys.size()));
+    EXPECT_EQ(enter.count(), 0);
+
+    rig.engine->setMainState("ISDBtPlayerMain");
+    sendKeys(rig, kFactoryKeys);
+    ASSERT_TRUE(waitUntil([&] { return enter.count() == 1; }));
+    EXPECT_TRUE(rig.engine->factoryMode());
 }
 
 }  // namespace

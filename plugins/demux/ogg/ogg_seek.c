@@ -1,0 +1,399 @@
+/* Seeking by time: probe searches over the overall bit rate, the key-frame
+ * aware video read, the last key frame, and the seek op with its end policies. */
+#include <string.h>
+
+#include "ogg_internal.h"
+
+static int32_t stream_index(OggDmxContext* ctx, uint32_t serial) {
+  for (int32_t i = 0; i < ctx->streamCount; ++i)
+    if (ctx->streams[i].serial == serial && ctx->streams[i].queue) return i;
+  return -1;
+}
+
+void flush_stream(OggDmxContext* ctx, uint32_t serial) {
+  for (int32_t i = 0; i < ctx->streamCount; ++i)
+    if (ctx->streams[i].serial == serial) {
+      ogg_stream_pages_release(&ctx->streams[i]);
+      ogg_streams_flush(&ctx->readers[i]);
+    }
+}
+
+/* Time of a page with granule g in ms. */
+static int32_t page_time(const OggStreamEntry* st, int64_t g) {
+  if (st->kind == OGG_KIND_AUDIO)
+    return st->audio.sampleRate ? ogg_ms((double)g * 1000.0 / (double)st->audio.sampleRate) : 0;
+  if (st->codecId == OGG_CODEC_THEORA) {
+    int32_t t = 0;
+    ogg_theora_time(&st->video, g, &t);
+    return t;
+  }
+  return ogg_ms((double)g * (double)(uint32_t)st->video.frameDuration / 10000.0);
+}
+
+/* Moves reader k to `position`, emptying the stream's queue and the cache. */
+static void probe_at(OggDmxContext* ctx, int32_t k, int64_t position) {
+  ogg_pageQ_flush(ctx->streams[k].queue);
+  ogg_reader_seek_abs(&ctx->readers[k], position < 0 ? 0 : position);
+}
+
+/* The first page at the reader with a known granule: its time. */
+static int32_t probe_page(OggDmxContext* ctx, int32_t k, int32_t* timeMs, uint32_t* dataSize) {
+  OggPageRecord page;
+  for (;;) {
+    int32_t r = ogg_page_parsing(&page, &ctx->readers[k], 0);
+    if (r != 0) return r;
+    if (page.granule != -1) break;
+  }
+  *timeMs = page_time(&ctx->streams[k], page.granule);
+  *dataSize = page.dataSize;
+  return 0;
+}
+
+static int64_t abs64(int64_t v) { return v < 0 ? -v : v; }
+
+/* Coarse search (video) when `refined` is 0, refined search (audio) otherwise.
+ * A byte position, or a negative page-reader error. */
+static int64_t probe_search(OggDmxContext* ctx, int32_t target, uint32_t serial, int refined) {
+  int32_t k = stream_index(ctx, serial);
+  if (k < 0) return OGG_ERR_NO_STREAM;
+  const OggStreamEntry* st = &ctx->streams[k];
+  int video = st->kind == OGG_KIND_VIDEO;
+  int64_t tolerance = video ? (int64_t)((uint32_t)st->video.frameDuration / 10000u) : 30;
+  int64_t position = (int64_t)((double)ctx->bitrate * (double)target / 8000.0);
+  if (position < 0) position = 0;
+  probe_at(ctx, k, position);
+  if (target == 0) return 0;
+  int64_t probePos[OGG_MAX_PROBES];
+  int64_t probeDiff[OGG_MAX_PROBES];
+  double factor = 1.0;
+  int n = 0, stopNext = 0;
+  int64_t prevAbs = INT64_MAX, curDiff = 0;
+  uint32_t lastSize = 0;
+  int64_t chosen = -1;
+  for (;;) {
+    int32_t t = 0;
+    int32_t r = probe_page(ctx, k, &t, &lastSize);
+    if (r != 0) {
+      if (n == 0) return r;
+      break; /* the best probe so far */
+    }
+    int64_t d = (int64_t)target - t;
+    probePos[n] = position;
+    probeDiff[n] = d;
+    n++;
+    if (abs64(d) <= tolerance) {
+      chosen = position;
+      break;
+    }
+    if (n >= OGG_MAX_PROBES || stopNext) break;
+    if (abs64(d) < prevAbs) {
+      prevAbs = abs64(d);
+      curDiff = d;
+      if (n > 7) factor *= 0.85;
+    } else {
+      if (!refined) {
+        curDiff = d;
+      } else {
+        if (factor < 0.5 || abs64(d) == prevAbs) stopNext = 1;
+        if (n >= 2) {
+          position = probePos[n - 2];
+          curDiff = probeDiff[n - 2];
+        }
+      }
+      factor *= 0.85;
+    }
+    int64_t step = (int64_t)((double)ctx->bitrate * (double)curDiff * factor / 8000.0);
+    position = position + step < 0 ? 0 : position + step;
+    probe_at(ctx, k, position);
+  }
+  if (chosen < 0) {
+    int best = 0;
+    for (int i = 0; i < n; ++i)
+      if (probeDiff[i] != 0 && (abs64(probeDiff[i]) < abs64(probeDiff[best]) || probeDiff[best] == 0)) best = i;
+    chosen = probePos[best];
+    probe_at(ctx, k, chosen);
+    int32_t t = 0;
+    int32_t r = probe_page(ctx, k, &t, &lastSize);
+    if (r != 0) return r;
+  }
+  if (video) chosen -= 27 + (int64_t)lastSize;
+  return chosen < 0 ? 0 : chosen;
+}
+
+/* Puts stream `serial` at the byte position a search found for `target`. */
+static int32_t reposition(OggDmxContext* ctx, int32_t target, uint32_t serial, int refined) {
+  int64_t position = probe_search(ctx, target, serial, refined);
+  if (position < 0) return OGG_ERR_END;
+  int32_t k = stream_index(ctx, serial);
+  if (k < 0) return 0;
+  OggStreamEntry* st = &ctx->streams[k];
+  st->dropCounter = target ? 2 : 0;
+  ogg_stream_pages_release(st);
+  ogg_pageQ_flush(st->queue);
+  return ogg_reader_seek_abs(&ctx->readers[k], position);
+}
+
+static int32_t reposition_audio(OggDmxContext* ctx, int32_t target) {
+  int32_t r = 0;
+  for (int32_t i = 0; i < ctx->streamCount; ++i) {
+    const OggStreamEntry* st = &ctx->streams[i];
+    if (st->kind != OGG_KIND_AUDIO || !st->queue) continue;
+    if (!ctx->callerStreams && i != ctx->audioIndex) continue;
+    int32_t t = target;
+    if (t > (int32_t)st->audio.durationMs && st->audio.durationMs) t = (int32_t)st->audio.durationMs;
+    int32_t one = reposition(ctx, t, st->serial, 1);
+    if (i == ctx->audioIndex) r = one;
+  }
+  return r;
+}
+
+static uint32_t back_step(const OggDmxContext* ctx) {
+  uint64_t step = 3ull * ctx->video.bitrate / 8u;
+  /* An unknown bit rate still moves the search. */
+  return step < OGG_MIN_BACK_STEP ? OGG_MIN_BACK_STEP : (step > INT32_MAX ? INT32_MAX : (uint32_t)step);
+}
+
+static int is_candidate(const OggStreamEntry* st, const OggPacketRecord* pkt, int32_t* timeMs) {
+  if (st->codecId == OGG_CODEC_THEORA) {
+    /* A frame with a known granule that is an intra frame (data packet,
+     * frame-type bit clear): the decoder can start there. */
+    if (pkt->granule == -1 || pkt->size < 1 || (pkt->buffer[0] & 0xC0) != 0) return 0;
+    ogg_theora_time(&st->video, pkt->granule, timeMs);
+    return 1;
+  }
+  /* An OGM data packet (bit 0 clear) with the key-frame bit, whether or not
+   * length bytes follow its header byte. */
+  if (pkt->size >= 1 && (pkt->buffer[0] & 0x09) == 0x08) {
+    *timeMs = page_time(st, pkt->granule);
+    return 1;
+  }
+  return 0;
+}
+
+int32_t _find_video_key(OggDmxContext* ctx, OggPacketRecord* packet, uint32_t flags, int32_t target,
+                        uint32_t capacity) {
+  if (!packet || !packet->buffer) return OGG_ERR_ARGUMENT;
+  int32_t k = ctx->videoIndex < 0 ? -1 : stream_index(ctx, (uint32_t)ctx->selectedVideoSerial);
+  if (k < 0) return OGG_ERR_ARGUMENT;
+  OggStreamEntry* st = &ctx->streams[k];
+  OggInputReader* reader = &ctx->readers[k];
+  int64_t start = ogg_reader_tell(reader);
+  uint8_t* buffer = packet->buffer;
+  int steps = 0, atStart = 0;
+  for (;;) {
+    packet->buffer = buffer;
+    packet->size = capacity;
+    int32_t r = ogg_packet_checkout(packet, ctx, st->serial);
+    /* A backward search that runs into the end of the data steps back. */
+    int stepBack = r == OGG_ERR_END && ctx->seekPending && (flags & OGG_SEEK_BACKWARD) && !atStart;
+    /* End of data, a packet too big and no memory keep their codes. */
+    if (r != 0 && !stepBack)
+      return r == OGG_ERR_END || r == OGG_ERR_TOO_BIG || r == OGG_ERR_ARGUMENT ? r : OGG_ERR_NO_KEY;
+    if (!stepBack) {
+      if (!ctx->seekPending) {
+        if (st->codecId == OGG_CODEC_THEORA) return 0;
+        if (packet->size >= 1 && (packet->buffer[0] & 1) == 0) return 0;
+        if (packet->size == 0) return 0;
+        continue;
+      }
+      int32_t t = 0;
+      if (!is_candidate(st, packet, &t)) continue;
+      if (atStart) break;
+      if (!(flags & OGG_SEEK_BACKWARD)) {
+        if (t >= target) break;
+        continue;
+      }
+      if (t <= target) break;
+    }
+    /* Past the target: step back and read forward again. */
+    if (++steps > OGG_BACK_STEP_LIMIT) return OGG_ERR_NO_KEY;
+    flush_stream(ctx, st->serial);
+    ogg_pageQ_flush(st->queue);
+    int64_t position = start - (int64_t)steps * back_step(ctx);
+    if (position <= 0) {
+      position = 0;
+      atStart = 1;
+    }
+    if (ogg_reader_seek_abs(reader, position) != 0) return OGG_ERR_NO_KEY;
+    st->dropCounter = position ? 2 : 0;
+  }
+  ctx->seekPending = 0;
+  return 0;
+}
+
+static int32_t _find_last_video_key(OggDmxContext* ctx, OggPacketRecord* packet, uint32_t capacity) {
+  if (!packet || !packet->buffer) return OGG_ERR_ARGUMENT;
+  int32_t k = ctx->videoIndex < 0 ? -1 : stream_index(ctx, (uint32_t)ctx->selectedVideoSerial);
+  if (k < 0) return OGG_ERR_ARGUMENT;
+  OggStreamEntry* st = &ctx->streams[k];
+  OggInputReader* reader = &ctx->readers[k];
+  int64_t end = ctx->fileSize;
+  uint8_t* buffer = packet->buffer;
+  int steps = 0, fromStart = 0;
+  flush_stream(ctx, st->serial);
+  ogg_pageQ_flush(st->queue);
+  ogg_reader_seek_abs(reader, end);
+  for (;;) {
+    packet->buffer = buffer;
+    packet->size = capacity;
+    int32_t r = ogg_packet_checkout(packet, ctx, st->serial);
+    if (r == OGG_ERR_END) {
+      /* Read from the file start without a key frame: there is none. */
+      if (fromStart || ++steps > OGG_LAST_KEY_STEPS) return OGG_ERR_RANGE;
+      flush_stream(ctx, st->serial);
+      ogg_pageQ_flush(st->queue);
+      int64_t position = end - (int64_t)steps * back_step(ctx);
+      if (position <= 0) {
+        position = 0;
+        fromStart = 1;
+      }
+      if (ogg_reader_seek_abs(reader, position) != 0) return OGG_ERR_NO_KEY;
+      st->dropCounter = position ? 2 : 0;
+      continue;
+    }
+    if (r != 0) return OGG_ERR_NO_KEY;
+    int32_t t = 0;
+    if (is_candidate(st, packet, &t)) break;
+  }
+  /* A key frame near the end: read on to the last one and land there. */
+  int32_t last = 0;
+  is_candidate(st, packet, &last);
+  for (;;) {
+    packet->buffer = buffer;
+    packet->size = capacity;
+    int32_t r = ogg_packet_checkout(packet, ctx, st->serial);
+    if (r != 0) break;
+    int32_t t = 0;
+    if (is_candidate(st, packet, &t)) last = t;
+  }
+  packet->buffer = buffer;
+  packet->size = capacity;
+  if (reposition(ctx, last, st->serial, 0) != 0) return OGG_ERR_NO_KEY;
+  int32_t r = _find_video_key(ctx, packet, 0, last, capacity);
+  if (r != 0) return OGG_ERR_NO_KEY;
+  ctx->seekPending = 0;
+  return 0;
+}
+
+static int32_t replace_saved(OggDmxContext* ctx, uint32_t bytes) {
+  ogg_free(ctx->savedBuffer);
+  ctx->savedBuffer = (uint8_t*)ogg_malloc(bytes);
+  memset(&ctx->saved, 0, sizeof(ctx->saved));
+  if (!ctx->savedBuffer) return OGG_ERR_ARGUMENT;
+  ctx->saved.buffer = ctx->savedBuffer;
+  ctx->saved.size = bytes;
+  return 0;
+}
+
+static void drop_saved(OggDmxContext* ctx) {
+  ogg_free(ctx->savedBuffer);
+  ctx->savedBuffer = NULL;
+  memset(&ctx->saved, 0, sizeof(ctx->saved));
+}
+
+/* The audio side of a seek: audio at `target`, its next packet saved. */
+/* Codec header packets that a repositioned stream may meet at the file start. */
+static int is_audio_header(const OggStreamEntry* st, const OggPacketRecord* pkt) {
+  if (pkt->size == 0) return 0;
+  uint8_t b = pkt->buffer[0];
+  if (st->codecId == OGG_CODEC_VORBIS) return pkt->size >= 7 && (b & 1) && memcmp(pkt->buffer + 1, "vorbis", 6) == 0;
+  if (st->codecId == OGG_CODEC_FLAC) return b != 0xFF;
+  return b & 1;
+}
+
+static int32_t audio_led(OggDmxContext* ctx, int32_t target, OggSeekResult* res) {
+  if (ctx->audio.sampleRate == 0) return 0;
+  if (target > (int32_t)ctx->durationMs) return OGG_ERR_RANGE;
+  int32_t r = replace_saved(ctx, OGG_SAVED_AUDIO_BYTES);
+  if (r != 0) return r;
+  const OggStreamEntry* st = &ctx->streams[ctx->audioIndex];
+  for (int32_t t = target;; t = t > OGG_AUDIO_BACK_MS ? t - OGG_AUDIO_BACK_MS : 0) {
+    reposition_audio(ctx, t);
+    do {
+      ctx->saved.buffer = ctx->savedBuffer;
+      ctx->saved.size = OGG_SAVED_AUDIO_BYTES;
+      r = ogg_packet_checkout(&ctx->saved, ctx, (uint32_t)ctx->selectedAudioSerial);
+    } while (r == 0 && is_audio_header(st, &ctx->saved));
+    /* The last page of the stream is dropped after a repositioning: a
+     * target there starts a little earlier instead of failing. */
+    if (r != OGG_ERR_END || t == 0) break;
+  }
+  if (r != 0) {
+    drop_saved(ctx);
+    return OGG_ERR_NO_KEY;
+  }
+  ctx->saved.buffer = ctx->savedBuffer;
+  int32_t landedMs = ogg_ms((double)ctx->saved.granule * 1000.0 / (double)ctx->audio.sampleRate);
+  if (res) {
+    res->kind = OGG_KIND_AUDIO;
+    res->timeMs = landedMs;
+  }
+  /* Theora video follows the audio: the next video read, with the seek
+   * still pending, starts at the first intra frame from there. */
+  if (ctx->videoIndex >= 0 && ctx->video.codecId == OGG_CODEC_THEORA) {
+    reposition(ctx, target ? landedMs : 0, (uint32_t)ctx->selectedVideoSerial, 0);
+    ctx->followTarget = target ? landedMs : 0;
+    ctx->followFlags = OGG_SEEK_BACKWARD;
+  }
+  return 0;
+}
+
+static void video_back(OggDmxContext* ctx) {
+  drop_saved(ctx);
+  reposition(ctx, ctx->lastTimeMs, (uint32_t)ctx->selectedVideoSerial, 0);
+}
+
+static int32_t landed(OggDmxContext* ctx, int32_t target, OggSeekResult* res) {
+  ctx->saved.buffer = ctx->savedBuffer;
+  int32_t t = 0;
+  const OggStreamEntry* st = &ctx->streams[ctx->videoIndex];
+  if (st->codecId == OGG_CODEC_THEORA)
+    ogg_theora_time(&st->video, ctx->saved.granule, &t);
+  else
+    t = ogg_ogm_video_time(&st->video, ctx->saved.granule);
+  if (res) {
+    res->kind = OGG_KIND_VIDEO;
+    res->timeMs = t;
+  }
+  if (ctx->audio.sampleRate) reposition_audio(ctx, target ? t : 0);
+  return 0;
+}
+
+int32_t ogg_seek(OggDmxContext* ctx, const OggSeekRequest* req, OggSeekResult* res) {
+  if (!req) return OGG_ERR_ARGUMENT;
+  int64_t wanted = (req->flags & OGG_SEEK_ABSOLUTE) ? req->timeMs : (int64_t)req->timeMs + ctx->lastTimeMs;
+  int32_t target = wanted < 0 ? 0 : (wanted > INT32_MAX ? INT32_MAX : (int32_t)wanted);
+  ctx->seekPending = 1;
+  ctx->followTarget = 0;
+  ctx->followFlags = 0;
+  /* Audio leads when there is no video or the video is Theora (whose
+   * stream then follows the audio); Theora alone is led by its video. */
+  if (ctx->videoIndex < 0 || (ctx->video.codecId == OGG_CODEC_THEORA && ctx->audio.sampleRate))
+    return audio_led(ctx, target, res);
+  if (target > (int32_t)ctx->durationMs) return OGG_ERR_RANGE;
+  uint32_t serial = (uint32_t)ctx->selectedVideoSerial;
+  int32_t r = reposition(ctx, target, serial, 0);
+  if (r == 0) {
+    r = replace_saved(ctx, OGG_SCRATCH_BYTES);
+    if (r != 0) return r;
+    r = _find_video_key(ctx, &ctx->saved, req->flags, target, OGG_SCRATCH_BYTES);
+  }
+  if (r == 0) return landed(ctx, target, res);
+  if (r != OGG_ERR_END || ctx->seekPolicy == OGG_END_FAIL) {
+    video_back(ctx);
+    return OGG_ERR_NO_KEY;
+  }
+  if (ctx->seekPolicy == OGG_END_LAST_KEY) {
+    r = replace_saved(ctx, OGG_SCRATCH_BYTES);
+    if (r != 0) return r;
+    r = _find_last_video_key(ctx, &ctx->saved, OGG_SCRATCH_BYTES);
+    if (r != 0) {
+      drop_saved(ctx);
+      return r;
+    }
+    return landed(ctx, ctx->durationMs ? 1 : 0, res);
+  }
+  drop_saved(ctx);
+  reposition_audio(ctx, (int32_t)ctx->durationMs);
+  return OGG_ERR_END;
+}

@@ -1,0 +1,263 @@
+#!/usr/bin/env python3
+"""Checks the Ogg demuxer on one file against ffprobe.
+
+  ogg_oracle.py --mediahost BIN --lib LIB --media FILE [--info]
+                [--video-tolerance MS] [--audio-tolerance MS] [--first-free]
+                [--headers N,N...] [--duration-tolerance MS] [--seeks N] [--chained]
+
+Frames: `mediahost dump` (codec header packets stepped over by the adapter)
+and `mediahost info` go to compare_ffprobe.py with ffprobe's packets as the
+pages hold them: every announced stream, every frame, sizes, MD5s and times
+within --audio-tolerance (default: two of the longest packets ffprobe
+reports, one long Vorbis block); the video times are then checked on their
+own within 1 ms. --first-free leaves the first video frame's
+time to --video-tolerance. --headers: the number of header
+packets the library delivers in-band before the first audio frame, per audio
+track. The file duration must agree with ffprobe's within
+--duration-tolerance.
+
+--chained: the audio streams of the links, read one after the other, are
+ffprobe's one stream (the later links' headers included, as ffprobe has them).
+
+Seeks: N absolute targets, forward (flags 0x1) and backward (0x3). Video-led
+files (OGM, Theora alone) must land on one of ffprobe's video key frames, at or after the
+target (forward) or at or before it (backward, or the file start); audio-led
+files on one of ffprobe's audio packet times within the audio tolerance. The
+first frame read after the seek carries the landed time; Theora video that
+follows the audio starts at one of ffprobe's key frames.
+"""
+import argparse
+import json
+import os
+import random
+import subprocess
+import sys
+import tempfile
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+COMPARER = os.path.join(HERE, "..", "..", "..", "support", "compare_ffprobe.py")
+VIEW = os.path.join(HERE, "ffprobe_view.py")
+
+
+def probe(a):
+    out = subprocess.run([sys.executable, VIEW, "-v", "error", "-of", "json", "-show_packets", "-show_streams",
+                          "-show_format", a.media], check=True, capture_output=True, text=True).stdout
+    j = json.loads(out)
+    return j.get("streams", []), j.get("packets", []), j.get("format", {})
+
+
+def run(a, command, extra=(), env=None):
+    p = subprocess.run([a.mediahost, command, a.lib, a.media] + list(extra), capture_output=True, text=True,
+                       env=dict(os.environ, **(env or {})))
+    if p.returncode != 0:
+        print(p.stdout[-2000:])
+        print(p.stderr[-2000:])
+        sys.exit(f"mediahost {command} failed with {p.returncode}")
+    return p.stdout
+
+
+def compare(a, args):
+    r = subprocess.run([sys.executable, COMPARER, "--media", a.media, "--ffprobe", VIEW] + args,
+                       capture_output=True, text=True)
+    print(r.stdout, end="")
+    print(r.stderr, end="", file=sys.stderr)
+    return r.returncode == 0
+
+
+def ms(p, key="pts_time"):
+    v = p.get(key)
+    try:
+        return float(v) * 1000.0
+    except (TypeError, ValueError):
+        return None
+
+
+def audio_tolerance(a, streams, packets):
+    if a.audio_tolerance is not None:
+        return a.audio_tolerance
+    kinds = {s["index"]: s.get("codec_type") for s in streams}
+    d = [ms(p, "duration_time") for p in packets if kinds.get(p["stream_index"]) == "audio"]
+    d = [x for x in d if x is not None]
+    # Within a long block: two packet durations.
+    return 2 * (max(d) if d else 30.0) + 1.0
+
+
+def check_frames(a, streams, packets, d):
+    """One comparison of every announced stream and every frame (times within
+    the audio tolerance), then the video times on their own, exactly."""
+    lines = run(a, "dump").splitlines()
+    name = os.path.join(d, "dump.csv")
+    with open(name, "w") as f:
+        f.write("\n".join(lines) + "\n")
+    args = ["--dump", name, "--time-tolerance-ms", str(max(audio_tolerance(a, streams, packets), a.video_tolerance))]
+    if a.info:
+        info = os.path.join(d, "info.txt")
+        with open(info, "w") as f:
+            f.write(run(a, "info"))
+        args += ["--info", info]
+    # Audio tracks follow the video track: the k-th audio stream of ffprobe.
+    video = [l for l in lines[1:] if l.startswith("video,")]
+    first = 1 if video else 0
+    audio = [s["index"] for s in streams if s.get("codec_type") == "audio"]
+    for k, index in enumerate(audio):
+        args += ["--map", f"{k + first}={index}"]
+    ok = compare(a, args)
+    kinds = {s["index"]: s.get("codec_type") for s in streams}
+    theirs = [p for p in packets if kinds.get(p["stream_index"]) == "video"]
+    for n, (row, p) in enumerate(zip(video, theirs)):
+        t = ms(p)
+        if a.first_free and n == 0 or t is None:
+            continue
+        if abs(int(row.split(",")[2]) - t) > 1.0:
+            print(f"video frame {n}: time {row.split(',')[2]}, ffprobe {t:.3f}")
+            ok = False
+    return ok
+
+
+def check_headers(a):
+    counts = [int(x) for x in a.headers.split(",")]
+    plain = [l for l in run(a, "dump").splitlines()[1:] if l.startswith("audio,")]
+    every = [l for l in run(a, "dump", env={"MEDIAHOST_OGG_HEADERS": "1"}).splitlines()[1:]
+             if l.startswith("audio,")]
+    ok = True
+    tracks = sorted({l.split(",")[1] for l in every}, key=int)
+    for n, want in enumerate(counts):
+        track = tracks[n] if n < len(tracks) else "missing"
+        p = [l for l in plain if l.split(",")[1] == track]
+        e = [l for l in every if l.split(",")[1] == track]
+        if len(e) - len(p) != want or e[want:] != p:
+            print(f"audio track {track}: {len(e) - len(p)} header packets before the frames, expected {want}")
+            ok = False
+    return ok
+
+
+def check_chained(a, streams, packets, d):
+    """A chained file: our audio streams, one per link, read one after the
+    other are ffprobe's single stream; ffprobe keeps the first link's headers
+    as codec data and hands on the later links' headers as packets."""
+    lines = run(a, "dump", env={"MEDIAHOST_OGG_HEADERS": "1"}).splitlines()
+    links = {}
+    for line in lines[1:]:
+        kind, track, rest = line.split(",", 2)
+        links.setdefault(track, []).append(rest)
+    rows = []
+    for n, track in enumerate(sorted(links, key=int)):
+        rows += [f"audio,0,{r}" for r in (links[track][3:] if n == 0 else links[track])]
+    name = os.path.join(d, "chained.csv")
+    with open(name, "w") as f:
+        f.write(lines[0] + "\n" + "\n".join(rows) + "\n")
+    return compare(a, ["--dump", name, "--time-tolerance-ms", str(audio_tolerance(a, streams, packets))])
+
+
+def check_duration(a, fmt):
+    first = run(a, "info").splitlines()
+    ours = None
+    for line in first:
+        for field in line.split(","):
+            if field.startswith("file_duration_ms="):
+                ours = int(field.split("=")[1])
+    theirs = float(fmt.get("duration", "0")) * 1000.0
+    if ours is None or abs(ours - theirs) > a.duration_tolerance:
+        print(f"duration {ours} ms, ffprobe {theirs:.1f} ms")
+        return False
+    return True
+
+
+def check_seeks(a, streams, packets):
+    kinds = {s["index"]: s.get("codec_type") for s in streams}
+    info = run(a, "info")
+    has_audio = "\naudio," in "\n" + info
+    theora = "codec_name=theora" in info
+    video_led = info.startswith("video") and not (theora and has_audio)
+    kind = "video" if video_led else "audio"
+    first_audio = min((p["stream_index"] for p in packets if kinds.get(p["stream_index"]) == "audio"), default=None)
+    # Key frames as ffprobe times them with its fill-in (OGM pages time only
+    # their last packets).
+    plain = json.loads(subprocess.run(["ffprobe", "-v", "error", "-of", "json", "-show_packets", "-select_streams",
+                                       "v:0", a.media], check=True, capture_output=True, text=True).stdout)
+    keys = sorted(ms(p) for p in plain.get("packets", []) if "K" in p.get("flags", "") and ms(p) is not None)
+    if video_led:
+        times = keys
+    else:
+        times = sorted(ms(p) for p in packets if p["stream_index"] == first_audio and ms(p) is not None)
+    duration = int(float(subprocess.run([sys.executable, VIEW, "-v", "error", "-of", "csv=p=0", "-show_entries",
+                                         "format=duration", a.media], capture_output=True, text=True,
+                                        check=True).stdout) * 1000)
+    rng = random.Random(4321)
+    targets = [rng.randint(1, max(1, duration - 200)) for _ in range(a.seeks)]
+    steps = []
+    for t in targets:
+        steps += ["--seek", f"{t}:1", "--seek", f"{t}:3"]
+    out = run(a, "dump", ["--kind", kind, "--frames", "1"] + steps).splitlines()
+    seeks = [i for i, l in enumerate(out) if l.startswith("seek,")]
+    tol = audio_tolerance(a, streams, packets)
+    problems = []
+    for n, i in enumerate(seeks):
+        t = targets[n // 2]
+        backward = n % 2 == 1
+        field = out[i].split(",")[2]
+        if field.startswith("failed"):
+            problems.append(f"seek {t} {'backward' if backward else 'forward'}: {field}")
+            continue
+        landed = int(field)
+        if video_led:
+            near = [x for x in times if abs(landed - x) <= a.video_tolerance]
+            if not near:
+                problems.append(f"seek {t}: landed {landed}, not a key frame of ffprobe")
+            # Forward past the last key frame lands on it (policy 2).
+            elif backward and near[0] > t or not backward and near[0] < t and near[0] != times[-1]:
+                problems.append(f"seek {t} {'backward' if backward else 'forward'}: landed {landed}")
+        elif not any(abs(landed - x) <= tol for x in times):
+            problems.append(f"seek {t}: landed {landed}, no audio packet of ffprobe within {tol} ms")
+        nxt = out[i + 1] if i + 1 < len(out) else ""
+        if not nxt.startswith(kind) or int(nxt.split(",")[2]) != landed:
+            problems.append(f"seek {t}: next {kind} frame '{nxt}' is not at {landed}")
+    if theora and has_audio:
+        # The Theora video follows the audio: its first frame after each
+        # seek is a key frame.
+        out = run(a, "dump", ["--kind", "video", "--frames", "1"] + steps).splitlines()
+        for i, line in enumerate(out):
+            if line.startswith("seek,") and not line.split(",")[2].startswith("failed"):
+                nxt = out[i + 1] if i + 1 < len(out) else ""
+                t = int(nxt.split(",")[2]) if nxt.startswith("video") else None
+                if t is None or not any(abs(t - k) <= a.video_tolerance for k in keys):
+                    problems.append(f"{line}: next video frame '{nxt}' is not a key frame of ffprobe")
+    for p in problems[:20]:
+        print(p)
+    if not problems:
+        print(f"{len(seeks)} seeks land on ffprobe's {'key frames' if video_led else 'packets'}")
+    return not problems
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--mediahost", required=True)
+    ap.add_argument("--lib", required=True)
+    ap.add_argument("--media", required=True)
+    ap.add_argument("--info", action="store_true")
+    ap.add_argument("--video-tolerance", type=float, default=1.0)
+    ap.add_argument("--audio-tolerance", type=float)
+    ap.add_argument("--first-free", action="store_true")
+    ap.add_argument("--headers")
+    ap.add_argument("--duration-tolerance", type=float, default=50.0)
+    ap.add_argument("--no-frames", action="store_true")
+    ap.add_argument("--chained", action="store_true")
+    ap.add_argument("--seeks", type=int, default=0)
+    a = ap.parse_args()
+    streams, packets, fmt = probe(a)
+    ok = True
+    with tempfile.TemporaryDirectory() as d:
+        if a.chained:
+            ok = check_chained(a, streams, packets, d) and ok
+        elif not a.no_frames:
+            ok = check_frames(a, streams, packets, d) and ok
+            ok = check_duration(a, fmt) and ok
+        if a.headers:
+            ok = check_headers(a) and ok
+        if a.seeks:
+            ok = check_seeks(a, streams, packets) and ok
+    return 0 if ok else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())
