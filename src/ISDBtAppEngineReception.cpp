@@ -254,6 +254,7 @@ void ISDBtAppEngine::changeSeg(int segType, bool force)
 void ISDBtAppEngine::changeToFixedOneSeg()
 {
     m_pDataManager->setSegMode(kFixedOneSegMode);
+    notifySegSettingInfo();
     if (!checkAvailSegTypeForSegType(1))
         emit sendNotifyMesssage(QCoreApplication::translate("StringInfo", "STR_NO_1SEG_MSG"));
     else
@@ -263,6 +264,7 @@ void ISDBtAppEngine::changeToFixedOneSeg()
 void ISDBtAppEngine::changeToFixedFullSeg()
 {
     m_pDataManager->setSegMode(kAutoFullSegPriority);
+    notifySegSettingInfo();
     if (!checkAvailSegTypeForSegType(0))
         emit sendNotifyMesssage(QCoreApplication::translate("StringInfo", "STR_NO_12SEGM_MSG"));
     else
@@ -303,6 +305,7 @@ void ISDBtAppEngine::execSegModeChange(int value)
         value = mode == 4 ? 1 : mode == 1 ? 3 : 4;
     }
     AppReqSetSegMode(value);
+    notifySegSettingInfo();
 }
 
 // Engineering threshold setters: type 0 the level or sign, 1 the period, 2

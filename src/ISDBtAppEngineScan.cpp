@@ -204,8 +204,12 @@ void ISDBtAppEngine::scanCompleteTimerHandler()
     m_pOzbDBManager->clearEpgModel(mode);
     emit sendScanComplete();
     if (!m_bServiceStopRequested) {
-        QMutexLocker lock(&m_pPlayer->m_mutex);
-        reselectChannel(m_bScanningAdditional);
+        {
+            QMutexLocker lock(&m_pPlayer->m_mutex);
+            reselectChannel(m_bScanningAdditional);
+        }
+        if (!m_bStationLogosFetched)
+            getAllStationInfo();
     } else {
         stopService();
     }

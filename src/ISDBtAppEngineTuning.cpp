@@ -462,6 +462,7 @@ int ISDBtAppEngine::setChannel(int remoconID, int subChannel, int fullSegChannel
     setCurrAvailSegType(full && one ? 2 : full ? 0 : one ? 1 : -1);
     setBilingualText(QString(""));
     m_pDataManager->setChannel(remoconID, subChannel, fullSegChannelId, oneSegChannelId);
+    setBilingualAfterSetChannel();
     setCurrentChannelInfoUpdate(m_pDataManager->getMode(), remoconID, subChannel, segType);
     setStartServiceDone(true);
     return result;
@@ -502,6 +503,7 @@ void ISDBtAppEngine::onNotifyChannelChanged(bool isHandover)
         return;
     }
     LOG_I("[%s] isHandover(%d)", __func__, isHandover);
+    startCheckVideoError();
     QMutexLocker lock(&m_pPlayer->m_mutex);
     if (m_pHandoverTimer->isActive())
         m_bSuccessHandover = true;
@@ -566,6 +568,7 @@ void ISDBtAppEngine::setCurrentChannelInfoUpdate(int mode, int remoconID, int su
     } else {
         setCurrentChannelItem(nullptr, false);
     }
+    clearSubtitleImage();
 }
 
 void ISDBtAppEngine::setCurrentChannelInfoUpdateByChangeSeg(int mode, int segType)
@@ -574,14 +577,12 @@ void ISDBtAppEngine::setCurrentChannelInfoUpdateByChangeSeg(int mode, int segTyp
     const int id = segType == kOneSeg ? m_pDataManager->oneSegID : m_pDataManager->fullSegID;
     if (id < 0) {
         LOG_I("[%s] channelID(%d) is invalid !!", __func__, id);
-        return;
-    }
-    ChannelItem* ch = m_pOzbDBManager->getChannelItemByID(mode, id);
-    if (ch == nullptr) {
+    } else if (ChannelItem* ch = m_pOzbDBManager->getChannelItemByID(mode, id)) {
+        setCurrentChannelItem(ch, false);
+    } else {
         LOG_I("[%s] chItem for channelID(%d) is nullptr !!", __func__, id);
-        return;
     }
-    setCurrentChannelItem(ch, false);
+    clearSubtitleImage();
 }
 
 void ISDBtAppEngine::setCurrentChannelItem(ChannelItem* item, bool fromItem)
@@ -658,6 +659,8 @@ void ISDBtAppEngine::startService(bool skipSetChannel)
         LOG_I("[%s] already selected channel. skip selectChannelByRemoconID()", __func__);
     }
     m_bForceSetChannelWhenFirstStartService = false;
+    if (!m_bStationLogosFetched)
+        getAllStationInfo();
     setStartServiceDone(true);
 }
 
