@@ -271,6 +271,81 @@ TEST(ReceptionEndToEnd, AnEmergencyEventBringsItsServiceOn)
     EXPECT_EQ(data()->getCurrRemoconID(), 4);
 }
 
+TEST(ReceptionEndToEnd, ATuneResetsTheAudioChoiceClearsTheCaptionArmsTheWatchdogAndLogosComeOnce)
+{
+    // The last station of the base scenario (channel 27) broadcasts a logo.
+    TuningRig rig(profile("", "  logo 8 4\n" + signalLine(0, 24.0, 0, 0)));
+    QSignalSpy logos(rig.engine.get(), SIGNAL(sendChannelLogoUpdated(int, int)));
+    EXPECT_FALSE(rig.engine->stationLogosFetched());
+    ASSERT_TRUE(rig.initialScan());
+    // The scan's completion asks for the logos of the full-seg services.
+    EXPECT_TRUE(rig.engine->stationLogosFetched());
+    ASSERT_TRUE(waitUntil([&] { return logos.count() == 1; }));
+    EXPECT_EQ(logos[0].at(0).toInt(), 27);
+    EXPECT_EQ(logos[0].at(1).toInt(), 0x7f30);
+    EXPECT_TRUE(rig.engine->videoErrorWatchdogActive()) << "armed by the completed first tune";
+
+    data()->setCurrAudioIndex(1);
+    QSignalSpy caption(rig.engine.get(), SIGNAL(sendSubtitleUpdate()));
+    rig.engine->stopCheckVideoError();
+    bsim::clearCalls();
+    rig.engine->execNextChannel();
+    ASSERT_TRUE(rig.waitCalls("setChannel(", 1));
+    ASSERT_TRUE(rig.waitTuned());
+    EXPECT_EQ(data()->getCurrRemoconID(), 4);
+    EXPECT_EQ(data()->getCurrAudioIndex(), 0) << "the second audio of the previous service is not kept";
+    EXPECT_GE(caption.count(), 1) << "the previous service's caption is cleared";
+    EXPECT_TRUE(rig.engine->videoErrorWatchdogActive());
+
+    // Logos already asked for are not asked for again at the next service start.
+    const int logosBefore = logos.count();
+    bsim::clearCalls();
+    rig.engine->startService(false);
+    ASSERT_TRUE(rig.waitCalls("setChannel(", 1));
+    ASSERT_TRUE(rig.waitTuned());
+    EXPECT_EQ(logos.count(), logosBefore);
+}
+
+TEST(ReceptionEndToEnd, SegmentModeChangesShowTheirToast)
+{
+    TuningRig rig(profile("segMode=4\n", signalLine(0, 24.0, 0, 0)));
+    ASSERT_TRUE(rig.initialScan());
+    QSignalSpy toast(rig.engine.get(), SIGNAL(sendSettingInfoMesssage(QString)));
+    // 4 steps to 1, then 1 to 3.
+    rig.engine->execSegModeChange(-1);
+    ASSERT_EQ(toast.count(), 1);
+    EXPECT_EQ(data()->getSegMode(), 1);
+    EXPECT_EQ(toast[0].at(0).toString(), QCoreApplication::translate("StringInfo", "STR_FIXED_1SEG"));
+    rig.engine->execSegModeChange(-1);
+    ASSERT_EQ(toast.count(), 2);
+    EXPECT_EQ(toast[1].at(0).toString(), QCoreApplication::translate("StringInfo", "STR_AUTO_1SEG_PRIORITY"));
+}
+
+TEST(ReceptionEndToEnd, EnteringTheGuideStopsARunningStationSearch)
+{
+    RigOptions o = profile("", signalLine(0, 24.0, 0, 0));
+    o.scenarioExtra += "timing prepare=50 scan_step=4 tune=60 handover=600000 epg_refresh=0\n";
+    TuningRig rig(o);
+    ASSERT_TRUE(rig.initialScan());
+    rig.engine->execStationSearch();
+    ASSERT_TRUE(rig.engine->handoverTimerActive());
+    QSignalSpy stopped(rig.engine.get(), SIGNAL(sendStopSearch()));
+    QSignalSpy entered(rig.engine.get(), SIGNAL(sendEnterEpgScreen()));
+    bsim::clearCalls();
+    rig.engine->execEnterEpgScreen();
+    EXPECT_EQ(rig.playerCalls("stopHandover("), 1);
+    EXPECT_EQ(stopped.count(), 1);
+    EXPECT_FALSE(rig.engine->handoverTimerActive());
+    EXPECT_TRUE(rig.engine->enableSetChannel());
+    EXPECT_EQ(entered.count(), 1);
+
+    // Without a search, entering the guide cancels nothing.
+    bsim::clearCalls();
+    rig.engine->execEnterEpgScreen();
+    EXPECT_EQ(rig.playerCalls("stopHandover("), 0);
+    EXPECT_EQ(entered.count(), 2);
+}
+
 }  // namespace
 
 int main(int argc, char** argv)

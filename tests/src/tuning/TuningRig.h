@@ -33,6 +33,8 @@ public:
     bool searchStartTimerActive() const { return m_pStationSearchStartTimer->isActive(); }
     bool scanCompletePending() const { return m_pScanCompleteTimer->isActive(); }
     int handoverTimerInterval() const { return m_pHandoverTimer->interval(); }
+    bool videoErrorWatchdogActive() const { return m_pCheckVideoErrTimer->isActive(); }
+    bool stationLogosFetched() const { return m_bStationLogosFetched; }
     void setClock(int mjd, int seconds)
     {
         m_nClockDate = mjd;
