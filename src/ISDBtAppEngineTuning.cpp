@@ -481,7 +481,7 @@ void ISDBtAppEngine::startEndChannel()
 
 void ISDBtAppEngine::onNotifyVideoOutput(int chIdx)
 {
-    LOG_I("[%s] chIdx(%d)", __func__, chIdx);
+    LOG_I("[%s] int chIdx(%d)", __func__, chIdx);
     if (m_nOzbState != Prepared) {
         LOG_I("[%s] - OzbState is not Prepared. return!!", __func__);
         return;
