@@ -9,6 +9,7 @@
 #include <QList>
 #include <QObject>
 #include <QStack>
+#include <memory>
 #include <QString>
 #include <QUrl>
 
@@ -31,6 +32,9 @@ class QTimer;
 class QTranslator;
 class SignalInfoItem;
 class ThresholdItem;
+class ChannelItem;
+class ReceptionMonitor;
+class EngineReceptionHost;
 // --- settings ---
 class ISDBtBootLogoThread;
 class ISDBtDevDetectHandler;
@@ -145,13 +149,107 @@ public:
     bool checkPlayerInHandoverState();
 
     // --- tuning ---
-    // The service start after the prepared event; channel selection builds
-    // on these.
+    // Step 1 of a user's channel change announces the target
+    // (sendChangeChannel); step 2, 100 ms later from the live-TV screen, tunes.
+    Q_INVOKABLE void execChangeChannel(int lcn, int subChannel);
+    Q_INVOKABLE void execPrevChannel();
+    Q_INVOKABLE void execNextChannel();
+    Q_INVOKABLE void selectFirstStation();
+    Q_INVOKABLE int changeChannel(int lcn, int subChannel);
+    Q_INVOKABLE void selectPrevStation();
+    Q_INVOKABLE void selectNextStation();
+    Q_INVOKABLE void execHomeList();
+    Q_INVOKABLE int getChannelListCount();
+    Q_INVOKABLE int getStationListCount();
+    Q_INVOKABLE int getEpgListCount();
+    Q_INVOKABLE int getCountForRemoconID(int remoconID);
+    Q_INVOKABLE int getCountOfRemoconID(int remoconID);
+    Q_INVOKABLE QString getLogoName(int key);
+    Q_INVOKABLE int getStationNetworkID(int channelNumber);
+    Q_INVOKABLE QString getStationLogoPath(int channelNumber, int networkID = -1);
+    Q_INVOKABLE int findAvailableOtherSubChannel(int lcn, int subChannel);
+    void AppReqStartChannel(int chNum, int lcn, int subChannel);
+    void AppReqStartPrevChannel();
+    void AppReqStartNextChannel();
+    // 0 tuned, -1 refused (antenna shorted, no service), -2 buffered while
+    // tuning is busy, else the player's failure code.
+    int setChannel(int remoconID, int subChannel, int fullSegChannelId, int oneSegChannelId, int segType);
+    int selectChannelByRemoconID(int remoconID, int subChannel, int segType);
+    int selectChannelByStationIndex(int index);
+    // Step 2 of previous/next for station row `index`, under the handover lock.
+    void selectStationStep(int index, int rows, const char* func);
     void startAV(bool resetUIRemoconID);
     void startService(bool skipSetChannel);
-    int selectChannelByRemoconID(int remoconID, int subChannel, int segType);
-    int setChannel(int remoconID, int subChannel, int fullSegChannelId, int oneSegChannelId, int segType);
+    void AppReqStartStopPlay(int start);
+    void startChannel(bool bEventRelay);
+    void startEndChannel();
+    bool isCurrentChannel(int remoconID, int subChannel);
+    void setCurrentChannelItem(ChannelItem* item, bool fromItem);
+    void setCurrentChannelInfoUpdate(int mode, int remoconID, int subChannel, int segType);
+    void setCurrentChannelInfoUpdateByChangeSeg(int mode, int segType);
+    void setChannelPlaySettings();
+    void homeListBackup();
+    void homeListRestore();
+    // The segment a look-up prefers in the current segment mode.
+    int preferredSegType();
+    static int getSegModeIndexModule(int v);
+    static int getSegModeIndexHost(int v);
+
+    // --- scan ---
+    Q_INVOKABLE void execInitScan();
+    Q_INVOKABLE void execScan(bool bhomeListBackup = false);
+    Q_INVOKABLE void execAdditionalScan(bool bhomeListBackup = false);
+    Q_INVOKABLE void execStopScan(int scanType = -1);
+    // True when the player started the scan.
+    bool allScan(bool initScan);
+    void AppReqScan();
+    bool additionalScan();
+    void stopScan();
+    void AppReqScanProgress(bool bComplete);
+
+    // --- reception ---
+    Q_INVOKABLE void resetWeakCount();
+    Q_INVOKABLE int getAntenaOpen();
+    Q_INVOKABLE void setEngScreenStatus(bool on);
+    Q_INVOKABLE int getAntPort01Cnr() const { return m_nAntPortCnr[0]; }
+    Q_INVOKABLE int getAntPort02Cnr() const { return m_nAntPortCnr[1]; }
+    Q_INVOKABLE int getAntPort03Cnr() const { return m_nAntPortCnr[2]; }
+    Q_INVOKABLE int getAntPort04Cnr() const { return m_nAntPortCnr[3]; }
+    Q_INVOKABLE void setEngAuto1toF(int type, int value);
+    Q_INVOKABLE void setEngAutoFto1(int type, int value);
+    Q_INVOKABLE void setEngOp1Auto1toF(int type, int value);
+    Q_INVOKABLE void setEngOp1AutoFto1(int type, int value);
+    Q_INVOKABLE void setEngOpFAuto1toF(int type, int value);
+    Q_INVOKABLE void setEngOpFAutoFto1(int type, int value);
+    Q_INVOKABLE void execSegModeChange(int value = -1);
     void setPollingTimer(bool on);
+    void flushSignalBuffer();
+    void setSingnalQos(int* values);
+    void setSignalLevel(double cnrAvg);
+    void changeSeg(int segType, bool force);
+    void changeToFixedOneSeg();
+    void changeToFixedFullSeg();
+    bool checkSegModeForSegType(int segType);
+    bool checkAvailSegTypeForSegType(int segType);
+    void AppReqSetSegMode(int mode);
+    bool isPolling() const { return m_bPolling; }
+
+    // --- handover ---
+    Q_INVOKABLE void execStationSearch();
+    Q_INVOKABLE void execStopSearch();
+    Q_INVOKABLE void execStationSearchOpChange(int val);
+    Q_INVOKABLE void execAutoStationSearchChange(int val);
+    Q_INVOKABLE void execBackgroundSearchChange(int val);
+    void stationSearch(bool b2TS);
+    void stopSearch();
+    // Called with the handover lock held.
+    bool checkHandoverAndCancel();
+    bool checkHandoverAvailable();
+    bool checkHandover2TsAvailable();
+    void setBackSearchInfo2TS();
+
+    // --- emergency ---
+    Q_INVOKABLE void startEWS(int ewsServiceID);
     void setChangeChByKey(bool byKey);
 
     // --- audio ---
@@ -276,6 +374,31 @@ public slots:
     void mouseReleaseTimerHandler();
     // --- tuning ---
     void onNotifyChannelChanged(bool isHandover);
+    void onNotifyVideoOutput(int chIdx);
+    void channelInfoUpdateTimerHandler();
+    void enableHomeListTimerHandler();
+    // --- scan ---
+    void scanCompleteTimerHandler();
+    void onNotifySearchPercent(int progress, int count);
+    void onNotifySearchComplete(bool success);
+    void onNotifyEventRelay(int channelIndex, int serviceID);
+    void onNotifyChannelUpdate(int serviceID);
+    void onNotify2TsComparisonStatus(int status);
+    void onNotify2TsChannelUpdateRemove(int channelNumber);
+    void onNotify2TsChannelUpdateAdd(int channelNumber);
+    void onNotifyVideoDefinitionUpdate(int chIdx, int serviceID);
+    void onSendChannelUpdateMode(int modeType, int remoconID);
+    void onSendOtherChannelUpdate2TsComplete(int modeType, int channelNumber);
+    // --- reception ---
+    void signalCheckTimerHandler();
+    // --- handover ---
+    void sationSearchStartTimerHandler();
+    void handoverTimerHandler();
+    void onNotifyHandoverChannel(int type, int chNum);
+    void onNotifyHandoverComplete(bool result, int channelNumber, int serviceID, int segType);
+    void onNotify2TsHandoverResult(int result);
+    // --- emergency ---
+    void onNotifyEmergencyInfo(int channelIndex, int ewsServiceID);
     // --- settings ---
     void engChenckTimerHandler();
     void engKeyCheckTimerHandler();
@@ -320,6 +443,33 @@ signals:
     // --- tuning ---
     void sendStartChannel(bool bEventRelay);
     void sendChangeChannelFail();
+    void sendChangeChannel(int lcn, int subChannel, int chNum, int threeDigitNum, QString chName, bool prev,
+                           bool next);
+    void sendStartEndChannel();
+    void sendSetShowOSD(bool isOn);
+    void sendNotifyMesssage(QString msg);
+    void sendAvIndexUpdated(int remoconId);
+    void sendRefreshStaionListStart();
+    void sendRefreshStaionListEnd();
+    // --- scan ---
+    void sendInitScan();
+    void sendRefreshScan();
+    void sendStartScan();
+    void sendAdditionalScan();
+    void sendSearchPercent(int percent);
+    void sendScanComplete();
+    void sendStopScan();
+    // --- reception ---
+    void sendSignalWeak(bool bWeak);
+    // --- handover ---
+    void sendStartSearch();
+    void sendStartSearch2TS();
+    void sendStopSearch();
+    void sendEndSearch(bool bResult);
+    void sendHandoverChannel(int type, int chNum);
+    void sendHandoverResult(int result);
+    // --- emergency ---
+    void sendEwsNotifyMessage(QString msg);
     // --- settings ---
     void sendToastMessage(QString msg);
     void sendCompleteLogCopy(bool result);
@@ -421,6 +571,55 @@ protected:
     // False while a tune is handed to the player (or a search or scan runs).
     bool m_bEnableSetChannel = true;
     bool m_bForceSetChannelWhenFirstStartService = true;
+    // The one channel request kept while tuning is busy; a later one replaces it.
+    struct RequestSetChannel {
+        bool set = false;
+        int remoconID = 0;
+        int subChannel = 0;
+    };
+    RequestSetChannel requestSetChannel;
+    void bufferChannelRequest(int remoconID, int subChannel);
+    bool m_bEnableHomeList = true;
+    bool m_bServiceStopRequested = false;
+    // Channel-information clock: date (MJD), seconds of the day, log pacing.
+    int m_nClockDate = 0;
+    int m_nClockSeconds = 0;
+    int m_nClockLogCount = 0;
+    bool m_bClockSynced = false;
+
+    // --- scan ---
+    bool m_bScanningFull = false;
+    bool m_bScanningAdditional = false;
+    bool m_bInitialScan = false;
+    bool m_bHomeListBackup = false;
+    bool m_bStopScanPowerOff = false;
+    int m_nScanProgress = -1;
+    int m_nScanCount = 0;
+    bool m_bCheckRemoconId = false;
+    bool m_bRequestChannelUpdate = false;
+    // Leaves a scan that never started: tuning back on, the service again.
+    void restoreAfterRefusedScan(const char* what);
+    // Tunes the channel after a scan or a failed search: the current one when
+    // asked for and possible, else the first station.
+    void reselectChannel(bool tryCurrent);
+
+    // --- reception ---
+    friend class EngineReceptionHost;
+    // Made on first use (shared pointers: the types are complete only there).
+    std::shared_ptr<EngineReceptionHost> m_pReceptionHost;
+    std::shared_ptr<ReceptionMonitor> m_pReception;
+    ReceptionMonitor* reception();
+    bool m_bPolling = false;
+    bool m_bAvailStationSearch = false;
+    bool m_bEngScreenStatus = false;
+    int m_nAntPortCnr[4] = {0, 0, 0, 0};
+
+    // --- handover ---
+    bool m_bSuccessHandover = false;
+    // Set while the engine itself cancels a handover: the player's report of
+    // that cancel is not a search result.
+    bool m_bCancellingHandover = false;
+    int cancelHandoverLocked();
 
     // --- audio ---
     // False from a caption clear until the subtitle timer fires, so that a

@@ -57,6 +57,7 @@ void ISDBtAppEngine::execExitEpgScreen()
 
 void ISDBtAppEngine::AppReqEnterEpgScreen()
 {
+    stopSearch();
     requestEpgListUpdate();
     emit sendEnterEpgScreen();
 }

@@ -682,7 +682,12 @@ int ISDBTPlayer::prepare(unsigned int value) {
     RECORD(value);
     std::lock_guard<std::mutex> lk(d->m);
     d->prepared = true;
-    for (int m = 0; m < 2; ++m) bsim::readChannelDatabase(d->channelDb(m), &d->rows[m]);
+    for (int m = 0; m < 2; ++m) {
+        // The engine keeps its channel databases in place from the first
+        // start on, empty until a scan fills them.
+        if (!fs::exists(d->channelDb(m))) d->writeChannels(m);
+        bsim::readChannelDatabase(d->channelDb(m), &d->rows[m]);
+    }
     d->core->post(kMisc, d->sc.timing.prepareMs, [this, value] {
         {
             std::lock_guard<std::mutex> l(d->m);
@@ -733,6 +738,8 @@ int ISDBTPlayer::searchCancel() {
     RECORD();
     std::lock_guard<std::mutex> lk(d->m);
     d->core->cancel(kScan);
+    // A cancelled search ends like a finished one, with what it had found.
+    if (d->scanning) d->core->post(kScan, 0, [this] { d->core->deliver(2, 0, 0); });
     d->scanning = false;
     return 0;
 }

@@ -63,6 +63,12 @@ void ImageMakeThread::pushData(std::shared_ptr<tagDbIconItem> item)
     m_queue.append(std::move(item));
 }
 
+bool ImageMakeThread::busy()
+{
+    QMutexLocker lock(&m_mutex);
+    return m_bWriting || !m_queue.isEmpty();
+}
+
 void ImageMakeThread::run()
 {
     LOG_I("[%s] ==================== ImageMakeThread run ====================", "run");
@@ -74,8 +80,10 @@ void ImageMakeThread::run()
                 m_bLooping = false;
                 return;
             }
-            if (!m_queue.isEmpty())
+            if (!m_queue.isEmpty()) {
                 item = m_queue.takeFirst();
+                m_bWriting = true;
+            }
         }
         if (item) {
             // Written outside the lock: pushData() on the GUI thread must not
@@ -85,6 +93,7 @@ void ImageMakeThread::run()
             bool empty;
             {
                 QMutexLocker lock(&m_mutex);
+                m_bWriting = false;
                 empty = m_queue.isEmpty();
             }
             if (empty)

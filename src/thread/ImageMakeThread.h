@@ -26,6 +26,9 @@ public:
     // Writes one logo file now, on the calling thread.
     void makeImage(std::shared_ptr<tagDbIconItem> item);
 
+    // True while logos are queued or one is being written.
+    bool busy();
+
     // The directory the logos are written to.
     static QString logoDirectory();
 
@@ -38,6 +41,7 @@ protected:
 private:
     bool m_bStop = false;
     bool m_bLooping = false;  // a thread runs the loop and has not seen the stop flag
-    QMutex m_mutex;           // guards m_bStop, m_bLooping and m_queue
+    bool m_bWriting = false;  // the loop has taken a logo and not finished writing it
+    QMutex m_mutex;           // guards m_bStop, m_bLooping, m_bWriting and m_queue
     QList<std::shared_ptr<tagDbIconItem>> m_queue;
 };

@@ -4,6 +4,8 @@
 // The USB detector and the factory USB check through the engine.
 
 #include "EngineRig.h"
+#include "ImageMakeThread.h"
+#include "KvrOzbFSegPlayer.h"
 #include "SettingsTestUtil.h"
 #include "TestDevRoot.h"
 
@@ -95,6 +97,12 @@ TEST(LogCopy, AFailingEngineCopyStillCopiesTheAppLogAndRestartsTheService)
 {
     EngineRig rig;
     ASSERT_TRUE(rig.waitForState(ISDBtAppEngine::Prepared));
+    // The station logos asked for at service start are each flushed with a
+    // sync of their own: let them be written before syncs are counted.
+    ASSERT_TRUE(launcher_test::waitUntil([&] { return rig.engine->getStartServiceDone(); }));
+    ImageMakeThread* logoWriter = KvrOzbFSegPlayer::getInstance()->imageMakeThread();
+    ASSERT_NE(logoWriter, nullptr);
+    ASSERT_TRUE(launcher_test::waitUntil([&] { return !logoWriter->busy(); }));
     QDir().mkpath(QString::fromStdString(rig.root.path("/run/media/sda1")));
     // A successful copy first, for the number of syncs it makes.
     rig.root.clearRecordedCommands();
