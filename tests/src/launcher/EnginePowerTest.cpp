@@ -11,6 +11,8 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QQuickItem>
+#include <QQuickView>
 #include <QSettings>
 #include <QSignalSpy>
 
@@ -39,6 +41,8 @@ TEST(EnginePower, StartTellsTheLauncherAndTunesTheRememberedChannel)
     EngineRig rig;
     ASSERT_TRUE(rig.bus.ok());
     ASSERT_TRUE(rig.launcher->ok());
+    // The whole screen tree loads, as in the program.
+    EXPECT_NE(rig.engine->view()->rootObject(), nullptr);
     EXPECT_GE(rig.launcher->waitForLine("call method_launcher_set_running(5, 1)"), 0);
     EXPECT_GE(rig.launcher->waitForLine("call method_launcher_request_power_mode(0, 0)"), 0);
     EXPECT_EQ(rig.engine->getOzbState(), ISDBtAppEngine::Preparing);

@@ -2,10 +2,12 @@
 
 #include "BroadcastDb.h"
 #include "BroadcastSim.h"
+#include "ImageItem.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QMouseEvent>
+#include <QtQml>
 
 #include <fstream>
 
@@ -23,7 +25,12 @@ QGuiApplication* guiApp()
         qputenv("QT_QUICK_BACKEND", "software");
     // Kept to the end of the process: the offscreen platform does not free
     // its screen when the application object goes, which would read as a leak.
-    static QGuiApplication* instance = new QGuiApplication(argc, argv);
+    static QGuiApplication* instance = [] {
+        auto* app = new QGuiApplication(argc, argv);
+        // As the program's start-up does: main.qml's caption plane needs it.
+        qmlRegisterType<ImageItem>("ImageItem", 1, 0, "ImageItem");
+        return app;
+    }();
     return instance;
 }
 
