@@ -9,6 +9,7 @@
 #include <QMouseEvent>
 #include <QtQml>
 
+#include <algorithm>
 #include <fstream>
 
 namespace launcher_test {
@@ -124,6 +125,11 @@ bool EngineRig::waitForState(int state, int timeoutMs)
 bool EngineRig::waitForKeys(size_t count, int timeoutMs)
 {
     return waitUntil([&] { return view->keys.size() >= count; }, timeoutMs);
+}
+
+bool EngineRig::waitForKey(const SeenKey& key, int times, int timeoutMs)
+{
+    return waitUntil([&] { return std::count(view->keys.begin(), view->keys.end(), key) >= times; }, timeoutMs);
 }
 
 int EngineRig::playerCalls(const std::string& prefix) const
