@@ -25,6 +25,7 @@ namespace {
 
 const char kMainQml[] = "qrc:/main.qml";
 const char kModelName[] = "QM_NRV2Z_MAX";
+const char kPlayerMain[] = "ISDBtPlayerMain";
 const char* const kResolutionNames[] = {"480P", "720P", "1080P"};
 
 }  // namespace
@@ -411,6 +412,10 @@ void ISDBtAppEngine::setMainState(QString state)
 {
     LOG_I("[%s] %s", __func__, state.toLocal8Bit().constData());
     m_sCurrentScreen = state;
+    // The touch entry counts touches on the live-TV screen only: touches of
+    // a step split by another screen are not one repeat.
+    if (state != QLatin1String(kPlayerMain))
+        m_nEngTouchCount = 0;
     if (state == QLatin1String("ISDBtStationListMain"))
         checkProgramNameStationList();
 }

@@ -2,11 +2,14 @@
 
 #include "BroadcastDb.h"
 #include "BroadcastSim.h"
+#include "ImageItem.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QMouseEvent>
+#include <QtQml>
 
+#include <algorithm>
 #include <fstream>
 
 namespace launcher_test {
@@ -23,7 +26,12 @@ QGuiApplication* guiApp()
         qputenv("QT_QUICK_BACKEND", "software");
     // Kept to the end of the process: the offscreen platform does not free
     // its screen when the application object goes, which would read as a leak.
-    static QGuiApplication* instance = new QGuiApplication(argc, argv);
+    static QGuiApplication* instance = [] {
+        auto* app = new QGuiApplication(argc, argv);
+        // As the program's start-up does: main.qml's caption plane needs it.
+        qmlRegisterType<ImageItem>("ImageItem", 1, 0, "ImageItem");
+        return app;
+    }();
     return instance;
 }
 
@@ -117,6 +125,11 @@ bool EngineRig::waitForState(int state, int timeoutMs)
 bool EngineRig::waitForKeys(size_t count, int timeoutMs)
 {
     return waitUntil([&] { return view->keys.size() >= count; }, timeoutMs);
+}
+
+bool EngineRig::waitForKey(const SeenKey& key, int times, int timeoutMs)
+{
+    return waitUntil([&] { return std::count(view->keys.begin(), view->keys.end(), key) >= times; }, timeoutMs);
 }
 
 int EngineRig::playerCalls(const std::string& prefix) const

@@ -87,6 +87,9 @@ public:
     bool waitForState(int state, int timeoutMs = 20000);
     // Waits for `count` key events at the view.
     bool waitForKeys(size_t count, int timeoutMs = 20000);
+    // Waits for the view to have seen `key` (a press, release or long press
+    // of one key) `times` times: the event itself, whatever else came.
+    bool waitForKey(const SeenKey& key, int times = 1, int timeoutMs = 20000);
     // Calls the broadcast stand-in has recorded whose text starts with `prefix`.
     int playerCalls(const std::string& prefix) const;
 

@@ -158,6 +158,31 @@ TEST_F(HiddenMode, EngineeringTouchesEnterAndAStrayTouchKeepsTheProgress)
     EXPECT_FALSE(rig.engine->checkEngMode(640, 360));
 }
 
+TEST_F(HiddenMode, LeavingTheLiveScreenRestartsTheTouchCountOfTheStepButKeepsTheLevel)
+{
+    QSignalSpy enter(rig.engine.get(), &ISDBtAppEngine::sendEnterEngMode);
+    // Level 1 done; one of the two top-right touches, then another screen.
+    EXPECT_TRUE(rig.engine->checkEngMode(10, 10));
+    EXPECT_TRUE(rig.engine->checkEngMode(10, 10));
+    EXPECT_TRUE(rig.engine->checkEngMode(1200, 10));
+    rig.engine->setMainState("ISDBtSetupMain");
+    rig.engine->setMainState("ISDBtPlayerMain");
+    // Still level 2, with its two touches to give again: the bottom-right
+    // step refuses the third.
+    EXPECT_TRUE(rig.engine->checkEngMode(1200, 10));
+    EXPECT_FALSE(rig.engine->checkEngMode(1200, 700));
+    EXPECT_TRUE(rig.engine->checkEngMode(1200, 10));
+    const std::vector<std::pair<int, int>> rest = {{1200, 700}, {1200, 700}, {10, 700},
+                                                   {10, 700},   {640, 360},  {640, 360}};
+    for (const auto& p : rest)
+        EXPECT_TRUE(rig.engine->checkEngMode(p.first, p.second));
+    EXPECT_EQ(enter.count(), 0);
+    // The live-TV screen itself keeps the count.
+    rig.engine->setMainState("ISDBtPlayerMain");
+    EXPECT_TRUE(rig.engine->checkEngMode(640, 360));
+    EXPECT_EQ(enter.count(), 1);
+}
+
 TEST_F(HiddenMode, FactoryKeysEnterWithinTheStepTime)
 {
     QSignalSpy enter(rig.engine.get(), &ISDBtAppEngine::sendEnterFactoryMode);
