@@ -10,20 +10,15 @@
 
 #include "kvr_mkv_dmx.h"
 #include "mediahost/adapter.h"
+#include "mediahost/adapter_support.h"
 #include "mediahost/host.h"
 
 namespace {
 
 using namespace mediahost;
 
-std::string fourcc(uint32_t v) {
-  std::string s;
-  for (int i = 0; i < 4; ++i) s += char((v >> (8 * i)) & 0xFF);
-  return s;
-}
-
 std::string videoCodecName(uint32_t code) {
-  const std::string c = fourcc(code);
+  const std::string c = fourccText(code);
   if (c == "avc1") return "h264";
   if (c == "hevc") return "hevc";
   if (c == "vp80") return "vp8";
@@ -59,7 +54,7 @@ std::string audioCodecName(uint32_t tag, uint32_t bits) {
     case 0x55: return "mp3";
     case 0x50: return "mp2";
     case 0x5355504F: return "opus";
-    default: return fourcc(tag);
+    default: return fourccText(tag);
   }
 }
 
@@ -84,7 +79,7 @@ class MkvSession : public DemuxSession {
   MkvSession(KvrEntryFn entry, const std::string& path) : entry_(entry), path_(path) {
     record_.host = Host::get().services();
     record_.file = const_cast<char*>(path_.c_str());
-    if (const char* f = std::getenv("MEDIAHOST_MKV_FLAGS")) record_.flags = uint32_t(std::strtoul(f, nullptr, 0));
+    record_.flags = envNumber("MEDIAHOST_MKV_FLAGS");
     if (const char* o = std::getenv("MEDIAHOST_MKV_OP")) op_ = int32_t(std::strtol(o, nullptr, 0));
   }
   ~MkvSession() override { close(); }
@@ -105,10 +100,7 @@ class MkvSession : public DemuxSession {
       }
       return r;
     }
-    if (!slot_) {
-      Host::get().violation("open succeeded without a handle");
-      return MKV_ERR_NO_HANDLE;
-    }
+    if (!handleMatchesOpen(true, slot_)) return MKV_ERR_NO_HANDLE;
     const char* index = std::getenv("MEDIAHOST_MKV_INDEX");
     if (index && *index == '1') {
       r = entry_(MKV_OP_CREATE_INDEX, &slot_, nullptr, nullptr);
@@ -204,10 +196,7 @@ class MkvSession : public DemuxSession {
   }
 
   int close() override {
-    if (!slot_) return kOk;
-    int r = entry_(MKV_OP_CLOSE, &slot_, nullptr, nullptr);
-    if (slot_) Host::get().violation("close left the handle slot set");
-    slot_ = nullptr;
+    int r = closeSlot(entry_, MKV_OP_CLOSE, &slot_);
     return r < 0 ? r : kOk;
   }
 
@@ -220,17 +209,7 @@ class MkvSession : public DemuxSession {
   void* slot_ = nullptr;
 };
 
-std::unique_ptr<DemuxSession> openMkv(KvrEntryFn entry, const std::string& path, int* code) {
-  std::unique_ptr<MkvSession> s(new MkvSession(entry, path));
-  int r = s->open();
-  if (r != kOk) {
-    *code = r;
-    return nullptr;
-  }
-  return s;
-}
-
 }  // namespace
 
-const mediahost::DemuxAdapter kMkvDemuxAdapter = {"KVR_MKV_DMX", "mkv", openMkv};
+const mediahost::DemuxAdapter kMkvDemuxAdapter = {"KVR_MKV_DMX", "mkv", mediahost::openSession<MkvSession>};
 MEDIAHOST_REGISTER_DEMUX(kMkvDemuxAdapter);

@@ -16,17 +16,12 @@
 
 #include "kvr_ogg_dmx.h"
 #include "mediahost/adapter.h"
+#include "mediahost/adapter_support.h"
 #include "mediahost/host.h"
 
 namespace {
 
 using namespace mediahost;
-
-std::string fourcc(uint32_t v) {
-  std::string s;
-  for (int i = 0; i < 4; ++i) s += char((v >> (8 * i)) & 0xFF);
-  return s;
-}
 
 struct CodecName {
   uint32_t id;
@@ -37,7 +32,7 @@ const CodecName kAudioCodecs[] = {{OGG_CODEC_VORBIS, "vorbis"}, {OGG_CODEC_FLAC,
 
 std::string videoCodecName(uint32_t id) {
   if (id == OGG_CODEC_THEORA) return "theora";
-  std::string t = fourcc(id);
+  std::string t = fourccText(id);
   for (char& c : t) c = char(toupper(c));
   if (t == "XVID" || t == "DIVX" || t == "DX50" || t == "FMP4" || t == "MP4V") return "mpeg4";
   if (t == "H264" || t == "AVC1" || t == "X264") return "h264";
@@ -48,11 +43,6 @@ std::string audioCodecName(uint32_t id) {
   for (const CodecName& c : kAudioCodecs)
     if (c.id == id) return c.name;
   return "unknown";
-}
-
-uint32_t envNumber(const char* name, uint32_t fallback) {
-  const char* v = std::getenv(name);
-  return v ? uint32_t(std::strtoul(v, nullptr, 0)) : fallback;
 }
 
 class OggSession : public DemuxSession {
@@ -75,10 +65,7 @@ class OggSession : public DemuxSession {
       if (slot_) Host::get().violation("close left the handle slot set");
       return r;
     }
-    if (!slot_) {
-      Host::get().violation("open succeeded without a handle");
-      return -1;
-    }
+    if (!handleMatchesOpen(true, slot_)) return -1;
     for (uint32_t i = 0; i < info_.audioEntryCount && info_.audioEntries; ++i)
       audio_.push_back(info_.audioEntries[i]);
     buffer_.resize(kBufferBytes);
@@ -186,13 +173,7 @@ class OggSession : public DemuxSession {
     return selectAudio(size_t(track)) ? kOk : -1;
   }
 
-  int close() override {
-    if (!slot_) return kOk;
-    int r = entry_(OGG_OP_CLOSE, &slot_, nullptr, nullptr);
-    if (slot_) Host::get().violation("close left the handle slot set");
-    slot_ = nullptr;
-    return r;
-  }
+  int close() override { return closeSlot(entry_, OGG_OP_CLOSE, &slot_); }
 
  private:
   bool hasVideo() const { return info_.videoEntryCount > 0; }
@@ -230,17 +211,7 @@ class OggSession : public DemuxSession {
   std::vector<uint8_t> buffer_;
 };
 
-std::unique_ptr<DemuxSession> openOgg(KvrEntryFn entry, const std::string& path, int* code) {
-  std::unique_ptr<OggSession> s(new OggSession(entry, path));
-  int r = s->open();
-  if (r != kOk) {
-    *code = r;
-    return nullptr;
-  }
-  return s;
-}
-
 }  // namespace
 
-const mediahost::DemuxAdapter kOggDemuxAdapter = {"KVR_OGG_DMX", "ogg", openOgg};
+const mediahost::DemuxAdapter kOggDemuxAdapter = {"KVR_OGG_DMX", "ogg", mediahost::openSession<OggSession>};
 MEDIAHOST_REGISTER_DEMUX(kOggDemuxAdapter);

@@ -12,48 +12,23 @@
 #include <string>
 #include <vector>
 
+#include "demux_test_support.h"
 #include "kvr_flv_dmx.h"
 #include "mediahost/host.h"
 #include "mediahost/plugin.h"
 
 namespace flvtest {
 
-using Bytes = std::vector<uint8_t>;
+using demuxtest::Bytes;
+using demuxtest::writeFile;
+using demuxtest::readFile;
 
 inline std::string media(const std::string& name) { return std::string(FLV_MEDIA_DIR) + "/" + name; }
 
-inline Bytes readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-inline void writeFile(const std::string& path, const Bytes& bytes, bool append = false) {
-  std::ofstream out(path, std::ios::binary | (append ? std::ios::app : std::ios::trunc));
-  out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-}
-
 // A folder of its own, removed with what it holds.
-class TempDir {
+class TempDir : public demuxtest::TempDir {
  public:
-  TempDir() {
-    const char* base = getenv("TMPDIR");
-    std::string tmpl = std::string(base && *base ? base : "/tmp") + "/flvtest.XXXXXX";
-    std::vector<char> buf(tmpl.begin(), tmpl.end());
-    buf.push_back(0);
-    path_ = mkdtemp(buf.data()) ? buf.data() : "";
-  }
-  ~TempDir() {
-    for (const std::string& f : files_) unlink(f.c_str());
-    if (!path_.empty()) rmdir(path_.c_str());
-  }
-  std::string file(const std::string& name) {
-    files_.push_back(path_ + "/" + name);
-    return files_.back();
-  }
-
- private:
-  std::string path_;
-  std::vector<std::string> files_;
+  TempDir() : demuxtest::TempDir("flvtest") {}
 };
 
 inline void put24(Bytes* b, uint32_t v) {
@@ -123,18 +98,7 @@ struct BitWriter {
 };
 
 // The plug-in, loaded once per test program.
-inline mediahost::Plugin& plugin() {
-  static mediahost::Plugin* p = [] {
-    std::string error;
-    auto loaded = mediahost::Plugin::load(FLV_PLUGIN_PATH, &error);
-    if (!loaded) {
-      fprintf(stderr, "cannot load %s: %s\n", FLV_PLUGIN_PATH, error.c_str());
-      abort();
-    }
-    return loaded.release();
-  }();
-  return *p;
-}
+inline mediahost::Plugin& plugin() { return demuxtest::loadPluginOnce(FLV_PLUGIN_PATH); }
 
 template <class Fn>
 Fn sym(const char* name) {

@@ -14,43 +14,22 @@
 #include <string>
 #include <vector>
 
+#include "demux_test_support.h"
 #include "kvr_ogg_dmx.h"
 #include "mediahost/host.h"
 #include "mediahost/plugin.h"
 
 namespace oggtest {
 
-using Bytes = std::vector<uint8_t>;
+using demuxtest::Bytes;
+using demuxtest::writeFile;
 
 inline std::string media(const std::string& name) { return std::string(OGG_MEDIA_DIR) + "/" + name; }
 
-inline void writeFile(const std::string& path, const Bytes& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-}
-
 // A folder of its own, removed with what it holds.
-class TempDir {
+class TempDir : public demuxtest::TempDir {
  public:
-  TempDir() {
-    const char* base = getenv("TMPDIR");
-    std::string tmpl = std::string(base && *base ? base : "/tmp") + "/oggtest.XXXXXX";
-    std::vector<char> buf(tmpl.begin(), tmpl.end());
-    buf.push_back(0);
-    path_ = mkdtemp(buf.data()) ? buf.data() : "";
-  }
-  ~TempDir() {
-    for (const std::string& f : files_) unlink(f.c_str());
-    if (!path_.empty()) rmdir(path_.c_str());
-  }
-  std::string file(const std::string& name) {
-    files_.push_back(path_ + "/" + name);
-    return files_.back();
-  }
-
- private:
-  std::string path_;
-  std::vector<std::string> files_;
+  TempDir() : demuxtest::TempDir("oggtest") {}
 };
 
 inline void putLe(Bytes* b, uint64_t v, int n) {
@@ -130,18 +109,7 @@ inline Bytes vorbisIdHeader(uint32_t rate, uint8_t channels, uint8_t blocksizes 
 }
 
 // The plug-in, loaded once per test program.
-inline mediahost::Plugin& plugin() {
-  static mediahost::Plugin* p = [] {
-    std::string error;
-    auto loaded = mediahost::Plugin::load(OGG_PLUGIN_PATH, &error);
-    if (!loaded) {
-      fprintf(stderr, "cannot load %s: %s\n", OGG_PLUGIN_PATH, error.c_str());
-      abort();
-    }
-    return loaded.release();
-  }();
-  return *p;
-}
+inline mediahost::Plugin& plugin() { return demuxtest::loadPluginOnce(OGG_PLUGIN_PATH); }
 
 template <class Fn>
 Fn sym(const char* name) {
