@@ -26,6 +26,10 @@ import os
 import subprocess
 import sys
 import tempfile
+import shlex
+
+# The 32-bit media host runs under the emulator where the machine cannot run it.
+EMULATOR = shlex.split(os.environ.get("HOLVIK_EMULATOR", ""))
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 SUPPORT = os.path.join(HERE, "..", "..", "..", "support")
@@ -35,7 +39,7 @@ FFPROBE = os.path.join(HERE, "ffprobe_container.sh")
 def run_host(a, command, extra, out_path):
     env = dict(os.environ, MEDIAHOST_AVI_FLAGS=a.flags)
     with open(out_path, "w") as out:
-        r = subprocess.run([a.mediahost, command, a.lib, a.media] + extra, stdout=out, stderr=subprocess.PIPE,
+        r = subprocess.run(EMULATOR + [a.mediahost, command, a.lib, a.media] + extra, stdout=out, stderr=subprocess.PIPE,
                            text=True, env=env)
     if r.returncode != 0:
         sys.exit(f"mediahost {command} failed ({r.returncode}): {r.stderr}")

@@ -24,6 +24,10 @@ import random
 import subprocess
 import sys
 import tempfile
+import shlex
+
+# The 32-bit media host runs under the emulator where the machine cannot run it.
+EMULATOR = shlex.split(os.environ.get("HOLVIK_EMULATOR", ""))
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 COMPARER = os.path.join(HERE, "..", "..", "..", "support", "compare_ffprobe.py")
@@ -50,7 +54,7 @@ def ffprobe_packets(a):
 
 
 def run(a, command, extra=()):
-    p = subprocess.run([a.mediahost, command, a.lib, a.media] + list(extra), capture_output=True,
+    p = subprocess.run(EMULATOR + [a.mediahost, command, a.lib, a.media] + list(extra), capture_output=True,
                        text=True, env=env_of(a))
     if p.returncode != 0:
         print(p.stdout[-2000:])

@@ -37,6 +37,10 @@ import tempfile
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 import mkv_media  # noqa: E402
+import shlex
+
+# The 32-bit media host runs under the emulator where the machine cannot run it.
+EMULATOR = shlex.split(os.environ.get("HOLVIK_EMULATOR", ""))
 
 COMPARER = os.path.join(HERE, "..", "..", "..", "support", "compare_ffprobe.py")
 VIEW = os.path.join(HERE, "mkv_ffprobe_view.py")
@@ -54,7 +58,7 @@ def env_for(a):
 def run(a, command, extra, work, name=None):
     out = os.path.join(work, (name or command) + ".txt")
     with open(out, "w") as f:
-        p = subprocess.run([a.mediahost, command, a.lib, a.media] + extra, stdout=f, stderr=subprocess.PIPE,
+        p = subprocess.run(EMULATOR + [a.mediahost, command, a.lib, a.media] + extra, stdout=f, stderr=subprocess.PIPE,
                            text=True, env=env_for(a))
     if p.returncode != 0:
         sys.exit(f"mediahost {command} failed ({p.returncode}): {p.stderr[-2000:]}")

@@ -24,6 +24,10 @@ import random
 import subprocess
 import sys
 import tempfile
+import shlex
+
+# The 32-bit media host runs under the emulator where the machine cannot run it.
+EMULATOR = shlex.split(os.environ.get("HOLVIK_EMULATOR", ""))
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 COMPARER = os.path.join(HERE, "..", "..", "..", "support", "compare_ffprobe.py")
@@ -35,7 +39,7 @@ def run(a, command, extra, policy=None):
     env["MEDIAHOST_MP4_OPTIONS"] = a.options
     if policy is not None:
         env["MEDIAHOST_MP4_EOF_POLICY"] = str(policy)
-    p = subprocess.run([a.mediahost, command, a.lib, a.media] + extra, capture_output=True, text=True, env=env)
+    p = subprocess.run(EMULATOR + [a.mediahost, command, a.lib, a.media] + extra, capture_output=True, text=True, env=env)
     if p.returncode != 0:
         print(p.stdout[-2000:])
         print(p.stderr[-2000:])

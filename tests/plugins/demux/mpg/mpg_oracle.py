@@ -28,6 +28,10 @@ import random
 import subprocess
 import sys
 import tempfile
+import shlex
+
+# The 32-bit media host runs under the emulator where the machine cannot run it.
+EMULATOR = shlex.split(os.environ.get("HOLVIK_EMULATOR", ""))
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 COMPARER = os.path.join(HERE, "..", "..", "..", "support", "compare_ffprobe.py")
@@ -60,7 +64,7 @@ def run(a, args):
     if a.subpictures:
         env["MEDIAHOST_MPG_SUBPICTURE"] = "0x20"
         env["MEDIAHOST_MPG_MODE"] = "1" if a.two_readers else "0"
-    p = subprocess.run([a.mediahost] + args, capture_output=True, text=True, env=env)
+    p = subprocess.run(EMULATOR + [a.mediahost] + args, capture_output=True, text=True, env=env)
     if p.returncode != 0:
         print(p.stdout[-2000:])
         print(p.stderr[-2000:])

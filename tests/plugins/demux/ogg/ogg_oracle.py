@@ -33,6 +33,10 @@ import random
 import subprocess
 import sys
 import tempfile
+import shlex
+
+# The 32-bit media host runs under the emulator where the machine cannot run it.
+EMULATOR = shlex.split(os.environ.get("HOLVIK_EMULATOR", ""))
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 COMPARER = os.path.join(HERE, "..", "..", "..", "support", "compare_ffprobe.py")
@@ -47,7 +51,7 @@ def probe(a):
 
 
 def run(a, command, extra=(), env=None):
-    p = subprocess.run([a.mediahost, command, a.lib, a.media] + list(extra), capture_output=True, text=True,
+    p = subprocess.run(EMULATOR + [a.mediahost, command, a.lib, a.media] + list(extra), capture_output=True, text=True,
                        env=dict(os.environ, **(env or {})))
     if p.returncode != 0:
         print(p.stdout[-2000:])
