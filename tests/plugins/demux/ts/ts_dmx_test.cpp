@@ -2,6 +2,8 @@
 // demuxer through its exported entry, plus the buffered file I/O module.
 #include <gtest/gtest.h>
 
+#include "demux_test_support.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -36,17 +38,8 @@ std::vector<uint8_t> readFile(const std::string& path) {
 // A file in a folder of this test process's own, removed when the process
 // ends, so runs side by side never read each other's files.
 std::string scratch(const std::string& name) {
-  static struct Folder {
-    std::string path = ::testing::TempDir() + "ts-dmx-test-XXXXXX";
-    Folder() {
-      if (!mkdtemp(&path[0])) {
-        perror("mkdtemp");
-        abort();
-      }
-    }
-    ~Folder() { std::filesystem::remove_all(path); }
-  } folder;
-  return folder.path + "/" + name;
+  static demuxtest::TempDir folder("ts-dmx-test");
+  return folder.file(name);
 }
 
 void writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
