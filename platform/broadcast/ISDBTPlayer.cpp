@@ -31,12 +31,32 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
+// $HOLVIK_BROADCAST_CLOCK_RATE, 1 when unset or not a number from 1 to 100.
+double rateFromEnvironment() {
+    const char* text = std::getenv("HOLVIK_BROADCAST_CLOCK_RATE");
+    if (!text || !*text) return 1.0;
+    char* end = nullptr;
+    const double rate = std::strtod(text, &end);
+    if (end == text || *end != '\0' || !(rate >= 1.0 && rate <= 100.0)) {
+        std::fprintf(stderr, "[broadcast] HOLVIK_BROADCAST_CLOCK_RATE=%s: not 1 to 100; using 1\n", text);
+        return 1.0;
+    }
+    return rate;
+}
+
 // What the signal profiles and the broadcast time take as "now" (see
-// bsim::freezeClock); the job queue always runs on the steady clock.
+// bsim::freezeClock): the steady clock, run `rate` times faster from the
+// moment the stand-in first asked for it.
 struct SimClock {
     std::mutex m;
     bool frozen = false;
     Clock::time_point at;
+    const Clock::time_point origin = Clock::now();
+    const double rate = rateFromEnvironment();
+
+    Clock::time_point running() const {
+        return origin + std::chrono::duration_cast<Clock::duration>((Clock::now() - origin) * rate);
+    }
 };
 SimClock& simClock() {
     static SimClock c;
@@ -45,7 +65,7 @@ SimClock& simClock() {
 Clock::time_point simNow() {
     SimClock& c = simClock();
     std::lock_guard<std::mutex> lk(c.m);
-    return c.frozen ? c.at : Clock::now();
+    return c.frozen ? c.at : c.running();
 }
 
 enum Group { kMisc, kScan, kTune, kHandover, kCaption, kGroups };
@@ -76,13 +96,16 @@ public:
         }
     }
 
-    // Queues fn after delayMs. A job of a group that is cancelled before it
-    // runs is dropped; background jobs do not keep waitIdle() waiting.
+    // Queues fn after delayMs of the simulated clock's rate. A job of a group
+    // that is cancelled before it runs is dropped; background jobs do not
+    // keep waitIdle() waiting.
     void post(int group, int delayMs, Fn fn, bool background = false) {
+        const auto delay = std::chrono::duration_cast<Clock::duration>(
+            std::chrono::duration<double, std::milli>(delayMs / simClock().rate));
         std::lock_guard<std::mutex> lk(m_);
         if (quit_) return;
-        jobs_.push_back(Job{Clock::now() + std::chrono::milliseconds(delayMs), ++seq_, group,
-                            gen_[group], background, std::move(fn)});
+        jobs_.push_back(Job{Clock::now() + delay, ++seq_, group, gen_[group], background,
+                            std::move(fn)});
         cv_.notify_all();
     }
 
@@ -159,7 +182,9 @@ private:
                 return a.due != b.due ? a.due < b.due : a.seq < b.seq;
             });
             if (next->due > Clock::now()) {
-                cv_.wait_until(lk, next->due);
+                // A copy: the job may be cancelled (and freed) while we wait.
+                const Clock::time_point due = next->due;
+                cv_.wait_until(lk, due);
                 continue;
             }
             Job job = std::move(*next);
@@ -341,7 +366,7 @@ struct ISDBTPlayer::Impl {
     bool haveCurrent = false;  // a service was tuned (kept over stop for handover)
     bsim::ChannelRow current;
     bool playing = false;
-    Clock::time_point tuneTime = simNow();
+    Clock::time_point tuneTime = simNow();  // the profiles' time base; a handover keeps it
     int handover = 0;  // 0 none, 1 station search, 2 two-stream
     unsigned backMode = 1, backKind = 0;
 
@@ -491,7 +516,7 @@ struct ISDBTPlayer::Impl {
     }
 
     // Audio/video start of the current service after delayMs, then its
-    // guide, then (background search on) the relay search result.
+    // guide, then the background search.
     void postTuneEvents(int delayMs) {
         const int seg = current.serviceType == 0xC0 ? 1 : 0;
         const int sid = current.serviceID;
@@ -514,15 +539,57 @@ struct ISDBTPlayer::Impl {
             }
             core->deliver(30, sid, 0x4E);
         });
+        scheduleBackgroundSearch(delayMs + 300, core->generation(kTune), false);
+        schedulePeriodicGuide(core->generation(kTune));
+    }
+
+    // CNR of `channel` now by the scenario's profile; 0 while not received.
+    float cnrOf(int channel) const {
+        const long long ms =
+            std::chrono::duration_cast<std::chrono::milliseconds>(simNow() - tuneTime).count();
+        const bsim::SignalPoint* p = bsim::signalAt(sc, channel, ms);
+        return p ? p->cnr : 0.0f;
+    }
+
+    // The other channel of the current service's station (its relay, or the
+    // main transmitter when the relay plays) when that one is received
+    // better than the current channel; -1 otherwise.
+    int betterChannel() const {
         const bsim::Station* st;
         const bsim::Service* sv;
-        if (backMode != 0 && find(current.channelNumber, sid, &st, &sv)) {
-            int relay = st->relayChannel > 0 && st->relayChannel != current.channelNumber ? 1 : 0;
-            int aff = backKind == 0 ? st->affiliates : 0;
-            if (relay || aff)
-                c.post(kTune, delayMs + 300 + sc.timing.handoverMs, [this, relay, aff] { core->deliver(60, relay, aff); });
-        }
-        schedulePeriodicGuide(core->generation(kTune));
+        if (!haveCurrent || !find(current.channelNumber, current.serviceID, &st, &sv)) return -1;
+        const int target = current.channelNumber == st->channel ? st->relayChannel : st->channel;
+        if (target < 14 || target == current.channelNumber) return -1;
+        return cnrOf(target) > cnrOf(current.channelNumber) ? target : -1;
+    }
+
+    // What a search would report now: the relay and the affiliated stations
+    // (unless the search is for relays only) when they are received better.
+    void betterStations(int* relay, int* affiliates) const {
+        *relay = *affiliates = 0;
+        const bsim::Station* st;
+        const bsim::Service* sv;
+        if (betterChannel() < 0 || !find(current.channelNumber, current.serviceID, &st, &sv)) return;
+        *relay = 1;
+        *affiliates = backKind == 0 ? st->affiliates : 0;
+    }
+
+    // The background search: while a service plays and no handover runs, it
+    // reports every `background` ms the stations received better than the
+    // current channel, and once with zeros when there are none any more.
+    void scheduleBackgroundSearch(int delayMs, uint64_t gen, bool reported) {
+        if (sc.timing.backgroundMs <= 0) return;
+        core->post(kTune, delayMs, [this, gen, reported] {
+            int relay = 0, aff = 0;
+            {
+                std::lock_guard<std::mutex> lk(m);
+                if (playing && handover == 0 && backMode != 0) betterStations(&relay, &aff);
+            }
+            const bool found = relay > 0 || aff > 0;
+            if (found || reported) core->deliver(60, relay, aff);
+            std::lock_guard<std::mutex> lk(m);
+            if (core->current(kTune, gen)) scheduleBackgroundSearch(sc.timing.backgroundMs, gen, found);
+        }, true);
     }
 
     void schedulePeriodicGuide(uint64_t gen) {
@@ -545,26 +612,45 @@ struct ISDBTPlayer::Impl {
         }, true);
     }
 
-    // Moves the current service to the station's relay channel, adding its
-    // services there to the channel list. Called with m held; false when the
-    // station has no relay.
-    bool moveToRelay() {
+    // Moves the current service to the channel betterChannel() found,
+    // adding the station's services there to the channel list. Called with m
+    // held; false when no channel is received better.
+    bool moveToBetterChannel() {
+        const int target = betterChannel();
         const bsim::Station* st;
         const bsim::Service* sv;
-        if (!haveCurrent || !find(current.channelNumber, current.serviceID, &st, &sv)) return false;
-        int target = st->relayChannel;
-        if (target < 14 || target == current.channelNumber) {
-            if (st->channel == current.channelNumber) return false;
-            target = st->channel;  // back from the relay to the main transmitter
-        }
+        if (target < 0 || !find(current.channelNumber, current.serviceID, &st, &sv)) return false;
         addStation(&rows[mode], target, *st);
         writeChannels(mode);
         writeGuide(mode, nullptr);
         for (const bsim::ChannelRow& r : rows[mode])
             if (r.channelNumber == target && r.serviceID == current.serviceID) current = r;
         playing = true;
-        tuneTime = simNow();
         return true;
+    }
+
+    // The station search: every `handover` ms it looks for a channel received
+    // better and hands over to the first it finds; it runs until then or
+    // until it is stopped.
+    void scheduleStationSearch(int searchType, uint64_t gen, bool retry) {
+        core->post(kHandover, sc.timing.handoverMs, [this, searchType, gen] {
+            int channel, sid;
+            {
+                std::lock_guard<std::mutex> l(m);
+                if (!core->current(kHandover, gen)) return;
+                if (!moveToBetterChannel()) {
+                    scheduleStationSearch(searchType, gen, true);
+                    return;
+                }
+                channel = current.channelNumber;
+                sid = current.serviceID;
+            }
+            core->deliver(32, searchType, channel);
+            std::lock_guard<std::mutex> l(m);
+            core->cancel(kTune);
+            postTuneEvents(sc.timing.tuneMs);
+            core->post(kTune, sc.timing.tuneMs + 100, [this, sid] { core->deliver(3, 0, sid); });
+        }, retry);
     }
 
     // While captions play, one caption of the current service every 4 s.
@@ -598,9 +684,7 @@ struct ISDBTPlayer::Impl {
         if (!playing) return 0;
         const long long ms =
             std::chrono::duration_cast<std::chrono::milliseconds>(simNow() - tuneTime).count();
-        const bsim::SignalPoint* p = nullptr;
-        for (const bsim::SignalPoint& s : sc.signal)
-            if (s.atMs <= ms) p = &s;
+        const bsim::SignalPoint* p = bsim::signalAt(sc, current.channelNumber, ms);
         if (p) {
             put(cnr, p->cnr);
             values[0] = p->twoTs;
@@ -821,21 +905,7 @@ int ISDBTPlayer::startHandover(int arg, int searchType) {
     if (!d->prepared || !d->haveCurrent || d->handover) return -1;
     d->handover = 1;
     d->core->cancel(kHandover);
-    uint64_t gen = d->core->generation(kHandover);
-    d->core->post(kHandover, d->sc.timing.handoverMs, [this, searchType, gen] {
-        int channel, sid;
-        {
-            std::lock_guard<std::mutex> l(d->m);
-            if (!d->core->current(kHandover, gen) || !d->moveToRelay()) return;
-            channel = d->current.channelNumber;
-            sid = d->current.serviceID;
-        }
-        d->core->deliver(32, searchType, channel);
-        std::lock_guard<std::mutex> l(d->m);
-        d->core->cancel(kTune);
-        d->postTuneEvents(d->sc.timing.tuneMs);
-        d->core->post(kTune, d->sc.timing.tuneMs + 100, [this, sid] { d->core->deliver(3, 0, sid); });
-    });
+    d->scheduleStationSearch(searchType, d->core->generation(kHandover), false);
     return 0;
 }
 
@@ -845,23 +915,25 @@ int ISDBTPlayer::startHandover2TS() {
     if (!d->prepared || !d->haveCurrent || d->handover) return -1;
     d->handover = 2;
     d->core->cancel(kHandover);
-    const bsim::Station* st;
-    const bsim::Service* sv;
-    int relay = 0, aff = 0;
-    if (d->find(d->current.channelNumber, d->current.serviceID, &st, &sv)) {
-        relay = st->relayChannel > 0 ? 1 : 0;
-        aff = st->affiliates;
-    }
+    // The comparison: what the second stream receives against the current
+    // channel; a handover only to a channel received better, else -1.
     const int t = d->sc.timing.handoverMs;
     uint64_t gen = d->core->generation(kHandover);
     d->core->post(kHandover, 0, [this] { d->core->deliver(61, 1, 0); });
-    d->core->post(kHandover, t / 2, [this, relay, aff] { d->core->deliver(60, relay, aff); });
+    d->core->post(kHandover, t / 2, [this] {
+        int relay, aff;
+        {
+            std::lock_guard<std::mutex> l(d->m);
+            d->betterStations(&relay, &aff);
+        }
+        d->core->deliver(60, relay, aff);
+    });
     d->core->post(kHandover, t, [this, gen] {
         int sid = -1;
         {
             std::lock_guard<std::mutex> l(d->m);
             if (!d->core->current(kHandover, gen)) return;
-            if (d->moveToRelay()) sid = d->current.serviceID;
+            if (d->moveToBetterChannel()) sid = d->current.serviceID;
             else d->handover = 0;
         }
         d->core->deliver(62, sid >= 0 ? 0 : -1, 0);
@@ -1117,7 +1189,7 @@ void freezeClock() {
     SimClock& c = simClock();
     std::lock_guard<std::mutex> lk(c.m);
     if (!c.frozen)
-        c.at = Clock::now();
+        c.at = c.running();
     c.frozen = true;
 }
 

@@ -135,12 +135,17 @@ bool parseKeyValues(std::istringstream& in, SignalPoint* p, Timing* t, std::stri
                 else if (k == "errB") slot = &p->errB;
                 else if (k == "totB") slot = &p->totB;
                 else if (k == "2ts") slot = &p->twoTs;
+                else if (k == "ch") {
+                    slot = &p->channel;
+                    if (ok && (n < 14 || n > 69)) ok = false;
+                }
             } else {
                 if (k == "prepare") slot = &t->prepareMs;
                 else if (k == "scan_step") slot = &t->scanStepMs;
                 else if (k == "tune") slot = &t->tuneMs;
                 else if (k == "handover") slot = &t->handoverMs;
                 else if (k == "epg_refresh") slot = &t->epgRefreshMs;
+                else if (k == "background") slot = &t->backgroundMs;
                 // Delays stay below an hour so that a scenario cannot stall a run.
                 if (ok && (n < 0 || n > 3600000)) ok = false;
             }
@@ -278,8 +283,9 @@ bool parseScenario(const std::string& text, Scenario* out, std::string* error) {
                 return err("bad signal time");
             std::istringstream r(rest);
             if (!parseKeyValues(r, &p, nullptr, &bad)) return err("bad signal value " + bad);
-            if (!sc.signal.empty() && sc.signal.back().atMs >= p.atMs)
-                return err("signal points must rise in time");
+            for (const SignalPoint& o : sc.signal)
+                if (o.channel == p.channel && o.atMs >= p.atMs)
+                    return err("signal points must rise in time");
             sc.signal.push_back(p);
         } else {
             return err("unknown directive " + key);
@@ -298,6 +304,15 @@ bool loadScenarioFile(const std::string& path, Scenario* out, std::string* error
     std::ostringstream all;
     all << f.rdbuf();
     return parseScenario(all.str(), out, error);
+}
+
+const SignalPoint* signalAt(const Scenario& scenario, int channel, long long ms) {
+    bool own = false;
+    for (const SignalPoint& s : scenario.signal) own = own || s.channel == channel;
+    const SignalPoint* p = nullptr;
+    for (const SignalPoint& s : scenario.signal)
+        if (s.channel == (own ? channel : 0) && s.atMs <= ms) p = &s;
+    return p;
 }
 
 Scenario defaultScenario() {

@@ -11,17 +11,28 @@
 // Scenario text, one directive a line ('#' starts a comment; names run to
 // the end of the line; '|' separates the texts of audio and event lines):
 //   clock system | clock <MJD> <HH> <MM> <SS>   broadcast time at engine start
-//   timing prepare=<ms> scan_step=<ms> tune=<ms> handover=<ms> epg_refresh=<ms>
+//   timing prepare=<ms> scan_step=<ms> tune=<ms> handover=<ms> epg_refresh=<ms> background=<ms>
 //   temperature <C>          antenna_pin <0|1>
 //   station <channel 14..69> <networkID> <name>
 //     logo <width> <height>                     station logo (pattern of logoPixel)
-//     relay <channel> [<affiliates>]            where a handover finds the station
+//     relay <channel> [<affiliates>]            where a handover may find the station
 //     service <fseg|1seg> <serviceID> <remoconID> <threeDigit> <audioPID> <videoPID> <pmtPID> <name>
 //       audiomode <n>
 //       audio <main lang> <sub lang|-> <main text> | <sub text>
 //       event <MJD|+days> <HH:MM> <H:MM duration> <name> | <text> | <ext item> | <ext text>
-//   signal <at ms after tune> cnr=<dB> tot= oneseg= b0= b1= b2= b3= errA= totA= errB= totB= 2ts=
+//   signal <at ms after tune> [ch=<channel>] cnr=<dB> tot= oneseg= b0= b1= b2= b3= errA= totA= errB= totB= 2ts=
 // Numbers are decimal or 0x-hexadecimal.
+//
+// Reception. The signal lines without ch= make the profile of every channel
+// that has no lines of its own; with ch= they make that channel's own
+// profile (a relay that is received better or worse than its main
+// transmitter). Times count from the last tune by the application: a
+// handover moves to another channel but keeps the time, as a car keeps
+// driving. Before a profile's first point a channel is not received.
+// A handover, the background search included, goes only to a channel of the
+// same station that is received better (a higher CNR) than the current one;
+// the background search reports it every `background` ms while it is, and
+// the two-stream comparison reports -1 (no handover) when it is not.
 
 #include <cstdint>
 #include <string>
@@ -73,6 +84,7 @@ struct Station {
 // of getSignalStrength gets: [0] 2ts, [1] tot, [2] oneseg, [3] b3, [4] b2,
 // [5] b1, [6] b0, [7] errA, [8] totA, [9] errB, [10] totB, [13] frequency kHz.
 struct SignalPoint {
+    int channel = 0;  // 0: every channel without points of its own
     int atMs = 0;
     float cnr = 0;
     int twoTs = 0, cnrTot = 0, cnrOneSeg = 0;
@@ -86,6 +98,7 @@ struct Timing {
     int tuneMs = 150;
     int handoverMs = 800;
     int epgRefreshMs = 30000;
+    int backgroundMs = 2000;  // background search report period
 };
 
 struct Scenario {
@@ -97,6 +110,10 @@ struct Scenario {
     std::vector<Station> stations;
     std::vector<SignalPoint> signal;
 };
+
+// The point of `channel`'s profile in force `ms` after a tune; null while
+// the channel is not received.
+const SignalPoint* signalAt(const Scenario& scenario, int channel, long long ms);
 
 Scenario defaultScenario();
 bool parseScenario(const std::string& text, Scenario* out, std::string* error);
@@ -142,6 +159,9 @@ bool waitIdle(int timeoutMs = 5000);
 // The clock of the signal profiles and of the broadcast time. Frozen, it
 // stands still except by advanceClock(), so a test can step past a profile
 // step without waiting for it; released, it is the steady clock again.
+// $HOLVIK_BROADCAST_CLOCK_RATE (1 to 100, read once) makes the unfrozen clock
+// and every delay of the engine run that many times faster, so a test of the
+// whole program can play minutes of broadcast in seconds.
 void freezeClock();
 void advanceClock(std::chrono::milliseconds step);
 void releaseClock();

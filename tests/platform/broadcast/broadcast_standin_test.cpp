@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <mutex>
 #include <random>
 #include <thread>
@@ -64,6 +65,7 @@ station 27 0x7f30 Vale
     event +0 10:00 2:00 AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA
 signal 0 cnr=25.5 tot=2550 oneseg=2600 b0=1 b1=2 b2=3 b3=4 errA=0 totA=100 errB=0 totB=100
 signal 1000 cnr=3.0 tot=300 errA=40 totA=100 errB=60 totB=100 2ts=1
+signal 0 ch=34 cnr=20.0 tot=2000 errA=0 totA=100 errB=0 totB=100
 )";
 
 class StandIn : public ::testing::Test {
@@ -92,20 +94,34 @@ protected:
         fs::remove_all(root_);
     }
 
-    // Waits for the count-th event with code msg (1 = first) and returns it.
-    Event waitFor(int msg, int count = 1) {
+    // Waits for the count-th event with code msg (1 = first) for which
+    // `match` holds, and returns it (msg -1 when none came).
+    Event waitFor(int msg, int count = 1,
+                  const std::function<bool(const Event&)>& match = nullptr) {
         std::unique_lock<std::mutex> lk(gMutex);
         Event found{-1, 0, 0, {}, {}};
         gCv.wait_for(lk, std::chrono::seconds(5), [&] {
             int n = 0;
             for (const Event& e : gEvents)
-                if (e.msg == msg && ++n == count) {
+                if (e.msg == msg && (!match || match(e)) && ++n == count) {
                     found = e;
                     return true;
                 }
             return false;
         });
         return found;
+    }
+
+    // Waits for the count-th periodic guide refresh of the tuned service.
+    bool waitForGuideRefresh(int count) {
+        return waitFor(30, count, [](const Event& e) { return e.ext2 == 0x50; }).msg == 30;
+    }
+
+    int count(int msg) {
+        std::lock_guard<std::mutex> lk(gMutex);
+        int n = 0;
+        for (const Event& e : gEvents) n += e.msg == msg ? 1 : 0;
+        return n;
     }
 
     std::vector<Event> events() {
@@ -155,6 +171,8 @@ TEST(ScenarioParser, RejectsBadLinesWithTheirNumber) {
         {"station 20 1 A\nservice fseg 1 1 1 1 1 1 X\nevent +0 25:00 1:00 N", "bad event time"},
         {"station 20 1 A\nservice fseg 1 1 1 1 1 1 X\nevent 12 10:00 1:00 N", "bad event day"},
         {"signal 10 cnr=1\nsignal 5 cnr=2", "rise in time"},
+        {"signal 10 ch=34 cnr=1\nsignal 5 ch=34 cnr=2", "rise in time"},
+        {"signal 0 ch=13 cnr=1", "bad signal value"},
         {"signal 0 cnr=abc", "bad signal value"},
         {"timing tune=-1", "bad timing"},
         {"clock 60000 24 0 0", "bad clock"},
@@ -192,9 +210,11 @@ TEST(ScenarioParser, ReadsEveryDirective) {
     EXPECT_EQ(st.services[1].segType, 1);
     EXPECT_FALSE(sc.clockFromSystem);
     EXPECT_EQ(sc.timing.scanStepMs, 1);
-    ASSERT_EQ(sc.signal.size(), 2u);
+    ASSERT_EQ(sc.signal.size(), 3u);
     EXPECT_FLOAT_EQ(sc.signal[1].cnr, 3.0f);
     EXPECT_EQ(sc.signal[1].twoTs, 1);
+    EXPECT_EQ(sc.signal[1].channel, 0);
+    EXPECT_EQ(sc.signal[2].channel, 34);
 
     // The sample scenarios beside the stand-in parse.
     for (const auto& entry : fs::directory_iterator(HOLVIK_SCENARIO_DIR)) {
@@ -207,6 +227,26 @@ TEST(ScenarioParser, ReadsEveryDirective) {
     bsim::Scenario def = bsim::defaultScenario();
     EXPECT_GE(def.stations.size(), 3u);
     EXPECT_FALSE(def.stations[0].services[0].events.empty());
+}
+
+TEST(ScenarioParser, AChannelWithAProfileOfItsOwnIgnoresTheCommonOne) {
+    bsim::Scenario sc;
+    std::string error;
+    ASSERT_TRUE(bsim::parseScenario("signal 0 cnr=20\nsignal 500 cnr=5\n"
+                                    "signal 300 ch=34 cnr=30\n",
+                                    &sc, &error))
+        << error;
+    const struct {
+        int channel, ms;
+        float cnr;  // -1: not received
+    } cases[] = {
+        {20, 0, 20}, {20, 499, 20}, {20, 500, 5}, {27, 9999, 5},  // the common profile
+        {34, 0, -1}, {34, 299, -1}, {34, 300, 30}, {34, 9999, 30},  // its own, from 300 ms on
+    };
+    for (const auto& c : cases) {
+        const bsim::SignalPoint* p = bsim::signalAt(sc, c.channel, c.ms);
+        EXPECT_EQ(p ? p->cnr : -1.0f, c.cnr) << c.channel << " at " << c.ms;
+    }
 }
 
 TEST(ScenarioParser, SurvivesMutatedInput) {
@@ -347,6 +387,7 @@ TEST_F(StandIn, CancelledScanWritesNothingAndAdditionalScanKeepsIds) {
 }
 
 TEST_F(StandIn, TuneDeliversAvStartThenVideoThenGuide) {
+    bsim::freezeClock();
     dtv::ISDBTPlayer p;
     prepareAndScan(p);
     clearEvents();
@@ -366,7 +407,9 @@ TEST_F(StandIn, TuneDeliversAvStartThenVideoThenGuide) {
     EXPECT_EQ(ev[2].msg, 10);
     EXPECT_EQ(ev[3].msg, 30);
     EXPECT_EQ(ev[3].ext1, 0xe118);
-    // Background search on by default: the relay is reported.
+    // Background search on by default: once the main transmitter fades below
+    // the relay, the relay and the affiliated stations are reported.
+    bsim::advanceClock(std::chrono::milliseconds(1000));
     Event relay = waitFor(60);
     EXPECT_EQ(relay.ext1, 1);
     EXPECT_EQ(relay.ext2, 2);
@@ -377,7 +420,8 @@ TEST_F(StandIn, TuneDeliversAvStartThenVideoThenGuide) {
     EXPECT_EQ(calls.back(), "setChannel(555,556,0,0,0,0,0,0,0,0)");
 }
 
-TEST_F(StandIn, StationSearchHandoverMovesToTheRelayChannel) {
+TEST_F(StandIn, StationSearchHandoverMovesToTheRelayOnceItIsReceivedBetter) {
+    bsim::freezeClock();
     dtv::ISDBTPlayer p;
     prepareAndScan(p);
     ASSERT_EQ(p.setChannel(rowId(20, 0xe100), 0, 0, 0, 0, 0, 0, 0, 0, 0), 0);
@@ -386,6 +430,14 @@ TEST_F(StandIn, StationSearchHandoverMovesToTheRelayChannel) {
     ASSERT_EQ(p.stop(), 0);
     ASSERT_EQ(p.startHandover(0, 1), 0);
     EXPECT_EQ(p.startHandover(0, 1), -1);  // already running
+    // The main transmitter (25.5 dB) is better than the relay (20 dB): the
+    // search goes on without a handover...
+    ASSERT_TRUE(bsim::waitIdle());
+    EXPECT_EQ(count(32), 0);
+    EXPECT_EQ(count(48), 0);
+    // ... until the main transmitter fades (3 dB).
+    bsim::advanceClock(std::chrono::milliseconds(1000));
+    ASSERT_EQ(waitFor(32).msg, 32);
     ASSERT_TRUE(bsim::waitIdle());
     std::vector<Event> ev = events();
     ASSERT_GE(ev.size(), 2u);
@@ -397,6 +449,12 @@ TEST_F(StandIn, StationSearchHandoverMovesToTheRelayChannel) {
     EXPECT_EQ(waitFor(3).ext2, 0xe100);
     EXPECT_GT(rowId(34, 0xe100), 0);  // the relay's services joined the list
     EXPECT_EQ(p.stopHandover(), -2);  // over
+    // The handover kept the profiles' time: the relay plays on at 20 dB.
+    float cnr = 0;
+    int v[257] = {};
+    ASSERT_EQ(p.getSignalStrength(&cnr, v), 0);
+    EXPECT_FLOAT_EQ(cnr, 20.0f);
+    EXPECT_EQ(v[13], bsim::channelFrequencyKHz(34));
 
     // A station without relay: the search runs until it is stopped.
     ASSERT_EQ(p.setChannel(rowId(27, 0xe300), 0, 0, 0, 0, 0, 0, 0, 0, 0), 0);
@@ -409,34 +467,85 @@ TEST_F(StandIn, StationSearchHandoverMovesToTheRelayChannel) {
     EXPECT_EQ(p.stopHandover(), 0);
 }
 
-TEST_F(StandIn, TwoStreamHandoverReportsComparisonAndResult) {
+TEST_F(StandIn, TwoStreamHandoverGoesOnlyToAStationReceivedBetter) {
+    bsim::freezeClock();
     dtv::ISDBTPlayer p;
     prepareAndScan(p);
     ASSERT_EQ(p.setBackSearchInfo2TS(0, 0), 0);
     const struct {
-        int channel, serviceID;
+        int channel, serviceID, afterMs;
         std::vector<int> codes;
-        int result;
+        std::vector<int> found;  // relay, affiliates of event 60
+        int result, playing;
     } cases[] = {
-        {20, 0xe100, {61, 60, 62, 48, 6, 10, 61}, 0},
-        {27, 0xe300, {61, 60, 62, 61}, -1},
+        // The main transmitter (25.5 dB) against the relay (20 dB): no handover.
+        {20, 0xe100, 0, {61, 60, 62, 61}, {0, 0}, -1, 20},
+        // Faded to 3 dB: over to the relay.
+        {20, 0xe100, 1000, {61, 60, 62, 48, 6, 10, 61}, {1, 2}, 0, 34},
+        // No relay at all.
+        {27, 0xe300, 1000, {61, 60, 62, 61}, {0, 0}, -1, 27},
     };
     for (const auto& c : cases) {
         ASSERT_EQ(p.setChannel(rowId(c.channel, c.serviceID), 0, 0, 0, 0, 0, 0, 0, 0, 0), 0);
         ASSERT_TRUE(bsim::waitIdle());
+        bsim::advanceClock(std::chrono::milliseconds(c.afterMs));
         clearEvents();
         ASSERT_EQ(p.startHandover2TS(), 0);
         ASSERT_TRUE(bsim::waitIdle());
-        std::vector<int> codes;
+        std::vector<int> codes, found;
         int result = 99;
         for (const Event& e : events()) {
             if (e.msg == 30 || e.msg == 3) continue;
             codes.push_back(e.msg);
             if (e.msg == 62) result = e.ext1;
+            if (e.msg == 60) found = {e.ext1, e.ext2};
         }
-        EXPECT_EQ(codes, c.codes) << c.channel;
+        EXPECT_EQ(codes, c.codes) << c.channel << " after " << c.afterMs;
+        EXPECT_EQ(found, c.found) << c.channel << " after " << c.afterMs;
         EXPECT_EQ(result, c.result);
+        int v[257] = {};
+        float cnr;
+        if (c.result == -1) {
+            // Not played any more: the program tunes its channel again.
+            ASSERT_EQ(p.setChannel(rowId(c.channel, c.serviceID), 0, 0, 0, 0, 0, 0, 0, 0, 0), 0);
+        }
+        ASSERT_EQ(p.getSignalStrength(&cnr, v), 0);
+        EXPECT_EQ(v[13], bsim::channelFrequencyKHz(c.playing));
     }
+}
+
+TEST_F(StandIn, BackgroundSearchReportsTheRelayOnlyWhileItIsReceivedBetter) {
+    bsim::freezeClock();
+    bsim::Scenario sc;
+    std::string error;
+    ASSERT_TRUE(bsim::parseScenario(
+        std::string(kScenario) +
+            "timing prepare=5 scan_step=1 tune=5 handover=20 epg_refresh=40 background=5\n",
+        &sc, &error))
+        << error;
+    bsim::setScenario(sc);
+    dtv::ISDBTPlayer p;
+    prepareAndScan(p);
+    ASSERT_EQ(p.setChannel(rowId(20, 0xe100), 0, 0, 0, 0, 0, 0, 0, 0, 0), 0);
+    // The main transmitter is better: some reports' time passes without one.
+    ASSERT_TRUE(waitForGuideRefresh(3));
+    EXPECT_EQ(count(60), 0);
+
+    // It fades: the relay and its affiliates, again and again while so.
+    bsim::advanceClock(std::chrono::milliseconds(1000));
+    auto found = [](int relay, int affiliates) {
+        return [=](const Event& e) { return e.ext1 == relay && e.ext2 == affiliates; };
+    };
+    ASSERT_EQ(waitFor(60, 3, found(1, 2)).msg, 60);
+    // A search for relays only.
+    ASSERT_EQ(p.setBackSearchInfo2TS(2, 1), 0);
+    ASSERT_EQ(waitFor(60, 1, found(1, 0)).msg, 60);
+    // Off: one report that nothing is found, then silence.
+    ASSERT_EQ(p.setBackSearchInfo2TS(0, 1), 0);
+    ASSERT_EQ(waitFor(60, 1, found(0, 0)).msg, 60);
+    clearEvents();
+    ASSERT_TRUE(waitForGuideRefresh(3));
+    EXPECT_EQ(count(60), 0);
 }
 
 TEST_F(StandIn, ChannelInfoNeverWritesPastItsBuffers) {

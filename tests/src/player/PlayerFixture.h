@@ -68,5 +68,5 @@ protected:
 };
 
 // The scenario of these tests (short delays, a relayed station with a large
-// logo, a station with a small logo).
+// logo whose relay is received better, a station with a small logo).
 extern const char* kPlayerScenario;

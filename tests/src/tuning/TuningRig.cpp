@@ -56,6 +56,7 @@ station 24 0x7f20 Horizonte
   service 1seg 0xe218 4 49 0x281 0x282 0x1fc9 Horizonte 1Seg
 station 27 0x7f30 Canal Vale
   service fseg 0xe300 5 51 0x311 0x312 0x301 Canal Vale
+signal 0 ch=34 cnr=30.0 tot=3000 oneseg=3000 b0=3000 b1=3000 b2=3000 b3=3000 errA=0 totA=1000 errB=0 totB=1000
 )";
 }
 

@@ -50,8 +50,10 @@ public:
     }
 };
 
-// Stations: R1 on channel 20 (full-seg and one-seg, relayed on 34), R4 on 24
-// (two full-seg services and a one-seg one), R5 on 27 (full-seg only).
+// Stations: R1 on channel 20 (full-seg and one-seg, relayed on 34, where it
+// is received better than any profile the tests give the main transmitters),
+// R4 on 24 (two full-seg services and a one-seg one), R5 on 27 (full-seg
+// only).
 std::string baseScenario();
 
 struct RigOptions {
