@@ -771,6 +771,9 @@ int ISDBTPlayer::prepare(unsigned int value) {
         // start on, empty until a scan fills them.
         if (!fs::exists(d->channelDb(m))) d->writeChannels(m);
         bsim::readChannelDatabase(d->channelDb(m), &d->rows[m]);
+        // So are its guide databases, anew after every boot (the folder is
+        // a RAM disk): the application opens them once, when prepared.
+        if (!fs::exists(d->guideDb(m))) d->writeGuide(m, nullptr);
     }
     d->core->post(kMisc, d->sc.timing.prepareMs, [this, value] {
         {
