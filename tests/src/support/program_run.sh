@@ -10,6 +10,8 @@ new_devroot() {
   mkdir -p "$base"
   root=$(mktemp -d "$base/$1-XXXXXX")
   pid=
+  bus_pid=
+  launcher_pid=
   trap cleanup_devroot EXIT
   # The program's launcher link finds no bus unless the test started one.
   export DBUS_SYSTEM_BUS_ADDRESS=${DBUS_SYSTEM_BUS_ADDRESS:-unix:path=$root/no-system-bus}
@@ -17,8 +19,41 @@ new_devroot() {
 }
 
 cleanup_devroot() {
-  if [ -n "$pid" ]; then kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; fi
+  for p in "$pid" "$launcher_pid" "$bus_pid"; do
+    if [ -n "$p" ]; then kill "$p" 2>/dev/null || true; wait "$p" 2>/dev/null || true; fi
+  done
   rm -rf "$root"
+}
+
+# start_launcher LAUNCHER BUS_CONFIG: a private message bus in $root with the
+# launcher stand-in on it, as ./run.sh starts them, for the program started
+# after it; both end with the test. send_key K presses and releases key K.
+start_launcher() {
+  launcher_program=$1
+  dbus-daemon --config-file="$2" --address="unix:path=$root/bus" --nofork --nopidfile \
+              --print-address > "$root/bus-address" 2> "$root/bus.log" &
+  bus_pid=$!
+  i=0
+  until [ -s "$root/bus-address" ]; do
+    kill -0 "$bus_pid" 2>/dev/null || fail "the message bus did not start"
+    i=$((i + 1))
+    [ $i -lt 300 ] || fail "no message bus within 30 s"
+    sleep 0.1
+  done
+  export DBUS_SYSTEM_BUS_ADDRESS=unix:path=$root/bus
+  "$launcher_program" < /dev/null > "$root/launcher.log" 2>&1 &
+  launcher_pid=$!
+  i=0
+  until grep -q " ready$" "$root/launcher.log" 2>/dev/null; do
+    kill -0 "$launcher_pid" 2>/dev/null || fail "the launcher stand-in did not start"
+    i=$((i + 1))
+    [ $i -lt 300 ] || fail "no launcher stand-in within 30 s"
+    sleep 0.1
+  done
+}
+
+send_key() {
+  "$launcher_program" --send key "$1" > /dev/null || fail "key $1 not sent"
 }
 
 # wait_for_line FILE PATTERN WHAT: waits, 30 s at most, until FILE holds
