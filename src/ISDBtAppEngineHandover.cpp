@@ -190,6 +190,10 @@ void ISDBtAppEngine::onNotifyHandoverComplete(bool result, int channelNumber, in
     m_bEnableSetChannel = true;
     if (m_pHandoverTimer->isActive())
         m_pHandoverTimer->stop();
+    if (m_bStopSearchPowerOff) {
+        powerOff(true);
+        return;
+    }
     if (m_bPowerOffAfterSetChannel) {
         m_bPowerOffAfterSetChannel = false;
         powerOff(m_bSavePowerState);

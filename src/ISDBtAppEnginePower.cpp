@@ -14,6 +14,7 @@
 #include "KvrOzbFSegDBManager.h"
 #include "KvrOzbFSegPlayer.h"
 
+#include <QMutexLocker>
 #include <QQuickView>
 #include <QTimer>
 
@@ -41,6 +42,10 @@ void ISDBtAppEngine::power()
         return;
     }
     m_bSavePowerState = true;
+    // A station search holds the channel change open until it ends (up to
+    // the handover timer's three minutes): cancelled here, the power-off
+    // below happens at once.
+    stopSearch();
     // Stops the loop and waits for it (1000 ms at most), logging the outcome.
     if (m_pJobThread->isThreadStarted())
         m_pJobThread->stopJobThread();
@@ -101,6 +106,9 @@ void ISDBtAppEngine::onNotifyPrepared()
             return;
         }
     }
+    // Each power-on makes a new player with its own background-search
+    // default: the stored choice goes to it before the service starts.
+    setBackSearchInfo2TS();
     m_pPlayer->setScreenMode(m_pDataManager->getScreenRatio());
     m_pPlayer->setScreenScale(m_pDataManager->getScreenScale());
     m_pPlayer->setAudioDualMono(m_pDataManager->getBilingual());
@@ -120,6 +128,8 @@ void ISDBtAppEngine::powerOff(bool bSave)
     m_bInProcessing = true;
     // Whatever deferred this power-off, it is done now.
     m_bPowerOffAfterSetChannel = false;
+    m_bStopSearchPowerOff = false;
+    m_bStopScanPowerOff = false;
     LOG_I("[%s] getPlayerState(%d)", __func__, m_pPlayer->getPlayerState());
     if (checkPlayerScanState())
         m_pPlayer->scanCancel();
@@ -289,6 +299,47 @@ void ISDBtAppEngine::stopService()
         m_pPlayer->setSuperImpose(0);
     m_pPlayer->stop();
     setStartServiceDone(false);
+}
+
+void ISDBtAppEngine::stopScanAndPowerOff()
+{
+    LOG_I("[%s]", __func__);
+    setEnablePowerOnOffState(false);
+    if (!checkPlayerScanState()) {
+        // No scan whose completion could power off.
+        powerOff(true);
+        return;
+    }
+    m_bStopScanPowerOff = true;
+    stopScan();
+}
+
+void ISDBtAppEngine::stopSearchAndPowerOff()
+{
+    LOG_I("[%s]", __func__);
+    setEnablePowerOnOffState(false);
+    m_bStopSearchPowerOff = true;
+    bool ended = true;
+    {
+        QMutexLocker lock(&m_pPlayer->m_mutex);
+        if (m_pPlayer->m_bHandover) {
+            m_pHandoverTimer->stop();
+            if (cancelHandoverLocked() == 0) {
+                emit sendStopSearch();
+                m_bEnableSetChannel = true;
+            } else {
+                // The search's own end powers off.
+                ended = false;
+            }
+        }
+    }
+    // The engine's own cancel is not reported as the search's end: the
+    // power-off is done here, outside the handover lock that the player's
+    // release must not meet.
+    if (ended) {
+        m_bStopSearchPowerOff = false;
+        powerOff(true);
+    }
 }
 
 void ISDBtAppEngine::stopAV(bool unmute)

@@ -1,6 +1,5 @@
 import QtQuick 2.6
 import "../../Base"
-import "../../JavaScript/EngineCall.js" as EngineCall
 import "../"
 
 // Programme list of the current service. Up and down do not wrap; select on
@@ -25,7 +24,7 @@ BaseComponent {
     property int firstMJD: -1
 
     function updateFirstMJD() {
-        firstMJD = idList.count > 0 ? EngineCall.invoke(ISDBtEngine, "getIntEpgDataByProxyIndex", [0, "StartMJD"], -1)
+        firstMJD = idList.count > 0 ? ISDBtEngine.getIntEpgDataByProxyIndex(0, "StartMJD")
                                     : -1
     }
 
@@ -72,7 +71,7 @@ BaseComponent {
             idList.currentIndex = row
             return
         }
-        idAppMain.epgDetail = EngineCall.invoke(ISDBtEngine, "getEpgDetailDataByProxyIndex", [row], "")
+        idAppMain.epgDetail = ISDBtEngine.getEpgDetailDataByProxyIndex(row)
         selectedRow = row
         showPopup(row - topIndex)
         idAppMain.epgBackupIndex = row
@@ -98,7 +97,6 @@ BaseComponent {
     Connections {
         target: ISDBtEngine
         // Some of these signals come with other parts of the engine.
-        ignoreUnknownSignals: true
         function onSendChangeChannel() {
             idScreen.epgReset = true
             idList.currentIndex = -1
@@ -130,7 +128,7 @@ BaseComponent {
                 idAppMain.epgGethering = true
             }
             if (idAppMain.state === "ISDBtEpgDetailMain")
-                idAppMain.epgDetail = EngineCall.invoke(ISDBtEngine, "getEpgDetailDataByProxyIndex", [idAppMain.epgBackupIndex], "")
+                idAppMain.epgDetail = ISDBtEngine.getEpgDetailDataByProxyIndex(idAppMain.epgBackupIndex)
         }
         function onJumpEpgIndex(jumpIndex) {
             idAppMain.epgBackupIndex = jumpIndex
@@ -147,7 +145,7 @@ BaseComponent {
         id: idRefreshTimer
         interval: 500
         repeat: false
-        onTriggered: EngineCall.invoke(ISDBtEngine, "setEpgListUpdate", [], undefined)
+        onTriggered: ISDBtEngine.setEpgListUpdate()
     }
 
     // Held up and down keys move once per repeat (not under the open menu).

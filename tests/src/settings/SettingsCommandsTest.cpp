@@ -11,7 +11,6 @@
 
 #include <QMetaObject>
 
-#include <cstdio>
 #include <functional>
 #include <string>
 
@@ -46,11 +45,6 @@ int rigCalls(const std::string& prefix)
     return n;
 }
 
-bool hasMethod(ISDBtAppEngine* engine, const std::string& signature)
-{
-    return engine->metaObject()->indexOfMethod(signature.c_str()) >= 0;
-}
-
 bool invoke(ISDBtAppEngine* engine, const char* command, const int* value)
 {
     if (value)
@@ -72,13 +66,15 @@ TEST(SettingsCommands, RangesAreStoredAndEverythingOutsideIsIgnored)
         {"execAudioLevelChange", 0, 20, "audioLevel", [] { return data()->getAudioLevel(); }, nullptr},
         {"execVideoDelayChange", 0, 10, "videoDelay", [] { return data()->getVideoDelay(); },
          [](int v) { return "setVideoDelay(" + std::to_string(100 * v) + ")"; }},
+        {"execStationSearchOpChange", 0, 1, "stationSearchType", [] { return data()->getStationSearchType(); },
+         nullptr},
+        {"execAutoStationSearchChange", 0, 120, "stationSearchTime",
+         [] { return data()->getStationSearchTime(); }, nullptr},
+        {"execBackgroundSearchChange", 0, 2, "backgroundSearch", [] { return data()->getBackgroundSearch(); },
+         [](int v) { return "setBackSearchInfo2TS(" + std::to_string(v) + ","; }},
     };
     for (const RangeCase& c : cases) {
         SCOPED_TRACE(c.command);
-        if (!hasMethod(rig.engine.get(), std::string(c.command) + "(int)")) {
-            std::printf("%s: not in this engine, row skipped\n", c.command);
-            continue;
-        }
         // The store writes a key when its value changes: make sure it did.
         for (int v : {c.high, c.low})
             ASSERT_TRUE(invoke(rig.engine.get(), c.command, &v));
@@ -118,8 +114,6 @@ TEST(SettingsCommands, VideoDelayRestartsTheServiceEvenWithTheSameValue)
     EngineRig rig;
     ASSERT_TRUE(rig.waitForState(ISDBtAppEngine::Prepared));
     ISDBtAppEngine* e = rig.engine.get();
-    if (!hasMethod(e, "execVideoDelayChange(int)"))
-        GTEST_SKIP() << "the picture settings are not in this engine";
     const int three = 3;
     ASSERT_TRUE(invoke(e, "execVideoDelayChange", &three));
     bsim::clearCalls();

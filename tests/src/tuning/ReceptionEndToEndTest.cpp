@@ -354,3 +354,127 @@ int main(int argc, char** argv)
     tuning_test::guiApp();
     return RUN_ALL_TESTS();
 }
+
+namespace {
+
+QVariant qmlProperty(TuningRig& rig, const char* object, const char* property)
+{
+    QObject* o = rig.engine->qmlChild(object);
+    return o != nullptr ? o->property(property) : QVariant();
+}
+
+bool liveTvShows(TuningRig& rig, const char* state, bool weakSignal)
+{
+    return qmlProperty(rig, "playerMain", "state").toString() == QLatin1String(state) &&
+           qmlProperty(rig, "playerMain", "weakSignal").toBool() == weakSignal;
+}
+
+}  // namespace
+
+// A search holds the channel change open until it ends, which the power key
+// waited for (up to the handover timer's three minutes, keys refused).
+TEST(ReceptionEndToEnd, PowerKeyDuringAStationSearchCancelsItAndPowersOffAtOnce)
+{
+    RigOptions o = profile("", signalLine(0, 24.0, 0, 0));
+    o.scenarioExtra += "timing prepare=50 scan_step=4 tune=60 handover=600000 epg_refresh=0\n";
+    TuningRig rig(o);
+    ASSERT_TRUE(rig.initialScan());
+    rig.engine->execStationSearch();
+    ASSERT_TRUE(rig.engine->handoverTimerActive());
+    QSignalSpy stopped(rig.engine.get(), SIGNAL(sendStopSearch()));
+    bsim::clearCalls();
+
+    rig.engine->execPower();
+    EXPECT_EQ(rig.playerCalls("stopHandover("), 1);
+    EXPECT_EQ(stopped.count(), 1);
+    EXPECT_EQ(rig.engine->getOzbState(), ISDBtAppEngine::Released) << "not left to the search's end";
+    EXPECT_FALSE(rig.engine->getAppPowerOn());
+    EXPECT_FALSE(rig.engine->handoverTimerActive());
+
+    // The next power key is heard again.
+    rig.engine->execPower();
+    ASSERT_TRUE(rig.waitForState(ISDBtAppEngine::Prepared));
+    EXPECT_TRUE(rig.engine->getAppPowerOn());
+}
+
+// Every power-on makes a new player, which searches the second stream unless
+// told otherwise: the stored choice must reach it before its first tune.
+TEST(ReceptionEndToEnd, StoredBackgroundSearchOffReachesEachNewPlayerBeforeItsFirstTune)
+{
+    TuningRig rig(profile("", signalLine(0, 24.0, 0, 0)));  // backgroundSearch=0
+    ASSERT_TRUE(rig.initialScan());
+    for (int run = 0; run < 2; ++run) {
+        SCOPED_TRACE(run);
+        if (run == 1) {
+            rig.engine->execPower();
+            ASSERT_EQ(rig.engine->getOzbState(), ISDBtAppEngine::Released);
+            bsim::clearCalls();
+            rig.engine->execPower();
+            ASSERT_TRUE(rig.waitForState(ISDBtAppEngine::Prepared));
+            ASSERT_TRUE(rig.waitTuned());
+        }
+        const std::vector<std::string> calls = bsim::calls();
+        auto first = [&](const std::string& prefix, size_t from) {
+            for (size_t i = from; i < calls.size(); ++i)
+                if (calls[i].compare(0, prefix.size(), prefix) == 0)
+                    return i;
+            return calls.size();
+        };
+        const size_t listener = first("setListener(", 0);
+        const size_t told = first("setBackSearchInfo2TS(", listener);
+        const size_t tune = first("setChannel(", listener);
+        ASSERT_LT(listener, calls.size());
+        ASSERT_LT(told, tune) << "the new player was not told before its first tune";
+        EXPECT_EQ(calls[told].compare(0, 23, "setBackSearchInfo2TS(0,"), 0) << calls[told];
+    }
+}
+
+TEST(ReceptionEndToEnd, AnEmergencyWarningOffTheLiveTvScreenAsksTheViewerFirst)
+{
+    TuningRig rig(profile("", signalLine(0, 24.0, 0, 0)));
+    QSignalSpy notice(rig.engine.get(), SIGNAL(sendEwsNotifyMessage(QString)));
+    ASSERT_TRUE(rig.initialScan());
+    ASSERT_TRUE(QMetaObject::invokeMethod(rig.engine->qmlRoot(), "setAppMainScreen",
+                                          Q_ARG(QVariant, QStringLiteral("ISDBtSetupMain")), Q_ARG(QVariant, true)));
+    ASSERT_EQ(rig.engine->currentScreen(), QStringLiteral("ISDBtSetupMain"));
+    bsim::clearCalls();
+
+    // A warning on the one-seg service of another channel: nothing is tuned
+    // behind the menu; the root window's popup asks.
+    ASSERT_TRUE(bsim::injectEvent(33, 1, 0, {0xe218, 1, 0, 0}));
+    ASSERT_TRUE(waitUntil([&] { return qmlProperty(rig, "systemPopup", "visible").toBool(); }));
+    EXPECT_EQ(qmlProperty(rig, "systemPopup", "ewsServiceID").toInt(), 0xe218);
+    EXPECT_EQ(rig.playerCalls("setChannel("), 0);
+    EXPECT_EQ(notice.count(), 0);
+
+    // Yes: the switch.
+    ASSERT_TRUE(QMetaObject::invokeMethod(rig.engine->qmlChild("systemPopup"), "popupBtn01Selected"));
+    EXPECT_FALSE(qmlProperty(rig, "systemPopup", "visible").toBool());
+    EXPECT_EQ(rig.playerCalls("setChannel("), 1);
+    EXPECT_EQ(data()->getCurrRemoconID(), 4);
+    EXPECT_EQ(data()->getSegMode(), 1);
+    EXPECT_EQ(notice.count(), 1);
+}
+
+TEST(ReceptionEndToEnd, TheVideoDefinitionAndARestartedSignalRunEndTheWeakNotice)
+{
+    TuningRig rig(profile("segMode=4\nstationSearchTime=0\n", signalLine(0, 2.0, 0, 0)));
+    QSignalSpy weak(rig.engine.get(), SIGNAL(sendSignalWeak(bool)));
+    ASSERT_TRUE(rig.initialScan());
+    ASSERT_TRUE(waitUntil([&] { return liveTvShows(rig, "Weak", true); }));
+
+    // The player reports the picture's definition: back to the plain screen.
+    ASSERT_TRUE(bsim::injectEvent(10, 0, 0xe100));
+    ASSERT_TRUE(waitUntil([&] { return liveTvShows(rig, "Normal", false); }));
+
+    // Still weak: announced again. A segment switch starts a new signal run,
+    // which announces weak reception only if it still is; the old notice
+    // goes meanwhile.
+    ASSERT_TRUE(waitUntil([&] { return liveTvShows(rig, "Weak", true); }));
+    const int before = weak.count();
+    rig.engine->changeSeg(1, false);
+    ASSERT_EQ(data()->getCurrSegType(), 1);
+    ASSERT_EQ(weak.count(), before + 1);
+    EXPECT_FALSE(weak.last().at(0).toBool());
+    EXPECT_TRUE(liveTvShows(rig, "Normal", false));
+}
