@@ -34,7 +34,7 @@
 #include <QVariantList>
 #include <QVariantMap>
 #include <QStringList>
-#include <QtGlobal>
+#include <QQmlError>
 #include <QtQuickTest>
 
 #include <cstdio>
@@ -104,6 +104,30 @@ public:
     }
 };
 
+namespace {
+
+// QML warnings that mean a screen reached for something its target does not
+// have: a handler for a signal the target lacks, or a call of a method it
+// lacks. Outside a test function they fail no test by themselves; the run
+// fails on them at its end.
+const char* const kMissingMemberMarks[] = {"no signal of the target matches",
+                                           "Cannot assign to non-existent property", "is not a function"};
+QStringList g_missingMembers;
+
+void recordMissingMembers(const QList<QQmlError>& warnings)
+{
+    for (const QQmlError& warning : warnings) {
+        const QString text = warning.toString();
+        for (const char* mark : kMissingMemberMarks)
+            if (text.contains(QLatin1String(mark))) {
+                g_missingMembers << text;
+                break;
+            }
+    }
+}
+
+}  // namespace
+
 class Setup : public QObject
 {
     Q_OBJECT
@@ -113,6 +137,7 @@ public slots:
     {
         if (!m_root)
             m_root = std::make_unique<holvik_test::TestDevRoot>();
+        QObject::connect(engine, &QQmlEngine::warnings, recordMissingMembers);
         QQmlContext* ctx = engine->rootContext();
         ctx->setContextProperty(QStringLiteral("ISDBtData"), ISDBtDataManager::getInstance());
         ctx->setContextProperty(QStringLiteral("testTranslator"), &m_translator);
@@ -182,27 +207,6 @@ private:
     TestLists m_lists;
 };
 
-// Warnings that mean a screen reached for something its engine does not
-// have: a handler for a signal the target lacks, or a call of a method it
-// lacks. Outside a test function they do not fail a test by themselves; the
-// run fails on them at its end.
-const char* const kMissingMemberMarks[] = {"no signal of the target matches",
-                                           "Cannot assign to non-existent property", "is not a function"};
-QtMessageHandler g_previousHandler = nullptr;
-QStringList g_missingMembers;
-
-void recordMissingMembers(QtMsgType type, const QMessageLogContext& context, const QString& message)
-{
-    if (type == QtWarningMsg || type == QtCriticalMsg) {
-        for (const char* mark : kMissingMemberMarks)
-            if (message.contains(QLatin1String(mark))) {
-                g_missingMembers << message;
-                break;
-            }
-    }
-    g_previousHandler(type, context, message);
-}
-
 // Fontconfig keeps caches for the life of the process, which LeakSanitizer
 // reports at exit; they are not the program's.
 extern "C" const char* __lsan_default_suppressions()
@@ -223,9 +227,7 @@ int main(int argc, char** argv)
     qmlRegisterType<ImageItem>("ImageItem", 1, 0, "ImageItem");
     QTEST_SET_MAIN_SOURCE_PATH
     Setup setup;
-    g_previousHandler = qInstallMessageHandler(recordMissingMembers);
     const int failed = quick_test_main_with_setup(argc, argv, "holvik_qml", nullptr, &setup);
-    qInstallMessageHandler(g_previousHandler);
     if (!g_missingMembers.isEmpty()) {
         fprintf(stderr, "FAIL: the screens reached for members their targets lack:\n");
         for (const QString& line : g_missingMembers)
