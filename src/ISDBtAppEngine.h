@@ -635,6 +635,8 @@ protected:
     bool m_bSuccessHandover = false;
     // A power-off waits for the running station search to end.
     bool m_bStopSearchPowerOff = false;
+    // Powers off when a search's end was awaited for it; true when it did.
+    bool powerOffAfterSearch();
     // Set while the engine itself cancels a handover: the player's report of
     // that cancel is not a search result.
     bool m_bCancellingHandover = false;

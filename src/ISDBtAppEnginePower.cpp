@@ -14,7 +14,6 @@
 #include "KvrOzbFSegDBManager.h"
 #include "KvrOzbFSegPlayer.h"
 
-#include <QMutexLocker>
 #include <QQuickView>
 #include <QTimer>
 
@@ -312,34 +311,6 @@ void ISDBtAppEngine::stopScanAndPowerOff()
     }
     m_bStopScanPowerOff = true;
     stopScan();
-}
-
-void ISDBtAppEngine::stopSearchAndPowerOff()
-{
-    LOG_I("[%s]", __func__);
-    setEnablePowerOnOffState(false);
-    m_bStopSearchPowerOff = true;
-    bool ended = true;
-    {
-        QMutexLocker lock(&m_pPlayer->m_mutex);
-        if (m_pPlayer->m_bHandover) {
-            m_pHandoverTimer->stop();
-            if (cancelHandoverLocked() == 0) {
-                emit sendStopSearch();
-                m_bEnableSetChannel = true;
-            } else {
-                // The search's own end powers off.
-                ended = false;
-            }
-        }
-    }
-    // The engine's own cancel is not reported as the search's end: the
-    // power-off is done here, outside the handover lock that the player's
-    // release must not meet.
-    if (ended) {
-        m_bStopSearchPowerOff = false;
-        powerOff(true);
-    }
 }
 
 void ISDBtAppEngine::stopAV(bool unmute)

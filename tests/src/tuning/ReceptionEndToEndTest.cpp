@@ -397,6 +397,55 @@ TEST(ReceptionEndToEnd, PowerKeyDuringAStationSearchCancelsItAndPowersOffAtOnce)
     EXPECT_TRUE(rig.engine->getAppPowerOn());
 }
 
+// The power-offs that wait for a station search or a scan to end.
+TEST(ReceptionEndToEnd, PowerOffAfterASearchComesWithItsEndOrAtOnceWhenCancelled)
+{
+    RigOptions o = profile("", signalLine(0, 24.0, 0, 0));
+    o.scenarioExtra += "timing prepare=50 scan_step=4 tune=60 handover=600000 epg_refresh=0\n";
+    TuningRig rig(o);
+    ASSERT_TRUE(rig.initialScan());
+
+    // The player refuses the cancel: the power-off waits for the search's
+    // end, and the power key is not heard meanwhile.
+    rig.engine->execStationSearch();
+    bsim::setResult("stopHandover", -1);
+    rig.engine->stopSearchAndPowerOff();
+    EXPECT_EQ(rig.engine->getOzbState(), ISDBtAppEngine::Prepared);
+    EXPECT_TRUE(rig.engine->handoverTimerActive()) << "the cancel is tried again later";
+    rig.engine->execPower();
+    EXPECT_TRUE(rig.engine->getAppPowerOn());
+    bsim::clearResults();
+    // The search ends on the relay station.
+    ASSERT_TRUE(bsim::injectEvent(48, 0, 0, {34, 0x7f10, 0xe100, 0xe118, 0, 0, 0}));
+    ASSERT_TRUE(rig.waitForState(ISDBtAppEngine::Released));
+    EXPECT_FALSE(rig.engine->getAppPowerOn());
+
+    // Cancelled: at once.
+    rig.engine->execPower();
+    ASSERT_TRUE(rig.waitForState(ISDBtAppEngine::Prepared));
+    ASSERT_TRUE(rig.waitTuned());
+    rig.engine->execStationSearch();
+    QSignalSpy stopped(rig.engine.get(), SIGNAL(sendStopSearch()));
+    rig.engine->stopSearchAndPowerOff();
+    EXPECT_EQ(stopped.count(), 1);
+    EXPECT_EQ(rig.engine->getOzbState(), ISDBtAppEngine::Released);
+    EXPECT_FALSE(rig.engine->handoverTimerActive());
+}
+
+TEST(ReceptionEndToEnd, PowerOffAfterAScanComesWithItsCompletion)
+{
+    TuningRig rig(profile("", signalLine(0, 24.0, 0, 0)));
+    ASSERT_TRUE(rig.initialScan());
+    QSignalSpy complete(rig.engine.get(), SIGNAL(sendScanComplete()));
+    rig.engine->execScan(false);
+    rig.engine->stopScanAndPowerOff();
+    EXPECT_EQ(rig.playerCalls("searchCancel("), 1);
+    EXPECT_TRUE(rig.engine->getAppPowerOn()) << "the completion powers off";
+    ASSERT_TRUE(rig.waitForState(ISDBtAppEngine::Released));
+    EXPECT_FALSE(rig.engine->getAppPowerOn());
+    EXPECT_EQ(complete.count(), 0) << "no scan completion after the power-off";
+}
+
 // Every power-on makes a new player, which searches the second stream unless
 // told otherwise: the stored choice must reach it before its first tune.
 TEST(ReceptionEndToEnd, StoredBackgroundSearchOffReachesEachNewPlayerBeforeItsFirstTune)
