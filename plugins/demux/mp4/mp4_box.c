@@ -168,7 +168,7 @@ static const char kMacLanguages[139][4] = {
   "ori", "mal", "kan", "tam", "tel", "sin", "bur", "khm", "lao", "vie", "ind", "tgl", "may", "may",
   "amh", "tir", "orm", "som", "swa", "kin", "run", "nya", "mlg", "epo", "", "", "", "", "", "", "",
   "", "", "", "", "", "", "", "", "", "", "", "", "", "", "", "", "", "", "", "", "", "", "", "",
-  "", "wel", "baq", "cat", "lat", "que", "grn", "aym", "tat", "uig", "dzo", "jav",
+  "", "", "wel", "baq", "cat", "lat", "que", "grn", "aym", "tat", "uig", "dzo", "jav",
 };
 
 static int32_t box_mdhd(Mp4Context* c, int64_t end, uint32_t type) {

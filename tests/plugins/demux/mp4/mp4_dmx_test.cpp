@@ -237,17 +237,28 @@ TEST_F(Mp4Read, FragmentedReadingByKindAndSeek) {
   EXPECT_GE(info_.video_key_samples, 2);
   Mp4Packet p{};
   int video = 0, audio = 0, keys = 0;
-  while (next(MP4_KIND_VIDEO, &p) == 0) ++video, keys += p.key;
+  std::map<int32_t, int32_t> keySizes;  // time -> size of each key frame
+  while (next(MP4_KIND_VIDEO, &p) == 0) {
+    ++video, keys += p.key;
+    if (p.key) keySizes[p.time_ms] = p.length;
+  }
   while (next(MP4_KIND_AUDIO, &p) == 0) ++audio;
   EXPECT_EQ(video, 150);
   EXPECT_EQ(keys, info_.video_key_samples);
   EXPECT_GT(audio, 250);
+  // Key frames every second; seeking back from the end to 2.1 s lands on
+  // the key frame before the target, the one at 2 s.
+  ASSERT_EQ(keySizes.count(2000), 1u);
   Mp4SeekRequest two{2100, 0};
   ASSERT_EQ(call(MP4_OP_SEEK, &two, &p), 0);
+  EXPECT_EQ(p.kind, MP4_KIND_VIDEO);
   EXPECT_EQ(p.key, 1);
-  EXPECT_EQ(p.time_ms % 1000, 0);
+  EXPECT_EQ(p.time_ms, 2000);
+  EXPECT_EQ(p.length, keySizes[2000]);
   ASSERT_EQ(next(MP4_KIND_VIDEO, &p), 0);
   EXPECT_EQ(p.key, 1);
+  EXPECT_EQ(p.time_ms, 2000);
+  EXPECT_EQ(p.length, keySizes[2000]);
 }
 
 TEST_F(Mp4Read, FragmentedFileCountsTheMovieBoxSamplesWithItsFragments) {
