@@ -139,6 +139,9 @@ def main():
     ffmpeg("-i", p("seeds/plain.mp4"), "-c", "copy", "-movflags", "+faststart", p("seeds/faststart.mp4"))
     ffmpeg(*video, *tone, *small, *h264, "-c:a", "aac", "-movflags", "frag_keyframe+empty_moov+default_base_moof",
            p("seeds/frag_base.mp4"))
+    # Samples in the movie box and in fragments with several "trun" boxes.
+    ffmpeg(*video, *tone, *small, *h264, "-g", "10", "-c:a", "aac", "-movflags", "+frag_keyframe",
+           "-frag_interleave", "1", p("seeds/frag_moov.mp4"))
     amr_file(p("seeds/tone.amr"), 50)
     ffmpeg("-f", "lavfi", "-i", "testsrc=size=64x48:rate=5", "-i", p("seeds/tone.amr"), "-t", "1",
            "-c:v", "h263", "-s", "128x96", "-c:a", "copy", p("seeds/amr.3gp"))
