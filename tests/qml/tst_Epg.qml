@@ -170,7 +170,7 @@ Item {
 
         function test_dateColumnNamesTodayTomorrowThenTheDate() {
             open(6)
-            waitForRendering(list)
+            list.forceLayout()
             var texts = [], shown = []
             for (var row = 0; row < 6; ++row) {
                 if (row > 0)
@@ -204,7 +204,7 @@ Item {
         }
         function test_selectOnTheCurrentRowOpensTheMenuBelowOrAbove(data) {
             open(8)
-            waitForRendering(list)
+            list.forceLayout()
             if (data.row > 0) {
                 touchRow(data.row)
                 compare(list.currentIndex, data.row)
@@ -242,7 +242,7 @@ Item {
         }
         function test_keysReachTheListAgainOnceTheMenuCloses(data) {
             open(4)
-            waitForRendering(list)
+            list.forceLayout()
             keyClick(Qt.Key_M)
             openMenu()
             switch (data.tag) {

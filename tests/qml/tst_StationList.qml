@@ -113,7 +113,7 @@ Item {
 
         function test_touchMakesARowCurrentThenTunesIt() {
             open(0)
-            waitForRendering(list)
+            list.forceLayout()
             var h = systemInfo.listItemHeight
             mouseClick(list, 20, 2 * h + h / 2)
             compare(list.currentIndex, 2, "a touch on another row only makes it current")
@@ -132,7 +132,7 @@ Item {
         function test_rowsShowTheSubChannelOnlyForSharedKeysAndLogosOnFirstSubChannels(data) {
             ISDBtEngine.results = { getCountOfRemoconID: data.count }
             open(0)
-            waitForRendering(list)
+            list.forceLayout()
             var texts = [], logos = []
             for (var row = 0; row < 2; ++row) {
                 if (row > 0)
@@ -147,7 +147,7 @@ Item {
 
         function test_logoReloadsForItsChannelAndOnANewNetwork() {
             open(0)
-            waitForRendering(list)
+            list.forceLayout()
             var asked = ISDBtEngine.countOf("getStationLogoPath")
             ISDBtEngine.sendChannelLogoUpdated(13, 0x7fe0)
             compare(ISDBtEngine.countOf("getStationLogoPath"), asked + 1, "only the first sub-channel row shows a logo")
