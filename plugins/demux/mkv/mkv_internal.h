@@ -337,6 +337,13 @@ int32_t read_box_block_group(mkv_dmx_t* ctx, uint64_t size, uint64_t cluster_tc,
 mkv_node_t* queue_alloc(mkv_dmx_t* ctx);
 void mkv_queue_release(mkv_dmx_t* ctx, uint32_t track);
 void mkv_queues_release_all(mkv_dmx_t* ctx);
+/* Moves parsing to `pos` (absolute) with every queue emptied, the readers
+ * there and the end-of-data flags cleared; the current packet record keeps
+ * what it describes, so a seek that fails or retries still knows where the
+ * caller stands. */
+int32_t mkv_restart_at(mkv_dmx_t* ctx, uint64_t pos, uint64_t cluster_tc);
+/* The reset to a start point: as mkv_restart_at, and the current packet
+ * record's length, times and key flag become 0. */
 int32_t reset_seek_status(mkv_dmx_t* ctx, uint64_t pos, uint64_t cluster_tc);
 int32_t fill_queues_with_packet_type(mkv_dmx_t* ctx, uint32_t kind);
 /* One parse step with resynchronisation after damage: 0, -2 at the end, or

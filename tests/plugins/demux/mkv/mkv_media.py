@@ -303,6 +303,10 @@ def make_all(out):
            "-c:a", "libvorbis")
     ffmpeg(j("vp9_opus.webm"), *SRC_V, *SRC_A, "-t", "5", "-c:v", "libvpx-vp9", "-b:v", "300k", "-g", "30",
            "-c:a", "libopus")
+    # Clusters of at most 100 ms: many cue points, seeks that cross many
+    # clusters.
+    ffmpeg(j("small_clusters.mkv"), *SRC_V, *SRC_A, "-t", "10", "-c:v", "libx264", "-g", "25", "-bf", "2",
+           "-c:a", "aac", "-b:a", "64k", "-cluster_size_limit", "2048", "-cluster_time_limit", "100")
     ffmpeg(j("cues_front.mkv"), *SRC_V, *SRC_A, "-t", "4", "-c:v", "libx264", "-g", "25", "-c:a", "aac",
            "-cues_to_front", "1")
     srt = j("subs.srt")
