@@ -355,6 +355,10 @@ def make_all(out):
     for name, lace in (("xiph_lacing.mkv", 1), ("ebml_lacing.mkv", 3)):
         open(j(name), "wb").write(build(tracks, frames, lace=lace, lace_track=audio, lace_count=5,
                                         default_duration=dd))
+    # Laced blocks that start before the start timecode: their frames run on
+    # from the block's own time.
+    open(j("laced_negative_times.mkv"), "wb").write(build(tracks, frames, lace=1, lace_track=audio, lace_count=5,
+                                                          default_duration=dd, rel_bias=300))
     ffmpeg(j("src_ac3_48k.mkv"), *SRC_V, *SRC_A, "-t", "4", "-c:v", "libx264", "-g", "25", "-bf", "0",
            "-c:a", "ac3", "-b:a", "96k")
     t48, f48 = parse(j("src_ac3_48k.mkv"))
