@@ -357,6 +357,24 @@ TEST_F(MkvTest, IndexByClusterScanListsEveryClusterButTheLast) {
   }
 }
 
+TEST_F(MkvTest, IndexGivesTheLastKeyTimeToTheSelectedVideoTrack) {
+  Session s(media("two_video_no_cues.mkv"));
+  ASSERT_EQ(s.result, 0) << s.text();
+  ASSERT_EQ(s.info.video_count, 2u);
+  const uint32_t firstBefore = s.info.video[0].last_cue_time_ms;
+  mkv_dmx_select_t select{1, s.info.video[1].track_number, 0, 0};
+  mkv_dmx_selected_t selected{};
+  ASSERT_EQ(call(MKV_OP_SELECT, &s.slot, &select, &selected), 0);
+  ASSERT_EQ(selected.video, &s.info.video[1]);
+  ASSERT_EQ(call(MKV_OP_CREATE_INDEX, &s.slot, nullptr, nullptr), 0);
+  const mkv_dmx_t* ctx = static_cast<const mkv_dmx_t*>(s.slot);
+  ASSERT_EQ(s.info.file_info->seekable, 1u);
+  ASSERT_GT(ctx->max_key_time, 0u);
+  EXPECT_EQ(s.info.video[1].last_cue_time_ms, ctx->max_key_time);
+  EXPECT_EQ(s.info.video[0].last_cue_time_ms, firstBefore);
+  EXPECT_NE(firstBefore, ctx->max_key_time);  // else the first track's word shows nothing
+}
+
 TEST_F(MkvTest, CloseWhileTheIndexIsBuiltWaitsForIt) {
   Session s(media("no_cues.mkv"));
   ASSERT_EQ(s.result, 0) << s.text();

@@ -384,6 +384,12 @@ def make_all(out):
     mid = data.find(b"\x1f\x43\xb6\x75", len(data) // 2)
     data[mid:mid + 64] = bytes((i * 37 + 11) & 0xFF for i in range(64))
     open(j("damaged.mkv"), "wb").write(bytes(data))
+    # Two video tracks and no Cues: the index comes from the cluster scan.
+    ffmpeg(j("src_two_video.mkv"), *SRC_V, "-f", "lavfi", "-i", "testsrc=size=160x120:rate=25", "-map", "0",
+           "-map", "1", "-t", "4", "-c:v", "libx264", "-g", "25", "-bf", "0")
+    t2, f2 = parse(j("src_two_video.mkv"))
+    open(j("two_video_no_cues.mkv"), "wb").write(build(t2, f2, cues=False))
+    os.unlink(j("src_two_video.mkv"))
     os.unlink(j("src_ac3.mkv"))
     os.unlink(j("src_ac3_48k.mkv"))
     # Seeds for the mutation run: small files.
