@@ -316,6 +316,11 @@ def make_all(out):
     ffmpeg(j("subtitles.mkv"), *SRC_V, *SRC_A, "-i", srt, "-map", "0", "-map", "1", "-map", "2", "-t", "4",
            "-c:v", "libx264", "-g", "25", "-c:a", "aac", "-c:s", "srt")
     os.unlink(srt)
+    # A 32x32 picture beside FLAC frames many times its size, growing with
+    # the noise they carry.
+    ffmpeg(j("tiny_video_flac.mkv"), "-f", "lavfi", "-i", "testsrc=size=32x32:rate=25", "-f", "lavfi", "-i",
+           "aevalsrc=exprs=(random(0)*2-1)*min(1\\,t/3):s=48000", "-t", "4", "-c:v", "libx264", "-g", "25",
+           "-c:a", "flac")
     ffmpeg(j("audio_only.mka"), *SRC_A, "-t", "5", "-c:a", "flac")
     # Title, an attachment and chapters.
     meta = j("chapters.txt")
