@@ -249,7 +249,11 @@ static int32_t read_block(mkv_dmx_t* ctx, BlockState* st, uint64_t block_end, ui
   return 0;
 }
 
-static int32_t read_additions(mkv_dmx_t* ctx, BlockState* st, uint64_t size) {
+/* BlockAdditions carry data beside a frame (an alpha plane, for one) that a
+ * decoder of the frame's track cannot take: their bytes are passed over and
+ * never queued among the track's packets, while their structure is read as
+ * far as the first BlockMore so that damage in it fails as before. */
+static int32_t read_additions(mkv_dmx_t* ctx, uint64_t size) {
   mkv_dmx_bs_t* bs = ctx->pst_cur_bs;
   uint64_t end = mkv_bs_pos(bs) + size;
   while (mkv_bs_pos(bs) < end) {
@@ -257,33 +261,15 @@ static int32_t read_additions(mkv_dmx_t* ctx, BlockState* st, uint64_t size) {
     uint64_t child;
     if (read_box_header(bs, &id, &child) < 0) return MKV_TAG(ctx, "<read_box_block_additions");
     if (id == 0xA6) {
-      uint64_t more_end = mkv_bs_pos(bs) + child, add_id = 1, add_size = 0, add_pos = 0;
-      uint32_t additionals = 0, last_id_len = 1;
+      uint64_t more_end = mkv_bs_pos(bs) + child, add_id;
       while (mkv_bs_pos(bs) < more_end) {
-        int32_t len = read_id(bs, &id);
-        uint32_t further;
-        if (len < 0 || read_vlc_uint_imp(bs, &further, &child) < 0) return MKV_TAG(ctx, "<read_box_block_additions");
-        last_id_len = (uint32_t)len;
+        if (read_box_header(bs, &id, &child) < 0) return MKV_TAG(ctx, "<read_box_block_additions");
         if (id == 0xEE) {
           if (read_uint(bs, child, &add_id) < 0) return MKV_TAG(ctx, "<read_box_block_additions.CLUSTER_EID_BLOCK_ADD_ID");
-        } else if (id == 0xA5) {
-          add_size = child;
-          add_pos = mkv_bs_pos(bs);
-          ++additionals;
-          if (mkv_dmx_bs_skip_bytes(bs, child) < 0)
-            return MKV_TAG(ctx, "<read_box_block_additions.CLUSTER_EID_BLOCK_ADDITIONAL");
         } else if (mkv_dmx_bs_skip_bytes(bs, child) < 0) {
-          return MKV_TAG(ctx, "<read_box_block_additions.default");
+          return MKV_TAG(ctx, id == 0xA5 ? "<read_box_block_additions.CLUSTER_EID_BLOCK_ADDITIONAL"
+                                         : "<read_box_block_additions.default");
         }
-      }
-      if (additionals == 1 && last_id_len == 1 && add_size <= 0xFFFFFFFFu) {
-        mkv_node_t* n = queue_alloc(ctx);
-        if (!n) return MKV_TAG(ctx, "<read_box_block_additions.CLUSTER_EID_BLOCK_MORE");
-        n->size = (uint32_t)add_size;
-        n->pos = add_pos;
-        n->time = n->end = at_or_after_start(st->time, 0);
-        n->flags = (uint32_t)(add_id & 0xFF) << 24 | NODE_ADDITION;
-        append(ctx, st->track, n);
       }
       return mkv_dmx_bs_fseek(bs, end) < 0 ? MKV_TAG(ctx, "<read_box_block_additions") : 0;
     }
@@ -346,7 +332,7 @@ int32_t read_box_block_group(mkv_dmx_t* ctx, uint64_t size, uint64_t cluster_tc,
         if (read_sint(bs, child, &ref) < 0) return MKV_TAG(ctx, BG_TAG("CLUSTER_EID_REF_BLOCK"));
         st.key = 0;
       } else if (id == 0x75A1 && st.accepted) {
-        if (read_additions(ctx, &st, child) < 0) return MKV_TAG(ctx, BG_TAG("CLUSTER_EID_BLOCK_ADDITIONS"));
+        if (read_additions(ctx, child) < 0) return MKV_TAG(ctx, BG_TAG("CLUSTER_EID_BLOCK_ADDITIONS"));
       } else if (mkv_dmx_bs_skip_bytes(bs, child) < 0) {
         return MKV_TAG(ctx, BG_TAG("default"));
       }

@@ -158,7 +158,7 @@ typedef struct mkv_tag_t {
 } mkv_tag_t;
 
 /* Frame node flags. */
-enum { NODE_KEY = 0x01, NODE_INEXACT = 0x02, NODE_NO_END = 0x04, NODE_DISCARDABLE = 0x08, NODE_ADDITION = 0x06 };
+enum { NODE_KEY = 0x01, NODE_INEXACT = 0x02, NODE_NO_END = 0x04, NODE_DISCARDABLE = 0x08 };
 
 typedef struct mkv_node_t {
   struct mkv_node_t* next;

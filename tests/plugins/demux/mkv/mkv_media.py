@@ -303,6 +303,9 @@ def make_all(out):
            "-c:a", "libvorbis")
     ffmpeg(j("vp9_opus.webm"), *SRC_V, *SRC_A, "-t", "5", "-c:v", "libvpx-vp9", "-b:v", "300k", "-g", "30",
            "-c:a", "libopus")
+    # VP9 with an alpha plane: every frame carries it in a BlockAddition.
+    ffmpeg(j("vp9_alpha.webm"), "-f", "lavfi", "-i", "testsrc=size=160x120:rate=25,format=yuva420p", *SRC_A,
+           "-t", "3", "-c:v", "libvpx-vp9", "-pix_fmt", "yuva420p", "-b:v", "200k", "-g", "25", "-c:a", "libopus")
     # Clusters of at most 100 ms: many cue points, seeks that cross many
     # clusters.
     ffmpeg(j("small_clusters.mkv"), *SRC_V, *SRC_A, "-t", "10", "-c:v", "libx264", "-g", "25", "-bf", "2",
