@@ -27,10 +27,11 @@ endif()
 # the functions the target exists for (a C name, or a C++ name as far as
 # its opening parenthesis, e.g. "ns::Class::method"): fuzz.sh fails when a
 # run over the target's corpus covers none of an entry's edges. MAX_LEN caps
-# the inputs libFuzzer makes (seeds are cut to it). FIXTURES are the ctest
+# the inputs libFuzzer makes (seeds are cut to it); OPTIONS are more libFuzzer
+# flags. FIXTURES are the ctest
 # fixtures that make the seeds: fuzz.sh runs them (label "fuzz-seeds").
 function(holvik_fuzz_register target)
-  cmake_parse_arguments(R "OWN_SEEDS" "MAX_LEN" "SEEDS;REACHES;FIXTURES" ${ARGN})
+  cmake_parse_arguments(R "OWN_SEEDS" "MAX_LEN" "SEEDS;REACHES;FIXTURES;OPTIONS" ${ARGN})
   if(NOT HOLVIK_FUZZ_ACTIVE)
     return()
   endif()
@@ -52,6 +53,9 @@ function(holvik_fuzz_register target)
   if(R_MAX_LEN)
     string(APPEND lines "\noption -max_len=${R_MAX_LEN}")
   endif()
+  foreach(option ${R_OPTIONS})
+    string(APPEND lines "\noption ${option}")
+  endforeach()
   file(GENERATE OUTPUT ${CMAKE_BINARY_DIR}/fuzz-targets/${target}.txt CONTENT "${lines}\n")
   foreach(fixture ${R_FIXTURES})
     get_property(tests GLOBAL PROPERTY HOLVIK_FIXTURE_TESTS_${fixture})
@@ -77,13 +81,14 @@ endfunction()
 #                    [FIXTURES name...]    ctest fixtures that make the seeds
 #                    [DEFINITIONS d...] [INCLUDES dir...]
 #                    REACHES function...   what the target exists for
-#                    [MAX_LEN bytes])      (see holvik_fuzz_register)
+#                    [MAX_LEN bytes]       (see holvik_fuzz_register)
+#                    [FUZZER_OPTIONS -flag=value...])
 # SOURCES define LLVMFuzzerTestOneInput. Always builds <NAME>_mutation and
 # registers it as the ctest test <NAME>_mutation (label "fuzz"); with
 # HOLVIK_FUZZ also builds the libFuzzer binary <NAME>_fuzzer.
 function(holvik_fuzz_target name)
   cmake_parse_arguments(F "" "PLUGIN;ITERATIONS;TIMEOUT_MS;MAX_LEN"
-                        "SOURCES;LIBS;SEEDS;SEED_DIRS;FIXTURES;DEFINITIONS;INCLUDES;REACHES" ${ARGN})
+                        "SOURCES;LIBS;SEEDS;SEED_DIRS;FIXTURES;DEFINITIONS;INCLUDES;REACHES;FUZZER_OPTIONS" ${ARGN})
   if(NOT F_REACHES)
     message(FATAL_ERROR "holvik_fuzz_target(${name}): name the functions it REACHES")
   endif()
@@ -111,7 +116,7 @@ function(holvik_fuzz_target name)
       set(max_len MAX_LEN ${F_MAX_LEN})
     endif()
     holvik_fuzz_register(${name}_fuzzer SEEDS ${F_SEEDS} ${F_SEED_DIRS} REACHES ${F_REACHES} ${max_len}
-                         FIXTURES ${F_FIXTURES})
+                         FIXTURES ${F_FIXTURES} OPTIONS ${F_FUZZER_OPTIONS})
   endif()
   foreach(t ${targets})
     target_link_libraries(${t} PRIVATE ${F_LIBS})
