@@ -89,7 +89,7 @@ fuzz_one() {
     echo "FAIL $name: seeds missing: ${missing[*]}" > "$result"
     return
   fi
-  if ! "$binary" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=4096 -print_final_stats=1 \
+  if ! "$binary" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=4096 -print_final_stats=1 -print_funcs=0 \
         "${extra[@]}" -artifact_prefix="$findings/" "$corpus" "$seeds" > "$log" 2>&1; then
     echo "FAIL $name: found something (see $log and $findings/)" > "$result"
     return
