@@ -7,7 +7,6 @@ import "App/Player" as AppPlayer
 import "App/StationList" as AppStationList
 import "App/EpgList" as AppEpgList
 import "App/Setup" as AppSetup
-import "JavaScript/EngineCall.js" as EngineCall
 
 // Root window: the screen state machine (its state is the current screen's
 // name, reported to the engine), the overlays in their stacking order, the
@@ -91,13 +90,6 @@ Base.BaseMain {
 
     StringInfo { id: stringInfo }
 
-    function engine(name, args, fallback) {
-        return EngineCall.invoke(ISDBtEngine, name, args, fallback)
-    }
-    function log(text) {
-        EngineCall.log(ISDBtEngine, text)
-    }
-
     // --- screens ---
 
     function checkMainScreen(nextScreen) {
@@ -152,13 +144,13 @@ Base.BaseMain {
         if (mainScreen === state)
             return
         if (saveScreen && state !== "")
-            engine("pushScreen", [state])
+            ISDBtEngine.pushScreen(state)
         hideScreen(state, mainScreen)
         state = mainScreen
         showScreen(mainScreen)
     }
     function backKeyProcessing() {
-        var screen = engine("popScreen", [], "")
+        var screen = ISDBtEngine.popScreen()
         if (!screen)
             gotoMainScreen()
         else
@@ -170,7 +162,7 @@ Base.BaseMain {
             return
         // Unwinds the screen stack; an empty stack lands on live TV.
         for (var guard = 0; state !== "ISDBtPlayerMain" && guard < 16; ++guard) {
-            var screen = engine("popScreen", [], "")
+            var screen = ISDBtEngine.popScreen()
             setAppMainScreen(screen ? screen : "ISDBtPlayerMain", false)
         }
         if (state !== "ISDBtPlayerMain")
@@ -223,7 +215,7 @@ Base.BaseMain {
             item.forceActiveFocus()
         }
         showHideEngInfo(false)
-        engine("setMainState", [state])
+        ISDBtEngine.setMainState(state)
         if (state === "ISDBtPlayerMain") {
             mainStateChanged()
             mainBgShow = false
@@ -354,7 +346,7 @@ Base.BaseMain {
             idFactoryLoader.item.forceActiveFocus()
     }
 
-    onBEngInfoShowChanged: engine("setEngScreenStatus", [bEngInfoShow])
+    onBEngInfoShowChanged: ISDBtEngine.setEngScreenStatus(bEngInfoShow)
     onBAvRenderOnChanged: {
         if (bAvRenderOn) {
             if (!systemInfo.isQM_NRV2Z_MAX) {
@@ -381,7 +373,7 @@ Base.BaseMain {
     function isLiveTv() { return state === "ISDBtPlayerMain" }
     function changeVolume(bUp) {
         if (bUp ? ISDBtData.nAudioLevel < systemInfo.maxVolume : ISDBtData.nAudioLevel > 0)
-            engine("execChangeAudioLevel", [bUp])
+            ISDBtEngine.execChangeAudioLevel(bUp)
         else
             showHideVolumeBar(true)
     }
@@ -400,9 +392,8 @@ Base.BaseMain {
         if (bFactoryShow)
             return
         if (!ISDBtData.bInitialized && ISDBtData.bPowerOn) {
-            engine("execInitScan")
-            if (EngineCall.has(ISDBtEngine, "execInitScan"))
-                setISDBtInitVisible(false)
+            ISDBtEngine.execInitScan()
+            setISDBtInitVisible(false)
         }
     }
     onBackPressed: {
@@ -411,13 +402,13 @@ Base.BaseMain {
         if (playerState === "Scan" && isRefreshScan) {
             closeOtherScreen()
             isChChangeByRemocon = true
-            engine("execStopScan", [0])
+            ISDBtEngine.execStopScan(0)
         }
     }
     onHomeListPressed: {
         closeOtherScreen()
         isChChangeByRemocon = true
-        engine("execHomeList")
+        ISDBtEngine.execHomeList()
     }
     onNumberPressed: {
         closeOtherScreen()
@@ -430,14 +421,14 @@ Base.BaseMain {
                 isLogSaveMode = false
             return
         }
-        if (engine("getCountOfRemoconID", [number], 0) <= 0) {
+        if (ISDBtEngine.getCountOfRemoconID(number) <= 0) {
             idPlayerMain.hideChannelChangeToastPopup()
             showSystemNotifyMessage(stringInfo.strMsg_NO_ASSIGNED_CHANNEL_MSG)
             return
         }
         var subChannel = 1
         if (number === ISDBtData.nCurrRemoconID) {
-            subChannel = engine("findAvailableOtherSubChannel", [number, ISDBtData.nCurrDispSubChannel], 0)
+            subChannel = ISDBtEngine.findAvailableOtherSubChannel(number, ISDBtData.nCurrDispSubChannel)
             if (subChannel <= 0) {
                 isChChangeByRemocon = false
                 showHideOsdBar(true, true)
@@ -448,7 +439,7 @@ Base.BaseMain {
         if (!systemInfo.isQM_NRV2Z_MAX)
             gotoMainScreen()
         isChChangeByRemocon = true
-        engine("execChangeChannel", [number, subChannel])
+        ISDBtEngine.execChangeChannel(number, subChannel)
     }
     onAllScanPressed: {
         if (playerState === "Scan" && isRefreshScan)
@@ -458,10 +449,10 @@ Base.BaseMain {
             return
         isChChangeByRemocon = true
         if (playerState === "Scan") {
-            engine("execStopScan", [0])
+            ISDBtEngine.execStopScan(0)
         } else {
             gotoMainScreen()
-            engine("execScan")
+            ISDBtEngine.execScan()
         }
     }
     onScanPressed: {
@@ -469,10 +460,10 @@ Base.BaseMain {
         if (!isKeyDown(Qt.Key_V))
             return
         if (playerState === "Scan") {
-            engine("execStopScan", [1])
+            ISDBtEngine.execStopScan(1)
         } else {
             gotoMainScreen()
-            engine("execAdditionalScan")
+            ISDBtEngine.execAdditionalScan()
         }
     }
     onSearchPressed: {
@@ -480,24 +471,24 @@ Base.BaseMain {
         if (!isKeyDown(Qt.Key_F))
             return
         if (playerState === "RelaySearch")
-            engine("execStopSearch")
+            ISDBtEngine.execStopSearch()
         else if (isLiveTv() && playerState !== "Scan" && playerState !== "ChangeChannel")
-            engine("execStationSearch")
+            ISDBtEngine.execStationSearch()
     }
     onPowerReleased: {
         closeOtherScreen()
-        engine("execPower")
+        ISDBtEngine.execPower()
     }
     onChInfoPressed: {
         if (!isLiveTv())
             return
         closeOtherScreen()
         stopOsdBarTimer()
-        engine("execChangeShowChannelInfo")
+        ISDBtEngine.execChangeShowChannelInfo()
     }
     onBilingualPressed: {
         closeOtherScreen()
-        engine("execBilingualChange")
+        ISDBtEngine.execBilingualChange()
     }
     onChListPressed: {
         if (state === "ISDBtStationListMain") {
@@ -517,7 +508,7 @@ Base.BaseMain {
         }
         gotoMainScreen()
         epgGethering = true
-        engine("requestEpgListUpdate")
+        ISDBtEngine.requestEpgListUpdate()
         setAppMainScreen("ISDBtEpgListMain", true)
     }
     onMenuPressed: {
@@ -528,7 +519,7 @@ Base.BaseMain {
         gotoMainScreen()
         setAppMainScreen("ISDBtSetupMain", true)
     }
-    onMutePressed: engine("execChangeAudioMute")
+    onMutePressed: ISDBtEngine.execChangeAudioMute()
     function channelStep(bNext, key) {
         closeOtherScreen()
         if (!isKeyDown(key))
@@ -537,7 +528,7 @@ Base.BaseMain {
             isChChangeByRemocon = true
         if (!systemInfo.isQM_NRV2Z_MAX)
             gotoMainScreen()
-        engine(bNext ? "execNextChannel" : "execPrevChannel")
+        bNext ? ISDBtEngine.execNextChannel() : ISDBtEngine.execPrevChannel()
     }
     onChannelUpPressed: channelStep(true, Qt.Key_PageUp)
     onChannelDownPressed: channelStep(false, Qt.Key_PageDown)
@@ -546,7 +537,7 @@ Base.BaseMain {
         if (stationListCount > 1)
             isChChangeByRemocon = true
         if (systemInfo.isQM_NRV2Z_MAX)
-            engine(bNext ? "execNextChannel" : "execPrevChannel")
+            bNext ? ISDBtEngine.execNextChannel() : ISDBtEngine.execPrevChannel()
     }
     onChannelUpLongKeyPressed: channelLongStep(true)
     onChannelDownLongKeyPressed: channelLongStep(false)
@@ -557,9 +548,9 @@ Base.BaseMain {
     onSegTypeReleased: {
         closeOtherScreen()
         if (systemInfo.isQM_NRV2Z_MAX)
-            engine("execSegModeChange")
+            ISDBtEngine.execSegModeChange()
     }
-    onSegTypeLongKeyPressed: if (!systemInfo.isQM_NRV2Z_MAX) engine("execSegModeChange")
+    onSegTypeLongKeyPressed: if (!systemInfo.isQM_NRV2Z_MAX) ISDBtEngine.execSegModeChange()
     onHdmiReleased: {
         closeOtherScreen()
         if (bEngInfoShow)
@@ -567,16 +558,16 @@ Base.BaseMain {
     }
     onHdmiLongKeyPressed: {
         if (systemInfo.isVEK_R410) {
-            engine("checkCurrentHdmiResolution")
-            if (engine("checkAvailableHdmiResolution", [], false))
-                engine("changeHDMIMode")
+            ISDBtEngine.checkCurrentHdmiResolution()
+            if (ISDBtEngine.checkAvailableHdmiResolution())
+                ISDBtEngine.changeHDMIMode()
             else
                 showHideHdmiCaution(true)
             return
         }
         if (!hdmiModeShow) {
             gotoMainScreen()
-            showHideHDMIMode(engine("checkDispCable", [], 0) === 2)
+            showHideHDMIMode(ISDBtEngine.checkDispCable() === 2)
         } else {
             showHideHDMIMode(false)
         }
@@ -586,7 +577,6 @@ Base.BaseMain {
 
     Connections {
         target: ISDBtEngine
-        ignoreUnknownSignals: true
         function onSendPrepared() {
             idInit.idx = idInit.idx >= 9 ? 0 : idInit.idx + 1
             idAppMain.bPrepared = true
@@ -639,16 +629,15 @@ Base.BaseMain {
         function onSendShowHideDATouch(bShow) { idAppMain.showHideDATouch(bShow) }
         function onSendSteeringTrackUp() {
             idAppMain.gotoMainScreen()
-            idAppMain.engine("execNextChannel")
+            ISDBtEngine.execNextChannel()
         }
         function onSendSteeringTrackDown() {
             idAppMain.gotoMainScreen()
-            idAppMain.engine("execPrevChannel")
+            ISDBtEngine.execPrevChannel()
         }
     }
     Connections {
         target: ISDBtData
-        ignoreUnknownSignals: true
         function onNotifyAudioLevelChanged(nVal) { idAppMain.showHideVolumeBar(true) }
         function onNotifyAudioMuteChanged(bVal) { idAppMain.showHideVolumeBar(true) }
         function onNotifyShowChannelInfoChanged(nVal) {
@@ -826,10 +815,9 @@ Base.BaseMain {
     Connections {
         id: idFirstFrame
         target: idAppMain.Window.window
-        ignoreUnknownSignals: true
         function onFrameSwapped() {
             idFirstFrame.target = null
-            idAppMain.log("root window first frame")
+            ISDBtEngine.printLog("root window first frame")
         }
     }
 

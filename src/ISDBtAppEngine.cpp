@@ -61,22 +61,24 @@ ISDBtAppEngine::ISDBtAppEngine(int appId, QQmlEngine* engine, QObject* parent)
     m_bPowerOn = m_pDataManager->m_bPowerOn;
     setOzbState(None);
 
-    m_pChannelInfoUpdateTimer = makeTimer("channelInfoUpdateTimer", 1000, true);
-    m_pSignalCheckTimer = makeTimer("signalCheckTimer", 200, true);
-    m_pMouseReleaseTimer = makeTimer("mouseReleaseTimer", 100, false);
-    m_pAliveCheckTimer = makeTimer("aliveCheckTimer", 500, false);
-    m_pHandoverTimer = makeTimer("handoverTimer", 180000, false);
-    m_pStationSearchStartTimer = makeTimer("sationSearchStartTimer",
-                                           1000 * m_pDataManager->m_nStationSearchTime, false);
-    m_pBilingualUpdateExpireTimer = makeTimer("bilingualUpdateExpireTimer", 5000, false);
-    m_pSubtitleTimer = makeTimer("subtitleTimer", 1000, false);
-    m_pEnableHomeListTimer = makeTimer("enableHomeListTimer", 500, false);
-    m_pEngCheckTimer = makeTimer("engChenckTimer", 5000, false);
-    m_pEngKeyCheckTimer = makeTimer("engKeyCheckTimer", 5000, false);
-    m_pFactoryKeyCheckTimer = makeTimer("factoryKeyCheckTimer", 2000, false);
-    m_pEpgUpdateTimer = makeTimer("epgUpdateTimer", 10000, true);
-    m_pScanCompleteTimer = makeTimer("scanCompleteTimer", 500, false);
-    m_pCheckVideoErrTimer = makeTimer("checkVideoErrTimer", 10000, false);
+    using E = ISDBtAppEngine;
+    m_pChannelInfoUpdateTimer = makeTimer("channelInfoUpdateTimer", 1000, true, &E::channelInfoUpdateTimerHandler);
+    m_pSignalCheckTimer = makeTimer("signalCheckTimer", 200, true, &E::signalCheckTimerHandler);
+    m_pMouseReleaseTimer = makeTimer("mouseReleaseTimer", 100, false, &E::mouseReleaseTimerHandler);
+    m_pAliveCheckTimer = makeTimer("aliveCheckTimer", 500, false, &E::aliveCheckTimerHandler);
+    m_pHandoverTimer = makeTimer("handoverTimer", 180000, false, &E::handoverTimerHandler);
+    m_pStationSearchStartTimer = makeTimer("sationSearchStartTimer", 1000 * m_pDataManager->m_nStationSearchTime,
+                                           false, &E::sationSearchStartTimerHandler);
+    m_pBilingualUpdateExpireTimer =
+        makeTimer("bilingualUpdateExpireTimer", 5000, false, &E::bilingualUpdateExpireTimerHandler);
+    m_pSubtitleTimer = makeTimer("subtitleTimer", 1000, false, &E::subtitleTimerHandler);
+    m_pEnableHomeListTimer = makeTimer("enableHomeListTimer", 500, false, &E::enableHomeListTimerHandler);
+    m_pEngCheckTimer = makeTimer("engChenckTimer", 5000, false, &E::engChenckTimerHandler);
+    m_pEngKeyCheckTimer = makeTimer("engKeyCheckTimer", 5000, false, &E::engKeyCheckTimerHandler);
+    m_pFactoryKeyCheckTimer = makeTimer("factoryKeyCheckTimer", 2000, false, &E::factoryKeyCheckTimerHandler);
+    m_pEpgUpdateTimer = makeTimer("epgUpdateTimer", 10000, true, &E::epgUpdateTimerHandler);
+    m_pScanCompleteTimer = makeTimer("scanCompleteTimer", 500, false, &E::scanCompleteTimerHandler);
+    m_pCheckVideoErrTimer = makeTimer("checkVideoErrTimer", 10000, false, &E::checkVideoErrTimerHandler);
 
     const int language = m_pDataManager->m_nLanguage;
     if (!setTranslator(language))
@@ -101,106 +103,15 @@ ISDBtAppEngine::~ISDBtAppEngine()
     delete m_pFileIO;
 }
 
-QTimer* ISDBtAppEngine::makeTimer(const char* name, int intervalMs, bool repeating)
+QTimer* ISDBtAppEngine::makeTimer(const char* name, int intervalMs, bool repeating,
+                                  void (ISDBtAppEngine::*handler)())
 {
     QTimer* timer = new QTimer(this);
     timer->setObjectName(QString::fromLatin1(name));
     timer->setInterval(intervalMs);
     timer->setSingleShot(!repeating);
-    // Each timer runs the slot named after it, once the feature that gives
-    // the timer its behaviour has that slot.
-    const QByteArray slot = QByteArray(name) + "Handler()";
-    if (metaObject()->indexOfSlot(slot.constData()) >= 0)
-        connect(timer, SIGNAL(timeout()), this, QByteArray("1" + slot).constData());
+    connect(timer, &QTimer::timeout, this, handler);
     return timer;
-}
-
-namespace {
-
-struct Wiring {
-    const char* signal;  // normalized signature
-    Qt::ConnectionType type;
-};
-
-const Wiring kJobThreadWiring[] = {
-    {"sendPowerOn()", Qt::QueuedConnection},
-    {"sendCompleteThreadAndPowerOff()", Qt::QueuedConnection},
-    {"sendEPGGetModeComplete()", Qt::QueuedConnection},
-    {"sendCurrentEPGGetModeComplete()", Qt::QueuedConnection},
-    {"sendEPGUpdateModeComplete(bool,int)", Qt::QueuedConnection},
-    {"sendEPGModeCanceled()", Qt::QueuedConnection},
-    {"sendChannelUpdateMode(int,int)", Qt::QueuedConnection},
-    {"sendOtherChannelUpdate2TsComplete(int,int)", Qt::QueuedConnection},
-};
-
-const Wiring kPlayerWiring[] = {
-    {"notifyAntenaShortStatus(int)", Qt::AutoConnection},
-    {"notifyPrepared()", Qt::AutoConnection},
-    {"notifySearchPercent(int,int)", Qt::AutoConnection},
-    {"notifySearchComplete(bool)", Qt::AutoConnection},
-    {"notifyVideoOutput(int)", Qt::AutoConnection},
-    {"notifyBilingualInfoUpdate()", Qt::AutoConnection},
-    {"notifyChannelChanged(bool)", Qt::AutoConnection},
-    {"notifySubtitleUpdate()", Qt::AutoConnection},
-    {"notifyHandoverComplete(bool,int,int,int)", Qt::AutoConnection},
-    {"notifyHandoverChannel(int,int)", Qt::AutoConnection},
-    {"notifyChannelUpdate(int)", Qt::AutoConnection},
-    {"notifyVideoDefinitionUpdate(int,int)", Qt::AutoConnection},
-    {"notify2TsHandoverResult(int)", Qt::AutoConnection},
-    {"notify2TsComparisonStatus(int)", Qt::AutoConnection},
-    {"notify2TsChannelUpdateRemove(int)", Qt::AutoConnection},
-    {"notify2TsChannelUpdateAdd(int)", Qt::AutoConnection},
-    {"notifyEventRelay(int,int)", Qt::AutoConnection},
-    {"notifyEmergencyInfo(int,int)", Qt::AutoConnection},
-    {"notifyEpgUpdate(int,int)", Qt::AutoConnection},
-    {"notifyLogoImageCreated(int,int)", Qt::AutoConnection},
-    {"notifyBilingualModeChanged(int)", Qt::AutoConnection},
-    {"notiryEventVideoError(int)", Qt::AutoConnection},
-};
-
-const Wiring kDbManagerWiring[] = {
-    {"notifyStationDataChanged(int)", Qt::AutoConnection},
-    {"notifyChannelListChanged()", Qt::AutoConnection},
-};
-
-const Wiring kSettingsWiring[] = {
-    {"notifyCurrStrTimeChanged(QString)", Qt::AutoConnection},
-    {"notifyCurrProgramNameChanged(QString)", Qt::AutoConnection},
-    {"notifyCurrServiceIDChanged(int)", Qt::AutoConnection},
-};
-
-// "sendPowerOn()" -> "onSendPowerOn()".
-QByteArray slotFor(const char* signal)
-{
-    QByteArray slot("on");
-    slot.append(static_cast<char>(QChar::toUpper(static_cast<uint>(signal[0]))));
-    slot.append(signal + 1);
-    return slot;
-}
-
-}  // namespace
-
-// Connects each signal of `wiring` to the engine's slot of the same name with
-// "on" in front, where the engine has that slot: the features of the engine
-// bring their slots, and with them their connections.
-template <size_t N>
-static int connectWiring(ISDBtAppEngine* engine, QObject* sender, const Wiring (&wiring)[N])
-{
-    if (sender == nullptr)
-        return 0;
-    int made = 0;
-    for (const Wiring& w : wiring) {
-        const QByteArray slot = slotFor(w.signal);
-        if (engine->metaObject()->indexOfSlot(slot.constData()) < 0)
-            continue;
-        if (sender->metaObject()->indexOfSignal(w.signal) < 0) {
-            LOG_W("[%s] %s has no signal %s", "setObjectConnect", sender->metaObject()->className(), w.signal);
-            continue;
-        }
-        if (QObject::connect(sender, QByteArray("2") + w.signal, engine, QByteArray("1") + slot, w.type))
-            ++made;
-    }
-    return made;
 }
 
 void ISDBtAppEngine::init()
@@ -212,11 +123,56 @@ void ISDBtAppEngine::init()
 
 void ISDBtAppEngine::setObjectConnect()
 {
-    int made = connectWiring(this, m_pJobThread, kJobThreadWiring);
-    made += connectWiring(this, m_pPlayer, kPlayerWiring);
-    made += connectWiring(this, m_pOzbDBManager, kDbManagerWiring);
-    made += connectWiring(this, m_pDataManager, kSettingsWiring);
-    LOG_I("[%s] %d connections", __func__, made);
+    using E = ISDBtAppEngine;
+    // The job thread's results cross from its own thread.
+    const Qt::ConnectionType queued = Qt::QueuedConnection;
+    ISDBtThread* job = m_pJobThread;
+    connect(job, &ISDBtThread::sendPowerOn, this, &E::onSendPowerOn, queued);
+    connect(job, &ISDBtThread::sendCompleteThreadAndPowerOff, this, &E::onSendCompleteThreadAndPowerOff, queued);
+    connect(job, &ISDBtThread::sendEPGGetModeComplete, this, &E::onSendEPGGetModeComplete, queued);
+    connect(job, &ISDBtThread::sendCurrentEPGGetModeComplete, this, &E::onSendCurrentEPGGetModeComplete, queued);
+    connect(job, &ISDBtThread::sendEPGUpdateModeComplete, this, &E::onSendEPGUpdateModeComplete, queued);
+    connect(job, &ISDBtThread::sendEPGModeCanceled, this, &E::onSendEPGModeCanceled, queued);
+    connect(job, &ISDBtThread::sendChannelUpdateMode, this, &E::onSendChannelUpdateMode, queued);
+    connect(job, &ISDBtThread::sendOtherChannelUpdate2TsComplete, this, &E::onSendOtherChannelUpdate2TsComplete,
+            queued);
+
+    // The player wrapper emits on the broadcast engine's listener threads;
+    // automatic connections queue those into the GUI thread.
+    using P = KvrOzbFSegPlayer;
+    P* p = m_pPlayer;
+    connect(p, &P::notifyAntenaShortStatus, this, &E::onNotifyAntenaShortStatus);
+    connect(p, &P::notifyPrepared, this, &E::onNotifyPrepared);
+    connect(p, &P::notifySearchPercent, this, &E::onNotifySearchPercent);
+    connect(p, &P::notifySearchComplete, this, &E::onNotifySearchComplete);
+    connect(p, &P::notifyVideoOutput, this, &E::onNotifyVideoOutput);
+    connect(p, &P::notifyBilingualInfoUpdate, this, &E::onNotifyBilingualInfoUpdate);
+    connect(p, &P::notifyChannelChanged, this, &E::onNotifyChannelChanged);
+    connect(p, &P::notifySubtitleUpdate, this, &E::onNotifySubtitleUpdate);
+    connect(p, &P::notifyHandoverComplete, this, &E::onNotifyHandoverComplete);
+    connect(p, &P::notifyHandoverChannel, this, &E::onNotifyHandoverChannel);
+    connect(p, &P::notifyChannelUpdate, this, &E::onNotifyChannelUpdate);
+    connect(p, &P::notifyVideoDefinitionUpdate, this, &E::onNotifyVideoDefinitionUpdate);
+    connect(p, &P::notify2TsHandoverResult, this, &E::onNotify2TsHandoverResult);
+    connect(p, &P::notify2TsComparisonStatus, this, &E::onNotify2TsComparisonStatus);
+    connect(p, &P::notify2TsChannelUpdateRemove, this, &E::onNotify2TsChannelUpdateRemove);
+    connect(p, &P::notify2TsChannelUpdateAdd, this, &E::onNotify2TsChannelUpdateAdd);
+    connect(p, &P::notifyEventRelay, this, &E::onNotifyEventRelay);
+    connect(p, &P::notifyEmergencyInfo, this, &E::onNotifyEmergencyInfo);
+    connect(p, &P::notifyEpgUpdate, this, &E::onNotifyEpgUpdate);
+    connect(p, &P::notifyLogoImageCreated, this, &E::onNotifyLogoImageCreated);
+    connect(p, &P::notifyBilingualModeChanged, this, &E::onNotifyBilingualModeChanged);
+    connect(p, &P::notiryEventVideoError, this, &E::onNotiryEventVideoError);
+
+    using D = KvrOzbFSegDBManager;
+    connect(m_pOzbDBManager, &D::notifyStationDataChanged, this, &E::onNotifyStationDataChanged);
+    connect(m_pOzbDBManager, &D::notifyChannelListChanged, this, &E::onNotifyChannelListChanged);
+
+    using S = ISDBtDataManager;
+    connect(m_pDataManager, &S::notifyCurrStrTimeChanged, this, &E::onNotifyCurrStrTimeChanged);
+    connect(m_pDataManager, &S::notifyCurrProgramNameChanged, this, &E::onNotifyCurrProgramNameChanged);
+    connect(m_pDataManager, &S::notifyCurrServiceIDChanged, this, &E::onNotifyCurrServiceIDChanged);
+    LOG_I("[%s] done", __func__);
 }
 
 bool ISDBtAppEngine::eventFilter(QObject* watched, QEvent* event)

@@ -102,6 +102,10 @@ public:
     void AppRequestHPDControl(int state) override;
     void stopService();
     void stopAV(bool unmute);
+    // Power-offs that wait for a running scan or station search to end:
+    // the scan's completion or the search's end powers off.
+    void stopScanAndPowerOff();
+    void stopSearchAndPowerOff();
 
     // --- settings ---
     // Each command checks its value and stores it; a bad value is logged and
@@ -237,9 +241,9 @@ public:
     // --- handover ---
     Q_INVOKABLE void execStationSearch();
     Q_INVOKABLE void execStopSearch();
-    Q_INVOKABLE void execStationSearchOpChange(int val);
-    Q_INVOKABLE void execAutoStationSearchChange(int val);
-    Q_INVOKABLE void execBackgroundSearchChange(int val);
+    Q_INVOKABLE void execStationSearchOpChange(int val = -1);
+    Q_INVOKABLE void execAutoStationSearchChange(int val = -1);
+    Q_INVOKABLE void execBackgroundSearchChange(int val = -1);
     void stationSearch(bool b2TS);
     void stopSearch();
     // Called with the handover lock held.
@@ -410,6 +414,7 @@ public slots:
     void onNotifySubtitleUpdate();
     void onNotifyBilingualModeChanged(int mode);
     void subtitleTimerHandler();
+    void bilingualUpdateExpireTimerHandler();
     // --- display ---
     void onNotiryEventVideoError(int type);
     void checkVideoErrTimerHandler();
@@ -460,7 +465,14 @@ signals:
     void sendScanComplete();
     void sendStopScan();
     // --- reception ---
-    void sendSignalWeak(bool bWeak);
+    // Weak reception announced (true) or over (false). Without an argument:
+    // the engine dropped a weak announcement without a good one, e.g. when
+    // the signal run restarts. One signal with a default, not an overload,
+    // so that the live-TV screen's one handler hears both forms.
+    void sendSignalWeak(bool bWeak = false);
+    // The player reported the video definition of the service (its picture
+    // is up): the live-TV screen leaves its weak notice.
+    void sendVideoDefinitionUpdate();
     // --- handover ---
     void sendStartSearch();
     void sendStartSearch2TS();
@@ -470,6 +482,9 @@ signals:
     void sendHandoverResult(int result);
     // --- emergency ---
     void sendEwsNotifyMessage(QString msg);
+    // An emergency warning on `serviceId` while the viewer is not on the
+    // live-TV screen: the root window asks before switching (startEWS).
+    void sendEwsReceived(int serviceId);
     // --- settings ---
     void sendToastMessage(QString msg);
     void sendCompleteLogCopy(bool result);
@@ -503,7 +518,7 @@ signals:
     void notifyChangeChByKeyChanged(int nVal);
 
 protected:
-    QTimer* makeTimer(const char* name, int intervalMs, bool repeating);
+    QTimer* makeTimer(const char* name, int intervalMs, bool repeating, void (ISDBtAppEngine::*handler)());
 
     QQmlEngine* m_pEngine = nullptr;
     QQmlContext* m_pRootContext = nullptr;
@@ -610,18 +625,31 @@ protected:
     std::shared_ptr<ReceptionMonitor> m_pReception;
     ReceptionMonitor* reception();
     bool m_bPolling = false;
+    // The screen was told of weak reception and not told of its end.
+    bool m_bWeakAnnounced = false;
     bool m_bAvailStationSearch = false;
     bool m_bEngScreenStatus = false;
     int m_nAntPortCnr[4] = {0, 0, 0, 0};
 
     // --- handover ---
     bool m_bSuccessHandover = false;
+    // A power-off waits for the running station search to end.
+    bool m_bStopSearchPowerOff = false;
+    // Powers off when a search's end was awaited for it; true when it did.
+    bool powerOffAfterSearch();
     // Set while the engine itself cancels a handover: the player's report of
     // that cancel is not a search result.
     bool m_bCancellingHandover = false;
     int cancelHandoverLocked();
 
     // --- audio ---
+    // Set for a while after a tune or a segment switch: the audio label is
+    // rebuilt at each channel-information refresh, not only when the
+    // player's audio record changes (a switch to a service with the same
+    // record leaves the record as it was, but not the label).
+    bool m_bBilingualUpdate = false;
+    void startBilingualUpdate();
+    void refreshBilingualWhileUpdatable();
     // False from a caption clear until the subtitle timer fires, so that a
     // caption of the previous service never reaches the screen.
     bool m_bEnableSubtitleUpdate = false;

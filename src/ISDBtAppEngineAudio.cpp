@@ -302,6 +302,27 @@ void ISDBtAppEngine::onNotifyBilingualInfoUpdate()
     setBilingualText(makeBilingualInfoText());
 }
 
+void ISDBtAppEngine::startBilingualUpdate()
+{
+    m_bBilingualUpdate = true;
+    m_pBilingualUpdateExpireTimer->start();
+}
+
+void ISDBtAppEngine::bilingualUpdateExpireTimerHandler()
+{
+    m_bBilingualUpdate = false;
+    LOG_I("[%s] m_bBilingualUpdate(%d)", __func__, m_bBilingualUpdate);
+}
+
+void ISDBtAppEngine::refreshBilingualWhileUpdatable()
+{
+    if (!m_bBilingualUpdate || m_nOzbState != Prepared)
+        return;
+    const QString text = makeBilingualInfoText();
+    if (text != m_sBilingualText)
+        setBilingualText(text);
+}
+
 void ISDBtAppEngine::onNotifyBilingualModeChanged(int mode)
 {
     LOG_I("[%s] mode(%d)", __func__, mode);

@@ -16,6 +16,13 @@ void ISDBtAppEngine::onNotifyEmergencyInfo(int channelIndex, int ewsServiceID)
         LOG_I("[%s] - OzbState is not Prepared. return!!", __func__);
         return;
     }
+    // Elsewhere than on the live-TV screen the switch and its notice would
+    // happen unseen behind the menu: the viewer is asked instead.
+    if (m_sCurrentScreen != QLatin1String("ISDBtPlayerMain")) {
+        LOG_I("[%s] screen(%s): ask the viewer", __func__, m_sCurrentScreen.toLocal8Bit().constData());
+        emit sendEwsReceived(ewsServiceID);
+        return;
+    }
     startEWS(ewsServiceID);
 }
 

@@ -149,6 +149,42 @@ void ISDBtAppEngine::stopSearch()
     }
 }
 
+void ISDBtAppEngine::stopSearchAndPowerOff()
+{
+    LOG_I("[%s]", __func__);
+    setEnablePowerOnOffState(false);
+    m_bStopSearchPowerOff = true;
+    bool ended = true;
+    {
+        QMutexLocker lock(&m_pPlayer->m_mutex);
+        if (m_pPlayer->m_bHandover) {
+            m_pHandoverTimer->stop();
+            if (cancelHandoverLocked() == 0) {
+                emit sendStopSearch();
+                m_bEnableSetChannel = true;
+            } else {
+                // The search's end powers off; should it not come, the
+                // handover timer tries the cancel again.
+                ended = false;
+                m_pHandoverTimer->start(kHandoverRetryMs);
+            }
+        }
+    }
+    // The engine's own cancel is not reported as the search's end: the
+    // power-off is done here, outside the handover lock.
+    if (ended)
+        powerOffAfterSearch();
+}
+
+bool ISDBtAppEngine::powerOffAfterSearch()
+{
+    if (!m_bStopSearchPowerOff)
+        return false;
+    // powerOff clears the flag.
+    powerOff(true);
+    return true;
+}
+
 void ISDBtAppEngine::handoverTimerHandler()
 {
     LOG_I("[%s]m_bSuccessHandover(%d)", __func__, m_bSuccessHandover);
@@ -161,6 +197,11 @@ void ISDBtAppEngine::handoverTimerHandler()
     }
     if (cancelHandoverLocked() == 0) {
         m_bEnableSetChannel = true;
+        if (m_bStopSearchPowerOff) {
+            lock.unlock();
+            powerOffAfterSearch();
+            return;
+        }
         selectChannelByRemoconID(m_pDataManager->getCurrRemoconID(), m_pDataManager->getCurrDispSubChannel(), -1);
     }
 }
@@ -190,6 +231,8 @@ void ISDBtAppEngine::onNotifyHandoverComplete(bool result, int channelNumber, in
     m_bEnableSetChannel = true;
     if (m_pHandoverTimer->isActive())
         m_pHandoverTimer->stop();
+    if (powerOffAfterSearch())
+        return;
     if (m_bPowerOffAfterSetChannel) {
         m_bPowerOffAfterSetChannel = false;
         powerOff(m_bSavePowerState);
@@ -251,9 +294,13 @@ void ISDBtAppEngine::onNotify2TsHandoverResult(int result)
         QMutexLocker lock(&m_pPlayer->m_mutex);
         m_pHandoverTimer->stop();
         m_bEnableSetChannel = true;
-        selectChannelByRemoconID(m_pDataManager->getCurrRemoconID(), m_pDataManager->getCurrDispSubChannel(), -1);
+        if (!m_bStopSearchPowerOff)
+            selectChannelByRemoconID(m_pDataManager->getCurrRemoconID(), m_pDataManager->getCurrDispSubChannel(),
+                                     -1);
     }
     emit sendHandoverResult(result);
+    if (result == -1)
+        powerOffAfterSearch();
 }
 
 namespace {

@@ -41,6 +41,10 @@ void ISDBtAppEngine::power()
         return;
     }
     m_bSavePowerState = true;
+    // A station search holds the channel change open until it ends (up to
+    // the handover timer's three minutes): cancelled here, the power-off
+    // below happens at once.
+    stopSearch();
     // Stops the loop and waits for it (1000 ms at most), logging the outcome.
     if (m_pJobThread->isThreadStarted())
         m_pJobThread->stopJobThread();
@@ -101,6 +105,9 @@ void ISDBtAppEngine::onNotifyPrepared()
             return;
         }
     }
+    // Each power-on makes a new player with its own background-search
+    // default: the stored choice goes to it before the service starts.
+    setBackSearchInfo2TS();
     m_pPlayer->setScreenMode(m_pDataManager->getScreenRatio());
     m_pPlayer->setScreenScale(m_pDataManager->getScreenScale());
     m_pPlayer->setAudioDualMono(m_pDataManager->getBilingual());
@@ -120,6 +127,8 @@ void ISDBtAppEngine::powerOff(bool bSave)
     m_bInProcessing = true;
     // Whatever deferred this power-off, it is done now.
     m_bPowerOffAfterSetChannel = false;
+    m_bStopSearchPowerOff = false;
+    m_bStopScanPowerOff = false;
     LOG_I("[%s] getPlayerState(%d)", __func__, m_pPlayer->getPlayerState());
     if (checkPlayerScanState())
         m_pPlayer->scanCancel();
@@ -289,6 +298,19 @@ void ISDBtAppEngine::stopService()
         m_pPlayer->setSuperImpose(0);
     m_pPlayer->stop();
     setStartServiceDone(false);
+}
+
+void ISDBtAppEngine::stopScanAndPowerOff()
+{
+    LOG_I("[%s]", __func__);
+    setEnablePowerOnOffState(false);
+    if (!checkPlayerScanState()) {
+        // No scan whose completion could power off.
+        powerOff(true);
+        return;
+    }
+    m_bStopScanPowerOff = true;
+    stopScan();
 }
 
 void ISDBtAppEngine::stopAV(bool unmute)

@@ -74,6 +74,7 @@ public:
     }
     void announceSignal(bool weak, double, int) override
     {
+        e->m_bWeakAnnounced = weak;
         emit e->sendSignalWeak(weak);
         if (weak) {
             if (e->m_pDataManager->getStationSearchTime() > 0 && !e->m_pStationSearchStartTimer->isActive())
@@ -119,6 +120,12 @@ void ISDBtAppEngine::setPollingTimer(bool on)
 {
     flushSignalBuffer();
     if (on) {
+        // A new run announces weak reception again only if it still is: the
+        // screen must not keep the last run's notice meanwhile.
+        if (m_bWeakAnnounced) {
+            m_bWeakAnnounced = false;
+            emit sendSignalWeak();
+        }
         m_nClockLogCount = 0;
         m_pChannelInfoUpdateTimer->start();
         m_pSignalCheckTimer->start();
@@ -239,8 +246,7 @@ void ISDBtAppEngine::changeSeg(int segType, bool force)
     const int current = m_pDataManager->getCurrSegType();
     if (segType != current) {
         LOG_I("[%s] segType(%s -> %s)", __func__, segName(current), segName(segType));
-        if (m_pBilingualUpdateExpireTimer != nullptr)
-            m_pBilingualUpdateExpireTimer->start();
+        startBilingualUpdate();
         m_pDataManager->setCurrSegType(segType);
         m_pPlayer->setDualChannel(segType);
         emit sendRefreshStaionListStart();

@@ -221,6 +221,14 @@ void ISDBtAppEngine::scanCompleteTimerHandler()
 void ISDBtAppEngine::onNotifyVideoDefinitionUpdate(int chIdx, int serviceID)
 {
     LOG_I("[%s] chIdx(%d)serviceID(%d)", __func__, chIdx, serviceID);
+    if (m_nOzbState != Prepared) {
+        LOG_I("[%s] - OzbState is not Prepared. return!!", __func__);
+        return;
+    }
+    // The scan and station-search panels stay until their own end.
+    if (checkPlayerScanState() || checkPlayerInHandoverState())
+        return;
+    emit sendVideoDefinitionUpdate();
 }
 
 namespace {

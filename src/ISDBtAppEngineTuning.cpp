@@ -547,8 +547,7 @@ void ISDBtAppEngine::onNotifyChannelChanged(bool isHandover)
 
 void ISDBtAppEngine::setChannelPlaySettings()
 {
-    if (m_pBilingualUpdateExpireTimer != nullptr)
-        m_pBilingualUpdateExpireTimer->start();
+    startBilingualUpdate();
     m_pPlayer->setSubtitle(m_pDataManager->getSubtitle());
     m_pPlayer->setSuperImpose(m_pDataManager->getSuperImpose());
 }
@@ -737,6 +736,7 @@ void ISDBtAppEngine::channelInfoUpdateTimerHandler()
     } else {
         m_pPlayer->getChannelInfo(m_pDataManager->getMode(), m_pDataManager->getCurrChannelNumber(),
                                   m_pDataManager->getCurrServiceID());
+        refreshBilingualWhileUpdatable();
         int date = 0, hour = 0, minute = 0, second = 0;
         m_pPlayer->getCurrentDateTime(&date, &hour, &minute, &second);
         m_nClockDate = date;

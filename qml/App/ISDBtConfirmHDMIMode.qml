@@ -1,6 +1,5 @@
 import QtQuick 2.6
 import "../Base"
-import "../JavaScript/EngineCall.js" as EngineCall
 
 // Question before changing the HDMI output resolution (the box restarts).
 BaseComponent {
@@ -13,8 +12,8 @@ BaseComponent {
 
     function answerYes() {
         if (systemInfo.isVEK_R410) {
-            if (EngineCall.invoke(ISDBtEngine, "checkAvailableHdmiResolution", [], false)) {
-                EngineCall.invoke(ISDBtEngine, "changeHDMIMode")
+            if (ISDBtEngine.checkAvailableHdmiResolution()) {
+                ISDBtEngine.changeHDMIMode()
                 hideRequested()
             } else {
                 hideRequested()
@@ -22,7 +21,7 @@ BaseComponent {
             }
             return
         }
-        EngineCall.invoke(ISDBtEngine, "changeHDMIMode")
+        ISDBtEngine.changeHDMIMode()
         hideRequested()
     }
 

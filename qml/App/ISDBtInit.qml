@@ -1,6 +1,5 @@
 import QtQuick 2.6
 import "../Base"
-import "../JavaScript/EngineCall.js" as EngineCall
 
 // First-scan screen: asks for the initial channel scan before anything else.
 BaseComponent {
@@ -12,16 +11,11 @@ BaseComponent {
     width: systemInfo.lcdWidth
     height: systemInfo.lcdHeight
 
-    // The prompt stays while the engine cannot scan yet, so that the
-    // viewer is not left without it.
+    // The initial scan from the prompt; the root window then hides it.
     function startScan() {
         if (ISDBtData.bInitialized || !ISDBtData.bPowerOn)
             return
-        if (!EngineCall.has(ISDBtEngine, "execInitScan")) {
-            EngineCall.invoke(ISDBtEngine, "execInitScan")
-            return
-        }
-        EngineCall.invoke(ISDBtEngine, "execInitScan")
+        ISDBtEngine.execInitScan()
         initScanRequested()
     }
 

@@ -1,6 +1,5 @@
 import QtQuick 2.6
 import "../Base"
-import "../JavaScript/EngineCall.js" as EngineCall
 
 // Programme banner, top left: the station logo and the programme on air in a
 // title box; hidden while there is no programme name.
@@ -17,7 +16,7 @@ Item {
         logoPath = ""
         if (!systemInfo.supportLogo)
             return
-        var path = EngineCall.invoke(ISDBtEngine, "getStationLogoPath", [channelNumber, networkID], "")
+        var path = ISDBtEngine.getStationLogoPath(channelNumber, networkID)
         logoPath = path ? String(path) : ""
     }
 
@@ -27,7 +26,6 @@ Item {
 
     Connections {
         target: ISDBtEngine
-        ignoreUnknownSignals: true
         function onSendChannelLogoUpdated(channelNumber, networkID) { if (channelNumber === idOsd.channelNumber) idOsd.refreshLogo() }
     }
 

@@ -1,6 +1,5 @@
 import QtQuick 2.6
 import "../Base"
-import "../JavaScript/EngineCall.js" as EngineCall
 
 // Yes/no popup of the system. Only the emergency-switch question acts on
 // yes: the engine switches to the emergency service.
@@ -17,7 +16,7 @@ BasePopup {
         var ews = popupID === stringInfo.strMsg_SWITCH_EWS_QUESTION_MSG
         hideRequested()
         if (ews)
-            EngineCall.invoke(ISDBtEngine, "startEWS", [ewsServiceID])
+            ISDBtEngine.startEWS(ewsServiceID)
     }
     onPopupBtn02Selected: hideRequested()
     onBackKeyPressed: hideRequested()

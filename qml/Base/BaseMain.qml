@@ -267,7 +267,6 @@ FocusScope {
 
     Connections {
         target: typeof ISDBtEngine !== "undefined" ? ISDBtEngine : null
-        ignoreUnknownSignals: true
         function onSendKeyCancel() { idBaseMain.cancelKeys() }
     }
 }

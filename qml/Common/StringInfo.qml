@@ -335,7 +335,6 @@ Item {
 
     Connections {
         target: typeof ISDBtData !== "undefined" ? ISDBtData : null
-        ignoreUnknownSignals: true
         function onNotifyLanguageChanged(nVal) { idStringInfo.retranslateUi() }
     }
 }

@@ -1,5 +1,4 @@
 import QtQuick 2.6
-import "../JavaScript/EngineCall.js" as EngineCall
 
 // The station logo at the left of a list row (64:36 of the row height),
 // reloaded when the engine reports a new logo for its channel.
@@ -11,7 +10,7 @@ Image {
     function logoSource() {
         if (!wanted || !systemInfo.supportLogo)
             return ""
-        var path = String(EngineCall.invoke(ISDBtEngine, "getStationLogoPath", [channelNumber], ""))
+        var path = String(ISDBtEngine.getStationLogoPath(channelNumber))
         return path.charAt(0) === "/" ? "file://" + path : path
     }
     function reload() {
@@ -30,7 +29,6 @@ Image {
 
     Connections {
         target: ISDBtEngine
-        ignoreUnknownSignals: true
         function onSendChannelLogoUpdated(channelNumber) {
             if (channelNumber === idLogo.channelNumber)
                 idLogo.reload()

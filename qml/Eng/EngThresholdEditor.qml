@@ -1,6 +1,5 @@
 import QtQuick 2.6
 import "../Base"
-import "../JavaScript/EngineCall.js" as EngineCall
 
 // The threshold editor of one automatic segment mode: the one-seg to
 // full-seg group above the full-seg to one-seg group, three rows each (the
@@ -53,7 +52,7 @@ BaseComponent {
         var value = values[focusRow] + delta
         if (delta < 0 ? value < rowMin(focusRow) : value > rowMax(focusRow))
             return
-        EngineCall.invoke(ISDBtEngine, setters[focusRow < 3 ? 0 : 1], [focusRow % 3, value])
+        ISDBtEngine[setters[focusRow < 3 ? 0 : 1]](focusRow % 3, value)
     }
     function groupOf(first, fn) { return [fn(first), fn(first + 1), fn(first + 2)] }
 

@@ -1,6 +1,5 @@
 import QtQuick 2.6
 import "../Base"
-import "../JavaScript/EngineCall.js" as EngineCall
 
 // The factory test rows and their sequence. The board checks run by
 // themselves (firmware, video output chip); each operator verdict, the scan
@@ -66,7 +65,15 @@ BaseComponent {
         return result === idFactoryMain.e_OK ? "Pass" : result === idFactoryMain.e_NOK ? "Fail" : "-"
     }
     function scanText(result) { return result === idFactoryMain.e_NT ? "Start" : resultText(result) }
-    function portCnr(port) { return EngineCall.invoke(ISDBtEngine, "getAntPort0" + port + "Cnr", [], 0) }
+    function portCnr(port) {
+        switch (port) {
+        case 1: return ISDBtEngine.getAntPort01Cnr()
+        case 2: return ISDBtEngine.getAntPort02Cnr()
+        case 3: return ISDBtEngine.getAntPort03Cnr()
+        case 4: return ISDBtEngine.getAntPort04Cnr()
+        }
+        return 0
+    }
 
     function setFocusRow(i) {
         if (i < 0 || i >= idFactoryMain.factoryItemCount)
@@ -166,7 +173,7 @@ BaseComponent {
 
     function onShown() {
         setFocusRow(0)
-        EngineCall.invoke(ISDBtEngine, "execStartUsbDetect")
+        ISDBtEngine.execStartUsbDetect()
         if (FactoryData.nResult === idFactoryMain.e_NT)
             startTest()
         else
@@ -228,7 +235,7 @@ BaseComponent {
         FactoryData.setFinalResult(FactoryData.nResult)
         if (app)
             app.showHideFactory(false)
-        EngineCall.invoke(engine, "execFactoryTestComplete")
+        engine.execFactoryTestComplete()
         if (app)
             app.focusCurrentScreen()
     }
@@ -250,7 +257,7 @@ BaseComponent {
             runChrontelStep()
             return
         case idFactoryMain.idxScan:
-            EngineCall.invoke(ISDBtEngine, "execInitScan")
+            ISDBtEngine.execInitScan()
             return
         case idFactoryMain.idxReception:
             retestPort(button + 1)
@@ -306,7 +313,6 @@ BaseComponent {
 
     Connections {
         target: FactoryData
-        ignoreUnknownSignals: true
         function onNotifyResProductCurrentChanged(nVal) {
             if (nVal === idFactoryMain.e_OK && idTest.isActive())
                 idTest.runManualStep(idFactoryMain.idxAntCurrent)
@@ -345,7 +351,6 @@ BaseComponent {
     }
     Connections {
         target: ISDBtData
-        ignoreUnknownSignals: true
         function onNotifyAntennaStateChanged(nVal) {
             if (nVal === 1 && idTest.focusRow === idFactoryMain.idxAntShort && idTest.isActive())
                 idTest.passAntShort()
@@ -353,7 +358,6 @@ BaseComponent {
     }
     Connections {
         target: ISDBtEngine
-        ignoreUnknownSignals: true
         function scanStarted() {
             if (typeof idAppMain !== "undefined")
                 idAppMain.setISDBtInitVisible(false)
@@ -368,7 +372,7 @@ BaseComponent {
         }
         function onSendScanComplete() {
             if (idTest.factoryShown()) {
-                var count = EngineCall.invoke(ISDBtEngine, "getStationListCount", [], 0)
+                var count = ISDBtEngine.getStationListCount()
                 idTest.stationCount = count
                 var result = count >= 1 ? idFactoryMain.e_OK : idFactoryMain.e_NOK
                 idTest.writeKey(idFactoryMain.key_FACTORY_SCAN, result)

@@ -83,14 +83,6 @@ function choices(id, s, isQM) {
     return []
 }
 
-var commands = {
-    stationSearchOp: "execStationSearchOpChange", autoStationSearch: "execAutoStationSearchChange",
-    bgSearch: "execBackgroundSearchChange", segMode: "execSegModeChange", subtitle: "execSetSubtitle",
-    superImpose: "execSetSuperImpose", bilingual: "execBilingualChange", clock: "execClockDisplayChange",
-    screenRatio: "execScreenRatioChange", accOp: "execAccOpChange",
-    volume: "execAudioLevelChange", screenScale: "execScreenScaleChange", videoDelay: "execVideoDelayChange"
-}
-
 // Text of a stored popup value: the choice's name, "Unknown" outside the
 // list. The receive operation reads any known mode, whatever the model.
 function valueText(id, value, s, isQM) {

@@ -63,18 +63,19 @@ void AppEngineIF::initAppEngineIF(int appId)
     AppDebug(QStringLiteral("[%1]").arg(QStringLiteral("initAppEngineIF")), false);
     m_nAppId = appId;
     m_pDbusManager = new ISDBtDbusManager(appId, nullptr);
-    connect(m_pDbusManager, SIGNAL(sendKeyReceive(int, int)), this, SLOT(onSendKeyReceive(int, int)));
-    connect(m_pDbusManager, SIGNAL(sendRequestAlive()), this, SLOT(onSendRequestAlive()));
-    connect(m_pDbusManager, SIGNAL(sendResponsePowerMode(int)), this, SLOT(onSendResponsePowerMode(int)));
-    connect(m_pDbusManager, SIGNAL(sendRequestPowerDownControl()), this, SLOT(onSendRequestPowerDownControl()));
-    connect(m_pDbusManager, SIGNAL(sendRequestHPDControl(int)), this, SLOT(onSendRequestHPDControl(int)));
-    connect(m_pDbusManager, SIGNAL(sendTouchPosition(int, int)), this, SLOT(onSendTouchPosition(int, int)));
-    connect(m_pDbusManager, SIGNAL(sendSteeringKeyReceive(int)), this, SLOT(onSendSteeringKeyReceive(int)));
+    using L = ISDBtDbusManager;
+    connect(m_pDbusManager, &L::sendKeyReceive, this, &AppEngineIF::onSendKeyReceive);
+    connect(m_pDbusManager, &L::sendRequestAlive, this, &AppEngineIF::onSendRequestAlive);
+    connect(m_pDbusManager, &L::sendResponsePowerMode, this, &AppEngineIF::onSendResponsePowerMode);
+    connect(m_pDbusManager, &L::sendRequestPowerDownControl, this, &AppEngineIF::onSendRequestPowerDownControl);
+    connect(m_pDbusManager, &L::sendRequestHPDControl, this, &AppEngineIF::onSendRequestHPDControl);
+    connect(m_pDbusManager, &L::sendTouchPosition, this, &AppEngineIF::onSendTouchPosition);
+    connect(m_pDbusManager, &L::sendSteeringKeyReceive, this, &AppEngineIF::onSendSteeringKeyReceive);
     m_pKeyTimer = new QTimer(this);
     m_pKeyTimer->setObjectName(QStringLiteral("keyTimer"));
     m_pKeyTimer->setSingleShot(true);
     m_pKeyTimer->setInterval(kLongPressMs);
-    connect(m_pKeyTimer, SIGNAL(timeout()), this, SLOT(onKeyTimerHandler()));
+    connect(m_pKeyTimer, &QTimer::timeout, this, &AppEngineIF::onKeyTimerHandler);
 }
 
 void AppEngineIF::InitializeDBusManager()

@@ -81,9 +81,12 @@ static int repair_kind_match(const AviContext* c, int k, uint32_t id) {
   return k == AVI_REPAIR_VIDEO ? avi_is_video_id(c, id) : id == c->id_wb;
 }
 
+enum { REPAIR_EXHAUSTED = -2 };
+
 /* Finds the idx1 entry of the chunk at `pos`; 1 with its length, 0 when the
  * index has no entry there (the reader stays), -1 when the repair gave up,
- * 2 when the reader was moved to the next indexed chunk. */
+ * REPAIR_EXHAUSTED when the index ends before the chunk, 2 when the reader
+ * was moved to the next indexed chunk. */
 static int repair_lookup(AviContext* c, int k, int64_t pos, uint32_t* length) {
   AviRepair* r = &c->repair[k];
   int64_t end = c->idx1_end;
@@ -96,7 +99,9 @@ static int repair_lookup(AviContext* c, int k, int64_t pos, uint32_t* length) {
   uint32_t steps = 0;
   Idx1Entry e;
   for (;;) {
-    if (r->entry_pos + 16 > end || repair_entry(c, k, &e) != 0) return -1;
+    /* Every entry is behind the reader: the indexed data has been read. */
+    if (r->entry_pos + 16 > end) return REPAIR_EXHAUSTED;
+    if (repair_entry(c, k, &e) != 0) return -1;
     if (!repair_kind_match(c, k, e.id)) {
       r->entry_pos += 16;
       continue;
@@ -203,6 +208,7 @@ static int video_chunk(AviContext* c, AviFioHandle* h, int64_t pos, uint32_t siz
   if (c->repair_on) {
     uint32_t length = 0;
     int r = repair_lookup(c, AVI_REPAIR_VIDEO, pos, &length);
+    if (r == REPAIR_EXHAUSTED) return fail(c, AVI_ERR_END);
     if (r < 0) {
       c->repair_on = 0;
     } else if (r == 2) {
@@ -273,6 +279,7 @@ static int audio_chunk(AviContext* c, AviFioHandle* h, int64_t pos, uint32_t siz
   if (c->repair_on) {
     uint32_t length = 0;
     int r = repair_lookup(c, AVI_REPAIR_AUDIO, pos, &length);
+    if (r == REPAIR_EXHAUSTED) return fail(c, AVI_ERR_END);
     if (r < 0) {
       c->repair_on = 0;
     } else if (r == 2) {

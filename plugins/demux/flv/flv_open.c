@@ -224,7 +224,6 @@ static int32_t first_tag(FlvDemuxContext* ctx, FirstTags* s, const FlvTagInfo* t
     if (progressive) {
       if (__FLV_DMX__fioShowBytesByPtr(&p, 13, h) < 13) return FLVD_ERR_END;
       carriesConfig = (p[11] & 15u) != 7 || p[12] == 0;
-      take_first(s, tag->timestamp);
     }
     if (carriesConfig) {
       if (!s->videoParsed) {
@@ -233,7 +232,9 @@ static int32_t first_tag(FlvDemuxContext* ctx, FirstTags* s, const FlvTagInfo* t
         if (r == 0) s->found |= 1u;
         if (r == FLVD_ERR_END && progressive) return FLVD_ERR_END;
       }
-    } else if (!progressive) {
+    } else {
+      /* Sequence headers often carry time 0 in a file whose frames start
+       * later: only frames set the first timestamp, in both walks. */
       take_first(s, tag->timestamp);
     }
   } else if (tag->type == 8) {
@@ -245,7 +246,7 @@ static int32_t first_tag(FlvDemuxContext* ctx, FirstTags* s, const FlvTagInfo* t
     }
     if (__FLV_DMX__fioShowBytesByPtr(&p, 13, h) < 13) return FLVD_ERR_END;
     int aacConfig = (p[11] >> 4) == 10 && p[12] == 0;
-    if (progressive || !aacConfig) take_first(s, tag->timestamp);
+    if (!aacConfig) take_first(s, tag->timestamp);
   } else if (tag->type == 18) {
     if (progressive && __FLV_DMX__fioShowBytesByPtr(&p, TAG_HEADER + tag->dataSize, h) <
                            (int32_t)(TAG_HEADER + tag->dataSize) &&
@@ -578,7 +579,12 @@ int32_t flv_open(const FlvdOpenRecord* record, FlvdOpenResult* out, int infoOnly
       goto fail_recorded;
     }
   }
-  if (ctx->lastTimestamp < ctx->firstTimestamp) {
+  if (ctx->openFlags & FLVD_OPEN_PROGRESSIVE) {
+    /* A growing file has no last timestamp yet (0 sets no limit): the
+     * duration is unknown, and the first timestamp still anchors the frame
+     * times and the seeks. */
+    ctx->durationMs = 0;
+  } else if (ctx->lastTimestamp < ctx->firstTimestamp) {
     ctx->seekMode = FLVD_SEEK_NONE;
     ctx->durationMs = 0;
     ctx->firstTimestamp = 0;

@@ -85,10 +85,22 @@ static int32_t entry_position(FlvDemuxContext* ctx, uint32_t i, int64_t* at, int
   return 0;
 }
 
+/* Muxers write the key-frame times either as the tags carry them or from
+ * the first timestamp on. A first entry more than a second before the first
+ * timestamp cannot be a tag time: that index counts from the first one. */
+static uint32_t index_base(FlvDemuxContext* ctx) {
+  uint32_t t0 = 0;
+  if (ctx->firstTimestamp <= 1000 || entry_time(ctx, 0, &t0) != 0) return 0;
+  return t0 < ctx->firstTimestamp - 1000 ? ctx->firstTimestamp : 0;
+}
+
 static int32_t index_seek(FlvDemuxContext* ctx, uint32_t target, uint32_t* found, int backward) {
   uint32_t n = ctx->indexCount == 0xFFFFFFFFu ? 0 : ctx->indexCount;
   uint32_t i = 0, ms = 0;
   int qualified = 0;
+  uint32_t base = index_base(ctx);
+  /* A target at or before the first timestamp has rewound already. */
+  target = target > base ? target - base : 0;
   for (; i < n; i++) {
     if (entry_time(ctx, i, &ms) != 0) break;
     if (ms >= target) {
@@ -110,7 +122,7 @@ static int32_t index_seek(FlvDemuxContext* ctx, uint32_t target, uint32_t* found
   int64_t at;
   int32_t code = 0;
   if (entry_position(ctx, i, &at, &code) != 0) return fail(ctx, code, 522);
-  return land_on_entry(ctx, at, ms, found);
+  return land_on_entry(ctx, at, ms + base, found);
 }
 
 /* Walks backward until a wanted tag at or before the target, then finishes

@@ -336,13 +336,18 @@ static int32_t frame_room(FlvDemuxContext* ctx, uint8_t** buffer, uint32_t* capa
   return ctx->frameBuffer ? 0 : -1;
 }
 
-enum { PAYLOAD_FRAME = 1, PAYLOAD_NONE = 0, PAYLOAD_FAILED = -1, PAYLOAD_SHORT = -101 };
+enum { PAYLOAD_FRAME = 1, PAYLOAD_NONE = 0, PAYLOAD_FAILED = -1, PAYLOAD_DAMAGED = -2,
+       PAYLOAD_SHORT = -101 };
 
-/* Reads the payload of the tag at the handle (header included) into the
- * buffer. A tag whose data is shorter than its codec's header is damage: it
- * is stepped over and gives no frame. */
-static int32_t read_payload(FlvDemuxContext* ctx, FlvFioHandle* h, const FlvTagInfo* tag,
-                            uint8_t** buffer, uint32_t* capacity, uint32_t* length) {
+/* Reads the payload of the tag at the handle (header included, the tag
+ * starting at `start`) into the buffer. A tag whose data is shorter than its
+ * codec's header is damage: it is stepped over and gives no frame. With
+ * `checkLarge`, a frame larger than the buffer is first checked against its
+ * PreviousTagSize: a damaged size field neither fails the read nor grows the
+ * buffer (PAYLOAD_DAMAGED, the handle back at the tag's start). */
+static int32_t read_payload(FlvDemuxContext* ctx, FlvFioHandle* h, int64_t start, int checkLarge,
+                            const FlvTagInfo* tag, uint8_t** buffer, uint32_t* capacity,
+                            uint32_t* length) {
   const uint8_t* p = NULL;
   if (__FLV_DMX__fioShowBytesByPtr(&p, TAG_HEADER + 2, h) < TAG_HEADER + 2) {
     flv_error(ctx, FLVD_ERR_END, 200);
@@ -360,6 +365,9 @@ static int32_t read_payload(FlvDemuxContext* ctx, FlvFioHandle* h, const FlvTagI
     head = avc ? 5 : 1;
     config = avc && (b1 == 0 || b1 == 2);
   }
+  if (checkLarge && !config && tag->dataSize >= head && tag->dataSize - head > *capacity &&
+      (start < 0 || prev_size_matches(h, start, tag->dataSize, 1) != 1))
+    return PAYLOAD_DAMAGED;
   __FLV_DMX__fioSkipBytes(TAG_HEADER, h);
   if (config || tag->dataSize < head) {
     if (__FLV_DMX__fioSkipBytes(tag->dataSize, h) != (int32_t)tag->dataSize) return PAYLOAD_SHORT;
@@ -454,12 +462,13 @@ int32_t flv_read_frame(FlvDemuxContext* ctx, const FlvdFrameRequest* req, FlvdFr
     if (walk_forward(ctx, h, &tag, wanted, VERIFY_LATER, NULL, FLV_RESYNC_BUDGET) != 0) break;
     int64_t start = __FLV_DMX__fioTell64(h);
     uint32_t length = 0;
-    int32_t r = read_payload(ctx, h, &tag, &buffer, &capacity, &length);
+    int32_t r = read_payload(ctx, h, start, 1, &tag, &buffer, &capacity, &length);
     if (r == PAYLOAD_FAILED) return -1;
     /* The tag counts only when its PreviousTagSize agrees; one that runs
      * past the end of the file is damage too. */
     const uint8_t* p = NULL;
-    if (r == PAYLOAD_SHORT || __FLV_DMX__fioShowBytesByPtr(&p, PREV_SIZE, h) < PREV_SIZE ||
+    if (r == PAYLOAD_SHORT || r == PAYLOAD_DAMAGED ||
+        __FLV_DMX__fioShowBytesByPtr(&p, PREV_SIZE, h) < PREV_SIZE ||
         flv_be32(p) != tag.dataSize + TAG_HEADER) {
       if (start < 0 || __FLV_DMX__fioSeek64(h, start, KVR_SEEK_SET) != 0) break;
       resync(ctx, h, FLV_RESYNC_BUDGET, 1);
@@ -503,7 +512,7 @@ int32_t flv_read_frame_progressive(FlvDemuxContext* ctx, const FlvdFrameRequest*
     int64_t start = __FLV_DMX__fioTell64(h);
     if (r == 0 && start >= 0) {
       uint32_t length = 0;
-      r = read_payload(ctx, h, &tag, &buffer, &capacity, &length);
+      r = read_payload(ctx, h, start, 0, &tag, &buffer, &capacity, &length);
       if (r == PAYLOAD_FAILED) return -1;
       const uint8_t* p = NULL;
       if (r != PAYLOAD_SHORT && __FLV_DMX__fioShowBytesByPtr(&p, PREV_SIZE, h) == PREV_SIZE) {

@@ -1,6 +1,5 @@
 import QtQuick 2.6
 import "../../Base"
-import "../../JavaScript/EngineCall.js" as EngineCall
 import "../"
 
 // Date and time jump: the guide's days on the left, the hours of the chosen
@@ -53,7 +52,7 @@ BaseComponent {
         var item = idHourList.currentItem
         if (!item)
             return
-        EngineCall.invoke(ISDBtEngine, "setJumpEpgIndex", [item.epgIndex], undefined)
+        ISDBtEngine.setJumpEpgIndex(item.epgIndex)
         idAppMain.backKeyProcessing()
     }
 
@@ -74,7 +73,6 @@ BaseComponent {
     Connections {
         target: ISDBtEngine
         // Some of these signals come with other parts of the engine.
-        ignoreUnknownSignals: true
         function onSendEndEpgRefresh() {
             idDayList.currentIndex = 0
             idScreen.focusHours(false)

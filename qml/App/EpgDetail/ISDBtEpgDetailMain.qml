@@ -23,7 +23,6 @@ BaseComponent {
     Connections {
         target: ISDBtEngine
         // Some of these signals come with other parts of the engine.
-        ignoreUnknownSignals: true
         function onSendChangeChannel() { idAppMain.backKeyProcessing() }
     }
 

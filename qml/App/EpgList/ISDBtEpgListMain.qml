@@ -1,6 +1,5 @@
 import QtQuick 2.6
 import "../../Base"
-import "../../JavaScript/EngineCall.js" as EngineCall
 import "../"
 
 // Programme list of the current service. Up and down do not wrap; select on
@@ -25,7 +24,7 @@ BaseComponent {
     property int firstMJD: -1
 
     function updateFirstMJD() {
-        firstMJD = idList.count > 0 ? EngineCall.invoke(ISDBtEngine, "getIntEpgDataByProxyIndex", [0, "StartMJD"], -1)
+        firstMJD = idList.count > 0 ? ISDBtEngine.getIntEpgDataByProxyIndex(0, "StartMJD")
                                     : -1
     }
 
@@ -57,6 +56,9 @@ BaseComponent {
             return
         idPopup.visible = false
         selectedRow = -1
+        // The screen is a focus scope that remembers the menu as its focused
+        // child: the menu gives that up, so that the keys reach the list.
+        idPopup.focus = false
         if (visible)
             idScreen.forceActiveFocus()
     }
@@ -72,7 +74,7 @@ BaseComponent {
             idList.currentIndex = row
             return
         }
-        idAppMain.epgDetail = EngineCall.invoke(ISDBtEngine, "getEpgDetailDataByProxyIndex", [row], "")
+        idAppMain.epgDetail = ISDBtEngine.getEpgDetailDataByProxyIndex(row)
         selectedRow = row
         showPopup(row - topIndex)
         idAppMain.epgBackupIndex = row
@@ -98,7 +100,6 @@ BaseComponent {
     Connections {
         target: ISDBtEngine
         // Some of these signals come with other parts of the engine.
-        ignoreUnknownSignals: true
         function onSendChangeChannel() {
             idScreen.epgReset = true
             idList.currentIndex = -1
@@ -130,7 +131,7 @@ BaseComponent {
                 idAppMain.epgGethering = true
             }
             if (idAppMain.state === "ISDBtEpgDetailMain")
-                idAppMain.epgDetail = EngineCall.invoke(ISDBtEngine, "getEpgDetailDataByProxyIndex", [idAppMain.epgBackupIndex], "")
+                idAppMain.epgDetail = ISDBtEngine.getEpgDetailDataByProxyIndex(idAppMain.epgBackupIndex)
         }
         function onJumpEpgIndex(jumpIndex) {
             idAppMain.epgBackupIndex = jumpIndex
@@ -147,7 +148,7 @@ BaseComponent {
         id: idRefreshTimer
         interval: 500
         repeat: false
-        onTriggered: EngineCall.invoke(ISDBtEngine, "setEpgListUpdate", [], undefined)
+        onTriggered: ISDBtEngine.setEpgListUpdate()
     }
 
     // Held up and down keys move once per repeat (not under the open menu).
@@ -291,7 +292,7 @@ BaseComponent {
             else
                 idAppMain.showHideDaySetting(true)
         }
-        onBackKeyPressed: idScreen.hidePopup()
+        // Back travels on to the screen, which then closes only the menu.
     }
     ISDBtGuideBar {
         anchors.right: parent.right

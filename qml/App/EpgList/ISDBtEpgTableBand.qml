@@ -1,6 +1,5 @@
 import QtQuick 2.6
 import "../../Base"
-import "../../JavaScript/EngineCall.js" as EngineCall
 
 // Table band of the programme screens: the current station's logo and name,
 // and its remote key (with the sub-channel where the key has several).
@@ -11,8 +10,8 @@ Item {
 
     function reloadLogo(networkID) {
         idLogo.source = ""
-        idLogo.source = networkID === undefined ? EngineCall.invoke(ISDBtEngine, "getStationLogoPath", [ISDBtData.nCurrChannelNumber], "")
-                                                : EngineCall.invoke(ISDBtEngine, "getStationLogoPath", [ISDBtData.nCurrChannelNumber, networkID], "")
+        idLogo.source = networkID === undefined ? ISDBtEngine.getStationLogoPath(ISDBtData.nCurrChannelNumber)
+                                                : ISDBtEngine.getStationLogoPath(ISDBtData.nCurrChannelNumber, networkID)
     }
 
     Connections {
@@ -23,7 +22,6 @@ Item {
     Connections {
         target: ISDBtEngine
         // Some of these signals come with other parts of the engine.
-        ignoreUnknownSignals: true
         function onSendChannelLogoUpdated(channelNumber, networkID) {
             if (channelNumber === ISDBtData.nCurrChannelNumber)
                 idBand.reloadLogo()

@@ -1,6 +1,5 @@
 import QtQuick 2.6
 import "../../Base"
-import "../../JavaScript/EngineCall.js" as EngineCall
 
 // Live-TV screen: what the playback state needs over the video (the video
 // itself is drawn by the player below the transparent window). It is also
@@ -102,11 +101,11 @@ BaseComponent {
     function tuneChannel() {
         var result = 0
         if (changeChPrev)
-            result = EngineCall.invoke(ISDBtEngine, "selectPrevStation", [], 0)
+            result = ISDBtEngine.selectPrevStation()
         else if (changeChNext)
-            result = EngineCall.invoke(ISDBtEngine, "selectNextStation", [], 0)
+            result = ISDBtEngine.selectNextStation()
         else if (changeChLcn > 0)
-            result = EngineCall.invoke(ISDBtEngine, "changeChannel", [changeChLcn, changeChSub], 0)
+            result = ISDBtEngine.changeChannel(changeChLcn, changeChSub)
         if (result < 0) {
             readyToChannelChange = false
             state = "Normal"
@@ -116,16 +115,15 @@ BaseComponent {
     onStateChanged: {
         idAppMain.playerState = state
         if (ISDBtData.nSubtitle !== 0 && state !== "Normal")
-            EngineCall.invoke(ISDBtEngine, "clearSubtitleImage")
+            ISDBtEngine.clearSubtitleImage()
         if (state === "Normal")
-            EngineCall.invoke(ISDBtEngine, "resetWeakCount")
+            ISDBtEngine.resetWeakCount()
     }
     onShowMainBgChanged: idAppMain.showHideMainBgPlayerMain(showMainBg)
     onMouseClicked: if (!idRelaySearch.visible && !idScan.visible) idAppMain.showHideDATouch(true)
 
     Connections {
         target: ISDBtEngine
-        ignoreUnknownSignals: true
 
         function onSendInitScan() { idPlayerMain.startScanState(stringInfo.strApp_HOME_INITIAL_SCAN, false) }
         function onSendRefreshScan() { idPlayerMain.startScanState(stringInfo.strApp_HOME_LIST_REFRESH_SCAN, true) }

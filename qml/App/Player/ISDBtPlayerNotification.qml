@@ -1,7 +1,6 @@
 import QtQuick 2.6
 import "../../Base"
 import "../"
-import "../../JavaScript/EngineCall.js" as EngineCall
 
 // Shown instead of a picture: nothing while powered off; with an empty
 // station list, the advice to check the antenna and a button to scan.
@@ -52,7 +51,7 @@ BaseComponent {
             focus: true
             mTouchEnable: true
             mText: stringInfo.strApp_START
-            onClickOrKeySelected: EngineCall.invoke(ISDBtEngine, "execScan")
+            onClickOrKeySelected: ISDBtEngine.execScan()
         }
     }
     ISDBtSelectGuideBar {

@@ -1,7 +1,6 @@
 import QtQuick 2.6
 import "../../Base"
 import "../"
-import "../../JavaScript/EngineCall.js" as EngineCall
 
 // Station-search panel: the search animation and the channel being tried.
 Item {
@@ -45,6 +44,6 @@ Item {
         anchors.bottom: parent.bottom
         exitText: stringInfo.strApp_STATION_SEARCH
         mTouchEnable: true
-        onGuideBarBtnClicked: EngineCall.invoke(ISDBtEngine, "execStopSearch")
+        onGuideBarBtnClicked: ISDBtEngine.execStopSearch()
     }
 }

@@ -1,7 +1,6 @@
 import QtQuick 2.6
 import "../../Base"
 import "../"
-import "../../JavaScript/EngineCall.js" as EngineCall
 
 // Scan panel: title band, progress and how to stop the scan.
 Item {
@@ -72,6 +71,6 @@ Item {
         visible: !idScan.isInitialScan
         exitText: idScan.exitName
         mTouchEnable: true
-        onGuideBarBtnClicked: EngineCall.invoke(ISDBtEngine, "execStopScan")
+        onGuideBarBtnClicked: ISDBtEngine.execStopScan()
     }
 }

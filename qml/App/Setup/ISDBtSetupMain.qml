@@ -2,7 +2,6 @@ import QtQuick 2.6
 import "../../Base"
 import "../"
 import "../../JavaScript/SetupRows.js" as SetupRows
-import "../../JavaScript/EngineCall.js" as EngineCall
 
 // The settings screen: three tabs (Channel, Watch, Other), each a list of
 // rows that open a value popup, edit a number in place, ask a yes/no
@@ -36,7 +35,25 @@ BaseComponent {
         bilingual: "nBilingual", clock: "nShowTime", screenRatio: "nScreenRatio", accOp: "nStartPower",
         volume: "nAudioLevel", screenScale: "nScreenScale", videoDelay: "nVideoDelay" })
 
-    function engine(name, args) { return EngineCall.invoke(ISDBtEngine, name, args) }
+    // The engine's command of a setting row.
+    function applySetting(id, value) {
+        switch (id) {
+        case "stationSearchOp": ISDBtEngine.execStationSearchOpChange(value); break
+        case "autoStationSearch": ISDBtEngine.execAutoStationSearchChange(value); break
+        case "bgSearch": ISDBtEngine.execBackgroundSearchChange(value); break
+        case "segMode": ISDBtEngine.execSegModeChange(value); break
+        case "subtitle": ISDBtEngine.execSetSubtitle(value); break
+        case "superImpose": ISDBtEngine.execSetSuperImpose(value); break
+        case "bilingual": ISDBtEngine.execBilingualChange(value); break
+        case "clock": ISDBtEngine.execClockDisplayChange(value); break
+        case "screenRatio": ISDBtEngine.execScreenRatioChange(value); break
+        case "accOp": ISDBtEngine.execAccOpChange(value); break
+        case "volume": ISDBtEngine.execAudioLevelChange(value); break
+        case "screenScale": ISDBtEngine.execScreenScaleChange(value); break
+        case "videoDelay": ISDBtEngine.execVideoDelayChange(value); break
+        default: throw new Error("setting " + id + " has no engine command")
+        }
+    }
     function stored(id) { return ISDBtData[valueProperties[id]] }
 
     // The text a row shows at its right.
@@ -116,7 +133,7 @@ BaseComponent {
     }
     function applyEdit() {
         if (editValue !== stored(currentItem.id))
-            engine(SetupRows.commands[currentItem.id], [editValue])
+            applySetting(currentItem.id, editValue)
     }
 
     function actOnRow() {
@@ -152,14 +169,14 @@ BaseComponent {
             closeDialog()
             var id = currentItem.id
             if (id === "initialScan")
-                engine("execInitScan")
+                ISDBtEngine.execInitScan()
             else if (id === "additionalScan")
-                engine("execAdditionalScan", isQM ? [true] : [])
+                ISDBtEngine.execAdditionalScan(isQM)
             else
-                engine("execScan", isQM ? [true] : [])
+                ISDBtEngine.execScan(isQM)
         } else if (which === "reset") {
             closeDialog()
-            engine("execFactoryReset")
+            ISDBtEngine.execFactoryReset()
         } else if (which === "copyLog") {
             // The question gives way to the copying text before the copy blocks.
             copyingLog = true
@@ -185,7 +202,7 @@ BaseComponent {
             return
         }
         if (dialog === "antenna") {
-            engine(up ? "execNextChannel" : "execPrevChannel")
+            up ? ISDBtEngine.execNextChannel() : ISDBtEngine.execPrevChannel()
             return
         }
         if (!focusOnList) {
@@ -249,7 +266,6 @@ BaseComponent {
     }
     Connections {
         target: ISDBtEngine
-        ignoreUnknownSignals: true
         function onSendCompleteLogCopy(result) {
             idScreen.copyingLog = false
             idAppMain.isLogSaveMode = false
@@ -265,7 +281,7 @@ BaseComponent {
     Timer {
         id: idLogCopyTimer
         interval: 100
-        onTriggered: idScreen.engine("execLogCopy")
+        onTriggered: ISDBtEngine.execLogCopy()
     }
 
     Rectangle {
@@ -391,7 +407,7 @@ BaseComponent {
         z: 1
         onMenuItemSelected: {
             idScreen.closeDialog()
-            idScreen.engine(SetupRows.commands[name], [value])
+            idScreen.applySetting(name, value)
         }
         onLeftKeyPressed: idScreen.closeDialog()
         // Back travels on to the screen, which closes the popup.

@@ -1,6 +1,5 @@
 import QtQuick 2.6
 import "../../Base"
-import "../../JavaScript/EngineCall.js" as EngineCall
 import "../"
 
 // Station list: every station of the current segment type with its logo,
@@ -34,10 +33,10 @@ BaseComponent {
         if (!item)
             return
         var remoconID = item.remoconID, dispSubChannel = item.dispSubChannel
-        EngineCall.log(ISDBtEngine, "[StationList] select row(" + row + ") RemoconID(" + remoconID + ")")
+        ISDBtEngine.printLog("[StationList] select row(" + row + ") RemoconID(" + remoconID + ")")
         idAppMain.gotoMainScreen()
         idAppMain.isChChangeByRemocon = true
-        EngineCall.invoke(ISDBtEngine, "execChangeChannel", [remoconID, dispSubChannel], undefined)
+        ISDBtEngine.execChangeChannel(remoconID, dispSubChannel)
     }
 
     onVisibleChanged: if (visible) refreshCurrent()
@@ -53,7 +52,6 @@ BaseComponent {
     Connections {
         target: ISDBtEngine
         // Some of these signals come with other parts of the engine.
-        ignoreUnknownSignals: true
         function onSendRefreshStaionListStart() { idList.currentIndex = -1 }
         function onSendRefreshStaionListEnd() { idScreen.refreshCurrent() }
     }
@@ -152,7 +150,7 @@ BaseComponent {
                 width: Math.round(64 * idRow.fontHeight / 36)
                 height: idRow.fontHeight
                 visible: model.SubChannel === 1
-                source: visible ? EngineCall.invoke(ISDBtEngine, "getStationLogoPath", [model.ChannelNumber], "") : ""
+                source: visible ? ISDBtEngine.getStationLogoPath(model.ChannelNumber) : ""
                 fillMode: Image.PreserveAspectFit
                 // A new network of the station brings its own logo.
                 readonly property int networkID: model.NetworkID !== undefined ? model.NetworkID : 0
@@ -161,12 +159,11 @@ BaseComponent {
                     if (!visible)
                         return
                     source = ""
-                    source = EngineCall.invoke(ISDBtEngine, "getStationLogoPath", [model.ChannelNumber], "")
+                    source = ISDBtEngine.getStationLogoPath(model.ChannelNumber)
                 }
                 Connections {
                     target: ISDBtEngine
                     // Some of these signals come with other parts of the engine.
-                    ignoreUnknownSignals: true
                     function onSendChannelLogoUpdated(channelNumber, networkID) {
                         if (channelNumber === model.ChannelNumber)
                             idLogo.reload()
@@ -207,7 +204,7 @@ BaseComponent {
                 anchors.fill: idCircle
                 mHorizontalAlies: Text.AlignHCenter
                 mText: model.RemoconID
-                       + (EngineCall.invoke(ISDBtEngine, "getCountOfRemoconID", [model.RemoconID], 0) > 1
+                       + (ISDBtEngine.getCountOfRemoconID(model.RemoconID) > 1
                           ? " -" + model.DispSubChannel : "")
                 mTextColor: idRow.textColor
             }

@@ -9,7 +9,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
 
 #include <string>
 #include <vector>
@@ -90,6 +93,50 @@ TEST(Audio, LabelFollowsSegmentStreamsModeAndChoice)
     QSignalSpy changed(f.engine.get(), &ISDBtAppEngine::notifyBilingualTextChanged);
     f.engine->onNotifyBilingualInfoUpdate();
     EXPECT_EQ(changed.count(), 0);
+}
+
+// A segment switch between services whose audio records are alike changes no
+// integer of the record, so the player wrapper reports nothing; the label
+// depends on the segment all the same. For five seconds after a tune or a
+// switch each channel-information refresh rebuilds it.
+TEST(Audio, LabelIsRebuiltAtEachRefreshForFiveSecondsAfterATune)
+{
+    Fixture f;
+    ISDBtDataManager* settings = ISDBtDataManager::getInstance();
+    f.engine->setOzbState(ISDBtAppEngine::Prepared);
+    BilingualInfo info;
+    info.totalAudioPID = 2;
+    info.audioMode = 3;
+    info.audioMain[0] = lang("jpn");
+    setRecord(info);
+    settings->setCurrSegType(0);
+    settings->setCurrAudioIndex(0);
+    f.engine->onNotifyBilingualInfoUpdate();
+    ASSERT_EQ(f.engine->getBilingualText().toStdString(), "STR_AUDIO1 : 日本語");
+
+    // Not after a tune: a refresh leaves the label alone.
+    settings->setCurrSegType(1);
+    f.engine->refreshBilingual();
+    EXPECT_EQ(f.engine->getBilingualText().toStdString(), "STR_AUDIO1 : 日本語");
+
+    QTimer* expiry = f.engine->timer("bilingualUpdateExpireTimer");
+    ASSERT_NE(expiry, nullptr);
+    f.engine->setChannelPlaySettings();
+    EXPECT_TRUE(expiry->isActive());
+    EXPECT_EQ(expiry->interval(), 5000);
+    QSignalSpy changed(f.engine.get(), &ISDBtAppEngine::notifyBilingualTextChanged);
+    f.engine->refreshBilingual();
+    EXPECT_EQ(f.engine->getBilingualText().toStdString(), "") << "one-seg stereo has nothing to choose";
+    f.engine->refreshBilingual();
+    EXPECT_EQ(changed.count(), 1) << "an unchanged label is not announced again";
+
+    // The expiry (through the timer's own connection) ends it.
+    expiry->start(1);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !expiry->isActive(); }));
+    QCoreApplication::processEvents();
+    settings->setCurrSegType(0);
+    f.engine->refreshBilingual();
+    EXPECT_EQ(f.engine->getBilingualText().toStdString(), "");
 }
 
 TEST(Audio, BilingualKeyCyclesStreamsThenDualMonoHalvesElseSaysNoAudio)

@@ -30,6 +30,8 @@ public:
     bool inProcessing() const { return m_bInProcessing; }
     ISDBtThread* jobThread() const { return m_pJobThread; }
     bool subtitleUpdateEnabled() const { return m_bEnableSubtitleUpdate; }
+    // What each channel-information refresh does with the audio label.
+    void refreshBilingual() { refreshBilingualWhileUpdatable(); }
     int videoErrCount() const { return m_nVideoErrCount; }
     int memVideoErrCount() const { return m_nMemVideoErrCount; }
     const QList<tagHdmiResolution>& hdmiList() const { return m_hdmiList; }

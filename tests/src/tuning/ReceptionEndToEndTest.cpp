@@ -354,3 +354,176 @@ int main(int argc, char** argv)
     tuning_test::guiApp();
     return RUN_ALL_TESTS();
 }
+
+namespace {
+
+QVariant qmlProperty(TuningRig& rig, const char* object, const char* property)
+{
+    QObject* o = rig.engine->qmlChild(object);
+    return o != nullptr ? o->property(property) : QVariant();
+}
+
+bool liveTvShows(TuningRig& rig, const char* state, bool weakSignal)
+{
+    return qmlProperty(rig, "playerMain", "state").toString() == QLatin1String(state) &&
+           qmlProperty(rig, "playerMain", "weakSignal").toBool() == weakSignal;
+}
+
+}  // namespace
+
+// A search holds the channel change open until it ends, which the power key
+// waited for (up to the handover timer's three minutes, keys refused).
+TEST(ReceptionEndToEnd, PowerKeyDuringAStationSearchCancelsItAndPowersOffAtOnce)
+{
+    RigOptions o = profile("", signalLine(0, 24.0, 0, 0));
+    o.scenarioExtra += "timing prepare=50 scan_step=4 tune=60 handover=600000 epg_refresh=0\n";
+    TuningRig rig(o);
+    ASSERT_TRUE(rig.initialScan());
+    rig.engine->execStationSearch();
+    ASSERT_TRUE(rig.engine->handoverTimerActive());
+    QSignalSpy stopped(rig.engine.get(), SIGNAL(sendStopSearch()));
+    bsim::clearCalls();
+
+    rig.engine->execPower();
+    EXPECT_EQ(rig.playerCalls("stopHandover("), 1);
+    EXPECT_EQ(stopped.count(), 1);
+    EXPECT_EQ(rig.engine->getOzbState(), ISDBtAppEngine::Released) << "not left to the search's end";
+    EXPECT_FALSE(rig.engine->getAppPowerOn());
+    EXPECT_FALSE(rig.engine->handoverTimerActive());
+
+    // The next power key is heard again.
+    rig.engine->execPower();
+    ASSERT_TRUE(rig.waitForState(ISDBtAppEngine::Prepared));
+    EXPECT_TRUE(rig.engine->getAppPowerOn());
+}
+
+// The power-offs that wait for a station search or a scan to end.
+TEST(ReceptionEndToEnd, PowerOffAfterASearchComesWithItsEndOrAtOnceWhenCancelled)
+{
+    RigOptions o = profile("", signalLine(0, 24.0, 0, 0));
+    o.scenarioExtra += "timing prepare=50 scan_step=4 tune=60 handover=600000 epg_refresh=0\n";
+    TuningRig rig(o);
+    ASSERT_TRUE(rig.initialScan());
+
+    // The player refuses the cancel: the power-off waits for the search's
+    // end, and the power key is not heard meanwhile.
+    rig.engine->execStationSearch();
+    bsim::setResult("stopHandover", -1);
+    rig.engine->stopSearchAndPowerOff();
+    EXPECT_EQ(rig.engine->getOzbState(), ISDBtAppEngine::Prepared);
+    EXPECT_TRUE(rig.engine->handoverTimerActive()) << "the cancel is tried again later";
+    rig.engine->execPower();
+    EXPECT_TRUE(rig.engine->getAppPowerOn());
+    bsim::clearResults();
+    // The search ends on the relay station.
+    ASSERT_TRUE(bsim::injectEvent(48, 0, 0, {34, 0x7f10, 0xe100, 0xe118, 0, 0, 0}));
+    ASSERT_TRUE(rig.waitForState(ISDBtAppEngine::Released));
+    EXPECT_FALSE(rig.engine->getAppPowerOn());
+
+    // Cancelled: at once.
+    rig.engine->execPower();
+    ASSERT_TRUE(rig.waitForState(ISDBtAppEngine::Prepared));
+    ASSERT_TRUE(rig.waitTuned());
+    rig.engine->execStationSearch();
+    QSignalSpy stopped(rig.engine.get(), SIGNAL(sendStopSearch()));
+    rig.engine->stopSearchAndPowerOff();
+    EXPECT_EQ(stopped.count(), 1);
+    EXPECT_EQ(rig.engine->getOzbState(), ISDBtAppEngine::Released);
+    EXPECT_FALSE(rig.engine->handoverTimerActive());
+}
+
+TEST(ReceptionEndToEnd, PowerOffAfterAScanComesWithItsCompletion)
+{
+    TuningRig rig(profile("", signalLine(0, 24.0, 0, 0)));
+    ASSERT_TRUE(rig.initialScan());
+    QSignalSpy complete(rig.engine.get(), SIGNAL(sendScanComplete()));
+    rig.engine->execScan(false);
+    rig.engine->stopScanAndPowerOff();
+    EXPECT_EQ(rig.playerCalls("searchCancel("), 1);
+    EXPECT_TRUE(rig.engine->getAppPowerOn()) << "the completion powers off";
+    ASSERT_TRUE(rig.waitForState(ISDBtAppEngine::Released));
+    EXPECT_FALSE(rig.engine->getAppPowerOn());
+    EXPECT_EQ(complete.count(), 0) << "no scan completion after the power-off";
+}
+
+// Every power-on makes a new player, which searches the second stream unless
+// told otherwise: the stored choice must reach it before its first tune.
+TEST(ReceptionEndToEnd, StoredBackgroundSearchOffReachesEachNewPlayerBeforeItsFirstTune)
+{
+    TuningRig rig(profile("", signalLine(0, 24.0, 0, 0)));  // backgroundSearch=0
+    ASSERT_TRUE(rig.initialScan());
+    for (int run = 0; run < 2; ++run) {
+        SCOPED_TRACE(run);
+        if (run == 1) {
+            rig.engine->execPower();
+            ASSERT_EQ(rig.engine->getOzbState(), ISDBtAppEngine::Released);
+            bsim::clearCalls();
+            rig.engine->execPower();
+            ASSERT_TRUE(rig.waitForState(ISDBtAppEngine::Prepared));
+            ASSERT_TRUE(rig.waitTuned());
+        }
+        const std::vector<std::string> calls = bsim::calls();
+        auto first = [&](const std::string& prefix, size_t from) {
+            for (size_t i = from; i < calls.size(); ++i)
+                if (calls[i].compare(0, prefix.size(), prefix) == 0)
+                    return i;
+            return calls.size();
+        };
+        const size_t listener = first("setListener(", 0);
+        const size_t told = first("setBackSearchInfo2TS(", listener);
+        const size_t tune = first("setChannel(", listener);
+        ASSERT_LT(listener, calls.size());
+        ASSERT_LT(told, tune) << "the new player was not told before its first tune";
+        EXPECT_EQ(calls[told].compare(0, 23, "setBackSearchInfo2TS(0,"), 0) << calls[told];
+    }
+}
+
+TEST(ReceptionEndToEnd, AnEmergencyWarningOffTheLiveTvScreenAsksTheViewerFirst)
+{
+    TuningRig rig(profile("", signalLine(0, 24.0, 0, 0)));
+    QSignalSpy notice(rig.engine.get(), SIGNAL(sendEwsNotifyMessage(QString)));
+    ASSERT_TRUE(rig.initialScan());
+    ASSERT_TRUE(QMetaObject::invokeMethod(rig.engine->qmlRoot(), "setAppMainScreen",
+                                          Q_ARG(QVariant, QStringLiteral("ISDBtSetupMain")), Q_ARG(QVariant, true)));
+    ASSERT_EQ(rig.engine->currentScreen(), QStringLiteral("ISDBtSetupMain"));
+    bsim::clearCalls();
+
+    // A warning on the one-seg service of another channel: nothing is tuned
+    // behind the menu; the root window's popup asks.
+    ASSERT_TRUE(bsim::injectEvent(33, 1, 0, {0xe218, 1, 0, 0}));
+    ASSERT_TRUE(waitUntil([&] { return qmlProperty(rig, "systemPopup", "visible").toBool(); }));
+    EXPECT_EQ(qmlProperty(rig, "systemPopup", "ewsServiceID").toInt(), 0xe218);
+    EXPECT_EQ(rig.playerCalls("setChannel("), 0);
+    EXPECT_EQ(notice.count(), 0);
+
+    // Yes: the switch.
+    ASSERT_TRUE(QMetaObject::invokeMethod(rig.engine->qmlChild("systemPopup"), "popupBtn01Selected"));
+    EXPECT_FALSE(qmlProperty(rig, "systemPopup", "visible").toBool());
+    EXPECT_EQ(rig.playerCalls("setChannel("), 1);
+    EXPECT_EQ(data()->getCurrRemoconID(), 4);
+    EXPECT_EQ(data()->getSegMode(), 1);
+    EXPECT_EQ(notice.count(), 1);
+}
+
+TEST(ReceptionEndToEnd, TheVideoDefinitionAndARestartedSignalRunEndTheWeakNotice)
+{
+    TuningRig rig(profile("segMode=4\nstationSearchTime=0\n", signalLine(0, 2.0, 0, 0)));
+    QSignalSpy weak(rig.engine.get(), SIGNAL(sendSignalWeak(bool)));
+    ASSERT_TRUE(rig.initialScan());
+    ASSERT_TRUE(waitUntil([&] { return liveTvShows(rig, "Weak", true); }));
+
+    // The player reports the picture's definition: back to the plain screen.
+    ASSERT_TRUE(bsim::injectEvent(10, 0, 0xe100));
+    ASSERT_TRUE(waitUntil([&] { return liveTvShows(rig, "Normal", false); }));
+
+    // Still weak: announced again. A segment switch starts a new signal run,
+    // which announces weak reception only if it still is; the old notice
+    // goes meanwhile.
+    ASSERT_TRUE(waitUntil([&] { return liveTvShows(rig, "Weak", true); }));
+    const int before = weak.count();
+    rig.engine->changeSeg(1, false);
+    ASSERT_EQ(data()->getCurrSegType(), 1);
+    ASSERT_EQ(weak.count(), before + 1);
+    EXPECT_FALSE(weak.last().at(0).toBool());
+    EXPECT_TRUE(liveTvShows(rig, "Normal", false));
+}

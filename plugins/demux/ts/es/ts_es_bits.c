@@ -41,7 +41,10 @@ int tsd_bits_exhausted(const TsdBits* br) { return br->pos >= br->size * 8; }
 
 uint32_t tsd_bits_ue(TsdBits* br) {
   int zeros = 0;
-  while (zeros < 32 && read_bit(br) == 0) zeros++;
+  /* The marker bit after the zeros is consumed for the longest code too;
+   * a longer run of zeros is no 32-bit code (damage, or the end). */
+  while (read_bit(br) == 0)
+    if (++zeros > 32) return 0xFFFFFFFFu;
   if (zeros == 0) return 0;
   /* (2^zeros - 1) + suffix, modulo 2^32. */
   uint32_t base = zeros == 32 ? 0xFFFFFFFFu : ((1u << zeros) - 1u);

@@ -624,6 +624,32 @@ TEST_F(AviTest, ChunkSizeRepairTakesTheIndexLength) {
   EXPECT_EQ(readAll().size(), 79u);
 }
 
+TEST_F(AviTest, ChunkSizeRepairEndsTheReadingWhereTheIndexEnds) {
+  // An idx1 that lists only the first 13 of the 20 chunks in the movi data.
+  FileSpec f = simpleSpec(10);
+  const size_t listed = 13;
+  Bytes b = buildAvi(f);
+  b.resize(b.size() - (f.items.size() - listed) * 16);
+  set32(b, b.size() - listed * 16 - 4, uint32_t(listed * 16));
+  set32(b, 4, uint32_t(b.size() - 8));
+  ASSERT_EQ(openBytes(b), AVI_OK);
+  ASSERT_EQ(ctx()->repair_on, 1);
+  for (int pass = 0; pass < 2; ++pass) {
+    std::vector<Got> got = readAll();
+    ASSERT_EQ(got.size(), listed) << pass;
+    for (size_t i = 0; i < listed; ++i) EXPECT_EQ(got[i].data, f.items[i].data) << pass << " " << i;
+    EXPECT_EQ(lastError(), AVI_ERR_END);
+    AviPacket p;
+    EXPECT_EQ(next(&p), AVI_END);
+    // A seek back to the start reads the indexed data again.
+    AviSeekResult r;
+    ASSERT_EQ(seek(0, 0, &r), AVI_OK);
+  }
+  // Without the repair the walk reads the movi data to its end.
+  ASSERT_EQ(openBytes(b, AVI_FLAG_NO_REPAIR), AVI_OK);
+  EXPECT_EQ(readAll().size(), f.items.size());
+}
+
 TEST_F(AviTest, MpegAudioResyncFindsTheFirstFrameHeader) {
   FileSpec f = simpleSpec(4);
   f.streams[1].scale = 1152;

@@ -280,6 +280,40 @@ TEST_F(FlvDmxTest, GrownFrameBufferAndHostBuffers) {
   EXPECT_EQ(lastError(), FLVD_ERR_FRAME_TOO_BIG);
 }
 
+TEST_F(FlvDmxTest, HostBuffersSkipADamagedTagClaimingMoreThanTheyHold) {
+  // 165 H.263 frames of 4000 bytes; the 21st tag's size field claims
+  // 550000 bytes, more than the host's buffer and still inside the file.
+  FlvBuilder b(1);
+  std::vector<size_t> starts;
+  for (int i = 0; i < 165; ++i) {
+    Bytes body = {uint8_t(i % 10 == 0 ? 0x12 : 0x22), 0x00, 0x00, 0x80, 0x02, 0, 0, 0, 0, 0x55};
+    body.resize(4000, uint8_t(i));
+    starts.push_back(b.tag(9, uint32_t(i * 40), body));
+  }
+  const uint32_t claim = 550000;
+  ASSERT_GT(b.bytes.size(), claim);
+  size_t at = starts[20];
+  b.bytes[at + 1] = uint8_t(claim >> 16);
+  b.bytes[at + 2] = uint8_t(claim >> 8);
+  b.bytes[at + 3] = uint8_t(claim);
+  ASSERT_EQ(openBytes(b.bytes), 0);
+  std::vector<Frame> own = readAll();
+  ASSERT_EQ(own.size(), 164u);
+  close();
+
+  ASSERT_EQ(open(path_, FLVD_OPEN_HOST_BUFFERS), 0);
+  Bytes buffer(512000);
+  std::vector<Frame> lent;
+  Frame f;
+  while (read(&f, 0, buffer.data(), uint32_t(buffer.size())) == 0) lent.push_back(f);
+  EXPECT_EQ(lastError(), FLVD_ERR_END);
+  ASSERT_EQ(lent.size(), own.size());
+  for (size_t i = 0; i < own.size(); ++i) {
+    EXPECT_EQ(lent[i].bytes, own[i].bytes) << i;
+    EXPECT_EQ(lent[i].timeMs, own[i].timeMs) << i;
+  }
+}
+
 TEST_F(FlvDmxTest, SeparateHandlesReadEachKindAndRefuseOthers) {
   ASSERT_EQ(open(media("h263_mp3.flv"), FLVD_OPEN_SEPARATE_HANDLES), 0);
   std::vector<Frame> video = readAll(FLVD_KIND_VIDEO);

@@ -193,7 +193,9 @@ struct SpsCase {
   uint32_t tick = 1001, scale = 60000;
 };
 
-Bytes makeSps(const SpsCase& c) {
+// `list0` replaces the deltas of the first scaling list (Exp-Golomb code
+// numbers, so that codes beyond the signed range can be written).
+Bytes makeSps(const SpsCase& c, const std::vector<uint32_t>& list0 = {}) {
   BitWriter w;
   w.put(c.profile, 8);
   w.put(0, 8);
@@ -209,7 +211,9 @@ Bytes makeSps(const SpsCase& c) {
     int lists = c.chroma == 3 ? 12 : 8;
     for (int i = 0; i < lists; ++i) {
       w.put(i == 0 || i == 6, 1);
-      if (i == 0 || i == 6)
+      if (i == 0 && !list0.empty())
+        for (uint32_t code : list0) w.ue(code);
+      else if (i == 0 || i == 6)
         for (int j = 0; j < (i < 6 ? 16 : 64); ++j) w.se(j == 0 ? 8 : 0);
     }
   }
@@ -305,28 +309,31 @@ TEST(FlvCodecHeaders, EmulationPreventionBytesAreRemovedBeforeParsing) {
 }
 
 TEST(FlvCodecHeaders, DamagedScalingListDeltasStayInRange) {
-  // Two scaling-list deltas of -2^31 in a row (32-bit Exp-Golomb codes).
-  BitWriter w;
-  w.put(100, 8);
-  w.put(0, 16);
-  w.ue(0);
-  w.ue(1);
-  w.ue(0);
-  w.ue(0);
-  w.put(0, 1);
-  w.put(1, 1);
-  w.put(1, 1);
-  for (int i = 0; i < 2; ++i) {
-    w.put(0, 32);
-    w.put(1, 1);
-    w.put(0, 32);
+  // The first list: two deltas of 2^31 (the largest code, 32 zeros long),
+  // whose signed sum with the scale overflows, then -8, which brings the
+  // scale to 0 modulo 256 and so ends the list after three deltas. The
+  // size and the frame rate after the lists are read from the right bits
+  // only when the scale was kept modulo 256 and each long code consumed whole.
+  const uint32_t kLargest = 0xFFFFFFFFu, kMinus8 = 16;
+  struct Case {
+    const char* what;
+    std::vector<uint32_t> list0;
+  } const cases[] = {
+      {"two deltas of 2^31, then -8", {kLargest, kLargest, kMinus8}},
+      {"-8 at once", {kMinus8}},
+      {"2^31 after a scale of 255", {2 * 247 - 1, kLargest, 2 * 255}},  // +247, 2^31, -255
+  };
+  for (const Case& k : cases) {
+    SpsCase c{k.what, 100, 1, 20, 15, true, 0, true, true, 320, 240, 29970};
+    Bytes sets = {0, 0, 0, 1};
+    Bytes sps = makeSps(c, k.list0);
+    sets.insert(sets.end(), sps.begin(), sps.end());
+    FlvdVideoInfo rec{};
+    ASSERT_EQ(sym<VideoFn>("FLVD_ParseVideoHeader")(7, sets.data(), int32_t(sets.size()), &rec), 0) << k.what;
+    EXPECT_EQ(rec.width, 320u) << k.what;
+    EXPECT_EQ(rec.height, 240u) << k.what;
+    EXPECT_EQ(rec.frameRate, 29970u) << k.what;
   }
-  w.put(0, 32);
-  w.put(0, 32);
-  Bytes sets = {0, 0, 0, 1, 0x67};
-  sets.insert(sets.end(), w.bytes.begin(), w.bytes.end());
-  FlvdVideoInfo rec{};
-  EXPECT_EQ(sym<VideoFn>("FLVD_ParseVideoHeader")(7, sets.data(), int32_t(sets.size()), &rec), 0);
 }
 
 TEST(FlvCodecHeaders, AvcCBecomesStartCodedParameterSets) {

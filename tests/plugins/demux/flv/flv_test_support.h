@@ -83,12 +83,14 @@ struct BitWriter {
       bit = (bit + 1) & 7;
     }
   }
+  // Up to the largest code, 32 zeros, a one and 32 suffix bits.
   void ue(uint32_t v) {
     uint64_t x = uint64_t(v) + 1;
     int len = 0;
     while ((x >> len) > 1) ++len;
     put(0, len);
-    put(uint32_t(x), len + 1);
+    put(1, 1);
+    if (len) put(uint32_t(x - (uint64_t(1) << len)), len);
   }
   void se(int32_t v) { ue(v > 0 ? uint32_t(2 * v - 1) : uint32_t(-2 * v)); }
   void trailing() {

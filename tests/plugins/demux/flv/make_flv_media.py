@@ -34,6 +34,10 @@ ffmpeg("h264_aac.flv", *lavfi_video("320x240", 25), *lavfi_audio(44100), "-t", "
 ffmpeg("h264_aac_index.flv", *lavfi_video("320x240", 25), *lavfi_audio(44100), "-t", "6",
        "-c:v", "libx264", "-pix_fmt", "yuv420p", "-g", "25", "-c:a", "aac", "-b:a", "64k",
        "-flvflags", "add_keyframe_index")
+# Time stamps starting at 5 s, as a cut from a longer recording has them.
+ffmpeg("h264_aac_offset.flv", *lavfi_video("320x240", 25), *lavfi_audio(44100), "-t", "4",
+       "-c:v", "libx264", "-pix_fmt", "yuv420p", "-g", "25", "-c:a", "aac", "-b:a", "64k",
+       "-flvflags", "add_keyframe_index", "-output_ts_offset", "5")
 ffmpeg("h263_mp3.flv", *lavfi_video("176x144", 15), *lavfi_audio(22050), "-t", "4",
        "-c:v", "flv1", "-g", "15", "-c:a", "libmp3lame", "-ar", "22050")
 ffmpeg("h263_adpcm.flv", *lavfi_video("176x144", 15), *lavfi_audio(22050), "-t", "3",
