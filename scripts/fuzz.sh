@@ -12,7 +12,7 @@
 # for, or lacked its seeds.
 # Environment:
 #   HOLVIK_JOBS             parallel build jobs (default: every core)
-#   HOLVIK_FUZZ_PARALLEL    targets run at a time (default: half the cores)
+#   HOLVIK_FUZZ_PARALLEL    targets run at a time (default: one per core)
 #   HOLVIK_FUZZ_ONLY        a regular expression: only the targets it matches
 #   HOLVIK_FUZZ_SEEDS_FROM  a build folder of this tree whose fixtures have
 #                           run (test.sh's build/asan): its seed files are
@@ -22,7 +22,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-60}
 started=$(date +%s)
 jobs=${HOLVIK_JOBS:-$(nproc)}
-parallel=${HOLVIK_FUZZ_PARALLEL:-$(( (jobs + 1) / 2 ))}
+parallel=${HOLVIK_FUZZ_PARALLEL:-$jobs}
 only=${HOLVIK_FUZZ_ONLY:-.}
 scripts/install-deps.sh
 command -v clang++ >/dev/null || { echo "fuzz.sh needs clang (apt-get install clang)" >&2; exit 1; }
