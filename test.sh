@@ -4,7 +4,10 @@
 #  - build/m32:  the plug-in libraries, their hosts and tests as 32-bit code,
 #    run under qemu-i386 where this machine cannot run 32-bit programs
 #    (HOLVIK_M32_EMULATE=1 forces that way, with native 32-bit programs
-#    blocked, to try it on a machine that can).
+#    blocked, to try it on a machine that can);
+#  - build/fuzz: every libFuzzer target (clang), each run for
+#    HOLVIK_FUZZ_SECONDS (default 5) on its seeds and checked to reach the
+#    functions it exists for (scripts/fuzz.sh); a finding fails the run.
 # HOLVIK_JOBS sets the parallel jobs (default: every core); HOLVIK_TEST_TIER=long
 # runs the deeper mutation and seek rounds.
 set -euo pipefail
@@ -54,4 +57,7 @@ status=0
 ctest --test-dir build/asan -j "$jobs" --output-on-failure || status=1
 "${m32_guard[@]}" ctest --test-dir build/m32 -j "$jobs" --output-on-failure || status=1
 if [ -n "$m32_emulator" ]; then echo "m32 tests ran under $m32_emulator"; else echo "m32 tests ran natively"; fi
+
+# The fuzz step takes the seeds that the sanitizer build's fixtures made.
+HOLVIK_FUZZ_SEEDS_FROM=build/asan scripts/fuzz.sh "${HOLVIK_FUZZ_SECONDS:-5}" || status=1
 exit $status

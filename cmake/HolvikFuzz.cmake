@@ -13,27 +13,59 @@ if(HOLVIK_FUZZ)
   # with coverage instrumentation, and the targets add libFuzzer's main.
   add_compile_options(-fsanitize=fuzzer-no-link)
   add_link_options(-fsanitize=fuzzer-no-link)
+  # What scripts/fuzz.sh builds: every libFuzzer target and the programs
+  # that make their seeds, nothing else of the tree.
+  add_custom_target(holvik_fuzz_targets)
 endif()
 
-# holvik_fuzz_register(TARGET [SEEDS file-or-dir...] [OWN_SEEDS])
+# holvik_fuzz_register(TARGET REACHES function... [SEEDS file-or-dir...] [OWN_SEEDS]
+#                      [MAX_LEN bytes] [FIXTURES name...])
 # Lists a libFuzzer target for scripts/fuzz.sh with the seeds it starts
 # from: files and folders (made by ctest fixtures or in the tree), and with
 # OWN_SEEDS the ones the target writes itself when run with
-# HOLVIK_FUZZ_WRITE_SEEDS=DIR (see tests/support/fuzz_seeds.h).
+# HOLVIK_FUZZ_WRITE_SEEDS=DIR (see tests/support/fuzz_seeds.h). REACHES names
+# the functions the target exists for (a C name, or a C++ name as far as
+# its opening parenthesis, e.g. "ns::Class::method"): fuzz.sh fails when a
+# run over the target's corpus covers none of an entry's edges. MAX_LEN caps
+# the inputs libFuzzer makes (seeds are cut to it); OPTIONS are more libFuzzer
+# flags. FIXTURES are the ctest
+# fixtures that make the seeds: fuzz.sh runs them (label "fuzz-seeds").
 function(holvik_fuzz_register target)
-  cmake_parse_arguments(R "OWN_SEEDS" "" "SEEDS" ${ARGN})
+  cmake_parse_arguments(R "OWN_SEEDS" "MAX_LEN" "SEEDS;REACHES;FIXTURES;OPTIONS" ${ARGN})
   if(NOT HOLVIK_FUZZ_ACTIVE)
     return()
   endif()
+  if(NOT R_REACHES)
+    message(FATAL_ERROR "holvik_fuzz_register(${target}): name the functions it REACHES")
+  endif()
   target_include_directories(${target} PRIVATE ${HOLVIK_SUPPORT_DIR})
+  add_dependencies(holvik_fuzz_targets ${target})
   set(lines "$<TARGET_FILE:${target}>")
   foreach(seed ${R_SEEDS})
-    string(APPEND lines "\n${seed}")
+    string(APPEND lines "\nseed ${seed}")
   endforeach()
   if(R_OWN_SEEDS)
     string(APPEND lines "\nown-seeds")
   endif()
+  foreach(fn ${R_REACHES})
+    string(APPEND lines "\nreach ${fn}")
+  endforeach()
+  if(R_MAX_LEN)
+    string(APPEND lines "\noption -max_len=${R_MAX_LEN}")
+  endif()
+  foreach(option ${R_OPTIONS})
+    string(APPEND lines "\noption ${option}")
+  endforeach()
   file(GENERATE OUTPUT ${CMAKE_BINARY_DIR}/fuzz-targets/${target}.txt CONTENT "${lines}\n")
+  foreach(fixture ${R_FIXTURES})
+    get_property(tests GLOBAL PROPERTY HOLVIK_FIXTURE_TESTS_${fixture})
+    if(NOT tests)
+      message(FATAL_ERROR "holvik_fuzz_register(${target}): no test sets up the fixture ${fixture}")
+    endif()
+    foreach(test ${tests})
+      set_property(TEST ${test} APPEND PROPERTY LABELS fuzz-seeds)
+    endforeach()
+  endforeach()
 endfunction()
 
 # Kept for the libraries that name themselves for coverage: fuzz builds
@@ -47,13 +79,19 @@ endfunction()
 #                    [ITERATIONS n]        mutated inputs per ctest run (default 2000)
 #                    [TIMEOUT_MS ms]       hang alarm per input (default 5000)
 #                    [FIXTURES name...]    ctest fixtures that make the seeds
-#                    [DEFINITIONS d...] [INCLUDES dir...])
+#                    [DEFINITIONS d...] [INCLUDES dir...]
+#                    REACHES function...   what the target exists for
+#                    [MAX_LEN bytes]       (see holvik_fuzz_register)
+#                    [FUZZER_OPTIONS -flag=value...])
 # SOURCES define LLVMFuzzerTestOneInput. Always builds <NAME>_mutation and
 # registers it as the ctest test <NAME>_mutation (label "fuzz"); with
 # HOLVIK_FUZZ also builds the libFuzzer binary <NAME>_fuzzer.
 function(holvik_fuzz_target name)
-  cmake_parse_arguments(F "" "PLUGIN;ITERATIONS;TIMEOUT_MS"
-                        "SOURCES;LIBS;SEEDS;SEED_DIRS;FIXTURES;DEFINITIONS;INCLUDES" ${ARGN})
+  cmake_parse_arguments(F "" "PLUGIN;ITERATIONS;TIMEOUT_MS;MAX_LEN"
+                        "SOURCES;LIBS;SEEDS;SEED_DIRS;FIXTURES;DEFINITIONS;INCLUDES;REACHES;FUZZER_OPTIONS" ${ARGN})
+  if(NOT F_REACHES)
+    message(FATAL_ERROR "holvik_fuzz_target(${name}): name the functions it REACHES")
+  endif()
   if(NOT F_ITERATIONS)
     set(F_ITERATIONS 2000)
   endif()
@@ -69,11 +107,16 @@ function(holvik_fuzz_target name)
   if(HOLVIK_FUZZ_ACTIVE)
     target_compile_options(${name}_mutation PRIVATE -fsanitize=fuzzer-no-link)
     target_link_options(${name}_mutation PRIVATE -fsanitize=fuzzer-no-link)
-    add_executable(${name}_fuzzer ${F_SOURCES})
+    add_executable(${name}_fuzzer ${F_SOURCES} ${HOLVIK_SUPPORT_DIR}/fuzz_memory.cpp)
     target_compile_options(${name}_fuzzer PRIVATE -fsanitize=fuzzer)
     target_link_options(${name}_fuzzer PRIVATE -fsanitize=fuzzer)
     list(APPEND targets ${name}_fuzzer)
-    holvik_fuzz_register(${name}_fuzzer SEEDS ${F_SEEDS} ${F_SEED_DIRS})
+    set(max_len)
+    if(F_MAX_LEN)
+      set(max_len MAX_LEN ${F_MAX_LEN})
+    endif()
+    holvik_fuzz_register(${name}_fuzzer SEEDS ${F_SEEDS} ${F_SEED_DIRS} REACHES ${F_REACHES} ${max_len}
+                         FIXTURES ${F_FIXTURES} OPTIONS ${F_FUZZER_OPTIONS})
   endif()
   foreach(t ${targets})
     target_link_libraries(${t} PRIVATE ${F_LIBS})
@@ -103,6 +146,12 @@ function(holvik_fixture_command)
   cmake_parse_arguments(X "" "FIXTURE;TEST" "COMMAND" ${ARGN})
   add_test(NAME ${X_TEST} COMMAND ${X_COMMAND})
   set_tests_properties(${X_TEST} PROPERTIES FIXTURES_SETUP ${X_FIXTURE} LABELS fixture TIMEOUT 300)
+  set_property(GLOBAL APPEND PROPERTY HOLVIK_FIXTURE_TESTS_${X_FIXTURE} ${X_TEST})
+  # A seed maker built here is built with the fuzz targets.
+  list(GET X_COMMAND 0 program)
+  if(HOLVIK_FUZZ_ACTIVE AND TARGET ${program})
+    add_dependencies(holvik_fuzz_targets ${program})
+  endif()
 endfunction()
 
 # holvik_ffmpeg_fixture(FIXTURE name OUTPUT file ARGS ffmpeg-args...)

@@ -1,16 +1,29 @@
 #!/usr/bin/env bash
 # Builds every libFuzzer target with clang (AddressSanitizer and
 # UndefinedBehaviorSanitizer, every library instrumented for coverage) in
-# build/fuzz, makes their seeds and runs each target for SECONDS (default 60).
+# build/fuzz, makes their seeds, runs each target for SECONDS (default 60)
+# and then checks that its corpus reaches the functions the target exists
+# for (its "reach" lines, see cmake/HolvikFuzz.cmake).
 #   scripts/fuzz.sh [SECONDS]
 # What a target finds stays: new inputs in build/fuzz/corpus/TARGET (the next
-# run starts from them), crashes, leaks and hangs in build/fuzz/findings/TARGET.
-# Exit status 1 when any target found something. HOLVIK_JOBS sets the build's
-# parallel jobs.
+# run starts from them), crashes, leaks and hangs in build/fuzz/findings/TARGET,
+# its output in build/fuzz/logs/TARGET.log.
+# Exit status 1 when a target found something, missed a function it exists
+# for, or lacked its seeds.
+# Environment:
+#   HOLVIK_JOBS             parallel build jobs (default: every core)
+#   HOLVIK_FUZZ_PARALLEL    targets run at a time (default: one per core)
+#   HOLVIK_FUZZ_ONLY        a regular expression: only the targets it matches
+#   HOLVIK_FUZZ_SEEDS_FROM  a build folder of this tree whose fixtures have
+#                           run (test.sh's build/asan): its seed files are
+#                           taken instead of running the fixtures again
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
+started=$(date +%s)
 jobs=${HOLVIK_JOBS:-$(nproc)}
+parallel=${HOLVIK_FUZZ_PARALLEL:-$jobs}
+only=${HOLVIK_FUZZ_ONLY:-.}
 scripts/install-deps.sh
 command -v clang++ >/dev/null || { echo "fuzz.sh needs clang (apt-get install clang)" >&2; exit 1; }
 
@@ -20,55 +33,122 @@ export QT_QPA_PLATFORM=offscreen QT_QUICK_BACKEND=software
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 
-options=(-G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHOLVIK_FUZZ=ON -DHOLVIK_SANITIZE=ON -DHOLVIK_BENCH=OFF
-         -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++)
+options=(-G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHOLVIK_CI=ON -DHOLVIK_FUZZ=ON -DHOLVIK_SANITIZE=ON
+         -DHOLVIK_BENCH=OFF -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++)
 if command -v ccache >/dev/null; then
   options+=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 fi
-cmake -S . -B build/fuzz "${options[@]}"
-cmake --build build/fuzz -j "$jobs"
-# The seeds made at test time (ffmpeg media, seed makers) come from the
-# tests' fixtures.
-ctest --test-dir build/fuzz -L fixture -j "$jobs" --output-on-failure
+cmake -S . -B build/fuzz "${options[@]}" > build/fuzz-configure.log 2>&1 ||
+  { cat build/fuzz-configure.log; exit 1; }
+# Only the fuzz targets and the programs that make their seeds.
+cmake --build build/fuzz -j "$jobs" --target holvik_fuzz_targets
 
-found=()
-for manifest in build/fuzz/fuzz-targets/*.txt; do
+fuzz_build="$PWD/build/fuzz"
+seed_build=$fuzz_build
+if [ -n "${HOLVIK_FUZZ_SEEDS_FROM:-}" ]; then
+  seed_build=$(cd "$HOLVIK_FUZZ_SEEDS_FROM" && pwd)
+  echo "seeds made at test time: from $seed_build"
+else
+  # The seeds made at test time (ffmpeg media, seed makers) come from the
+  # tests' fixtures.
+  ctest --test-dir build/fuzz -L fuzz-seeds -j "$jobs" --output-on-failure
+fi
+
+mkdir -p build/fuzz/logs build/fuzz/results
+rm -f build/fuzz/results/*
+
+# Runs one target: seeds, SECONDS of fuzzing, then a run over the corpus
+# that lists the functions covered. Writes its verdict to results/TARGET.
+fuzz_one() {
+  local manifest=$1 name binary line seed
   name=$(basename "$manifest" .txt)
-  mapfile -t lines < "$manifest"
-  binary=${lines[0]}
-  [ -x "$binary" ] || continue
-  corpus=build/fuzz/corpus/$name
-  findings=build/fuzz/findings/$name
-  seeds=build/fuzz/seeds/$name
+  local corpus=build/fuzz/corpus/$name findings=build/fuzz/findings/$name seeds=build/fuzz/seeds/$name
+  local log=build/fuzz/logs/$name.log covlog=build/fuzz/logs/$name.coverage.log
+  local result=build/fuzz/results/$name
+  set +e
+  local -a reaches=() extra=() missing=()
+  binary=
   rm -rf "$seeds"
   mkdir -p "$corpus" "$findings" "$seeds"
-  # Seed files and folders are copied into one folder; libFuzzer reads the
-  # corpus and that folder and adds what it learns to the corpus only.
-  for seed in "${lines[@]:1}"; do
-    if [ "$seed" = own-seeds ]; then
-      HOLVIK_FUZZ_WRITE_SEEDS="$PWD/$seeds/own" "$binary" > /dev/null ||
-        echo "    $name could not write its own seeds"
-    elif [ -d "$seed" ]; then
-      cp -r "$seed" "$seeds/"
-    elif [ -f "$seed" ]; then
-      cp "$seed" "$seeds/"
-    fi
-  done
-  echo "=== $name: $seconds s from $(find "$seeds" "$corpus" -type f | wc -l) inputs"
-  if ! "$binary" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=4096 -print_final_stats=1 \
-        -artifact_prefix="$findings/" "$corpus" "$seeds" \
-        > "build/fuzz/$name.log" 2>&1; then
-    found+=("$name")
-    echo "    found something: see build/fuzz/$name.log and $findings/"
+  while IFS= read -r line; do
+    case $line in
+      "seed "*)
+        seed=${line#seed }
+        case $seed in "$fuzz_build"/*) seed=$seed_build/${seed#"$fuzz_build"/} ;; esac
+        if [ -d "$seed" ]; then cp -r "$seed" "$seeds/"
+        elif [ -f "$seed" ]; then cp "$seed" "$seeds/"
+        else missing+=("$seed"); fi ;;
+      own-seeds) HOLVIK_FUZZ_WRITE_SEEDS="$PWD/$seeds/own" "$binary" > /dev/null 2>&1 ||
+                   missing+=("its own seeds") ;;
+      "reach "*) reaches+=("${line#reach }") ;;
+      "option "*) extra+=("${line#option }") ;;
+      *) binary=$line ;;
+    esac
+  done < "$manifest"
+  if [ ${#missing[@]} -gt 0 ]; then
+    echo "FAIL $name: seeds missing: ${missing[*]}" > "$result"
+    return
   fi
-  # Coverage reached and inputs run (the target's own console lines may share
-  # the line libFuzzer ends with).
-  grep -aoE "DONE +cov: [0-9]+ ft: [0-9]+ corp: [^ ]+" "build/fuzz/$name.log" | tail -1 | sed 's/^/    /' || true
-  grep -aE "^stat::(number_of_executed_units|new_units_added)" "build/fuzz/$name.log" | sed 's/^/    /' || true
-done
+  if ! "$binary" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=4096 -print_final_stats=1 -print_funcs=0 \
+        "${extra[@]}" -artifact_prefix="$findings/" "$corpus" "$seeds" > "$log" 2>&1; then
+    echo "FAIL $name: found something (see $log and $findings/)" > "$result"
+    return
+  fi
+  local execs rate cov
+  execs=$(grep -a '^stat::number_of_executed_units' "$log" | awk '{print $2}')
+  rate=$(( ${execs:-0} / (seconds > 0 ? seconds : 1) ))
+  cov=$(grep -aoE 'DONE +cov: [0-9]+' "$log" | tail -1 | awk '{print $3}')
+  # Which functions the corpus covers, as libFuzzer names them.
+  if ! "$binary" -runs=0 -print_coverage=1 -timeout=10 "${extra[@]}" "$corpus" "$seeds" > "$covlog" 2>&1; then
+    echo "FAIL $name: the corpus run failed (see $covlog)" > "$result"
+    return
+  fi
+  local -a unreached=()
+  local fn
+  for fn in "${reaches[@]}"; do
+    awk -v want="$fn" '
+      /^COVERED_FUNC: / {
+        name = $6; for (i = 7; i < NF; ++i) name = name " " $i
+        if (name == want || index(name, want "(") == 1 || index(name, " " want "(") > 0) found = 1
+      }
+      END { exit found ? 0 : 1 }' "$covlog" || unreached+=("$fn")
+  done
+  if [ ${#reaches[@]} -eq 0 ]; then
+    echo "FAIL $name: names no function it reaches" > "$result"
+  elif [ ${#unreached[@]} -gt 0 ]; then
+    echo "FAIL $name: does not reach ${unreached[*]} (see $covlog)" > "$result"
+  else
+    printf 'ok   %-34s %8s inputs/s  cov %6s  reaches %s\n' "$name" "$rate" "${cov:-?}" "${reaches[*]}" > "$result"
+  fi
+}
 
-if [ ${#found[@]} -gt 0 ]; then
-  echo "targets with findings: ${found[*]}"
-  exit 1
-fi
-echo "every target ran clean"
+manifests=()
+for manifest in build/fuzz/fuzz-targets/*.txt; do
+  [[ $(basename "$manifest" .txt) =~ $only ]] && manifests+=("$manifest")
+done
+echo "=== ${#manifests[@]} targets, $seconds s each, $parallel at a time"
+running=0
+for manifest in "${manifests[@]}"; do
+  fuzz_one "$manifest" &
+  running=$((running + 1))
+  if [ "$running" -ge "$parallel" ]; then
+    wait -n || true
+    running=$((running - 1))
+  fi
+done
+wait
+
+passed=0
+failed=0
+for manifest in "${manifests[@]}"; do
+  result=build/fuzz/results/$(basename "$manifest" .txt)
+  if [ -f "$result" ] && ! grep -q '^FAIL' "$result"; then
+    passed=$((passed + 1))
+  else
+    failed=$((failed + 1))
+  fi
+  if [ -f "$result" ]; then cat "$result"; else echo "FAIL $(basename "$manifest" .txt): no verdict"; fi
+done
+echo "fuzz step: $(( $(date +%s) - started )) s (build, seeds and runs)"
+echo "fuzz: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]

@@ -7,6 +7,7 @@
 #include <limits>
 #include <map>
 #include <memory>
+#include <new>
 #include <set>
 #include <sstream>
 #include <unistd.h>
@@ -18,6 +19,11 @@ namespace {
 // Filled into every new block so that a library reading memory it never
 // wrote sees the same garbage every run.
 constexpr uint8_t kFreshByte = 0xA5;
+
+// The plug-in's blocks come from the C++ allocator, so that a program that
+// replaces it (the fuzz targets keep large blocks for reuse) serves them too.
+void* blockNew(size_t size) { return ::operator new(size ? size : 1, std::nothrow); }
+void blockDelete(void* block) { ::operator delete(block); }
 
 struct Block {
   size_t size;
@@ -237,7 +243,7 @@ void Host::removeMemoryFile(const std::string& name) { state().memoryFiles.erase
 
 void* hostMalloc(size_t size) {
   if (allocationShouldFail()) return nullptr;
-  void* p = malloc(size ? size : 1);
+  void* p = blockNew(size);
   if (!p) {
     ++state().failedAllocations;
     return nullptr;
@@ -256,7 +262,7 @@ void hostFree(void* block) {
   }
   s.liveBytes -= it->second.size;
   s.blocks.erase(it);
-  free(block);
+  blockDelete(block);
 }
 
 void* hostRealloc(void* block, size_t size) {
@@ -270,7 +276,7 @@ void* hostRealloc(void* block, size_t size) {
   if (allocationShouldFail()) return nullptr;  // the old block stays valid
   // Always move the block, so a library that keeps using the old address
   // is caught.
-  void* p = malloc(size ? size : 1);
+  void* p = blockNew(size);
   if (!p) {
     ++s.failedAllocations;
     return nullptr;
@@ -281,7 +287,7 @@ void* hostRealloc(void* block, size_t size) {
   s.blocks.erase(it);
   track(p, size);  // both blocks exist for a moment: that is the peak
   s.liveBytes -= old;
-  free(block);
+  blockDelete(block);
   return p;
 }
 

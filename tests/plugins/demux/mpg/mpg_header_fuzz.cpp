@@ -53,6 +53,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   MpgVideoEntry v{};
   MpgAudioEntry a{};
   if (api->video(&v, work.data()) > 0 || api->adts(&a, work.data()) > 0 || api->vob(&a, work.data()) > 0) abort();
+  // The demuxer hands the key-frame test and the finders a frame and a ring
+  // that hold bytes, never an empty one.
+  if (size == 0) return 0;
   std::vector<uint8_t> bytes(data, data + size);
   for (uint32_t codec : kCodecs) {
     MpgContext* c = static_cast<MpgContext*>(calloc(1, sizeof(MpgContext)));

@@ -63,7 +63,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static Handle* h = open();
   // The unit in a buffer of its own size, so a read past it shows.
   std::vector<uint8_t> unit(data, data + size);
-  uint32_t capacity = size ? uint32_t(data[0]) * 1024 : 0;
+  // The room for the picture, in pixels: a whole PAL frame for most inputs
+  // (so the decoder runs), less or none for the rest (so its room check
+  // does). Taken from the length, not from a byte of the unit, whose first
+  // bytes are its own size.
+  static const uint32_t kCapacity[] = {720 * 576, 720 * 576, 720 * 576, 64 * 1024, 4096, 0};
+  uint32_t capacity = kCapacity[size % (sizeof kCapacity / sizeof kCapacity[0])];
   std::vector<uint16_t> pixels(capacity + 1);
   for (uint32_t crop = 0; crop < 2; ++crop) {
     MpgSubpictureRequest req{unit.data(), uint32_t(unit.size()), crop};
