@@ -33,8 +33,8 @@ between them. A stream without any time to check against fails.
 --info: output of `mediahost info`; every key=value field whose key is also
 a field of ffprobe's -show_streams entry is compared (numerically where both
 sides are numbers). Every stream that ffprobe lists must be in the info,
-except streams of a kind named by --unlisted (kinds the library does not
-describe, such as attachments): an info that leaves out a stream fails.
+except streams whose kind or codec --unlisted names (what the library does
+not describe, such as attachments): an info that leaves out a stream fails.
 
 --unparsed: ffprobe lists the packets with -fflags +nofillin+noparse, so they
 are the container's own (for containers whose packets ffmpeg's parsers re-cut
@@ -234,7 +234,7 @@ def main():
                     problems.append(f"info: track {key[1]} {name}: ours {value}, ffprobe {theirs[name]}")
         listed = set(mapping.values())
         for s in streams:
-            if s["index"] not in listed and s.get("codec_type") not in a.unlisted:
+            if s["index"] not in listed and not {s.get("codec_type"), s.get("codec_name")} & set(a.unlisted):
                 problems.append(f"info: ffprobe stream {s['index']} ({s.get('codec_type')}, "
                                 f"{s.get('codec_name')}) is missing")
 
