@@ -108,6 +108,7 @@ const ISDBtFactoryDataManager::ItemKey ISDBtFactoryDataManager::kItems[kItemCoun
 
 ISDBtFactoryDataManager::ISDBtFactoryDataManager(QObject* parent)
     : QObject(parent)
+    , m_diskSync([] { sutil::RunCmd("sync"); })
 {
     LOG_I("[%s]==================== ISDBtFactoryDataManager Start ====================", __func__);
     m_pSettings = new QSettings(QString::fromStdString(devroot::path(kFactoryFile)),
@@ -157,14 +158,27 @@ void ISDBtFactoryDataManager::printProperties()
     LOG_I("[%s] ResCvbsRightOutput = %d", __func__, m_nResCvbsRightOutput);
 }
 
+void ISDBtFactoryDataManager::setDiskSync(std::function<void()> diskSync)
+{
+    if (!diskSync) {
+        LOG_H("[%s] no disk sync given: the record keeps its own", __func__);
+        return;
+    }
+    m_diskSync = std::move(diskSync);
+}
+
+void ISDBtFactoryDataManager::flushFile()
+{
+    m_pSettings->sync();
+    m_diskSync();
+}
+
 void ISDBtFactoryDataManager::saveProperty(bool sync, bool recheck)
 {
     if (!m_bSaveEnabled)
         return;
-    if (sync) {
-        m_pSettings->sync();
-        sutil::RunCmd("sync");
-    }
+    if (sync)
+        flushFile();
     if (recheck)
         checkAllTestResult();
 }
@@ -284,8 +298,7 @@ void ISDBtFactoryDataManager::resetAllProperty()
     setResult(0);
     setPcbResult(0);
     setAssyResult(0);
-    m_pSettings->sync();
-    sutil::RunCmd("sync");
+    flushFile();
     m_bSaveEnabled = true;
 }
 
@@ -297,8 +310,7 @@ void ISDBtFactoryDataManager::reset()
         if (item.key != &KEY_FACTORY_FINALRESULT)
             m_pSettings->setValue(*item.key, 0);
     }
-    m_pSettings->sync();
-    sutil::RunCmd("sync");
+    flushFile();
     loadProperties();
     checkAllTestResult();
 }

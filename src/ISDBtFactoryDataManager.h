@@ -8,6 +8,8 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
+
 class QSettings;
 
 class ISDBtFactoryDataManager : public QObject
@@ -178,6 +180,12 @@ public:
 
     void reset();
 
+    // The step after each flush of factory.ini that makes it durable: the
+    // shell command "sync" unless replaced. Tests of the screens, which write
+    // the record hundreds of times, put a step in its place that starts no
+    // process.
+    void setDiskSync(std::function<void()> diskSync);
+
 signals:
     void notifyFinalResultChanged(int nVal);
     void notifyPcbResultChanged(int nVal);
@@ -221,6 +229,8 @@ private:
     void loadProperties();
     void printProperties();
     void saveProperty(bool sync, bool recheck);
+    // Writes factory.ini out, then runs the disk sync.
+    void flushFile();
     void writeItem(const char* setter, int& field, const QString& key, int nVal, bool sync, bool recheck,
                    void (ISDBtFactoryDataManager::*notify)(int));
     void checkAllTestResult();
@@ -273,4 +283,5 @@ private:
     int m_nResLowFreqP4Cnr = 0;
     // Cleared while resetAllProperty writes its batch, so that it flushes once.
     bool m_bSaveEnabled = true;
+    std::function<void()> m_diskSync;
 };

@@ -4,8 +4,10 @@ import "../../qml/Common"
 import "Finder.js" as Finder
 
 // The programme list, the programme details and the date and time jump
-// inside the root window: refresh states, moves, the row menu and its place,
-// date column, the details following a refresh, and the jump to an hour.
+// inside the root window, driven by the remote's keys (and touches where the
+// screens take them): refresh states, moves, the row menu, its place and the
+// way the keys come back to the list once it closes, the date column, the
+// details following a refresh, and the jump to an hour.
 Item {
     id: idTop
     width: 1280
@@ -36,6 +38,11 @@ Item {
             ISDBtEngine.reset()
             testModels.clearAll()
             screen.epgReset = false
+            // Held keys: the first repeat comes at once, the tests step the rest.
+            root.longKeyInterval = 3600000
+            root.cancelKeys()
+            root.forceActiveFocus()
+            Finder.find(root, "playerMain").forceActiveFocus()
         }
 
         // `rows` events: two per date from MJD 60000, first of each date marked.
@@ -49,21 +56,49 @@ Item {
             }
         }
 
-        // Opens the list as the guide key does and ends the engine's refresh.
+        // Opens the list with the guide key and ends the engine's refresh.
         function open(rows) {
             fill(rows)
-            root.epgGethering = true
-            root.setAppMainScreen("ISDBtEpgListMain", true)
-            verify(screen.visible)
+            keyClick(Qt.Key_W)
+            compare(root.state, "ISDBtEpgListMain")
+            compare(ISDBtEngine.countOf("requestEpgListUpdate"), 1)
             ISDBtEngine.sendEndEpgRefresh()
+            verify(screen.activeFocus, "the list takes the keys")
+        }
+
+        // Moves the current row down `rows` times.
+        function down(rows) {
+            for (var i = 0; i < rows; ++i)
+                keyClick(Qt.Key_M)
+        }
+
+        // A key held until the first repeat, then let go.
+        function hold(key) {
+            keyPress(key)
+            keyPress(key, Qt.ShiftModifier)
+            tryCompare(root, "longKeyCnt", 1)
+            keyRelease(key)
+        }
+
+        // Select on the current row: its menu opens and takes the keys.
+        function openMenu() {
+            keyClick(Qt.Key_J)
+            verify(popup.visible)
+            verify(popup.activeFocus)
+        }
+
+        // A touch on the list row shown at view position `position`.
+        function touchRow(position) {
+            var h = systemInfo.listItemHeight
+            mouseClick(list, list.width / 2, position * h + h / 2)
         }
 
         function acquiring() { return Finder.find(screen, "acquiringText").visible }
 
         function test_listWaitsForTheRefreshAndKeepsTheMessageWithoutRows() {
             fill(3)
-            root.epgGethering = true
-            root.setAppMainScreen("ISDBtEpgListMain", true)
+            keyClick(Qt.Key_W)
+            verify(root.epgGethering)
             verify(acquiring())
             verify(!list.visible)
             ISDBtEngine.sendEndEpgRefresh()
@@ -75,28 +110,33 @@ Item {
             ISDBtEngine.sendEndEpgRefresh()
             verify(root.epgGethering)
             verify(acquiring())
+
+            // The guide key again closes the list.
+            keyClick(Qt.Key_W)
+            compare(root.state, "ISDBtPlayerMain")
         }
 
         function test_movesStopAtBothEnds() {
             open(3)
-            screen.upKeyPressed()
+            keyClick(Qt.Key_U)
             compare(list.currentIndex, 0)
-            screen.downKeyPressed()
-            screen.downKeyPressed()
-            screen.downKeyPressed()
+            down(3)
             compare(list.currentIndex, 2)
-            // Held keys move the same way, only while the list has the focus.
-            root.upLongKeyPressed()
-            compare(list.currentIndex, 1)
-            screen.clickOrKeySelected(systemInfo.inputKey)
-            verify(popup.visible)
-            root.downLongKeyPressed()
-            compare(list.currentIndex, 1)
+            // A held key moves on its press and again on each repeat.
+            hold(Qt.Key_U)
+            compare(list.currentIndex, 0)
+            hold(Qt.Key_M)
+            compare(list.currentIndex, 2)
+            // Under the open menu a held key moves the menu, not the list.
+            openMenu()
+            hold(Qt.Key_U)
+            compare(list.currentIndex, 2)
+            compare(popup.listView.currentIndex, 1)
         }
 
         function test_refreshKeepsTheRowAndRebuildsAfter500ms() {
             open(6)
-            list.currentIndex = 4
+            down(4)
             ISDBtEngine.sendStartEpgRefresh()
             verify(root.epgGethering)
             compare(root.epgBackupIndex, 4)
@@ -110,7 +150,8 @@ Item {
             verify(!root.epgGethering)
 
             // Fewer rows than the kept one: row 0.
-            list.currentIndex = 5
+            keyClick(Qt.Key_M)
+            compare(list.currentIndex, 5)
             ISDBtEngine.sendStartEpgRefresh()
             testModels.epgs.remove(3, 3)
             ISDBtEngine.sendEndEpgRefresh()
@@ -129,10 +170,12 @@ Item {
 
         function test_dateColumnNamesTodayTomorrowThenTheDate() {
             open(6)
-            waitForRendering(list)
+            list.forceLayout()
             var texts = [], shown = []
             for (var row = 0; row < 6; ++row) {
-                list.currentIndex = row
+                if (row > 0)
+                    keyClick(Qt.Key_M)
+                compare(list.currentIndex, row)
                 var date = Finder.find(list.currentItem, "dateText")
                 texts.push(date.mText)
                 shown.push(date.visible)
@@ -145,7 +188,8 @@ Item {
             // A refresh that starts a day earlier moves "today".
             testModels.epgs.setProperty(0, "StartMJD", 59999)
             ISDBtEngine.sendEndEpgRefresh()
-            list.currentIndex = 1
+            compare(list.currentIndex, 0)
+            keyClick(Qt.Key_M)
             compare(Finder.find(list.currentItem, "dateText").mText, stringInfo.strApp_TOMORROW)
         }
 
@@ -160,13 +204,13 @@ Item {
         }
         function test_selectOnTheCurrentRowOpensTheMenuBelowOrAbove(data) {
             open(8)
+            list.forceLayout()
             if (data.row > 0) {
-                screen.selectRow(data.row, false)
+                touchRow(data.row)
                 compare(list.currentIndex, data.row)
-                verify(!popup.visible, "a first select only makes the row current")
+                verify(!popup.visible, "a touch on another row only makes it current")
             }
-            screen.clickOrKeySelected(systemInfo.inputKey)
-            verify(popup.visible)
+            openMenu()
             compare(screen.selectedRow, data.row)
             compare(root.epgBackupIndex, data.row)
             compare(root.epgDetail, "detail " + data.row)
@@ -176,28 +220,100 @@ Item {
             else
                 compare(popup.y, list.y + data.row * h - popup.height)
 
-            // A click on a row only closes the menu.
-            screen.selectRow(0, true)
+            // A touch on a row only closes the menu.
+            touchRow(0)
             verify(!popup.visible)
             compare(list.currentIndex, data.row)
             compare(screen.selectedRow, -1)
         }
 
+        // Every way the menu closes hands the keys back to the list: a move
+        // reaches it, and select opens the menu again on the new row.
+        function test_keysReachTheListAgainOnceTheMenuCloses_data() {
+            return [
+                { tag: "back" },
+                { tag: "touch on a row" },
+                { tag: "local popups hidden" },
+                { tag: "guide refresh" },
+                { tag: "channel change" },
+                { tag: "details and back" },
+                { tag: "date and time jump and back" },
+            ]
+        }
+        function test_keysReachTheListAgainOnceTheMenuCloses(data) {
+            open(4)
+            list.forceLayout()
+            keyClick(Qt.Key_M)
+            openMenu()
+            switch (data.tag) {
+            case "back":
+                keyClick(Qt.Key_D)
+                break
+            case "touch on a row":
+                touchRow(0)
+                break
+            case "local popups hidden":
+                root.hideLocalPopup()
+                break
+            case "guide refresh":
+                ISDBtEngine.sendStartEpgRefresh()
+                ISDBtEngine.sendEndEpgRefresh()
+                break
+            case "channel change":
+                ISDBtEngine.sendChangeChannel(3, 1, 20, 0, "Three", false, false)
+                ISDBtEngine.sendEndEpgRefresh()
+                break
+            case "details and back":
+                keyClick(Qt.Key_J)
+                compare(root.state, "ISDBtEpgDetailMain")
+                keyClick(Qt.Key_D)
+                break
+            case "date and time jump and back":
+                keyClick(Qt.Key_M)
+                keyClick(Qt.Key_J)
+                compare(root.state, "ISDBtDaySettingMain")
+                keyClick(Qt.Key_D)
+                break
+            }
+            compare(root.state, "ISDBtEpgListMain")
+            verify(!popup.visible)
+            verify(!popup.activeFocus, "the hidden menu keeps no keys")
+            compare(list.currentIndex, 1)
+            keyClick(Qt.Key_M)
+            compare(list.currentIndex, 2)
+            keyClick(Qt.Key_J)
+            verify(popup.visible)
+            compare(screen.selectedRow, 2)
+            compare(root.state, "ISDBtEpgListMain")
+        }
+
+        function test_backClosesTheMenuFirst() {
+            open(3)
+            openMenu()
+            keyClick(Qt.Key_D)
+            verify(!popup.visible)
+            compare(root.state, "ISDBtEpgListMain")
+            compare(ISDBtEngine.countOf("popScreen"), 0, "the list stays")
+            keyClick(Qt.Key_D)
+            compare(root.state, "ISDBtPlayerMain")
+        }
+
         function test_menuOpensDetailsThatFollowTheRefresh() {
             open(4)
-            list.currentIndex = 2
-            screen.clickOrKeySelected(systemInfo.inputKey)
-            popup.menuItemSelected("", 0)
+            down(2)
+            openMenu()
+            keyClick(Qt.Key_J)
             compare(root.state, "ISDBtEpgDetailMain")
-            var detail = Finder.find(root, "epgDetailText")
-            compare(detail.mText, "detail 2")
+            var details = root.screenItem("ISDBtEpgDetailMain")
+            verify(details.activeFocus)
+            compare(Finder.find(root, "epgDetailText").mText, "detail 2")
 
             ISDBtEngine.results = { getEpgDetailDataByProxyIndex: "refreshed" }
             ISDBtEngine.sendEndEpgRefresh()
             compare(root.epgDetail, "refreshed")
 
             // Select goes back to the list and clears the text.
-            root.screenItem("ISDBtEpgDetailMain").clickOrKeySelected(systemInfo.inputKey)
+            keyClick(Qt.Key_J)
             compare(root.state, "ISDBtEpgListMain")
             compare(root.epgDetail, "")
             compare(list.currentIndex, 2)
@@ -212,44 +328,36 @@ Item {
             testModels.dayTime1.append({ DayTimeNumber: 3, DayTimeText: "3", DayTimeEpgIndex: 99 })
             testModels.dayTime2.append({ DayTimeNumber: 10, DayTimeText: "10", DayTimeEpgIndex: 4 })
             testModels.dayTime2.append({ DayTimeNumber: 11, DayTimeText: "11", DayTimeEpgIndex: 5 })
-            list.currentIndex = 1
-            screen.clickOrKeySelected(systemInfo.inputKey)
-            popup.menuItemSelected("", 1)
+            keyClick(Qt.Key_M)
+            openMenu()
+            keyClick(Qt.Key_M)
+            keyClick(Qt.Key_J)
             compare(root.state, "ISDBtDaySettingMain")
             var jump = root.screenItem("ISDBtDaySettingMain")
+            verify(jump.activeFocus)
             compare(jump.hourList.count, 1, "day 0 at start")
 
-            jump.downKeyPressed()
+            keyClick(Qt.Key_M)
             compare(jump.currentDay, 2)
             compare(jump.hourList.count, 2)
-            jump.rightKeyPressed()
+            keyClick(Qt.Key_K)
             verify(jump.hourFocused)
-            jump.downKeyPressed()
+            keyClick(Qt.Key_M)
             compare(jump.hourList.currentIndex, 1)
-            jump.leftKeyPressed()
+            keyClick(Qt.Key_H)
             verify(!jump.hourFocused)
             compare(jump.hourList.currentIndex, 0)
-            jump.clickOrKeySelected(systemInfo.inputKey)
+            keyClick(Qt.Key_J)
             verify(jump.hourFocused)
-            jump.upKeyPressed()
+            keyClick(Qt.Key_U)
             compare(jump.hourList.currentIndex, 1, "the hour list wraps")
-            jump.clickOrKeySelected(systemInfo.inputKey)
+            keyClick(Qt.Key_J)
 
             compare(ISDBtEngine.callsOf("setJumpEpgIndex"), [[5]])
             compare(root.state, "ISDBtEpgListMain")
             compare(list.currentIndex, 5)
             compare(root.epgBackupIndex, 5)
-        }
-
-        function test_backClosesTheMenuFirst() {
-            open(3)
-            screen.clickOrKeySelected(systemInfo.inputKey)
-            verify(popup.visible)
-            screen.backKeyPressed()
-            verify(!popup.visible)
-            compare(root.state, "ISDBtEpgListMain")
-            screen.backKeyPressed()
-            compare(root.state, "ISDBtPlayerMain")
+            verify(screen.activeFocus)
         }
     }
 }

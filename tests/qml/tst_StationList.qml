@@ -3,8 +3,9 @@ import QtTest 1.1
 import "../../qml/Common"
 import "Finder.js" as Finder
 
-// The station list inside the root window: the current row on opening and on
-// the engine's refresh, wrapping moves, the row texts and the tune on select.
+// The station list inside the root window, driven by the remote's keys: the
+// current row on opening and on the engine's refresh, wrapping moves, the row
+// texts and the tune on select.
 Item {
     id: idTop
     width: 1280
@@ -33,6 +34,11 @@ Item {
             root.gotoMainScreen()
             ISDBtEngine.reset()
             testModels.clearAll()
+            // Held keys: the first repeat comes at once, the tests step the rest.
+            root.longKeyInterval = 3600000
+            root.cancelKeys()
+            root.forceActiveFocus()
+            Finder.find(root, "playerMain").forceActiveFocus()
             var stations = [
                 { RemoconID: 1, SubChannel: 1, DispSubChannel: 1, ChannelNumber: 13, NetworkID: 1, TSName: "One", ProgramName: "News" },
                 { RemoconID: 1, SubChannel: 2, DispSubChannel: 2, ChannelNumber: 13, NetworkID: 1, TSName: "One 2", ProgramName: "" },
@@ -43,10 +49,21 @@ Item {
                 testModels.stations.append(stations[i])
         }
 
+        // Opens the list with the channel-list key.
         function open(index) {
             ISDBtData.nCurrStationIndex = index
-            root.setAppMainScreen("ISDBtStationListMain", true)
+            keyClick(Qt.Key_Q)
+            compare(root.state, "ISDBtStationListMain")
             verify(screen.visible)
+            verify(screen.activeFocus)
+        }
+
+        // A key held until the first repeat, then let go.
+        function hold(key) {
+            keyPress(key)
+            keyPress(key, Qt.ShiftModifier)
+            tryCompare(root, "longKeyCnt", 1)
+            keyRelease(key)
         }
 
         function test_openingSelectsTheCurrentStationElseRowZero_data() {
@@ -63,16 +80,17 @@ Item {
 
         function test_movesWrapAtBothEnds() {
             open(0)
-            screen.upKeyPressed()
+            keyClick(Qt.Key_U)
             compare(list.currentIndex, 3)
-            screen.downKeyPressed()
+            keyClick(Qt.Key_M)
             compare(list.currentIndex, 0)
-            screen.downKeyPressed()
+            keyClick(Qt.Key_M)
             compare(list.currentIndex, 1)
-            // Held keys move the same way.
-            root.upLongKeyPressed()
-            root.upLongKeyPressed()
+            // A held key moves on its press and again on each repeat.
+            hold(Qt.Key_U)
             compare(list.currentIndex, 3)
+            hold(Qt.Key_M)
+            compare(list.currentIndex, 1)
         }
 
         function test_refreshClearsTheCurrentRowUntilItEnds() {
@@ -86,11 +104,23 @@ Item {
 
         function test_selectTunesTheRowsStationFromLiveTv() {
             open(0)
-            screen.downKeyPressed()
-            screen.clickOrKeySelected(systemInfo.inputKey)
+            keyClick(Qt.Key_M)
+            keyClick(Qt.Key_J)
             compare(ISDBtEngine.callsOf("execChangeChannel"), [[1, 2]])
             compare(root.state, "ISDBtPlayerMain")
             verify(root.isChChangeByRemocon)
+        }
+
+        function test_touchMakesARowCurrentThenTunesIt() {
+            open(0)
+            list.forceLayout()
+            var h = systemInfo.listItemHeight
+            mouseClick(list, 20, 2 * h + h / 2)
+            compare(list.currentIndex, 2, "a touch on another row only makes it current")
+            compare(ISDBtEngine.countOf("execChangeChannel"), 0)
+            mouseClick(list, 20, 2 * h + h / 2)
+            compare(ISDBtEngine.callsOf("execChangeChannel"), [[3, 1]])
+            compare(root.state, "ISDBtPlayerMain")
         }
 
         function test_rowsShowTheSubChannelOnlyForSharedKeysAndLogosOnFirstSubChannels_data() {
@@ -102,10 +132,12 @@ Item {
         function test_rowsShowTheSubChannelOnlyForSharedKeysAndLogosOnFirstSubChannels(data) {
             ISDBtEngine.results = { getCountOfRemoconID: data.count }
             open(0)
-            waitForRendering(list)
+            list.forceLayout()
             var texts = [], logos = []
             for (var row = 0; row < 2; ++row) {
-                list.currentIndex = row
+                if (row > 0)
+                    keyClick(Qt.Key_M)
+                compare(list.currentIndex, row)
                 texts.push(Finder.find(list.currentItem, "remoconText").mText)
                 logos.push(Finder.find(list.currentItem, "stationLogo").visible)
             }
@@ -115,7 +147,7 @@ Item {
 
         function test_logoReloadsForItsChannelAndOnANewNetwork() {
             open(0)
-            waitForRendering(list)
+            list.forceLayout()
             var asked = ISDBtEngine.countOf("getStationLogoPath")
             ISDBtEngine.sendChannelLogoUpdated(13, 0x7fe0)
             compare(ISDBtEngine.countOf("getStationLogoPath"), asked + 1, "only the first sub-channel row shows a logo")
@@ -125,10 +157,18 @@ Item {
             compare(ISDBtEngine.countOf("getStationLogoPath"), asked + 2)
         }
 
-        function test_backReturnsToTheScreenBelow() {
+        function test_backOrTheListKeyAgainReturnsToLiveTv_data() {
+            return [
+                { tag: "back", key: Qt.Key_D },
+                { tag: "channel-list key", key: Qt.Key_Q },
+            ]
+        }
+        function test_backOrTheListKeyAgainReturnsToLiveTv(data) {
             open(0)
-            screen.backKeyPressed()
+            keyClick(data.key)
             compare(root.state, "ISDBtPlayerMain")
+            verify(!screen.visible)
+            compare(ISDBtEngine.countOf("execChangeChannel"), 0)
         }
     }
 }

@@ -4,6 +4,7 @@
 #include <string.h>
 
 #include "flv_internal.h"
+#include "kvr_h264_scaling.h"
 #include "ts_es_internal.h"
 
 static int32_t parse_h263(const uint8_t* p, int32_t n, FlvdVideoInfo* rec) {
@@ -57,8 +58,7 @@ static int high_profile(uint32_t profile) {
 static void skip_scaling_list(TsdBits* br, int size) {
   int32_t last = 8, next = 8;
   for (int j = 0; j < size && !tsd_bits_exhausted(br); j++) {
-    /* Modulo 256 in unsigned arithmetic: a damaged delta cannot overflow. */
-    if (next != 0) next = (int32_t)(((uint32_t)last + (uint32_t)tsd_bits_se(br) + 256u) & 255u);
+    if (next != 0) next = kvr_h264_next_scale(last, tsd_bits_se(br));
     last = next == 0 ? last : next;
   }
 }

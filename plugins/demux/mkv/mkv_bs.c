@@ -28,7 +28,13 @@ static void drop_cache(mkv_dmx_bs_t* bs, uint64_t pos) {
   bs->m_ulBufBytes = 0;
   bs->bit_count = 0;
   bs->cache_pos = pos;
-  bs->fill_pos = pos;
+}
+
+/* Readers on a shared handle put it where their next fill reads from. */
+static int32_t own_position(mkv_dmx_bs_t* bs, uint64_t fill_pos) {
+  if (!(bs->flags & MKV_BS_SHARED_HANDLE) || host_seek(bs, fill_pos) == 0) return 0;
+  return mkv_dmx_set_last_error(MKV_ERR_SEEK, 0, (uint32_t)fill_pos, (uint32_t)(fill_pos >> 32),
+                                "can't seek to position mkv wants in fseek64(bs_fseek)", bs->err);
 }
 
 static uint32_t host_read(mkv_dmx_bs_t* bs, uint8_t* dst, uint32_t n) {
@@ -42,6 +48,7 @@ static uint32_t host_read(mkv_dmx_bs_t* bs, uint8_t* dst, uint32_t n) {
 /* Refills the cache from the reader's own file position. `want` is the
  * number of bytes still wanted, for readers that grow their cache. */
 static int32_t fill(mkv_dmx_bs_t* bs, uint32_t want, int who) {
+  const uint64_t fill_pos = bs->cache_pos + bs->valid;
   uint32_t got;
   if (who == WHO_READ && (bs->flags & MKV_BS_GROW) && want > bs->cache_size) {
     uint8_t* grown = (uint8_t*)bs->host->realloc_fn(bs->cache, want);
@@ -53,16 +60,13 @@ static int32_t fill(mkv_dmx_bs_t* bs, uint32_t want, int who) {
   }
   if (!bs->cache || !bs->cache_size) return mkv_dmx_set_last_error(MKV_ERR_INVALID, 0, 0, 0, kNoCache[who], bs->err);
   if (!bs->file) return mkv_dmx_set_last_error(MKV_ERR_END, 0, 0, 0, kAtEnd[who], bs->err);
-  if (bs->shared && host_seek(bs, bs->fill_pos) != 0)
-    return mkv_dmx_set_last_error(MKV_ERR_SEEK, 0, (uint32_t)bs->fill_pos, (uint32_t)(bs->fill_pos >> 32),
-                                  "can't seek to position mkv wants in fseek64(bs_fseek)", bs->err);
+  if (own_position(bs, fill_pos) < 0) return bs->err->code;
   got = host_read(bs, bs->cache, bs->cache_size);
   if (!got) {
-    drop_cache(bs, bs->fill_pos);
+    drop_cache(bs, fill_pos);
     return mkv_dmx_set_last_error(MKV_ERR_END, 0, 0, 0, kAtEnd[who], bs->err);
   }
-  bs->cache_pos = bs->fill_pos;
-  bs->fill_pos += got;
+  bs->cache_pos = fill_pos;
   bs->m_pBuf = bs->cache;
   bs->m_pEnd = bs->cache + got;
   bs->valid = got;
@@ -76,7 +80,7 @@ int32_t mkv_dmx_open_bitstream_set(mkv_dmx_bs_t* bs, uint32_t cache_size, void* 
   bs->host = host;
   bs->err = err;
   bs->flags = flags;
-  bs->shared = 0;
+  bs->reserved = 0;
   bs->cache = 0;
   drop_cache(bs, 0);
   if (cache_size) {
@@ -185,11 +189,8 @@ int32_t mkv_dmx_bs_show_bytes(mkv_dmx_bs_t* bs, void* dst, int32_t n) {
   bs->m_ulBufBytes = 0;
   bs->valid = have;
   bs->m_pEnd = bs->cache + have;
-  if (bs->shared && host_seek(bs, bs->fill_pos) != 0)
-    return mkv_dmx_set_last_error(MKV_ERR_SEEK, 0, 0, 0, "can't seek to position mkv wants in fseek64(bs_fseek)",
-                                  bs->err);
+  if (own_position(bs, bs->cache_pos + have) < 0) return bs->err->code;
   got = host_read(bs, bs->cache + have, bs->cache_size - have);
-  bs->fill_pos += got;
   bs->valid += got;
   bs->m_pEnd = bs->cache + bs->valid;
   if (!bs->valid) bs->m_pBuf = 0;
@@ -238,7 +239,6 @@ int32_t mkv_dmx_bs_fseek(mkv_dmx_bs_t* bs, uint64_t pos) {
                                         bs->err);
         }
         bs->cache_pos = pos;
-        bs->fill_pos = pos + keep;
         bs->m_pBuf = bs->cache;
         bs->m_pEnd = bs->cache + keep;
         bs->m_ulBufBytes = 0;

@@ -88,12 +88,22 @@ static void append(mkv_dmx_t* ctx, uint32_t track, mkv_node_t* n) {
   q->tail = n;
 }
 
+/* A frame `offset` ns after a block time that may lie before the start:
+ * frames before the start are delivered at 0. */
+static uint64_t at_or_after_start(int64_t block_time, uint64_t offset) {
+  if (block_time >= 0) {
+    const uint64_t t = (uint64_t)block_time + offset;
+    return t < offset ? UINT64_MAX : t;
+  }
+  return offset > (uint64_t)0 - (uint64_t)block_time ? offset - ((uint64_t)0 - (uint64_t)block_time) : 0;
+}
+
 typedef struct {
   uint32_t track;        /* index in the track list */
   mkv_track_t* t;
   mkv_node_t* first;     /* the block's first frame node */
   uint32_t frames;
-  uint64_t time;         /* block time, ns */
+  int64_t time;          /* block time, ns; below 0 before the start timecode */
   int key;
   int accepted;
 } BlockState;
@@ -196,12 +206,16 @@ static int32_t read_block(mkv_dmx_t* ctx, BlockState* st, uint64_t block_end, ui
     count = 1;
   }
   data_start = mkv_bs_pos(bs);
-  /* A block timed before the start timecode starts at 0: its offset must not
-   * turn into a time after the start. */
+  /* Kept signed: the frames of a laced block that starts before the start
+   * timecode count their offsets from the block's real time, and only the
+   * frames that still lie before the start read as 0. */
   t = (int64_t)(cluster_tc - ctx->start_tc + (uint64_t)(int64_t)rel);
-  if (t > 0 && __builtin_mul_overflow(t, (int64_t)ctx->timecode_scale, &t)) t = INT64_MAX;
-  else if (t < 0) t = 0;
-  st->time = t <= 0 ? 0 : mkv_mul_fixed((uint64_t)t, track->track_timecode_scale);
+  if (__builtin_mul_overflow(t, (int64_t)ctx->timecode_scale, &t)) t = t < 0 ? INT64_MIN : INT64_MAX;
+  {
+    const uint64_t scaled = mkv_mul_fixed(t < 0 ? (uint64_t)0 - (uint64_t)t : (uint64_t)t, track->track_timecode_scale);
+    const int64_t magnitude = scaled > (uint64_t)INT64_MAX ? INT64_MAX : (int64_t)scaled;
+    st->time = t < 0 ? -magnitude : magnitude;
+  }
   st->track = index;
   st->t = track;
   st->accepted = 1;
@@ -210,7 +224,7 @@ static int32_t read_block(mkv_dmx_t* ctx, BlockState* st, uint64_t block_end, ui
     if (!n) return MKV_TAG(ctx, "<read_box_block_group.while.switch.for");
     n->size = ctx->lace[i];
     n->pos = off;
-    n->time = n->end = st->time;
+    n->time = n->end = at_or_after_start(st->time, 0);
     n->flags = i ? NODE_KEY | NODE_INEXACT | NODE_NO_END : NODE_KEY | NODE_NO_END;
     if (i + 1 == count && (flags & 0x01)) n->flags |= NODE_DISCARDABLE;
     append(ctx, index, n);
@@ -235,7 +249,11 @@ static int32_t read_block(mkv_dmx_t* ctx, BlockState* st, uint64_t block_end, ui
   return 0;
 }
 
-static int32_t read_additions(mkv_dmx_t* ctx, BlockState* st, uint64_t size) {
+/* BlockAdditions carry data beside a frame (an alpha plane, for one) that a
+ * decoder of the frame's track cannot take: their bytes are passed over and
+ * never queued among the track's packets, while their structure is read as
+ * far as the first BlockMore so that damage in it fails as before. */
+static int32_t read_additions(mkv_dmx_t* ctx, uint64_t size) {
   mkv_dmx_bs_t* bs = ctx->pst_cur_bs;
   uint64_t end = mkv_bs_pos(bs) + size;
   while (mkv_bs_pos(bs) < end) {
@@ -243,33 +261,15 @@ static int32_t read_additions(mkv_dmx_t* ctx, BlockState* st, uint64_t size) {
     uint64_t child;
     if (read_box_header(bs, &id, &child) < 0) return MKV_TAG(ctx, "<read_box_block_additions");
     if (id == 0xA6) {
-      uint64_t more_end = mkv_bs_pos(bs) + child, add_id = 1, add_size = 0, add_pos = 0;
-      uint32_t additionals = 0, last_id_len = 1;
+      uint64_t more_end = mkv_bs_pos(bs) + child, add_id;
       while (mkv_bs_pos(bs) < more_end) {
-        int32_t len = read_id(bs, &id);
-        uint32_t further;
-        if (len < 0 || read_vlc_uint_imp(bs, &further, &child) < 0) return MKV_TAG(ctx, "<read_box_block_additions");
-        last_id_len = (uint32_t)len;
+        if (read_box_header(bs, &id, &child) < 0) return MKV_TAG(ctx, "<read_box_block_additions");
         if (id == 0xEE) {
           if (read_uint(bs, child, &add_id) < 0) return MKV_TAG(ctx, "<read_box_block_additions.CLUSTER_EID_BLOCK_ADD_ID");
-        } else if (id == 0xA5) {
-          add_size = child;
-          add_pos = mkv_bs_pos(bs);
-          ++additionals;
-          if (mkv_dmx_bs_skip_bytes(bs, child) < 0)
-            return MKV_TAG(ctx, "<read_box_block_additions.CLUSTER_EID_BLOCK_ADDITIONAL");
         } else if (mkv_dmx_bs_skip_bytes(bs, child) < 0) {
-          return MKV_TAG(ctx, "<read_box_block_additions.default");
+          return MKV_TAG(ctx, id == 0xA5 ? "<read_box_block_additions.CLUSTER_EID_BLOCK_ADDITIONAL"
+                                         : "<read_box_block_additions.default");
         }
-      }
-      if (additionals == 1 && last_id_len == 1 && add_size <= 0xFFFFFFFFu) {
-        mkv_node_t* n = queue_alloc(ctx);
-        if (!n) return MKV_TAG(ctx, "<read_box_block_additions.CLUSTER_EID_BLOCK_MORE");
-        n->size = (uint32_t)add_size;
-        n->pos = add_pos;
-        n->time = n->end = st->time;
-        n->flags = (uint32_t)(add_id & 0xFF) << 24 | NODE_ADDITION;
-        append(ctx, st->track, n);
       }
       return mkv_dmx_bs_fseek(bs, end) < 0 ? MKV_TAG(ctx, "<read_box_block_additions") : 0;
     }
@@ -332,7 +332,7 @@ int32_t read_box_block_group(mkv_dmx_t* ctx, uint64_t size, uint64_t cluster_tc,
         if (read_sint(bs, child, &ref) < 0) return MKV_TAG(ctx, BG_TAG("CLUSTER_EID_REF_BLOCK"));
         st.key = 0;
       } else if (id == 0x75A1 && st.accepted) {
-        if (read_additions(ctx, &st, child) < 0) return MKV_TAG(ctx, BG_TAG("CLUSTER_EID_BLOCK_ADDITIONS"));
+        if (read_additions(ctx, child) < 0) return MKV_TAG(ctx, BG_TAG("CLUSTER_EID_BLOCK_ADDITIONS"));
       } else if (mkv_dmx_bs_skip_bytes(bs, child) < 0) {
         return MKV_TAG(ctx, BG_TAG("default"));
       }
@@ -345,23 +345,23 @@ int32_t read_box_block_group(mkv_dmx_t* ctx, uint64_t size, uint64_t cluster_tc,
     uint64_t d_total = has_duration ? mkv_mul_fixed(duration * ctx->timecode_scale, st.t->track_timecode_scale) : 0;
     if (st.frames == 1) {
       if (has_duration || dd) {
-        st.first->end = st.time + (has_duration ? d_total : dd);
+        st.first->end = at_or_after_start(st.time, has_duration ? d_total : dd);
         st.first->flags &= ~(uint32_t)NODE_NO_END;
       }
     } else if (!has_duration) {
       if (dd)
         for (i = 0, n = st.first; i < st.frames; ++i, n = n->next) {
-          n->time = st.time + i * dd;
-          n->end = n->time + dd;
+          n->time = at_or_after_start(st.time, i * dd);
+          n->end = at_or_after_start(st.time, (i + 1) * dd);
           n->flags &= ~(uint32_t)(NODE_INEXACT | NODE_NO_END);
         }
     } else {
       uint64_t d = dd ? dd : d_total / st.frames;
       for (i = 0, n = st.first; i < st.frames; ++i, n = n->next) {
-        n->time = st.time + i * d;
-        n->end = n->time + d;
+        n->time = at_or_after_start(st.time, i * d);
+        n->end = at_or_after_start(st.time, (i + 1) * d);
         if (i + 1 == st.frames) {
-          n->end = st.time + d_total;
+          n->end = at_or_after_start(st.time, d_total);
           n->flags &= ~(uint32_t)(NODE_INEXACT | NODE_NO_END);
         }
       }

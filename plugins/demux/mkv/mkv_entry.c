@@ -63,7 +63,8 @@ static int32_t open_readers(mkv_dmx_t* ctx, const mkv_dmx_init_t* init, void* fi
     if (!(ctx->options & OPT_MAIN_ONLY)) {
       if (mkv_dmx_open_bitstream_set(&ctx->bs_video, video + audio, file, &ctx->host, &ctx->err, flags) < 0)
         return ctx->err.code;
-      ctx->bs_main.shared = ctx->bs_video.shared = 1;
+      ctx->bs_main.flags |= MKV_BS_SHARED_HANDLE;
+      ctx->bs_video.flags |= MKV_BS_SHARED_HANDLE;
     }
   } else if (!(ctx->options & OPT_MAIN_ONLY)) {
     mkv_dmx_bs_t* const readers[4] = {&ctx->bs_video, &ctx->bs_audio, &ctx->bs_subtitle, &ctx->bs_index};

@@ -160,6 +160,18 @@ int32_t get_real_duration(mkv_dmx_t* ctx) {
 
 int32_t GetRealDuration(mkv_dmx_t* ctx) { return get_real_duration(ctx); }
 
+/* The last key time belongs to the video track that is read, which op 4
+ * may have changed since open. */
+static void publish_last_key_time(mkv_dmx_t* ctx) {
+  uint32_t i;
+  if (!ctx->video_info) return;
+  for (i = 0; i < ctx->video_count; ++i)
+    if (ctx->video_info[i].track_number == ctx->sel_video_number) {
+      ctx->video_info[i].last_cue_time_ms = (uint32_t)ctx->max_key_time;
+      return;
+    }
+}
+
 int32_t CreateIndex(mkv_dmx_t* ctx) {
   if (ctx->read_flags & READ_CUES) return 0;
   if (create_index(ctx) >= 0) {
@@ -167,7 +179,7 @@ int32_t CreateIndex(mkv_dmx_t* ctx) {
     mkv_dmx_clear_last_error(&ctx->err);
     if (ctx->cue_count >= 2) {
       ctx->file_info.seekable = 1;
-      if (ctx->cur_video) ctx->cur_video->last_cue_time_ms = (uint32_t)ctx->max_key_time;
+      publish_last_key_time(ctx);
     }
   }
   return 0;
@@ -279,7 +291,7 @@ uint64_t find_last_timecode(mkv_dmx_t* ctx) {
   mkv_dmx_clear_last_error(&ctx->err);
   if (last_key / 1000000 != ctx->max_key_time) {
     ctx->max_key_time = last_key / 1000000;
-    if (ctx->cur_video) ctx->cur_video->last_cue_time_ms = (uint32_t)ctx->max_key_time;
+    publish_last_key_time(ctx);
   }
   ctx->track_mask = 0;
   ctx->pending_error = 0;

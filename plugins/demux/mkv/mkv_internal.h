@@ -37,8 +37,14 @@ KVR_EXPORT int mkv_dmx_toupper(int c);
 
 /* ---- cached bitstream reader ---- */
 
-enum { MKV_BS_GROW = 0x1 };
+/* Reader flags. The shared-handle bit is the library's own: such a reader
+ * puts the host file at its fill position before every refill, since
+ * another reader moves the same handle. */
+enum { MKV_BS_GROW = 0x1, MKV_BS_SHARED_HANDLE = 0x80000000u };
 
+/* The exported reader record, in the layout callers allocate (56 bytes on
+ * the board): nothing may be added. The host file stands at cache_pos +
+ * valid after every fill, so that is where the next fill reads from. */
 typedef struct mkv_dmx_bs_t {
   uint8_t* m_pBuf;              /* start of the valid data, null when empty */
   uint8_t* m_pEnd;
@@ -48,13 +54,21 @@ typedef struct mkv_dmx_bs_t {
   void* file;
   uint8_t* cache;
   uint32_t cache_size;
-  uint64_t cache_pos;           /* file position of the first cache byte */
+  kvr_u64 cache_pos;            /* file position of the first cache byte */
   const KvrHostServices* host;
   mkv_dmx_last_error_t* err;
-  uint32_t flags;               /* MKV_BS_GROW */
-  uint32_t shared;              /* another reader uses the same host handle */
-  uint64_t fill_pos;            /* where the next fill reads from */
+  uint32_t flags;               /* MKV_BS_* */
+  uint32_t reserved;            /* 0 */
 } mkv_dmx_bs_t;
+
+KVR_ASSERT_OFFSET32(mkv_dmx_bs_t, m_ulBufBytes, 16);
+KVR_ASSERT_OFFSET32(mkv_dmx_bs_t, file, 20);
+KVR_ASSERT_OFFSET32(mkv_dmx_bs_t, cache_size, 28);
+KVR_ASSERT_OFFSET32(mkv_dmx_bs_t, cache_pos, 32);
+KVR_ASSERT_OFFSET32(mkv_dmx_bs_t, host, 40);
+KVR_ASSERT_OFFSET32(mkv_dmx_bs_t, err, 44);
+KVR_ASSERT_OFFSET32(mkv_dmx_bs_t, flags, 48);
+KVR_ASSERT_SIZE32(mkv_dmx_bs_t, 56);
 
 KVR_EXPORT int32_t mkv_dmx_open_bitstream_set(mkv_dmx_bs_t* bs, uint32_t cache_size, void* file,
                                               const KvrHostServices* host, mkv_dmx_last_error_t* err,
@@ -144,7 +158,7 @@ typedef struct mkv_tag_t {
 } mkv_tag_t;
 
 /* Frame node flags. */
-enum { NODE_KEY = 0x01, NODE_INEXACT = 0x02, NODE_NO_END = 0x04, NODE_DISCARDABLE = 0x08, NODE_ADDITION = 0x06 };
+enum { NODE_KEY = 0x01, NODE_INEXACT = 0x02, NODE_NO_END = 0x04, NODE_DISCARDABLE = 0x08 };
 
 typedef struct mkv_node_t {
   struct mkv_node_t* next;
@@ -337,6 +351,13 @@ int32_t read_box_block_group(mkv_dmx_t* ctx, uint64_t size, uint64_t cluster_tc,
 mkv_node_t* queue_alloc(mkv_dmx_t* ctx);
 void mkv_queue_release(mkv_dmx_t* ctx, uint32_t track);
 void mkv_queues_release_all(mkv_dmx_t* ctx);
+/* Moves parsing to `pos` (absolute) with every queue emptied, the readers
+ * there and the end-of-data flags cleared; the current packet record keeps
+ * what it describes, so a seek that fails or retries still knows where the
+ * caller stands. */
+int32_t mkv_restart_at(mkv_dmx_t* ctx, uint64_t pos, uint64_t cluster_tc);
+/* The reset to a start point: as mkv_restart_at, and the current packet
+ * record's length, times and key flag become 0. */
 int32_t reset_seek_status(mkv_dmx_t* ctx, uint64_t pos, uint64_t cluster_tc);
 int32_t fill_queues_with_packet_type(mkv_dmx_t* ctx, uint32_t kind);
 /* One parse step with resynchronisation after damage: 0, -2 at the end, or

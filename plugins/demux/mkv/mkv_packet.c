@@ -37,6 +37,32 @@ static int32_t choose(mkv_dmx_t* ctx, uint32_t kind) {
   return best;
 }
 
+#define DEFAULT_PACKET_LIMIT 115200u
+#define LONGEST_AUDIO_FRAME 65536u /* samples: FLAC's largest block, beyond every other codec's frame */
+
+/* The largest packet a track's own buffer may grow to: the limit open set
+ * from the first video picture, or what the track itself holds when that is
+ * more: a video track its own picture, an audio track its longest frame at
+ * 32 bits a sample. Compressed frames of a tiny picture can exceed its raw
+ * size, so no track gets less than the default. */
+static uint32_t packet_limit(const mkv_dmx_t* ctx, const mkv_track_t* t) {
+  uint64_t own = 0;
+  uint32_t i;
+  if (t->track_type == MKV_TRACK_VIDEO) {
+    for (i = 0; ctx->video_info && i < ctx->video_count; ++i) {
+      const mkv_video_info_t* v = &ctx->video_info[i];
+      if (v->track_number != t->track_number) continue;
+      own = ((v->width * v->height * 3) & 0x7FFFFFFFu) / 2;
+      break;
+    }
+  } else if (t->track_type == MKV_TRACK_AUDIO) {
+    own = (uint64_t)(t->u.a.channels ? t->u.a.channels : 1) * 4 * LONGEST_AUDIO_FRAME;
+  }
+  if (own < ctx->max_packet_size) own = ctx->max_packet_size;
+  if (own < DEFAULT_PACKET_LIMIT) own = DEFAULT_PACKET_LIMIT;
+  return own > UINT32_MAX ? UINT32_MAX : (uint32_t)own;
+}
+
 int32_t GetStreamData(mkv_dmx_t* ctx, mkv_dmx_packet_t** out, uint32_t kind) {
   for (;;) {
     int32_t index;
@@ -108,7 +134,7 @@ int32_t GetStreamData(mkv_dmx_t* ctx, mkv_dmx_packet_t** out, uint32_t kind) {
       p->m_pbyData = p->m_pbyInternalBuffer;
       if (p->m_ulBufferLength < needed || !p->m_pbyInternalBuffer) {
         uint8_t* grown;
-        if (needed > ctx->max_packet_size)
+        if (needed > packet_limit(ctx, t))
           return MKV_ERR(ctx, MKV_ERR_TOO_BIG, "chunk size is too big(greater than max buffer length)");
         grown = (uint8_t*)ctx->host.realloc_fn(p->m_pbyInternalBuffer, needed ? needed : 1);
         if (!grown) return MKV_ERR(ctx, MKV_ERR_NO_MEMORY, "insufficient memory to re-allocate m_pbyInternalBuffer buffer");

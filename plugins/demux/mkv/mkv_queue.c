@@ -53,7 +53,7 @@ void mkv_queues_release_all(mkv_dmx_t* ctx) {
   for (i = 0; i < ctx->track_count; ++i) mkv_queue_release(ctx, i);
 }
 
-int32_t reset_seek_status(mkv_dmx_t* ctx, uint64_t pos, uint64_t cluster_tc) {
+int32_t mkv_restart_at(mkv_dmx_t* ctx, uint64_t pos, uint64_t cluster_tc) {
   mkv_dmx_bs_t* const readers[4] = {&ctx->bs_main, &ctx->bs_video, &ctx->bs_audio, &ctx->bs_subtitle};
   uint32_t i;
   mkv_queues_release_all(ctx);
@@ -64,6 +64,11 @@ int32_t reset_seek_status(mkv_dmx_t* ctx, uint64_t pos, uint64_t cluster_tc) {
   for (i = 0; i < 4; ++i)
     if (readers[i]->cache && mkv_dmx_bs_fseek(readers[i], pos) < 0) return MKV_TAG(ctx, "<reset_seek_status");
   ctx->video_eos = ctx->audio_eos = ctx->subtitle_eos = 0;
+  return 0;
+}
+
+int32_t reset_seek_status(mkv_dmx_t* ctx, uint64_t pos, uint64_t cluster_tc) {
+  if (mkv_restart_at(ctx, pos, cluster_tc) < 0) return ctx->err.code;
   if (ctx->pst_cur_packet) {
     ctx->pst_cur_packet->m_ulDataLength = 0;
     ctx->pst_cur_packet->m_ulTimestamp = 0;

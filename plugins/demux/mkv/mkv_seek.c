@@ -49,8 +49,8 @@ static void unset_keys(mkv_dmx_t* ctx) {
 
 static int32_t go_to_point(mkv_dmx_t* ctx, uint32_t i) {
   if (ctx->cue_key_flag) ctx->key_index = i;
-  return reset_seek_status(ctx, ctx->segment_start + ctx->cues[i].cluster_pos,
-                           ctx->cues[i].time / ctx->timecode_scale + ctx->start_tc);
+  return mkv_restart_at(ctx, ctx->segment_start + ctx->cues[i].cluster_pos,
+                        ctx->cues[i].time / ctx->timecode_scale + ctx->start_tc);
 }
 
 static int32_t go_to_start(mkv_dmx_t* ctx) {
@@ -330,7 +330,7 @@ int32_t SeekStream(mkv_dmx_t* ctx, mkv_dmx_packet_t** out, int32_t target_ms, ui
       ((rec->m_ulTimestamp == 0 && !rec->m_ulKeyFrame) || rec->m_ulTimestamp == (uint64_t)current)) {
     if (!(ctx->options & OPT_FELL_BACK)) {
       ctx->retry_done = 1;
-      r = reset_seek_status(ctx, saved_pos, saved_tc);
+      r = mkv_restart_at(ctx, saved_pos, saved_tc);
       r = r < 0 ? MKV_TAG(ctx, "<run_seek") : run_seek(ctx, target_ns, mode, (uint64_t)current);
     } else {
       ctx->options &= ~(uint32_t)OPT_FELL_BACK;
@@ -346,7 +346,7 @@ int32_t SeekStream(mkv_dmx_t* ctx, mkv_dmx_packet_t** out, int32_t target_ms, ui
   if (r == MKV_ERR_END || ctx->err.code == MKV_ERR_END) {
     if ((uint64_t)t <= ctx->max_key_time || ctx->seek_end_mode != 1) {
       int32_t code = ctx->err.code;
-      if (reset_seek_status(ctx, saved_pos, saved_tc) < 0) return MKV_TAG(ctx, "<run_seek");
+      if (mkv_restart_at(ctx, saved_pos, saved_tc) < 0) return MKV_TAG(ctx, "<run_seek");
       ctx->err.code = code;
     }
     if ((ctx->options & OPT_UNDERRUN_GUARD) && ctx->next_pos < ctx->segment_end) {

@@ -45,7 +45,13 @@ static int32_t box_cmov(Mp4Context* c, int64_t end, uint32_t type) { return MP4_
 
 static int32_t box_moov(Mp4Context* c, int64_t end, uint32_t type) {
   c->moov_seen = 1;
-  return mp4_walk(c, end);
+  int32_t r = mp4_walk(c, end);
+  if (r < MP4_ERR_FATAL || !c->fragmented) return r;
+  for (int32_t i = 0; i < c->track_count; ++i) {
+    int32_t e = mp4_frag_adopt_index(c, c->tracks[i]);
+    if (e) return gMp4DmxLastErrorCode = e;
+  }
+  return r;
 }
 
 static int32_t box_tcud(Mp4Context* c, int64_t end, uint32_t type) {
@@ -162,7 +168,7 @@ static const char kMacLanguages[139][4] = {
   "ori", "mal", "kan", "tam", "tel", "sin", "bur", "khm", "lao", "vie", "ind", "tgl", "may", "may",
   "amh", "tir", "orm", "som", "swa", "kin", "run", "nya", "mlg", "epo", "", "", "", "", "", "", "",
   "", "", "", "", "", "", "", "", "", "", "", "", "", "", "", "", "", "", "", "", "", "", "", "",
-  "", "wel", "baq", "cat", "lat", "que", "grn", "aym", "tat", "uig", "dzo", "jav",
+  "", "", "wel", "baq", "cat", "lat", "que", "grn", "aym", "tat", "uig", "dzo", "jav",
 };
 
 static int32_t box_mdhd(Mp4Context* c, int64_t end, uint32_t type) {

@@ -88,6 +88,8 @@ static void fill_video(Mp4Context* c, const Mp4Track* t) {
   in->video_first_offset = first_offset(c, t);
   in->has_ctts = c->ctts_seen;
   if (c->fragmented) in->video_key_samples = t->frag_keys;
+  /* A fragmented track's samples are those of its movie box and fragments. */
+  if (c->fragmented && !(c->options & OPT_INFO_ONLY)) in->video_samples = t->frag_samples;
 }
 
 static void fill_audio(Mp4Context* c, const Mp4Track* t) {
@@ -105,6 +107,7 @@ static void fill_audio(Mp4Context* c, const Mp4Track* t) {
   in->audio_max_bitrate = t->desc.max_bitrate;
   in->audio_avg_bitrate = average_bitrate(c, t);
   in->audio_first_offset = first_offset(c, t);
+  if (c->fragmented && !(c->options & OPT_INFO_ONLY)) in->audio_samples = t->frag_samples;
 }
 
 static void describe_tracks(Mp4Context* c) {

@@ -132,6 +132,43 @@ static int32_t add_key(Mp4Track* t, int32_t index) {
   return 0;
 }
 
+/* Samples that the movie box itself describes come before every fragment:
+ * the track's index becomes the start of its fragment tables, and the
+ * fragments' decoding times run on from its end. */
+int32_t mp4_frag_adopt_index(Mp4Context* c, Mp4Track* t) {
+  int32_t n = t->entries;
+  if (n <= 0 || (!t->index64 && !t->index32) || t->frag_samples) return 0;
+  int32_t e = grow_samples(t, n);
+  if (e) return e;
+  int video = t->desc.kind == MP4_KIND_VIDEO;
+  const uint32_t* sync = (const uint32_t*)t->stss.start;
+  int32_t k = 0;
+  for (int32_t i = 0; i < n; ++i) {
+    Mp4IndexEntry64* entry = &t->frag_entries[i / MP4_FRAG_CHUNK][i % MP4_FRAG_CHUNK];
+    mp4_track_entry(t, i, &entry->offset, &entry->size);
+    entry->spare = 0;
+    t->frag_times[i / MP4_FRAG_CHUNK][i % MP4_FRAG_CHUNK] = get_timestamp_for_sampleidx(t, i);
+    /* Without a sync table every sample is a sync sample. */
+    int key = !sync;
+    if (sync && k < t->stss_count && sync[k] == (uint32_t)i) key = 1, ++k;
+    if (video && key) {
+      e = add_key(t, i);
+      if (e) return e;
+    }
+  }
+  t->frag_samples = n;
+  t->next_dts = get_timestamp_for_sampleidx(t, n);
+  /* From here on the fragment tables alone describe the track. */
+  mp4_release(t->index64);
+  mp4_release(t->index32);
+  mp4_release(t->dts);
+  t->index64 = 0;
+  t->index32 = 0;
+  t->dts = 0;
+  t->entries = 0;
+  return 0;
+}
+
 static int32_t box_trun(Mp4Context* c, int64_t end) {
   Mp4Track* t = c->frag_track;
   if (!t) return 0;
@@ -160,10 +197,11 @@ static int32_t box_trun(Mp4Context* c, int64_t end) {
   if (e) return e;
   int64_t offset;
   if (flags & 0x1) {
+    /* Every "trun" of a "traf" counts its data offset from the same base;
+     * the base itself does not move. */
     RD(mp4_rd32(r, &v));
     int64_t moved = t->base_offset + (int64_t)(int32_t)v;
-    t->base_offset = moved < 0 ? 0 : moved;
-    offset = t->base_offset;
+    offset = moved < 0 ? 0 : moved;
   } else if (t->trun_count == 1) {
     offset = t->base_offset;
   } else {

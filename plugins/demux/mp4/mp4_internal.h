@@ -217,6 +217,7 @@ void mp4_track_entry(const Mp4Track* t, int32_t index, int64_t* offset, uint32_t
 int32_t mp4_box_mehd(Mp4Context* c, int64_t end, uint32_t type);
 int32_t mp4_box_trex(Mp4Context* c, int64_t end, uint32_t type);
 int32_t mp4_box_moof(Mp4Context* c, int64_t end, uint32_t type);
+int32_t mp4_frag_adopt_index(Mp4Context* c, Mp4Track* t);
 int64_t get_timestamp_for_sampleidx_fmp4(Mp4Track* t, int32_t index);
 void mp4_frag_release(Mp4Track* t);
 Mp4IndexEntry64* mp4_frag_entry(const Mp4Track* t, int32_t index);

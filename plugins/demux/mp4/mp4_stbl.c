@@ -466,7 +466,8 @@ static void trim_to_file(Mp4Context* c, Mp4Track* t, int sync) {
 
 int32_t mp4_complete_track(Mp4Context* c, Mp4Track* t) {
   int info_only = (c->options & OPT_INFO_ONLY) != 0;
-  if (!info_only && !c->fragmented) {
+  /* A fragmented track may have no tables: its fragments describe it. */
+  if (!info_only && (!c->fragmented || (t->stsc.start && t->stco.start))) {
     if (!t->stsc.start || !t->stco.start) {
       if (c->track_count && c->tracks[c->track_count - 1] == t) mp4_format_remove_stream(c);
       return 0;

@@ -41,10 +41,11 @@ static int32_t MPG_Core_Init(MpgContext** slot, int32_t op, MpgOpenRecord* rec, 
   if (!c->direct) {
     c->vring.data = c->host.allocate(MPG_VIDEO_RING_SIZE);
     c->sring.data = c->host.allocate(MPG_SPU_RING_SIZE);
-    c->audio_work = c->host.allocate(MPG_AUDIO_WORK_SIZE);
-    if (!c->vring.data || !c->sring.data || !c->audio_work) return MPG_ERR_NO_MEMORY;
+    c->aring.data = c->host.allocate(MPG_AUDIO_RING_SIZE);
+    if (!c->vring.data || !c->sring.data || !c->aring.data) return MPG_ERR_NO_MEMORY;
     c->vring.size = MPG_VIDEO_RING_SIZE;
     c->sring.size = MPG_SPU_RING_SIZE;
+    c->aring.size = MPG_AUDIO_RING_SIZE;
     c->ring = 1;
   }
   int32_t e = MPG_Core_CheckFormat(c, rec, info);
@@ -72,7 +73,7 @@ static int32_t MPG_Core_Close(MpgContext** slot, MpgFrame* frame) {
   close_bitstream(&c->probe);
   if (c->vring.data) c->host.release(c->vring.data);
   if (c->sring.data) c->host.release(c->sring.data);
-  if (c->audio_work) c->host.release(c->audio_work);
+  if (c->aring.data) c->host.release(c->aring.data);
   if (c->frame_buf) c->host.release(c->frame_buf);
   if (frame && frame->data == c->frame_buf) {
     frame->data = NULL;

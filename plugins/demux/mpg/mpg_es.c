@@ -1,5 +1,6 @@
 /* Elementary-stream tables, header decoders, the frame finders of the video
  * and sub-picture rings and the key-frame test. */
+#include "kvr_h264_scaling.h"
 #include "mpg_internal.h"
 
 const uint16_t gmMPEGAudioSampleFreq[16] = {11025, 12000, 8000, 0, 0, 0, 0, 0,
@@ -129,9 +130,9 @@ static int32_t read_se(MpgBitReader* r) {
 }
 
 static void skip_scaling_list(MpgBitReader* r, int size) {
-  int last = 8, next = 8;
+  int32_t last = 8, next = 8;
   for (int j = 0; j < size; ++j) {
-    if (next) next = (last + read_se(r) + 256) % 256;
+    if (next) next = kvr_h264_next_scale(last, read_se(r));
     last = next ? next : last;
   }
 }
@@ -244,6 +245,37 @@ int32_t MPG_DEC_MPG_DecodeSequenceHeader(MpgVideoEntry* e, const uint8_t* b) {
 
 /* ---- audio headers ---- */
 
+/* The frame lengths of the audio headers, shared by the header decoders and
+ * the audio frame finder. `b` points at the header's first byte. */
+
+static uint32_t adts_frame_length(const uint8_t* b) {
+  return (uint32_t)(b[3] & 3) << 11 | (uint32_t)b[4] << 3 | b[5] >> 5;
+}
+
+/* MPEG audio: the bit rate in kbit/s and the sampling rate from the tables
+ * and the frame length; 0 when either table refuses. */
+static uint32_t mpeg_audio_frame(const uint8_t* b, uint32_t* kbps, uint32_t* rate) {
+  uint32_t version = (b[1] >> 3) & 3, layer = (b[1] >> 1) & 3;
+  *kbps = gmMPEGAudioBitrate[version << 6 | layer << 4 | b[2] >> 4];
+  *rate = gmMPEGAudioSampleFreq[version * 4 + ((b[2] >> 2) & 3)];
+  if (!*kbps || !*rate) return 0;
+  uint32_t factor = (layer == 1 && version != 3) ? 72000 : 144000;
+  return *kbps * factor / *rate + ((b[2] >> 1) & 1);
+}
+
+/* AC-3: 0 for a reserved sampling rate or frame-size code. */
+static uint32_t ac3_frame_length(const uint8_t* b) {
+  uint32_t fscod = b[4] >> 6, code = b[4] & 0x3F;
+  if (fscod > 2 || code > 37) return 0;
+  return 2u * (gmAC3FrameSize[fscod * 19 + code / 2] + (fscod == 1 && (code & 1)));
+}
+
+static uint32_t dts_frame_length(const uint8_t* b) {
+  return ((uint32_t)(b[5] & 3) << 12 | (uint32_t)b[6] << 4 | b[7] >> 4) + 1;
+}
+
+static int is_dts_sync(const uint8_t* b) { return b[0] == 0x7F && b[1] == 0xFE && b[2] == 0x80 && b[3] == 0x01; }
+
 int32_t MPG_DEC_MPG_DecodeADTSHeader(MpgAudioEntry* e, const uint8_t* b) {
   if (b[0] != 0xFF || b[1] <= 0xDF) return MPG_ERR_NO_END_COMMAND;
   if ((b[1] & 0xF) == 1) {
@@ -254,18 +286,15 @@ int32_t MPG_DEC_MPG_DecodeADTSHeader(MpgAudioEntry* e, const uint8_t* b) {
     e->sample_rate = rate;
     e->bit_rate = 0;
     e->channels = channels;
-    e->frame_length = (uint32_t)(b[3] & 3) << 11 | (uint32_t)b[4] << 3 | b[5] >> 5;
+    e->frame_length = adts_frame_length(b);
     return MPG_OK;
   }
-  uint32_t version = (b[1] >> 3) & 3, layer = (b[1] >> 1) & 3;
+  uint32_t layer = (b[1] >> 1) & 3;
   static const uint32_t kCodec[4] = {MPG_AUDIO_OTHER, MPG_AUDIO_MP3, MPG_AUDIO_MP2, MPG_AUDIO_MP1};
   e->codec = kCodec[layer];
   if (!layer) return MPG_OK;
-  uint32_t kbps = gmMPEGAudioBitrate[version << 6 | layer << 4 | b[2] >> 4];
-  uint32_t rate = gmMPEGAudioSampleFreq[version * 4 + ((b[2] >> 2) & 3)];
-  if (!kbps || !rate) return MPG_ERR_NO_END_COMMAND;
-  uint32_t factor = (layer == 1 && version != 3) ? 72000 : 144000;
-  uint32_t length = kbps * factor / rate + ((b[2] >> 1) & 1);
+  uint32_t kbps, rate;
+  uint32_t length = mpeg_audio_frame(b, &kbps, &rate);
   if (!length) return MPG_ERR_NO_END_COMMAND;
   e->bit_rate = kbps;
   e->sample_rate = rate;
@@ -287,17 +316,17 @@ int32_t MPG_DEC_MPG_DecodeVOBAudioHeader(MpgAudioEntry* e, const uint8_t* b) {
     return MPG_OK;
   }
   if (b[0] == 0x0B && b[1] == 0x77) {
-    uint32_t fscod = b[4] >> 6, code = b[4] & 0x3F;
-    if (fscod > 2 || code > 37) return MPG_ERR_NO_END_COMMAND;
+    uint32_t length = ac3_frame_length(b);
+    if (!length) return MPG_ERR_NO_END_COMMAND;
     e->codec = MPG_AUDIO_AC3;
     e->bits = 16;
-    e->sample_rate = gmAC3SampleRate[fscod];
+    e->sample_rate = gmAC3SampleRate[b[4] >> 6];
     e->channels = gmAC3ChannelInfo[b[6] >> 5];
-    e->bit_rate = gmAC3BitRate[code];
-    e->frame_length = 2u * (gmAC3FrameSize[fscod * 19 + code / 2] + (fscod == 1 && (code & 1)));
+    e->bit_rate = gmAC3BitRate[b[4] & 0x3F];
+    e->frame_length = length;
     return MPG_OK;
   }
-  if (b[0] == 0x7F && b[1] == 0xFE && b[2] == 0x80 && b[3] == 0x01) {
+  if (is_dts_sync(b)) {
     uint32_t amode = (uint32_t)(b[7] & 0xF) << 2 | b[8] >> 6;
     e->codec = MPG_AUDIO_DTS;
     e->bits = 16;
@@ -305,10 +334,68 @@ int32_t MPG_DEC_MPG_DecodeVOBAudioHeader(MpgAudioEntry* e, const uint8_t* b) {
     e->bit_rate = gmDTSBitRate[(uint32_t)(b[8] & 3) << 3 | b[9] >> 5];
     /* user-defined layouts: the channel count is not known */
     e->channels = amode < 16 ? gmDTSChannelInfo[amode] : 0;
-    e->frame_length = ((uint32_t)(b[5] & 3) << 12 | (uint32_t)b[6] << 4 | b[7] >> 4) + 1;
+    e->frame_length = dts_frame_length(b);
     return MPG_OK;
   }
   return MPG_ERR_NO_END_COMMAND;
+}
+
+/* ---- audio frames ---- */
+
+/* The longest header the audio finder reads: DTS takes its frame size from
+ * bytes 5 to 7. */
+#define PS_AUDIO_WINDOW 8u
+
+/* The length of the chosen stream's frame whose header begins at `b` (the
+ * window's bytes are in), 0 when no such header begins there, or
+ * MPG_ERR_AUDIO_VERSION for MPEG audio of the reserved version. */
+static int32_t audio_frame_at(const MpgContext* c, const uint8_t* b) {
+  uint32_t kbps, rate;
+  switch (c->audio_codec) {
+    case MPG_AUDIO_MP1:
+    case MPG_AUDIO_MP2:
+    case MPG_AUDIO_MP3:
+      /* the chosen stream's header word, whatever the protection bit says */
+      if (((uint32_t)b[0] << 8 | b[1] | 1u) != (c->audio_header | 1u)) return 0;
+      if (((b[1] >> 3) & 3) == 1) return MPG_ERR_AUDIO_VERSION;
+      return (int32_t)mpeg_audio_frame(b, &kbps, &rate);
+    case MPG_AUDIO_AAC:
+      if (((uint32_t)b[0] << 8 | b[1]) != c->audio_header) return 0;
+      return (int32_t)adts_frame_length(b);
+    case MPG_AUDIO_AC3: return b[0] == 0x0B && b[1] == 0x77 ? (int32_t)ac3_frame_length(b) : 0;
+    case MPG_AUDIO_DTS: return is_dts_sync(b) ? (int32_t)dts_frame_length(b) : 0;
+    default: return 0;
+  }
+}
+
+int32_t KVR_MPG_FindOneFrameAudio(MpgContext* c, MpgFrame* frame) {
+  uint32_t codec = c->audio_codec;
+  if (codec != MPG_AUDIO_MP1 && codec != MPG_AUDIO_MP2 && codec != MPG_AUDIO_MP3 && codec != MPG_AUDIO_AAC &&
+      codec != MPG_AUDIO_AC3 && codec != MPG_AUDIO_DTS)
+    return MPG_ERR_NO_END_COMMAND;
+  PsRing* ring = &c->aring;
+  if (!ring->data) return MPG_ERR_INCOMPLETE;
+  while (ring->wr - ring->rd >= PS_AUDIO_WINDOW) {
+    int32_t n = audio_frame_at(c, ring->data + ring->rd);
+    if (n < 0) return n;
+    /* A frame shorter than its own header, or longer than the ring could
+     * ever hold, is no frame: search on from the next byte. */
+    if ((uint32_t)n < PS_AUDIO_WINDOW || (uint32_t)n > ring->size) {
+      ring->rd++;
+      continue;
+    }
+    if (ring->wr - ring->rd < (uint32_t)n) return MPG_ERR_INCOMPLETE;
+    int32_t e = ps_frame_grow(c, frame, (uint32_t)n);
+    if (e < 0) return e;
+    c->host.copy(frame->data, ring->data + ring->rd, (uint32_t)n);
+    ring->rd += (uint32_t)n;
+    frame->length = (uint32_t)n;
+    frame->kind = MPG_KIND_AUDIO;
+    frame->time_ms = MPG_MS(c->last_audio_pts);
+    frame->stream_id = c->audio_id;
+    return MPG_OK;
+  }
+  return MPG_ERR_INCOMPLETE;
 }
 
 /* ---- start codes ---- */

@@ -13,7 +13,9 @@
 #define MPG_VIDEO_RING_SIZE 1024000u
 /* A sub-picture unit may be 65535 bytes long; the ring holds one whole. */
 #define MPG_SPU_RING_SIZE 65536u
-#define MPG_AUDIO_WORK_SIZE 2048u
+/* The audio ring holds the longest audio frame of any codec the audio frame
+ * finder knows (a DTS frame of 16384 bytes). */
+#define MPG_AUDIO_RING_SIZE 16384u
 #define MPG_SCAN_BUFFER_SIZE 65536u
 #define MPG_SCAN_LIMIT 2097152u
 #define MPG_SCAN_LIMIT_INFO 262144u
@@ -68,7 +70,7 @@ typedef struct MpgContext {
   /* rings */
   int ring;               /* video payloads go to the ring */
   PsRing vring, sring;
-  uint8_t* audio_work;
+  PsRing aring;           /* audio payloads for the audio frame finder */
   uint8_t* scan_buf;      /* one PES payload, while the format check runs */
   /* 90 kHz time slots */
   int64_t last_video_pts, last_audio_pts, last_spu_pts;
@@ -125,6 +127,10 @@ int32_t ps_next_block(MpgByteReader* r);
 int32_t MPG_DEC_MPG2PS_FindCode(MpgByteReader* r);
 int32_t MPG_DEC_GetPTS(uint32_t first, MpgByteReader* r, int64_t* pts);
 int32_t MPG_DEC_MPG2PS(MpgContext* c, const MpgFrameRequest* req, MpgFrame* frame);
+/* One private stream 2 (navigation) packet after its start code into the
+ * frame record; only read while navigation output is on. */
+KVR_EXPORT int32_t MPG_DEC_MPG2PS_DumpNavi(MpgByteReader* r, uint32_t id, MpgContext* c,
+                                          const MpgFrameRequest* req, MpgFrame* frame);
 int32_t ps_read_pack(MpgContext* c, MpgByteReader* r, int64_t* scr);
 int32_t ps_pes_header(int syntax, MpgByteReader* r, uint32_t length, uint32_t* header_len, int64_t* pts);
 int32_t ps_frame_grow(MpgContext* c, MpgFrame* frame, uint32_t n);
@@ -138,6 +144,9 @@ int32_t MPG_DEC_MPG2PS_GetInfoVOBHeader(MpgContext* c, MpgByteReader* r, uint8_t
 /* elementary streams (mpg_es.c) */
 KVR_EXPORT int32_t KVR_MPG_FindSyncFrameVideo(MpgContext* c, MpgFrame* frame);
 KVR_EXPORT int32_t KVR_MPG_FindOneFrameVideo(MpgContext* c, MpgFrame* frame);
+/* Cuts the next whole frame of the chosen audio stream out of the audio ring
+ * into the frame record; bytes before its header are passed over. */
+KVR_EXPORT int32_t KVR_MPG_FindOneFrameAudio(MpgContext* c, MpgFrame* frame);
 KVR_EXPORT int32_t KVR_MPG_FindOneFrameCaption(MpgContext* c, uint32_t* start, uint32_t* end);
 KVR_EXPORT int32_t KVR_MPG_isKeyFrame(const MpgContext* c, const MpgFrame* frame);
 const uint8_t* ps_next_start(const uint8_t* p, const uint8_t* end);

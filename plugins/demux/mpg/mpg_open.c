@@ -165,6 +165,7 @@ static int32_t scan(MpgContext* c, MpgOpenRecord* rec, MpgStreamInfo* info) {
 
 int32_t MPG_Core_CheckFormat(MpgContext* c, MpgOpenRecord* rec, MpgStreamInfo* info) {
   if (rec->duration_mode != MPG_DURATION_GIVEN) c->host.fill(info, 0, sizeof *info);
+  if (common_init() != MPG_OK) return MPG_ERR_NO_MEMORY;
   void* h = c->host.open(rec->file_name, "rb");
   if (!h) return MPG_ERR_FILE_OPEN;
   c->probe.host = &c->host;
@@ -282,6 +283,7 @@ void ps_reset_video(MpgContext* c) {
 }
 
 void ps_reset_audio(MpgContext* c) {
+  c->aring.rd = c->aring.wr = 0;
   c->last_audio_pts = MPG_NO_TIME;
   c->audio_scr = MPG_NO_TIME;
 }

@@ -283,6 +283,53 @@ static int32_t MPG_DEC_MPG2PS_DumpData(MpgContext* c, MpgByteReader* r, uint32_t
   return deliver_audio(c, r, frame, left - skip, pts, (uint32_t)sub);
 }
 
+/* Navigation packets: a presentation control packet (sub-stream 0) and a
+ * data search packet (sub-stream 1) carry these many bytes after their
+ * sub-stream byte. */
+#define PS_NAV_PCI_BYTES 979u
+#define PS_NAV_DSI_BYTES 1017u
+
+int32_t MPG_DEC_MPG2PS_DumpNavi(MpgByteReader* r, uint32_t id, MpgContext* c, const MpgFrameRequest* req,
+                                MpgFrame* frame) {
+  (void)req;
+  uint32_t length;
+  if (bs_read_be16(r, &length) < 0) return MPG_ERR_END;
+  /* An empty packet holds nothing to deliver: passed over, so that the
+   * frame record never goes out with the previous frame in it. */
+  if (!length) return MPG_ERR_SKIPPED;
+  kvr_u64 start = bs_file_pos(r);
+  int32_t sub = bs_read_1byte(r);
+  if (sub < 0) return MPG_ERR_END;
+  uint32_t kind = MPG_KIND_NAV_OTHER, n = length;
+  kvr_u64 from = start;
+  /* A packet too short for its table is delivered whole as another payload
+   * rather than read on into the next packet. */
+  if (sub == 0 && length > PS_NAV_PCI_BYTES) {
+    kind = MPG_KIND_NAV_PCI;
+    n = PS_NAV_PCI_BYTES;
+    from = start + 1;
+  } else if (sub == 1 && length > PS_NAV_DSI_BYTES) {
+    kind = MPG_KIND_NAV_DSI;
+    n = PS_NAV_DSI_BYTES;
+    from = start + 1;
+  }
+  int32_t e = ps_frame_grow(c, frame, n);
+  if (e < 0) return e;
+  /* The bytes come through the host's second read function straight from
+   * the handle: the cache is dropped first and the reader placed after the
+   * packet afterwards. */
+  if (bs_fseek_reset(r, from) < 0) return MPG_ERR_END;
+  size_t got = c->host.read_direct ? c->host.read_direct(frame->data, 1, n, r->handle) : 0;
+  if (got != n) return MPG_ERR_SHORT_READ;
+  if (bs_fseek_reset(r, start + length) < 0) return MPG_ERR_END;
+  c->nav_seen = 1;
+  frame->length = n;
+  frame->kind = kind;
+  frame->time_ms = MPG_TIME_NONE;  /* navigation packets carry no PES time */
+  frame->stream_id = id;
+  return MPG_OK;
+}
+
 int32_t MPG_DEC_MPG2PS(MpgContext* c, const MpgFrameRequest* req, MpgFrame* frame) {
   MpgByteReader* r;
   PsReadRole role;
@@ -318,8 +365,11 @@ int32_t MPG_DEC_MPG2PS(MpgContext* c, const MpgFrameRequest* req, MpgFrame* fram
       continue;
     }
     if (id < 0xBB) continue;
-    int wanted;
-    if (id == 0xBB || id == 0xBC || id == 0xBE || id == 0xBF) {
+    int wanted, navigation = 0;
+    if (id == 0xBF && c->nav_output && role != PS_READ_VIDEO) {
+      /* the video reader passes over what the caller reads elsewhere */
+      wanted = navigation = 1;
+    } else if (id == 0xBB || id == 0xBC || id == 0xBE || id == 0xBF) {
       /* system header, stream map, padding, navigation: passed over */
       wanted = 0;
     } else if (id == 0xBD) {
@@ -342,7 +392,8 @@ int32_t MPG_DEC_MPG2PS(MpgContext* c, const MpgFrameRequest* req, MpgFrame* fram
       }
       continue;
     }
-    int32_t e = MPG_DEC_MPG2PS_DumpData(c, r, (uint32_t)id, role, req, frame);
+    int32_t e = navigation ? MPG_DEC_MPG2PS_DumpNavi(r, (uint32_t)id, c, req, frame)
+                           : MPG_DEC_MPG2PS_DumpData(c, r, (uint32_t)id, role, req, frame);
     if (e == MPG_OK) {
       if (role == PS_READ_DIRECT) {
         frame->scr_ms = MPG_MS(c->last_scr);

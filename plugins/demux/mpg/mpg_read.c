@@ -9,6 +9,7 @@ static int32_t min_base(const MpgContext* c) {
 void ps_reset_parsing(MpgContext* c) {
   c->vring.rd = c->vring.wr = 0;
   c->sring.rd = c->sring.wr = 0;
+  c->aring.rd = c->aring.wr = 0;
   c->frame_started = 0;
   c->frame_start = c->scan = 0;
   c->audio_ended = c->video_ended = 0;

@@ -88,10 +88,8 @@ static int32_t ogg_open(const OggOpenRecord* rec, OggStreamInfo* info, OggDmxCon
   int32_t r = get_allstream_info(ctx, rec->fileName);
   if (r != 0) return r;
 
-  for (int32_t k = 0; k < ctx->streamCount; ++k) {
-    r = ogg_reader_open(&ctx->readers[k], rec->fileName, ctx->cacheSize);
-    if (r != 0) return r;
-  }
+  r = input_stream_open(ctx, rec->fileName, ctx->streamCount, ctx->cacheSize);
+  if (r != 0) return r;
   if (!ctx->scratch) return OGG_ERR_ARGUMENT;
   uint32_t capacity = OGG_QUEUE_CAPACITY;
   OggQueueServices services;

@@ -104,14 +104,12 @@ int64_t ogg_file_size(void* file);
 /* Queues and pages. */
 void ogg_page_release(OggPageRecord* page);
 void ogg_stream_pages_release(OggStreamEntry* st);
-int32_t ogg_page_enqueue(OggDmxContext* ctx, int32_t loadData);
 int32_t ogg_queue_peek_at(int32_t queue, uint32_t index, OggPageRecord** page);
-int32_t ogg_enqueue_one(OggDmxContext* ctx, int32_t k);
+int32_t ogg_enqueue_one(OggDmxContext* ctx, int32_t k, int32_t loadData);
 int32_t ogg_queue_count(int32_t queue);
 
 /* Packets. */
 OggStreamEntry* ogg_find_stream(OggDmxContext* ctx, uint32_t serial);
-int32_t ogg_packet_checkout(OggPacketRecord* packet, OggDmxContext* ctx, uint32_t serial);
 int32_t ogg_read_packet(OggDmxContext* ctx, const OggPacketRequest* req, OggPacketResult* res);
 int32_t ogg_theora_time(const OggVideoInfo* v, int64_t granule, int32_t* timeMs);
 uint32_t ogg_ogm_header_bytes(uint8_t first);

@@ -91,7 +91,7 @@ static int32_t measure_packet(OggDmxContext* ctx, OggStreamEntry* st, uint32_t l
     }
     OggPageRecord* next = NULL;
     while (ogg_queue_peek_at(st->queue, index, &next) != 0) {
-      int32_t r = ogg_enqueue_one(ctx, k);
+      int32_t r = ogg_enqueue_one(ctx, k, 1);
       if (r != 0) return r;
     }
     index++;
@@ -103,7 +103,7 @@ static int32_t measure_packet(OggDmxContext* ctx, OggStreamEntry* st, uint32_t l
 
 static int is_vorbis_header_byte(int b) { return b == 1 || b == 3 || b == 5; }
 
-int32_t ogg_packet_checkout(OggPacketRecord* packet, OggDmxContext* ctx, uint32_t serial) {
+KVR_EXPORT int32_t ogg_packet_checkout(OggPacketRecord* packet, OggDmxContext* ctx, uint32_t serial) {
   OggStreamEntry* st = ogg_find_stream(ctx, serial);
   if (!st) return OGG_ERR_NO_STREAM;
   uint32_t capacity = packet->size;

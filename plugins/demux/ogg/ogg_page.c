@@ -75,6 +75,16 @@ void ogg_reader_close(OggInputReader* reader) {
   reader->cache = NULL;
 }
 
+KVR_EXPORT int32_t input_stream_open(OggDmxContext* ctx, const char* fileName, int32_t streamCount,
+                                     uint32_t cacheSize) {
+  if (!ctx || streamCount > OGG_MAX_STREAMS) return OGG_ERR_ARGUMENT;
+  for (int32_t k = 0; k < streamCount; ++k) {
+    int32_t r = ogg_reader_open(&ctx->readers[k], fileName, cacheSize);
+    if (r != 0) return r;
+  }
+  return 0;
+}
+
 KVR_EXPORT int32_t ogg_stream_read(uint8_t* buffer, int32_t length, OggInputReader* reader) {
   if (!buffer || !reader || !reader->cache || !reader->cache->base) return -1;
   OggCache* c = reader->cache;
@@ -462,12 +472,13 @@ KVR_EXPORT int32_t ogg_pageQ_flush(int32_t queue) {
   }
 }
 
-/* Parses the next page of stream k and appends it to its queue: 0, OGG_ERR_END
- * when the reader has no further page, or an error. */
-int32_t ogg_enqueue_one(OggDmxContext* ctx, int32_t k) {
+/* Parses the next page of stream k (with its data when `loadData` is set)
+ * and appends it to its queue: 0, OGG_ERR_END when the reader has no further
+ * page, or an error. */
+int32_t ogg_enqueue_one(OggDmxContext* ctx, int32_t k, int32_t loadData) {
   OggStreamEntry* st = &ctx->streams[k];
   OggPageRecord page;
-  int32_t r = ogg_page_parsing(&page, &ctx->readers[k], 1);
+  int32_t r = ogg_page_parsing(&page, &ctx->readers[k], loadData);
   if (r == OGG_ERR_SHORT) return OGG_ERR_END;
   if (r != 0) return r;
   OggQueueItem item = {&page, sizeof(page), {0}};
@@ -479,13 +490,12 @@ int32_t ogg_enqueue_one(OggDmxContext* ctx, int32_t k) {
   return 0;
 }
 
-int32_t ogg_page_enqueue(OggDmxContext* ctx, int32_t loadData) {
-  (void)loadData;
+KVR_EXPORT int32_t ogg_page_enqueue(OggDmxContext* ctx, int32_t loadData) {
   for (int32_t k = 0; k < ctx->streamCount; ++k) {
     OggStreamEntry* st = &ctx->streams[k];
     if (!st->queue) continue;
     while (ogg_queue_count(st->queue) >= 0 && (uint32_t)ogg_queue_count(st->queue) <= OGG_TOPUP_PAGES) {
-      int32_t r = ogg_enqueue_one(ctx, k);
+      int32_t r = ogg_enqueue_one(ctx, k, loadData);
       if (r == OGG_ERR_END) break;
       if (r != 0) return r;
     }

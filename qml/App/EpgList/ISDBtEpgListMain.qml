@@ -57,6 +57,9 @@ BaseComponent {
             return
         idPopup.visible = false
         selectedRow = -1
+        // The screen is a focus scope that remembers the menu as its focused
+        // child: the menu gives that up, so that the keys reach the list.
+        idPopup.focus = false
         if (visible)
             idScreen.forceActiveFocus()
     }
@@ -291,7 +294,7 @@ BaseComponent {
             else
                 idAppMain.showHideDaySetting(true)
         }
-        onBackKeyPressed: idScreen.hidePopup()
+        // Back travels on to the screen, which then closes only the menu.
     }
     ISDBtGuideBar {
         anchors.right: parent.right

@@ -249,6 +249,25 @@ TEST(FactoryRecord, RetestResetClearsEveryRetestedItemWithOneFlush)
     EXPECT_EQ(f.syncs(), 3);
 }
 
+TEST(FactoryRecord, AReplacedDiskSyncRunsAfterEveryFlushInPlaceOfTheShellCommand)
+{
+    Fixture f;
+    f.d->setDiskSync(nullptr);
+    f.d->setStatus(1);
+    EXPECT_EQ(f.syncs(), 1) << "no step given: the shell command stays";
+
+    f.root.clearRecordedCommands();
+    int steps = 0;
+    f.d->setDiskSync([&] { ++steps; });
+    f.d->setResScan(2);
+    f.d->setStatus(2);
+    f.d->resetAllProperty();
+    f.d->reset();
+    EXPECT_EQ(steps, 3 + 1 + 1 + 4) << "verdicts, status, one batch, reset and its verdicts";
+    EXPECT_EQ(f.syncs(), 0);
+    EXPECT_EQ(f.fileValue("status"), "0") << "the file itself is still written";
+}
+
 TEST(FactoryRecord, NextUntestedItemFollowsTheScreensOrder)
 {
     Fixture f;

@@ -5,6 +5,7 @@
 
 #include "ISDBtDbusManager.h"
 #include "LauncherTestUtil.h"
+#include "StdoutCapture.h"
 
 #include <gtest/gtest.h>
 
@@ -15,7 +16,9 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <string>
 
+using holvik_test::StderrCapture;
 using launcher_test::LauncherStandIn;
 using launcher_test::PrivateBus;
 using launcher_test::waitUntil;
@@ -217,18 +220,37 @@ TEST(LauncherLink, CallbackTellsOursFromOthers)
     EXPECT_EQ(g_methodLauncherEventNames[8], nullptr);
 }
 
+// Without a system bus the program goes on: the link's calls return, each
+// sender reports its failure, the link still turns a launcher signal into its
+// Qt signal, and releasing it twice is harmless.
 TEST(LauncherLink, NoBusLeavesTheProgramRunning)
 {
     app();
     QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
     qputenv("DBUS_SYSTEM_BUS_ADDRESS", ("unix:path=" + dir.path() + "/none").toLocal8Bit());
     ISDBtDbusManager m(kAppId);
+    QSignalSpy keys(&m, SIGNAL(sendKeyReceive(int, int)));
+    StderrCapture err;
     m.init();
     m.SendDBusSetRunning(kAppId, 1);
+    m.SendDBusRequestPowerMode(0, 0);
+    const std::string reported = err.take();
+    EXPECT_NE(reported.find("SendDBusSetRunning : SendDBusMessage failed\n"), std::string::npos) << reported;
+    EXPECT_NE(reported.find("SendDBusRequestPowerMode : SendDBusMessage failed\n"), std::string::npos) << reported;
+
+    DBusMessage* press =
+        dbus_message_new_signal("/holvik/launcher/process", "launcher.event", "signal_launcher_isdbt_remocon_press");
+    const dbus_int32_t key = 14;
+    dbus_message_append_args(press, DBUS_TYPE_INT32, &key, DBUS_TYPE_INVALID);
+    EXPECT_EQ(ISDBtDbusManager::OnReceiveDBusSignal(press, "launcher.event"), 0);
+    dbus_message_unref(press);
+    ASSERT_EQ(keys.count(), 1);
+    EXPECT_EQ(keys[0], (QVariantList{1, 14}));
+
     m.release();
     m.release();
     qunsetenv("DBUS_SYSTEM_BUS_ADDRESS");
-    SUCCEED();
 }
 
 }  // namespace

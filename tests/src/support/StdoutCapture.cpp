@@ -6,28 +6,29 @@
 
 namespace holvik_test {
 
-StdoutCapture::StdoutCapture()
+StreamCapture::StreamCapture(FILE* stream)
+    : m_stream(stream)
 {
-    fflush(stdout);
+    fflush(m_stream);
     m_file = tmpfile();
     if (!m_file)
         abort();
-    m_savedFd = dup(STDOUT_FILENO);
-    dup2(fileno(m_file), STDOUT_FILENO);
+    m_savedFd = dup(fileno(m_stream));
+    dup2(fileno(m_file), fileno(m_stream));
 }
 
-StdoutCapture::~StdoutCapture()
+StreamCapture::~StreamCapture()
 {
     take();
 }
 
-std::string StdoutCapture::take()
+std::string StreamCapture::take()
 {
     if (m_done)
         return m_text;
     m_done = true;
-    fflush(stdout);
-    dup2(m_savedFd, STDOUT_FILENO);
+    fflush(m_stream);
+    dup2(m_savedFd, fileno(m_stream));
     close(m_savedFd);
     rewind(m_file);
     char buf[4096];

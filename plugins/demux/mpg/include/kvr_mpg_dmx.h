@@ -28,6 +28,7 @@ enum {
   MPG_ERR_NO_END_COMMAND = -3, /* sub-picture: no end command; header: not decodable */
   MPG_ERR_ARGUMENT = -4,      /* unknown op, bad mode or kind, no handle */
   MPG_ERR_NOT_PS = -5,        /* no pack header in the scan window, or a foreign pack syntax */
+  MPG_ERR_AUDIO_VERSION = -5, /* audio frame finder: MPEG audio of the reserved version */
   MPG_ERR_INCOMPLETE = -6,    /* sub-picture unit shorter than its size field; no frame yet */
   MPG_ERR_RING_FULL = -7,     /* buffered video exceeded its ring */
   MPG_ERR_PROBE_OPEN = -8,
@@ -261,6 +262,10 @@ KVR_EXPORT kvr_u64 bs_file_pos(const MpgByteReader* r);
 KVR_EXPORT int32_t bs_fseek(MpgByteReader* r, kvr_u64 position);
 KVR_EXPORT int32_t bs_fseek_reset(MpgByteReader* r, kvr_u64 position);
 KVR_EXPORT int32_t bs_skip_bytes(MpgByteReader* r, kvr_u64 count);
+
+/* Called by the format check before it opens the file; 0, or the check
+ * fails with MPG_ERR_NO_MEMORY. */
+KVR_EXPORT int32_t common_init(void);
 
 /* Copies `count` bytes rounded up to an even number, the two bytes of every
  * pair swapped (in place when both pointers are equal). Returns 0. */

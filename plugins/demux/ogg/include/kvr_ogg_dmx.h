@@ -351,6 +351,21 @@ KVR_EXPORT int32_t ogg_page_header_parse(OggPageRecord* page, const uint8_t* hea
                                          OggInputReader* reader, int32_t loadData);
 KVR_EXPORT int32_t ogg_page_parsing(OggPageRecord* page, OggInputReader* reader, int32_t loadData);
 KVR_EXPORT int32_t findNextSync(const uint8_t* memory, int64_t* offset, int32_t count);
+/* The per-file context (private to the library). */
+struct OggDmxContext;
+/* Opens reader k (a file handle and a cache of `cacheSize` bytes) for each
+ * of the first `streamCount` streams: 0, OGG_ERR_OPEN_FILE or
+ * OGG_ERR_ARGUMENT (no memory). Readers opened before a failure stay open
+ * for the context's release. */
+KVR_EXPORT int32_t input_stream_open(struct OggDmxContext* ctx, const char* fileName, int32_t streamCount,
+                                     uint32_t cacheSize);
+/* Tops up every stream's page queue to eleven pages, with the page data
+ * when `loadData` is set: 0, or a page-reader or queue error. */
+KVR_EXPORT int32_t ogg_page_enqueue(struct OggDmxContext* ctx, int32_t loadData);
+/* The next whole packet of stream `serial` into packet->buffer (packet->size
+ * holds its capacity on the way in): 0, OGG_ERR_TOO_BIG, OGG_ERR_END,
+ * OGG_ERR_NO_STREAM, or an error of the queue top-up. */
+KVR_EXPORT int32_t ogg_packet_checkout(OggPacketRecord* packet, struct OggDmxContext* ctx, uint32_t serial);
 KVR_EXPORT int32_t ogg_get_page_Qnum(int32_t queue);
 KVR_EXPORT int32_t ogg_pageQ_flush(int32_t queue);
 KVR_EXPORT uint32_t ogg_get_audiotype(const uint8_t* subtype);

@@ -357,6 +357,24 @@ TEST_F(MkvTest, IndexByClusterScanListsEveryClusterButTheLast) {
   }
 }
 
+TEST_F(MkvTest, IndexGivesTheLastKeyTimeToTheSelectedVideoTrack) {
+  Session s(media("two_video_no_cues.mkv"));
+  ASSERT_EQ(s.result, 0) << s.text();
+  ASSERT_EQ(s.info.video_count, 2u);
+  const uint32_t firstBefore = s.info.video[0].last_cue_time_ms;
+  mkv_dmx_select_t select{1, s.info.video[1].track_number, 0, 0};
+  mkv_dmx_selected_t selected{};
+  ASSERT_EQ(call(MKV_OP_SELECT, &s.slot, &select, &selected), 0);
+  ASSERT_EQ(selected.video, &s.info.video[1]);
+  ASSERT_EQ(call(MKV_OP_CREATE_INDEX, &s.slot, nullptr, nullptr), 0);
+  const mkv_dmx_t* ctx = static_cast<const mkv_dmx_t*>(s.slot);
+  ASSERT_EQ(s.info.file_info->seekable, 1u);
+  ASSERT_GT(ctx->max_key_time, 0u);
+  EXPECT_EQ(s.info.video[1].last_cue_time_ms, ctx->max_key_time);
+  EXPECT_EQ(s.info.video[0].last_cue_time_ms, firstBefore);
+  EXPECT_NE(firstBefore, ctx->max_key_time);  // else the first track's word shows nothing
+}
+
 TEST_F(MkvTest, CloseWhileTheIndexIsBuiltWaitsForIt) {
   Session s(media("no_cues.mkv"));
   ASSERT_EQ(s.result, 0) << s.text();
@@ -601,6 +619,46 @@ TEST_F(MkvTest, ReaderSeeksOver4GiBLandOnTheirOwnBytes) {
     EXPECT_EQ(r.read(tail, 8), MKV_ERR_END);
     EXPECT_STREQ(r.err.text, "the end of the file(bs_read_bytes)");
   }
+}
+
+// Callers allocate the reader record at its published size (56 bytes with
+// 32-bit words): no path of the reader may write past it.
+TEST_F(MkvTest, ReaderStaysInsideTheRecordCallersAllocate) {
+  constexpr size_t kRecord = sizeof(void*) == 4 ? 56 : 88;  // the same words, pointer-sized
+  constexpr size_t kGuard = 32;
+  TempDir dir;
+  Bytes content(5000);
+  for (size_t i = 0; i < content.size(); ++i) content[i] = uint8_t(i * 7 + 3);
+  const std::string path = dir.file("bytes.bin", content);
+  alignas(8) uint8_t memory[kRecord + kGuard];
+  std::memset(memory, 0xA5, sizeof memory);
+  mkv_dmx_bs_t* bs = reinterpret_cast<mkv_dmx_bs_t*>(memory);
+  mkv_dmx_last_error_t err{};
+  KvrHostServices host = Host::get().services();
+  void* f = hostFopen(path.c_str(), "rb");
+  ASSERT_NE(f, nullptr);
+  ASSERT_EQ((sym<int32_t (*)(mkv_dmx_bs_t*, uint32_t, void*, const KvrHostServices*, mkv_dmx_last_error_t*,
+                             uint32_t)>("mkv_dmx_open_bitstream_set")(bs, 1024, f, &host, &err, MKV_BS_GROW)),
+            0);
+  auto seek = sym<int32_t (*)(mkv_dmx_bs_t*, uint64_t)>("mkv_dmx_bs_fseek");
+  auto read = sym<int32_t (*)(mkv_dmx_bs_t*, void*, int32_t)>("mkv_dmx_bs_read_bytes");
+  auto show = sym<int32_t (*)(mkv_dmx_bs_t*, void*, int32_t)>("mkv_dmx_bs_show_bytes");
+  uint8_t got[3000];
+  // Fills, a read that grows the cache, a show across the cache end, a
+  // short backward step that keeps the overlap, a reset, the end of the file.
+  EXPECT_EQ(read(bs, got, 100), 100);
+  EXPECT_EQ(read(bs, got, 3000), 3000);
+  EXPECT_EQ(got[0], content[100]);
+  ASSERT_EQ(seek(bs, 3098), 0);
+  EXPECT_EQ(show(bs, got, 4), 4);
+  EXPECT_EQ(got[3], content[3101]);
+  ASSERT_EQ(seek(bs, 3000), 0);
+  EXPECT_EQ(read(bs, got, 4), 4);
+  EXPECT_EQ(got[0], content[3000]);
+  EXPECT_EQ((sym<int32_t (*)(mkv_dmx_bs_t*, uint64_t)>("mkv_dmx_bs_fseek_reset")(bs, 4990)), 0);
+  EXPECT_EQ(read(bs, got, 20), MKV_ERR_END);
+  sym<void (*)(mkv_dmx_bs_t*)>("mkv_dmx_close_bitstream")(bs);
+  for (size_t i = kRecord; i < sizeof memory; ++i) EXPECT_EQ(memory[i], 0xA5) << "byte " << i << " of the record";
 }
 
 TEST_F(MkvTest, OneCuePointCannotBeSoughtOn) {

@@ -303,6 +303,13 @@ def make_all(out):
            "-c:a", "libvorbis")
     ffmpeg(j("vp9_opus.webm"), *SRC_V, *SRC_A, "-t", "5", "-c:v", "libvpx-vp9", "-b:v", "300k", "-g", "30",
            "-c:a", "libopus")
+    # VP9 with an alpha plane: every frame carries it in a BlockAddition.
+    ffmpeg(j("vp9_alpha.webm"), "-f", "lavfi", "-i", "testsrc=size=160x120:rate=25,format=yuva420p", *SRC_A,
+           "-t", "3", "-c:v", "libvpx-vp9", "-pix_fmt", "yuva420p", "-b:v", "200k", "-g", "25", "-c:a", "libopus")
+    # Clusters of at most 100 ms: many cue points, seeks that cross many
+    # clusters.
+    ffmpeg(j("small_clusters.mkv"), *SRC_V, *SRC_A, "-t", "10", "-c:v", "libx264", "-g", "25", "-bf", "2",
+           "-c:a", "aac", "-b:a", "64k", "-cluster_size_limit", "2048", "-cluster_time_limit", "100")
     ffmpeg(j("cues_front.mkv"), *SRC_V, *SRC_A, "-t", "4", "-c:v", "libx264", "-g", "25", "-c:a", "aac",
            "-cues_to_front", "1")
     srt = j("subs.srt")
@@ -312,6 +319,11 @@ def make_all(out):
     ffmpeg(j("subtitles.mkv"), *SRC_V, *SRC_A, "-i", srt, "-map", "0", "-map", "1", "-map", "2", "-t", "4",
            "-c:v", "libx264", "-g", "25", "-c:a", "aac", "-c:s", "srt")
     os.unlink(srt)
+    # A 32x32 picture beside FLAC frames many times its size, growing with
+    # the noise they carry.
+    ffmpeg(j("tiny_video_flac.mkv"), "-f", "lavfi", "-i", "testsrc=size=32x32:rate=25", "-f", "lavfi", "-i",
+           "aevalsrc=exprs=(random(0)*2-1)*min(1\\,t/3):s=48000", "-t", "4", "-c:v", "libx264", "-g", "25",
+           "-c:a", "flac")
     ffmpeg(j("audio_only.mka"), *SRC_A, "-t", "5", "-c:a", "flac")
     # Title, an attachment and chapters.
     meta = j("chapters.txt")
@@ -351,6 +363,10 @@ def make_all(out):
     for name, lace in (("xiph_lacing.mkv", 1), ("ebml_lacing.mkv", 3)):
         open(j(name), "wb").write(build(tracks, frames, lace=lace, lace_track=audio, lace_count=5,
                                         default_duration=dd))
+    # Laced blocks that start before the start timecode: their frames run on
+    # from the block's own time.
+    open(j("laced_negative_times.mkv"), "wb").write(build(tracks, frames, lace=1, lace_track=audio, lace_count=5,
+                                                          default_duration=dd, rel_bias=300))
     ffmpeg(j("src_ac3_48k.mkv"), *SRC_V, *SRC_A, "-t", "4", "-c:v", "libx264", "-g", "25", "-bf", "0",
            "-c:a", "ac3", "-b:a", "96k")
     t48, f48 = parse(j("src_ac3_48k.mkv"))
@@ -376,6 +392,12 @@ def make_all(out):
     mid = data.find(b"\x1f\x43\xb6\x75", len(data) // 2)
     data[mid:mid + 64] = bytes((i * 37 + 11) & 0xFF for i in range(64))
     open(j("damaged.mkv"), "wb").write(bytes(data))
+    # Two video tracks and no Cues: the index comes from the cluster scan.
+    ffmpeg(j("src_two_video.mkv"), *SRC_V, "-f", "lavfi", "-i", "testsrc=size=160x120:rate=25", "-map", "0",
+           "-map", "1", "-t", "4", "-c:v", "libx264", "-g", "25", "-bf", "0")
+    t2, f2 = parse(j("src_two_video.mkv"))
+    open(j("two_video_no_cues.mkv"), "wb").write(build(t2, f2, cues=False))
+    os.unlink(j("src_two_video.mkv"))
     os.unlink(j("src_ac3.mkv"))
     os.unlink(j("src_ac3_48k.mkv"))
     # Seeds for the mutation run: small files.

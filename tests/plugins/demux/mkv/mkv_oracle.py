@@ -2,8 +2,8 @@
 """Checks the Matroska demuxer on one file against ffprobe.
 
   mkv_oracle.py --mediahost BIN --lib LIB --media FILE [--info] [--no-frames]
-                [--seeks N] [--op OP] [--flags F] [--index] [--each-audio]
-                [--compare ARGS...]
+                [--seeks N] [--past-end] [--op OP] [--flags F] [--index]
+                [--each-audio] [--compare ARGS...]
 
 Frames: `mediahost dump` against ffprobe's packets through
 compare_ffprobe.py. Our times count from the file's start timecode, and
@@ -24,6 +24,11 @@ Seeks: N absolute targets drawn from a fixed seed, sought one after another
 on the video track. A target at or after the current time must land on the
 first video key frame at or after it, one before it on the last key frame at
 or before it; the first video frame read afterwards carries that time.
+
+--past-end puts among them targets past the last video key frame: just past
+it and far beyond the end of the file. Those seeks fail and leave the
+demuxer where it was, so the seeks after them still land on ffprobe's key
+frames.
 """
 import argparse
 import json
@@ -137,6 +142,9 @@ def check_seeks(a, work):
                   if p["stream_index"] == video and "K" in p.get("flags", "") and "pts_time" in p)
     rng = random.Random(11)
     targets = [rng.randint(1, keys[-1]) for _ in range(a.seeks)]
+    if a.past_end:
+        targets.insert(2 * len(targets) // 3, keys[-1] + 600000)
+        targets.insert(len(targets) // 3, keys[-1] + 1)
     extra = ["--kind", "video", "--frames", "1"]
     for t in targets:
         extra += ["--seek", str(t)]
@@ -190,6 +198,7 @@ def main():
     ap.add_argument("--each-audio", action="store_true")
     ap.add_argument("--no-frames", action="store_true")
     ap.add_argument("--seeks", type=int, default=0)
+    ap.add_argument("--past-end", action="store_true")
     ap.add_argument("--compare", nargs=argparse.REMAINDER, default=[])
     a = ap.parse_args()
     work = tempfile.mkdtemp(prefix="mkv_oracle_")

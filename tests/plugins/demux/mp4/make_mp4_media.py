@@ -7,6 +7,8 @@ write directly:
 - h264_aac.mp4: H.264 with B-frames and AAC, with title, artist, album,
   genre, track and date; h264_aac_faststart.mp4 the same with the movie box first
 - frag.mp4 (frag_keyframe+empty_moov) and frag_base.mp4 (+default_base_moof)
+- frag_moov.mp4: fragmented with the first samples in the movie box itself
+- frag_interleave.mp4: fragments whose "traf" boxes hold several "trun" boxes
 - text.mp4: H.264, AAC and a 3GPP timed-text track (English)
 - pcm.mov: 16-bit PCM in MOV (read per chunk)
 - amr.3gp: H.263 with AMR-NB in 3GP; the AMR frames are made here (ffmpeg has
@@ -111,6 +113,11 @@ def main():
     ffmpeg(*video, *tone, "-t", "6", *h264, "-c:a", "aac", "-movflags", "frag_keyframe+empty_moov", p("frag.mp4"))
     ffmpeg(*video, *tone, "-t", "6", *h264, "-c:a", "aac", "-movflags", "frag_keyframe+empty_moov+default_base_moof",
            p("frag_base.mp4"))
+    # The movie box holds the first fragment's samples (no empty_moov).
+    ffmpeg(*video, *tone, "-t", "6", *h264, "-c:a", "aac", "-movflags", "+faststart+frag_keyframe", p("frag_moov.mp4"))
+    # One "trun" per run of samples, several to a "traf".
+    ffmpeg(*video, *tone, "-t", "4", *h264, "-c:a", "aac", "-movflags", "frag_keyframe+empty_moov",
+           "-frag_interleave", "1", p("frag_interleave.mp4"))
     with open(p("text.srt"), "w") as f:
         f.write("1\n00:00:00,500 --> 00:00:01,500\nHello\n\n2\n00:00:02,000 --> 00:00:03,000\nWorld\n")
     ffmpeg("-f", "lavfi", "-i", "testsrc=size=160x120:rate=25", *tone, "-i", p("text.srt"), "-t", "4", *h264,
@@ -132,6 +139,9 @@ def main():
     ffmpeg("-i", p("seeds/plain.mp4"), "-c", "copy", "-movflags", "+faststart", p("seeds/faststart.mp4"))
     ffmpeg(*video, *tone, *small, *h264, "-c:a", "aac", "-movflags", "frag_keyframe+empty_moov+default_base_moof",
            p("seeds/frag_base.mp4"))
+    # Samples in the movie box and in fragments with several "trun" boxes.
+    ffmpeg(*video, *tone, *small, *h264, "-g", "10", "-c:a", "aac", "-movflags", "+frag_keyframe",
+           "-frag_interleave", "1", p("seeds/frag_moov.mp4"))
     amr_file(p("seeds/tone.amr"), 50)
     ffmpeg("-f", "lavfi", "-i", "testsrc=size=64x48:rate=5", "-i", p("seeds/tone.amr"), "-t", "1",
            "-c:v", "h263", "-s", "128x96", "-c:a", "copy", p("seeds/amr.3gp"))

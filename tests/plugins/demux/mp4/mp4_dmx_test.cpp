@@ -35,7 +35,8 @@ class Mp4Read : public Mp4Test {};
 
 TEST_F(Mp4Read, SampleOffsetsAndSizesAreThoseFfprobeReports) {
   for (const char* name :
-       {"h264_aac.mp4", "h264_aac_faststart.mp4", "co64.mp4", "frag.mp4", "frag_base.mp4", "amr.3gp", "text.mp4"}) {
+       {"h264_aac.mp4", "h264_aac_faststart.mp4", "co64.mp4", "frag.mp4", "frag_base.mp4", "frag_moov.mp4",
+        "frag_interleave.mp4", "amr.3gp", "text.mp4"}) {
     SCOPED_TRACE(name);
     auto theirs = ffprobePositions(media(name));
     ASSERT_EQ(openFile(media(name)), 0);
@@ -236,17 +237,58 @@ TEST_F(Mp4Read, FragmentedReadingByKindAndSeek) {
   EXPECT_GE(info_.video_key_samples, 2);
   Mp4Packet p{};
   int video = 0, audio = 0, keys = 0;
-  while (next(MP4_KIND_VIDEO, &p) == 0) ++video, keys += p.key;
+  std::map<int32_t, int32_t> keySizes;  // time -> size of each key frame
+  while (next(MP4_KIND_VIDEO, &p) == 0) {
+    ++video, keys += p.key;
+    if (p.key) keySizes[p.time_ms] = p.length;
+  }
   while (next(MP4_KIND_AUDIO, &p) == 0) ++audio;
   EXPECT_EQ(video, 150);
   EXPECT_EQ(keys, info_.video_key_samples);
   EXPECT_GT(audio, 250);
+  // Key frames every second; seeking back from the end to 2.1 s lands on
+  // the key frame before the target, the one at 2 s.
+  ASSERT_EQ(keySizes.count(2000), 1u);
   Mp4SeekRequest two{2100, 0};
   ASSERT_EQ(call(MP4_OP_SEEK, &two, &p), 0);
+  EXPECT_EQ(p.kind, MP4_KIND_VIDEO);
   EXPECT_EQ(p.key, 1);
-  EXPECT_EQ(p.time_ms % 1000, 0);
+  EXPECT_EQ(p.time_ms, 2000);
+  EXPECT_EQ(p.length, keySizes[2000]);
   ASSERT_EQ(next(MP4_KIND_VIDEO, &p), 0);
   EXPECT_EQ(p.key, 1);
+  EXPECT_EQ(p.time_ms, 2000);
+  EXPECT_EQ(p.length, keySizes[2000]);
+}
+
+TEST_F(Mp4Read, FragmentedFileCountsTheMovieBoxSamplesWithItsFragments) {
+  // The movie box holds the first second; the fragments hold the rest.
+  auto theirs = ffprobePositions(media("frag_moov.mp4"));
+  ASSERT_EQ(openFile(media("frag_moov.mp4"), false), 0);
+  EXPECT_EQ(info_.fragmented, 1);
+  struct Kind {
+    int32_t kind;
+    int32_t stream;
+    int32_t announced;
+  };
+  for (const Kind& k : {Kind{MP4_KIND_VIDEO, info_.video_index, info_.video_samples},
+                        Kind{MP4_KIND_AUDIO, info_.audio_index, info_.audio_samples}}) {
+    SCOPED_TRACE(k.kind);
+    Mp4Packet p{};
+    int32_t delivered = 0, keys = 0, last = -1;
+    while (next(k.kind, &p) == 0) {
+      EXPECT_GT(p.time_ms, last) << "frame " << delivered;  // times run on into the fragments
+      last = p.time_ms;
+      ++delivered, keys += p.key;
+    }
+    EXPECT_EQ(delivered, int32_t(theirs[k.stream].size()));
+    EXPECT_EQ(k.announced, delivered);
+    if (k.kind == MP4_KIND_VIDEO) {
+      EXPECT_EQ(delivered, 150);
+      EXPECT_EQ(keys, 6);  // one a second, the first from the movie box
+      EXPECT_EQ(info_.video_key_samples, keys);
+    }
+  }
 }
 
 int g_opensLeft = 0;

@@ -294,6 +294,38 @@ TEST_F(Mp4Faults, HandlersAndSampleDescriptionsDecideTheTracks) {
   }
 }
 
+TEST_F(Mp4Faults, MediaHeaderLanguageCodes) {
+  // A timed-text track shows its language in the information record.
+  auto languageOf = [&](uint32_t code) {
+    MiniMovie m;
+    m.video = false;
+    m.language = code;
+    Bytes h = words({0});
+    tag(h, "text");
+    h.resize(h.size() + 13, 0);
+    m.hdlr = fullBox("hdlr", 0, h);
+    m.stsd = fullBox("stsd", 0, cat({words({1}), box("tx3g", Bytes(40, 0))}));
+    EXPECT_EQ(openFile(write("lang.mp4", m.build())), 0);
+    std::string language = info_.subtitle_language ? info_.subtitle_language : "(none)";
+    closeFile();
+    return language;
+  };
+  struct Case {
+    uint32_t code;
+    const char* language;
+  };
+  // Macintosh codes, the unused run between them, packed letters and the
+  // values that name no language.
+  for (const Case& c : {Case{0, "eng"}, Case{1, "fra"}, Case{2, "ger"}, Case{3, "ita"}, Case{4, "dut"},
+                        Case{5, "sve"}, Case{6, "spa"}, Case{7, "dan"}, Case{8, "por"}, Case{9, "nor"},
+                        Case{10, "heb"}, Case{11, "jpn"}, Case{95, ""}, Case{127, ""}, Case{128, "wel"},
+                        Case{138, "jav"}, Case{139, ""}, Case{1023, ""}, Case{0x7FFF, ""}, Case{0x15C7, "eng"},
+                        Case{0x55C4, "und"}}) {
+    EXPECT_EQ(languageOf(c.code), c.language) << "code " << c.code;
+  }
+  for (uint32_t code = 95; code < 128; ++code) EXPECT_EQ(languageOf(code), "") << "code " << code;
+}
+
 TEST_F(Mp4Faults, FilesTheOpenRefuses) {
   MiniMovie m;
   Bytes whole = m.build();
@@ -419,16 +451,31 @@ TEST_F(Mp4Faults, AligningANewTrackStaysInsideIt) {
 }
 
 TEST_F(Mp4Faults, OneSampleTrackSeeks) {
-  for (int32_t policy : {0, 1, 2}) {
+  // A seek past the only sample (time 0) follows the end-of-file policy:
+  // fail, end the track, or land on that sample.
+  struct Case {
+    int32_t policy;
+    int32_t result;
+  };
+  for (const Case& c : {Case{0, MP4_ERR_SEEK}, Case{1, MP4_END_AUDIO}, Case{2, 0}}) {
+    SCOPED_TRACE(c.policy);
     MiniMovie m;
     m.video = false;
     m.samples = 1;
     ASSERT_EQ(openFile(write("one.mp4", m.build())), 0);
+    int32_t policy = c.policy;
     ASSERT_EQ(call(MP4_OP_EOF_POLICY, &policy, nullptr), 0);
     Mp4SeekRequest s{30, 0};
     Mp4Packet p{};
-    int32_t r = call(MP4_OP_SEEK, &s, &p);
-    EXPECT_TRUE(r == 0 || r == MP4_ERR_SEEK || r == MP4_END_AUDIO) << r;
+    EXPECT_EQ(call(MP4_OP_SEEK, &s, &p), c.result);
+    if (c.result == 0) {
+      EXPECT_EQ(p.kind, MP4_KIND_AUDIO);
+      EXPECT_EQ(p.time_ms, 0);
+      EXPECT_EQ(p.length, 100);
+    }
+    Mp4Packet q{};
+    // Ended by policy 1; in place otherwise.
+    EXPECT_EQ(next(0, &q), c.policy == 1 ? MP4_END : 0);
     Mp4SeekRequest zero{0, 0};
     EXPECT_EQ(call(MP4_OP_SEEK, &zero, &p), 0);
     EXPECT_EQ(readAll(0), 1);

@@ -3,6 +3,7 @@
 
   mp4_oracle.py --mediahost BIN --lib LIB --media FILE
                 [--options BITS] [--info] [--seeks N] [--policy P] [--fragmented]
+                [--self-check]
 
 Frames: `mediahost info` and `dump` (open options from --options, the
 adapter's MEDIAHOST_MP4_OPTIONS) are checked by compare_ffprobe.py against
@@ -10,12 +11,16 @@ ffprobe_view.py, which is ffprobe with edit lists ignored and decoding times
 as packet times: every announced stream, every frame, its size, MD5, time and
 (for video) key flag.
 
-Seeks (--seeks N): N targets from a fixed seed, in both directions, under the
-end-of-file policy P (op 4097). Each must land on a video key frame of
-ffprobe's, and the next video frame must carry that time with its key flag.
-A target after the last key frame lands on it under policy 2, ends the video
-(code -2) under policy 1 and fails with -27007 under any other policy (and
-under every policy in a fragmented file, --fragmented).
+Seeks (--seeks N): N targets from a fixed seed, in both directions, and one
+after the end, under the end-of-file policy P (op 4097), as key-frame seeks
+with video as the base track. A model of the seek rule (SeekModel), run over
+ffprobe's decoding times and key frames, says for each target the key frame
+the seek must land on (or the code it must fail with: after the last key
+frame, -2 under policy 1 and -27007 under any other policy but 2, and under
+every policy in a fragmented file, --fragmented), and the next video frame
+must be that frame: time, size and key flag. --self-check also moves one
+landing of the dump to a neighbouring key frame and expects the check to
+refuse it.
 """
 import argparse
 import json
@@ -47,53 +52,195 @@ def run(a, command, extra, policy=None):
     return p.stdout
 
 
-def key_times(media):
+class Track:
+    """One track as ffprobe lists it: decoding times in the track's time
+    scale, sizes and key flags, in decoding order."""
+
+    def __init__(self, stream, packets):
+        self.scale = int(stream["time_base"].split("/")[1])
+        self.dts = [int(p["dts"]) for p in packets]
+        self.size = [int(p["size"]) for p in packets]
+        self.key = [1 if "K" in p.get("flags", "") else 0 for p in packets]
+        self.keys = [i for i, k in enumerate(self.key) if k]
+        step = int(packets[-1].get("duration") or 0) or (self.dts[-1] - self.dts[-2] if len(self.dts) > 1 else 1)
+        self.end = self.dts[-1] + step  # the time after the last sample
+
+    def time(self, index):
+        """Decoding time of a sample; past the last one, the track's end."""
+        return self.dts[index] if index < len(self.dts) else self.end
+
+    def ms(self, index):
+        return self.time(index) * 1000 // self.scale
+
+
+def tracks(media):
     out = subprocess.run([sys.executable, VIEW, "-v", "error", "-of", "json", "-show_packets", "-show_streams",
                           media], check=True, capture_output=True, text=True).stdout
     j = json.loads(out)
-    video = [s["index"] for s in j["streams"] if s.get("codec_type") == "video"]
-    keys = sorted(round(float(p["dts_time"]) * 1000) for p in j["packets"]
-                  if p["stream_index"] == video[0] and "K" in p.get("flags", ""))
-    last = max(float(p["dts_time"]) * 1000 for p in j["packets"] if p["stream_index"] == video[0])
-    return keys, last
+    found = {}
+    for kind in ("video", "audio"):
+        for st in j["streams"]:
+            if st.get("codec_type") == kind:
+                packets = [p for p in j["packets"] if p["stream_index"] == st["index"]]
+                if packets:
+                    found[kind] = Track(st, packets)
+                break
+    return found
+
+
+class SeekModel:
+    """Where a key-frame seek puts the video track, by the library's rule:
+    the target becomes a decoding time (rounded away from the current time
+    when it is not exact); a time after the last key frame follows the
+    end-of-file policy (fragmented files always fail); otherwise a bisection
+    over the key frames brackets it and the seek takes the key frame at or
+    before it when it lies before the track's position, else the one at or
+    after it."""
+
+    def __init__(self, video, others, policy, fragmented):
+        self.v, self.others, self.policy, self.fragmented = video, others, policy, fragmented
+        self.cur = 0       # index of the next sample to read
+        self.cur_ms = 0    # time of the sample read last (or sought to)
+        self.next_ms = 0   # time of the sample after it
+
+    def read(self):
+        """One video frame: (time, size, key) or None at the end."""
+        v = self.v
+        if self.cur >= len(v.dts):
+            return None
+        i = self.cur
+        self.cur_ms = v.ms(i)
+        if not self.fragmented or i + 1 < len(v.dts):
+            self.next_ms = v.ms(i + 1)
+        self.cur += 1
+        return v.ms(i), v.size[i], v.key[i]
+
+    def seek(self, target):
+        """("failed", code) or ("landed", ms)."""
+        v = self.v
+        if self.cur_ms < self.next_ms and target == self.next_ms:
+            return "landed", target  # already there: nothing moves
+        num = target * v.scale
+        d = num // 1000
+        if num % 1000:
+            d += -1 if target < self.cur_ms else 1
+        keys = v.keys
+        last = v.time(keys[-1])
+        clamped = False
+        if d > last:
+            if self.fragmented or self.policy not in (1, 2):
+                return "failed", -27007
+            if self.policy == 1:
+                self.cur = len(v.dts)
+                return "failed", -2
+            d, clamped = last, True
+        lo, hi = 0, len(keys) - 1
+        while hi - lo > 1:
+            mid = (lo + hi) // 2
+            tm = v.time(keys[mid])
+            if tm > d:
+                hi = mid
+            elif tm < d:
+                lo = mid
+            else:
+                lo = hi = mid
+        if clamped:
+            entry = len(keys) - 1
+        elif not self.fragmented and self.policy == 2 and hi == 1:
+            entry = 1 if d >= v.time(keys[1]) else 0
+        else:
+            entry = lo if d < v.time(self.cur) else hi
+        self.cur = keys[entry]
+        self.cur_ms = v.ms(self.cur)
+        self.next_ms = v.ms(self.cur + 1)
+        # The other tracks follow to that time; one that cannot (the time
+        # lies after its next-to-last sample) would make the seek fail or
+        # end the file, which this model does not follow.
+        for name, t in self.others.items():
+            if self.cur_ms * t.scale > t.time(max(len(t.dts) - 2, 0)) * 1000:
+                raise SystemExit(f"seek {target}: the {name} track ends before {self.cur_ms} ms (not modelled)")
+        return "landed", self.cur_ms
+
+
+def judge(lines, targets, model):
+    """Differences between the dump of the seeks and the model."""
+    problems = []
+    i = 1  # the header
+    first = model.read()
+    if first is None or lines[i].split(",")[2:5] != [str(first[0]), str(first[1]), str(first[2])]:
+        problems.append(f"first frame {lines[i]}, expected {first}")
+    i += 1
+    for t in targets:
+        seek = lines[i].split(",")
+        i += 1
+        outcome, value = model.seek(t)
+        got = seek[2]
+        want = f"failed {value}" if outcome == "failed" else str(value)
+        if got != want:
+            problems.append(f"seek {t}: {got}, expected {want}")
+        if outcome == "failed":
+            if i < len(lines) and not lines[i].startswith("seek"):
+                problems.append(f"seek {t}: a frame after a failed seek: {lines[i]}")
+                i += 1
+            continue
+        frame = model.read()
+        if i < len(lines) and not lines[i].startswith("seek"):
+            kind, track, time_ms, size, key, md5 = lines[i].split(",")
+            i += 1
+            if frame is None or (int(time_ms), int(size), int(key)) != frame:
+                problems.append(f"seek {t}: next frame at {time_ms} ms, {size} bytes, key {key}; expected {frame}")
+        elif frame is not None:
+            problems.append(f"seek {t}: no frame after the seek, expected {frame}")
+    return problems
+
+
+def wrong_landing(lines, video):
+    """The dump with its first seek that landed inside the file moved to a
+    neighbouring key frame, frame line included: a landing on a key frame,
+    but not the one the rule picks."""
+    out = list(lines)
+    by_ms = {video.ms(k): k for k in video.keys}
+    for n, line in enumerate(out):
+        parts = line.split(",")
+        if parts[0] != "seek" or parts[2].startswith("failed") or int(parts[2]) not in by_ms:
+            continue
+        at = video.keys.index(by_ms[int(parts[2])])
+        other = video.keys[at + 1] if at + 1 < len(video.keys) else video.keys[at - 1]
+        out[n] = f"seek,{parts[1]},{video.ms(other)}"
+        frame = out[n + 1].split(",")
+        frame[2:5] = [str(video.ms(other)), str(video.size[other]), "1"]
+        out[n + 1] = ",".join(frame)
+        return out
+    raise SystemExit("self-check: no seek landed on a key frame")
 
 
 def check_seeks(a):
-    keys, last = key_times(a.media)
+    if not int(a.options, 0) & 0x40:
+        raise SystemExit("the seek check follows key-frame seeks (option 0x40)")
+    found = tracks(a.media)
+    video = found.pop("video")
+    if len(video.keys) == len(video.dts):
+        raise SystemExit("every video frame is a key frame: the seek check needs a sync table")
     rng = random.Random(1234)
-    targets = sorted(rng.randrange(1, int(last)) for _ in range(a.seeks))
-    targets = targets + targets[::-1] + [int(last) + 5000]
+    targets = sorted(rng.randrange(1, video.ms(len(video.dts) - 1)) for _ in range(a.seeks))
+    targets = targets + targets[::-1] + [video.ms(len(video.dts) - 1) + 5000]
     extra = ["--kind", "video", "--frames", "1"]
     for t in targets:
         extra += ["--seek", str(t)]
     lines = run(a, "dump", extra, a.policy).splitlines()
-    problems = []
-    i = 2  # header and the first frame
-    for t in targets:
-        seek = lines[i].split(",")
-        i += 1
-        beyond = t > keys[-1]
-        if seek[2].startswith("failed"):
-            code = int(seek[2].split()[1])
-            want = -2 if a.policy == 1 and not a.fragmented else -27007
-            if not beyond or (a.policy == 2 and not a.fragmented) or code != want:
-                problems.append(f"seek {t}: {seek[2]}")
-            continue
-        landed = int(seek[2])
-        if beyond and (a.policy != 2 or a.fragmented):
-            problems.append(f"seek {t} beyond the last key frame landed at {landed}")
-        if min(abs(landed - k) for k in keys) > 1:
-            problems.append(f"seek {t} landed at {landed}, not on a key frame")
-        if beyond and abs(landed - keys[-1]) > 1:
-            problems.append(f"seek {t} beyond the end landed at {landed}, not on the last key frame")
-        if i < len(lines) and not lines[i].startswith("seek"):
-            kind, track, time_ms, size, key, md5 = lines[i].split(",")
-            i += 1
-            if int(time_ms) != landed or key != "1":
-                problems.append(f"seek {t}: next frame at {time_ms} key {key}, landed {landed}")
+    problems = judge(lines, targets, SeekModel(video, found, a.policy, a.fragmented))
     for p in problems[:20]:
         print(p)
-    return 1 if problems else 0
+    if problems:
+        return 1
+    if a.self_check:
+        # A landing on the wrong key frame must not pass.
+        caught = judge(wrong_landing(lines, video), targets, SeekModel(video, found, a.policy, a.fragmented))
+        if not caught:
+            print("self-check: a landing on the wrong key frame passed")
+            return 1
+        print(f"self-check: a wrong landing is caught ({caught[0]})")
+    return 0
 
 
 def main():
@@ -107,6 +254,8 @@ def main():
     ap.add_argument("--policy", type=int, default=0)
     ap.add_argument("--fragmented", action="store_true", help="fragmented files fail a seek beyond the "
                     "last key frame under every policy")
+    ap.add_argument("--self-check", action="store_true", help="with --seeks: also show that a dump landing "
+                    "on a key frame other than the one the rule picks fails the check")
     ap.add_argument("--compare", nargs=argparse.REMAINDER, default=[])
     a = ap.parse_args()
     if a.seeks:

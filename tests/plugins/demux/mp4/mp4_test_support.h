@@ -90,6 +90,7 @@ struct MiniMovie {
   uint32_t sampleSize = 100;
   uint32_t timescale = 1000;
   uint32_t delta = 40;
+  uint32_t language = 0x15C7;  // "mdhd" language word: packed "eng"
   Bytes stsd;                 // empty: a plain avc1 / mp4a entry
   Bytes extraStbl;            // appended to "stbl"
   Bytes stss;                 // empty: every 5th sample
@@ -115,7 +116,7 @@ struct MiniMovie {
     be32(tkhd, 320 << 16), be32(tkhd, 240 << 16);
     Bytes mdhd;
     be32(mdhd, 0), be32(mdhd, 0), be32(mdhd, timescale), be32(mdhd, samples * delta);
-    be16(mdhd, 0x15C7), be16(mdhd, 0);
+    be16(mdhd, language), be16(mdhd, 0);
     Bytes hd = hdlr;
     if (hd.empty()) {
       Bytes h;

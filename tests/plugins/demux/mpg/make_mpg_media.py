@@ -6,7 +6,7 @@
 Generated with ffmpeg: one file per codec pairing the demuxer must handle
 (MPEG-2 with MP2, AC-3, LPCM and DTS in DVD VOB files, MPEG-1 with MP2 in an
 MPEG-1 program stream, H.264 and MPEG-4 in a program stream, two audio
-streams, B-pictures, a time offset), and the elementary video streams that
+streams, B-pictures, a time offset, DVD navigation packs), and the elementary video streams that
 ffmpeg copies out of four of them. Sub-pictures are made with spumux from PNG
 images drawn here; spu_expect.txt lists, per unit, the display times and the
 visible rectangle of its image (start_ms end_ms left top width height).
@@ -38,6 +38,8 @@ FILES = {
                               "-c:a:0", "ac3", "-c:a:1", "mp2", "-f", "vob"],
     "offset.vob": VA + ["-c:v", "mpeg2video", "-c:a", "mp2", "-output_ts_offset", "30", "-f", "vob"],
     "video_only.mpg": V + ["-t", "2", "-g", "12", "-c:v", "mpeg2video", "-f", "vob"],
+    # The DVD muxer writes a navigation pack (PCI and DSI) before every GOP.
+    "dvd_nav.vob": VA + ["-c:v", "mpeg2video", "-c:a", "ac3", "-ac", "2", "-f", "dvd"],
 }
 
 SEEDS = {

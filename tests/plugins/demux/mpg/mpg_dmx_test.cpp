@@ -93,6 +93,124 @@ TEST_F(EntryTest, InformationOpenListsStreamsWithoutDurationOrTimeFlags) {
   EXPECT_EQ(s.info.audio[0].channels, 2u);
 }
 
+// ---- navigation packets ----
+
+struct NavPacket {
+  uint32_t kind;
+  std::vector<uint8_t> bytes;
+  bool operator==(const NavPacket& o) const { return kind == o.kind && bytes == o.bytes; }
+};
+
+// The private stream 2 packets of an MPEG-2 program stream, walked pack by
+// pack and packet by packet: presentation control (sub-stream 0) and data
+// search (sub-stream 1) tables without their sub-stream byte.
+std::vector<NavPacket> navPacketsOf(const std::vector<uint8_t>& d) {
+  std::vector<NavPacket> out;
+  size_t i = 0;
+  while (i + 6 <= d.size() && d[i] == 0 && d[i + 1] == 0 && d[i + 2] == 1) {
+    uint8_t id = d[i + 3];
+    if (id == 0xB9) break;
+    if (id == 0xBA) {
+      i += 14 + (d[i + 13] & 7);
+      continue;
+    }
+    size_t length = size_t(d[i + 4]) << 8 | d[i + 5];
+    const uint8_t* payload = &d[i + 6];
+    if (id == 0xBF && length > 0 && i + 6 + length <= d.size()) {
+      if (payload[0] == 0) out.push_back({MPG_KIND_NAV_PCI, {payload + 1, payload + 1 + 979}});
+      if (payload[0] == 1) out.push_back({MPG_KIND_NAV_DSI, {payload + 1, payload + 1 + 1017}});
+    }
+    i += 6 + length;
+  }
+  return out;
+}
+
+std::string ffprobeStreamIds(const std::string& path) {
+  std::string out, cmd = "ffprobe -v error -show_entries stream=id -of csv=p=0 '" + path + "'";
+  FILE* p = popen(cmd.c_str(), "r");
+  if (!p) return out;
+  char buf[256];
+  while (fgets(buf, sizeof buf, p)) out += buf;
+  pclose(p);
+  return out;
+}
+
+using NavigationTest = MpgTest;
+
+TEST_F(NavigationTest, DvdNavigationPacketsComeOutWholeBetweenTheOtherFrames) {
+  std::string path = media("dvd_nav.vob");
+  // ffprobe lists the navigation stream of the file ffmpeg wrote.
+  EXPECT_NE(ffprobeStreamIds(path).find("0x1bf"), std::string::npos);
+  std::vector<NavPacket> expected = navPacketsOf(readFile(path));
+  ASSERT_GT(expected.size(), 10u);
+
+  std::vector<std::vector<uint8_t>> plain, between;
+  std::vector<NavPacket> navs;
+  for (int output = 0; output < 2; ++output) {
+    Session s(this, openRecord(path.c_str()));
+    ASSERT_EQ(s.opened, MPG_OK);
+    static_cast<MpgContext*>(s.slot)->nav_output = output;
+    int32_t r;
+    while ((r = s.next()) == MPG_OK) {
+      if (s.frame.kind >= MPG_KIND_NAV_PCI) {
+        EXPECT_EQ(s.frame.stream_id, 0xBFu);
+        navs.push_back({s.frame.kind, s.payload()});
+      } else {
+        (output ? between : plain).push_back(s.payload());
+      }
+    }
+    EXPECT_EQ(r, MPG_ERR_END);
+    EXPECT_EQ(static_cast<MpgContext*>(s.slot)->nav_seen, output);
+  }
+  EXPECT_TRUE(navs == expected) << navs.size() << " of " << expected.size();
+  // Reading the navigation packets straight from the file loses no frame.
+  EXPECT_GT(plain.size(), 100u);
+  EXPECT_TRUE(plain == between);
+}
+
+size_t shortDirectRead(void* buffer, size_t size, size_t count, void* file) {
+  return mediahost::hostFread(buffer, size, count / 2, file);
+}
+
+TEST_F(NavigationTest, OddNavigationPacketsAreDeliveredAsTheyStandAndShortReadsFail) {
+  PsBuilder b;
+  b.pack(0);
+  b.pes(0xE0, 90 * 40, mpeg2Video(1));
+  b.pes(0xC0, 90 * 40, mp2Audio());
+  b.bytes({0, 0, 1, 0xBF, 0, 0});  // empty: nothing to deliver
+  b.bytes({0, 0, 1, 0xBF, 0, 10, 0});  // a presentation control packet cut short
+  b.append(std::vector<uint8_t>(9, 0xAA));
+  b.bytes({0, 0, 1, 0xBF, 0, 4, 5, 6, 7, 8});  // another sub-stream
+  b.pes(0xE0, 90 * 80, mpeg2Video(2, 8, false));
+  std::string path = file("nav.vob", b.out);
+
+  Session s(this, openRecord(path.c_str()));
+  ASSERT_EQ(s.opened, MPG_OK);
+  static_cast<MpgContext*>(s.slot)->nav_output = 1;
+  std::vector<std::pair<uint32_t, size_t>> got;
+  std::vector<uint8_t> cut(10, 0xAA);
+  cut[0] = 0;
+  while (s.next() == MPG_OK) {
+    got.push_back({s.frame.kind, s.frame.length});
+    if (s.frame.kind == MPG_KIND_NAV_OTHER && s.frame.length == cut.size()) {
+      EXPECT_EQ(s.payload(), cut);
+    }
+  }
+  const std::vector<std::pair<uint32_t, size_t>> want = {
+      {MPG_KIND_VIDEO, 52}, {MPG_KIND_AUDIO, 68}, {MPG_KIND_NAV_OTHER, 10}, {MPG_KIND_NAV_OTHER, 4},
+      {MPG_KIND_VIDEO, 16}};
+  EXPECT_EQ(got, want);
+
+  MpgOpenRecord r = openRecord(path.c_str());
+  r.host.read_direct = shortDirectRead;
+  Session t(this, r);
+  ASSERT_EQ(t.opened, MPG_OK);
+  static_cast<MpgContext*>(t.slot)->nav_output = 1;
+  ASSERT_EQ(t.next(), MPG_OK);
+  ASSERT_EQ(t.next(), MPG_OK);
+  EXPECT_EQ(t.next(), MPG_ERR_SHORT_READ);
+}
+
 TEST_F(EntryTest, FullOpenMeasuresSizeAndDurationAndChoosesTheSmallestIds) {
   std::string path = media("two_audio.vob");
   Session s(this, openRecord(path.c_str()));

@@ -36,6 +36,22 @@ std::vector<uint8_t> workBuffer(std::vector<uint8_t> b) {
   return b;
 }
 
+// The SPS from the reference frame count on: one reference frame, 64x48
+// (4x3 macroblocks), frames only, no cropping, no VUI; as a work buffer.
+std::vector<uint8_t> spsEnd(BitWriter* w) {
+  w->ue(1);
+  w->bit(0);
+  w->ue(3);
+  w->ue(2);
+  w->bit(1);
+  w->bit(1);
+  w->bit(0);
+  w->bit(0);
+  std::vector<uint8_t> b = {0, 0, 1, 0x67};
+  b.insert(b.end(), w->bytes.begin(), w->bytes.end());
+  return workBuffer(b);
+}
+
 // A baseline SPS of 64x48 with picture-order type 1 and `cycle` offsets.
 std::vector<uint8_t> avcSps(int profile, int constraints, uint32_t cycle) {
   BitWriter w;
@@ -50,17 +66,32 @@ std::vector<uint8_t> avcSps(int profile, int constraints, uint32_t cycle) {
   w.se(0);
   w.ue(cycle);
   for (uint32_t i = 0; i < cycle && i < 40; ++i) w.se(1);
-  w.ue(1);
+  return spsEnd(&w);
+}
+
+// A high-profile SPS of 64x48 whose first scaling list codes the delta
+// 2^31 - 1 (the longest code the decoder reads: 31 zeros, then 31 bits)
+// after the start scale 8, then -7 back to a scale of 0 (end of the list).
+std::vector<uint8_t> avcSpsDamagedScaling() {
+  BitWriter w;
+  w.bits(100, 8);
+  w.bits(0, 8);
+  w.bits(30, 8);
+  w.ue(0);
+  w.ue(1);  // chroma 4:2:0
+  w.ue(0);
+  w.ue(0);
   w.bit(0);
-  w.ue(3);
-  w.ue(2);
-  w.bit(1);
-  w.bit(1);
-  w.bit(0);
-  w.bit(0);
-  std::vector<uint8_t> b = {0, 0, 1, 0x67};
-  b.insert(b.end(), w.bytes.begin(), w.bytes.end());
-  return workBuffer(b);
+  w.bit(1);  // scaling matrix present
+  w.bit(1);  // list 0 present
+  w.bits(0, 31);
+  w.bits(0x7FFFFFFE, 31);  // code number 2^32 - 3: delta +(2^31 - 1)
+  w.se(-7);
+  for (int i = 1; i < 8; ++i) w.bit(0);
+  w.ue(0);
+  w.ue(0);  // picture-order type 0
+  w.ue(0);
+  return spsEnd(&w);
 }
 
 // The first `code` start code of `file` with the bytes after it.
@@ -97,6 +128,7 @@ TEST_F(HeaderTest, VideoSequenceHeaders) {
       {"H.264 cycle beyond 255", avcSps(66, 0, 1000), MPG_ERR_NO_END_COMMAND, 0, 0, 0, 0},
       {"H.264 profile 83", avcSps(83, 0, 2), MPG_ERR_PROFILE, 0, 0, 0, 0},
       {"H.264 constraint bits", avcSps(66, 0x01, 2), MPG_ERR_PROFILE, 0, 0, 0, 0},
+      {"H.264 damaged scaling delta", avcSpsDamagedScaling(), MPG_OK, MPG_VIDEO_AVC1, 64, 48, 0},
   };
   for (const Case& c : cases) {
     ASSERT_EQ(c.buffer.size(), size_t(MPG_HEADER_BYTES)) << c.name;
@@ -176,6 +208,137 @@ TEST_F(HeaderTest, KeyFramesByCodec) {
     f.length = uint32_t(c.payload.size());
     EXPECT_EQ(is_key(&ctx, &f), c.key) << c.name;
   }
+}
+
+// The open meets the damaged scaling list in a video packet and lists the
+// stream all the same.
+TEST_F(HeaderTest, DamagedScalingListInAnOpenedFileStillDescribesTheStream) {
+  std::vector<uint8_t> sps = avcSpsDamagedScaling();
+  sps.resize(40);
+  PsBuilder b;
+  b.pack(0);
+  b.pes(0xE0, 90 * 40, sps);
+  b.pes(0xC0, 90 * 40, mp2Audio());
+  std::string path = file("scaling.vob", b.out);
+  Session s(this, openRecord(path.c_str()));
+  ASSERT_EQ(s.opened, MPG_OK);
+  ASSERT_EQ(s.info.video_count, 1u);
+  EXPECT_EQ(s.info.video[0].codec, MPG_VIDEO_AVC1);
+  EXPECT_EQ(s.info.video[0].width, 64u);
+  EXPECT_EQ(s.info.video[0].height, 48u);
+}
+
+// ---- audio frames ----
+
+// Audio bytes for the ring: frames are recorded with their offsets.
+struct AudioRing {
+  std::vector<uint8_t> bytes;
+  std::vector<std::pair<size_t, size_t>> frames;  // offset, length
+  AudioRing& junk(std::vector<uint8_t> b) {
+    bytes.insert(bytes.end(), b.begin(), b.end());
+    return *this;
+  }
+  AudioRing& frame(std::vector<uint8_t> header, size_t length) {
+    frames.push_back({bytes.size(), length});
+    return part(header, length);
+  }
+  // A frame whose end is not in the ring yet.
+  AudioRing& part(std::vector<uint8_t> header, size_t length) {
+    header.resize(length, uint8_t(0x30 + frames.size()));
+    return junk(header);
+  }
+};
+
+TEST_F(HeaderTest, AudioFinderCutsWholeFramesOfTheChosenStream) {
+  auto find = fn<int32_t (*)(MpgContext*, MpgFrame*)>("KVR_MPG_FindOneFrameAudio");
+  const std::vector<uint8_t> mp2 = {0xFF, 0xFD, 0x84, 0x00};        // 48 kHz 128 kbit/s: 384 bytes
+  const std::vector<uint8_t> mp2NoCrc = {0xFF, 0xFC, 0x86, 0x00};   // protected and padded: 385
+  const std::vector<uint8_t> ac3 = {0x0B, 0x77, 0, 0, 0x43, 0x40, 0xE0, 0};
+  const std::vector<uint8_t> dts = {0x7F, 0xFE, 0x80, 0x01, 0xFC, 0x3C, 0x3E, 0xD2, 0x75, 0xE0};
+  std::vector<uint8_t> dtsTiny = dts;  // FSIZE 2: shorter than its own header
+  dtsTiny[5] = 0;
+  dtsTiny[6] = 0;
+  dtsTiny[7] = 0x22;
+  const std::vector<uint8_t> aac = {0xFF, 0xF1, 0x4C, 0x80, 0x2E, 0x7F, 0xFC};
+  struct Case {
+    const char* name;
+    uint32_t codec, header;
+    AudioRing ring;
+    int32_t last;  // the result after the listed frames
+  } cases[] = {
+      {"layer II behind other headers and junk", MPG_AUDIO_MP2, 0xFFFD,
+       AudioRing().junk({0x11, 0xFF, 0xFB, 0x90, 0x00, 0x22}).frame(mp2, 384).frame(mp2NoCrc, 385).part(mp2, 100),
+       MPG_ERR_INCOMPLETE},
+      {"MPEG-2 layer III at 24 kHz", MPG_AUDIO_MP3, 0xFFF3,
+       AudioRing().frame({0xFF, 0xF3, 0x84, 0x00}, 192).frame({0xFF, 0xF3, 0x84, 0x00}, 192), MPG_ERR_INCOMPLETE},
+      {"AC-3 44.1 kHz code 3 and a reserved rate", MPG_AUDIO_AC3, 0,
+       AudioRing().frame(ac3, 176).junk({0x0B, 0x77, 0, 0, 0xC3, 0x40, 0xE0, 0, 9}), MPG_ERR_INCOMPLETE},
+      {"DTS after a sync word of a too short frame", MPG_AUDIO_DTS, 0,
+       AudioRing().junk(dtsTiny).frame(dts, 1006), MPG_ERR_INCOMPLETE},
+      {"ADTS", MPG_AUDIO_AAC, 0xFFF1, AudioRing().junk({0xFF, 0xF9, 0, 0}).frame(aac, 371).part(aac, 7),
+       MPG_ERR_INCOMPLETE},
+      {"a frame not yet whole", MPG_AUDIO_MP2, 0xFFFD, AudioRing().junk({1, 2, 3}).part(mp2, 383),
+       MPG_ERR_INCOMPLETE},
+      {"reserved MPEG version", MPG_AUDIO_MP2, 0xFFED, AudioRing().junk({0xFF, 0xED, 0x84, 0, 0, 0, 0, 0}),
+       MPG_ERR_AUDIO_VERSION},
+      {"linear PCM has no headers", MPG_AUDIO_LPCM, 0, AudioRing().junk(std::vector<uint8_t>(64, 0)),
+       MPG_ERR_NO_END_COMMAND},
+  };
+  for (Case& c : cases) {
+    MpgContext ctx{};
+    ctx.host = openRecord("").host;
+    ctx.audio_codec = c.codec;
+    ctx.audio_header = c.header;
+    ctx.audio_id = 0xC0;
+    ctx.last_audio_pts = 90 * 1500;
+    std::vector<uint8_t> ring = c.ring.bytes;
+    ring.resize(MPG_AUDIO_RING_SIZE);
+    ctx.aring = {ring.data(), MPG_AUDIO_RING_SIZE, 0, uint32_t(c.ring.bytes.size())};
+    MpgFrame f{};
+    for (const auto& expected : c.ring.frames) {
+      ASSERT_EQ(find(&ctx, &f), MPG_OK) << c.name << " at " << expected.first;
+      EXPECT_EQ(f.length, expected.second) << c.name;
+      EXPECT_TRUE(std::equal(f.data, f.data + f.length, c.ring.bytes.begin() + long(expected.first))) << c.name;
+      EXPECT_EQ(f.kind, uint32_t(MPG_KIND_AUDIO)) << c.name;
+      EXPECT_EQ(f.time_ms, 1500) << c.name;
+      EXPECT_EQ(f.stream_id, 0xC0u) << c.name;
+      EXPECT_EQ(ctx.aring.rd, expected.first + expected.second) << c.name;
+    }
+    EXPECT_EQ(find(&ctx, &f), c.last) << c.name;
+    if (ctx.frame_buf) ctx.host.release(ctx.frame_buf);
+  }
+}
+
+TEST_F(HeaderTest, AudioFinderKeepsAnIncompleteFrameFromItsHeaderOn) {
+  auto find = fn<int32_t (*)(MpgContext*, MpgFrame*)>("KVR_MPG_FindOneFrameAudio");
+  AudioRing r = AudioRing().junk({9, 9, 9, 9, 9}).part({0xFF, 0xFD, 0x84, 0x00}, 200);
+  std::vector<uint8_t> ring = r.bytes;
+  ring.resize(MPG_AUDIO_RING_SIZE);
+  MpgContext ctx{};
+  ctx.host = openRecord("").host;
+  ctx.audio_codec = MPG_AUDIO_MP2;
+  ctx.audio_header = 0xFFFD;
+  ctx.aring = {ring.data(), MPG_AUDIO_RING_SIZE, 0, uint32_t(r.bytes.size())};
+  MpgFrame f{};
+  EXPECT_EQ(find(&ctx, &f), MPG_ERR_INCOMPLETE);
+  EXPECT_EQ(ctx.aring.rd, 5u);
+  // The rest of the frame arrives: it is cut from the kept header.
+  std::fill(ring.begin() + long(r.bytes.size()), ring.begin() + 5 + 384, 0x44);
+  ctx.aring.wr = 5 + 384;
+  ASSERT_EQ(find(&ctx, &f), MPG_OK);
+  EXPECT_EQ(f.length, 384u);
+  EXPECT_EQ(f.data[0], 0xFF);
+  EXPECT_EQ(f.data[383], 0x44);
+  EXPECT_EQ(find(&ctx, &f), MPG_ERR_INCOMPLETE);
+  ctx.host.release(ctx.frame_buf);
+}
+
+// The functions other libraries and tools look up by name.
+TEST_F(HeaderTest, FindersNavigationReaderAndStartHookAreExported) {
+  mediahost::Plugin* p = plugin_;
+  for (const char* name : {"KVR_MPG_FindOneFrameAudio", "MPG_DEC_MPG2PS_DumpNavi", "common_init"})
+    EXPECT_NE(p->symbol(name), nullptr) << name;
+  EXPECT_EQ(fn<int32_t (*)()>("common_init")(), 0);
 }
 
 // ---- byte reader ----

@@ -25,7 +25,9 @@ files (OGM, Theora alone) must land on one of ffprobe's video key frames, at or 
 target (forward) or at or before it (backward, or the file start); audio-led
 files on one of ffprobe's audio packet times within the audio tolerance. The
 first frame read after the seek carries the landed time; Theora video that
-follows the audio starts at one of ffprobe's key frames.
+follows the audio starts at one of ffprobe's key frames. Every seek asked for
+must be answered by its line, in order. --drop-seek-line N (a self-test)
+takes the N-th answer out of the dump, which the check must then report.
 """
 import argparse
 import json
@@ -192,6 +194,29 @@ def check_duration(a, fmt):
     return True
 
 
+def seek_dump(a, kind, steps):
+    """The dump of one frame of `kind` after each seek step. --drop-seek-line N
+    takes out the N-th seek line and its frame, as a host that answered that
+    seek with nothing would leave it."""
+    out = run(a, "dump", ["--kind", kind, "--frames", "1"] + steps).splitlines()
+    if a.drop_seek_line:
+        seeks = [i for i, l in enumerate(out) if l.startswith("seek,")]
+        if a.drop_seek_line <= len(seeks):
+            i = seeks[a.drop_seek_line - 1]
+            end = seeks[a.drop_seek_line] if a.drop_seek_line < len(seeks) else len(out)
+            del out[i:end]
+    return out
+
+
+def unanswered(out, seeks, asked):
+    """A problem unless every seek asked for has its line, in order."""
+    answered = [int(out[i].split(",")[1]) for i in seeks]
+    if answered == asked:
+        return []
+    return [f"{len(answered)} seek lines for {len(asked)} seeks asked for: answered {answered[:12]}, "
+            f"asked {asked[:12]}"]
+
+
 def check_seeks(a, streams, packets):
     kinds = {s["index"]: s.get("codec_type") for s in streams}
     info = run(a, "info")
@@ -215,10 +240,14 @@ def check_seeks(a, streams, packets):
     steps = []
     for t in targets:
         steps += ["--seek", f"{t}:1", "--seek", f"{t}:3"]
-    out = run(a, "dump", ["--kind", kind, "--frames", "1"] + steps).splitlines()
+    asked = [t for t in targets for _ in range(2)]
+    out = seek_dump(a, kind, steps)
     seeks = [i for i, l in enumerate(out) if l.startswith("seek,")]
+    problems = unanswered(out, seeks, asked)
+    if problems:
+        print(problems[0])
+        return False
     tol = audio_tolerance(a, streams, packets)
-    problems = []
     for n, i in enumerate(seeks):
         t = targets[n // 2]
         backward = n % 2 == 1
@@ -242,7 +271,8 @@ def check_seeks(a, streams, packets):
     if theora and has_audio:
         # The Theora video follows the audio: its first frame after each
         # seek is a key frame.
-        out = run(a, "dump", ["--kind", "video", "--frames", "1"] + steps).splitlines()
+        out = seek_dump(a, "video", steps)
+        problems += unanswered(out, [i for i, l in enumerate(out) if l.startswith("seek,")], asked)
         for i, line in enumerate(out):
             if line.startswith("seek,") and not line.split(",")[2].startswith("failed"):
                 nxt = out[i + 1] if i + 1 < len(out) else ""
@@ -270,6 +300,7 @@ def main():
     ap.add_argument("--no-frames", action="store_true")
     ap.add_argument("--chained", action="store_true")
     ap.add_argument("--seeks", type=int, default=0)
+    ap.add_argument("--drop-seek-line", type=int, default=0)
     a = ap.parse_args()
     streams, packets, fmt = probe(a)
     ok = True
