@@ -4,10 +4,13 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <iterator>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -28,7 +31,8 @@ inline void writeFile(const std::string& path, const Bytes& bytes, bool append =
 }
 
 // A folder of its own under $TMPDIR (or /tmp), named `prefix`.XXXXXX and
-// removed with the files handed out by file().
+// removed with the files handed out by file(). A folder that cannot be made
+// throws, which fails the test: its files must never land in the root folder.
 class TempDir {
  public:
   explicit TempDir(const std::string& prefix) {
@@ -36,11 +40,12 @@ class TempDir {
     std::string tmpl = std::string(base && *base ? base : "/tmp") + "/" + prefix + ".XXXXXX";
     std::vector<char> buf(tmpl.begin(), tmpl.end());
     buf.push_back(0);
-    path_ = mkdtemp(buf.data()) ? buf.data() : "";
+    if (!mkdtemp(buf.data())) throw std::runtime_error("cannot make " + tmpl + ": " + std::strerror(errno));
+    path_ = buf.data();
   }
   ~TempDir() {
     for (const std::string& f : files_) unlink(f.c_str());
-    if (!path_.empty()) rmdir(path_.c_str());
+    rmdir(path_.c_str());
   }
   std::string file(const std::string& name) {
     files_.push_back(path_ + "/" + name);

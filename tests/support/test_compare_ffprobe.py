@@ -57,6 +57,29 @@ def write(rows, info_lines, seek_tail=True):
     return dump, inf
 
 
+# An ffprobe that leaves every video packet but every fourth one untimed, as a
+# reading without parsers leaves the packets that share a page or a PES header.
+UNTIMED = os.path.join(work, "ffprobe_untimed.py")
+with open(UNTIMED, "w") as f:
+    f.write("""import json, subprocess, sys
+j = json.loads(subprocess.run(["ffprobe"] + sys.argv[1:], check=True, capture_output=True, text=True).stdout)
+n = 0
+for p in j.get("packets", []):
+    if p["codec_type"] == "video":
+        if n % 4:
+            for k in ("pts", "pts_time", "dts", "dts_time"):
+                p.pop(k, None)
+        n += 1
+print(json.dumps(j))
+""")
+UNTIMED_TOOL = os.path.join(work, "ffprobe_untimed")
+with open(UNTIMED_TOOL, "w") as f:
+    f.write(f"#!/bin/sh\nexec {sys.executable} {UNTIMED} \"$@\"\n")
+os.chmod(UNTIMED_TOOL, 0o755)
+UNTIMED_ONLY = ["--ffprobe", UNTIMED_TOOL]
+UNTIMED_PARSED = UNTIMED_ONLY + ["--parsed-ffprobe", "ffprobe"]
+
+
 def compare(rows, info_lines, *extra):
     dump, inf = write(rows, info_lines)
     r = subprocess.run([sys.executable, os.path.join(here, "compare_ffprobe.py"), "--media", media,
@@ -67,6 +90,18 @@ def compare(rows, info_lines, *extra):
 def changed(index, column, value):
     rows = frames()
     rows[index][column] = value(rows[index][column])
+    return rows
+
+
+def video(k):
+    """The row of the K-th video frame."""
+    return [n for n, r in enumerate(frames()) if r[0] == "video"][k]
+
+
+def swapped(a, b):
+    """The times of rows A and B exchanged."""
+    rows = frames()
+    rows[a][2], rows[b][2] = rows[b][2], rows[a][2]
     return rows
 
 
@@ -103,10 +138,28 @@ cases = [
     ("empty dump", [], info(), [], 1),
     ("announced video missing", only("audio", frames()), info(), [], 1),
     ("announced audio missing", only("video", frames()), info(), [], 1),
-    ("only the audio announced", only("audio", frames()), [l for l in info() if l.startswith("audio")], [], 0),
+    ("only the audio announced", only("audio", frames()), [l for l in info() if l.startswith("audio")],
+     ["--unlisted", "video"], 0),
     ("short video track", short("video", frames(), 3), info(), [], 1),
     ("short audio track", short("audio", frames(), 1), info(), [], 1),
     ("unparsed packets", frames(), info(), ["--unparsed"], 0),
+    # Untimed frames: the parsed reading's time of the same packet, else the
+    # timed neighbours; a host that times them 0 or out of order is caught.
+    ("untimed frames, parsed times", frames(), info(), UNTIMED_PARSED, 0),
+    ("untimed frames, neighbours", frames(), info(), UNTIMED_ONLY, 0),
+    ("untimed frame timed 0, parsed times", changed(video(5), 2, lambda v: 0), info(), UNTIMED_PARSED, 1),
+    ("untimed frame timed 0, neighbours", changed(video(5), 2, lambda v: 0), info(), UNTIMED_ONLY, 1),
+    ("untimed frame off by 3 frames, parsed times", changed(video(5), 2, lambda v: v + 120), info(), UNTIMED_PARSED, 1),
+    ("untimed frames swapped, neighbours", swapped(video(5), video(6)), info(), UNTIMED_ONLY, 1),
+    ("untimed frame past the next timed one", changed(video(6), 2, lambda v: v + 100), info(), UNTIMED_ONLY, 1),
+    # A key flag that ffprobe does not give, on a frame that is not the first.
+    ("key on a delta frame", changed(video(6), 4, lambda v: 1), info(), [], 1),
+    # An info that leaves out a stream ffprobe lists fails, unless the kind is
+    # one the library does not describe.
+    ("info without the audio stream", frames(), [l for l in info() if not l.startswith("audio")], [], 1),
+    ("empty info", frames(), [], [], 1),
+    ("info without an unlisted kind", frames(), [l for l in info() if not l.startswith("audio")],
+     ["--unlisted", "audio"], 0),
 ]
 failures = 0
 for name, rows, lines, extra, want in cases:

@@ -8,6 +8,10 @@
 // MEDIAHOST_MPG_RECOVERY (seek recovery options). Seek flags are passed to op
 // 3 as they are (1 forward, 2 backward; 0x1000 absolute).
 //
+// Video frames carry the library's own key-frame test (KVR_MPG_isKeyFrame,
+// asked only where the host reports the flag); other kinds have none, since
+// that test knows only video codecs.
+//
 // In two-reader mode frames are asked for by kind; for "any" kind the adapter
 // keeps one frame of each kind and hands out the earlier one.
 #include <cstdio>
@@ -90,6 +94,8 @@ class MpgSession : public DemuxSession {
       Host::get().violation("open succeeded without a handle");
       return MPG_ERR_ARGUMENT;
     }
+    isKeyFrame_ = reinterpret_cast<IsKeyFrameFn>(librarySymbol(entry_, "KVR_MPG_isKeyFrame"));
+    if (!isKeyFrame_) Host::get().violation("KVR_MPG_isKeyFrame is not exported");
     MpgSelectRequest all{1, 3, 0xFFFFFFFFu, 0xFFFFFFFFu};
     MpgSelectResult result{};
     return entry_(MPG_OP_SELECT, &slot_, &all, &result);
@@ -148,8 +154,17 @@ class MpgSession : public DemuxSession {
     f->track = trackOf(out.kind, out.stream_id);
     f->timeMs = out.time_ms;
     f->key = -1;
+    bool video = out.kind == MPG_KIND_VIDEO && isKeyFrame_;
+    f->keyQuery = video ? &MpgSession::keyOf : nullptr;
+    f->keySession = this;
     f->data = data;
     f->size = out.length;
+  }
+
+  static int keyOf(const void* session, const Frame& f) {
+    const MpgSession* s = static_cast<const MpgSession*>(session);
+    MpgFrame frame{const_cast<uint8_t*>(f.data), uint32_t(f.size), MPG_KIND_VIDEO, 0, 0, 0};
+    return s->isKeyFrame_(s->slot_, &frame) ? 1 : 0;
   }
 
   // One frame of `kind` (0 for the direct mode) into `pending`.
@@ -254,6 +269,8 @@ class MpgSession : public DemuxSession {
   int close() override { return closeSlot(entry_, MPG_OP_CLOSE, &slot_, &frame_); }
 
  private:
+  typedef int32_t (*IsKeyFrameFn)(const void* context, const MpgFrame* frame);
+  IsKeyFrameFn isKeyFrame_ = nullptr;
   KvrEntryFn entry_;
   std::string path_;
   MpgOpenRecord record_{};

@@ -1,6 +1,8 @@
 // Steps that the demux adapters share.
 #include "mediahost/adapter_support.h"
 
+#include <dlfcn.h>
+
 #include <cstdlib>
 
 #include "mediahost/host.h"
@@ -16,6 +18,17 @@ std::string fourccText(uint32_t code) {
   std::string s;
   for (int i = 0; i < 4; ++i) s += char((code >> (8 * i)) & 0xFF);
   return s;
+}
+
+void* librarySymbol(KvrEntryFn entry, const char* name) {
+  Dl_info where{};
+  if (!dladdr(reinterpret_cast<void*>(entry), &where) || !where.dli_fname) return nullptr;
+  // The library is loaded already: this only takes a second reference to it.
+  void* library = dlopen(where.dli_fname, RTLD_LAZY | RTLD_NOLOAD);
+  if (!library) return nullptr;
+  void* symbol = dlsym(library, name);
+  dlclose(library);
+  return symbol;
 }
 
 bool handleMatchesOpen(bool opened, const void* handle) {

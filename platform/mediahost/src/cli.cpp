@@ -141,7 +141,7 @@ bool readWholeFile(const std::string& path, std::vector<uint8_t>* bytes) {
 }
 
 void printFrame(std::ostream& out, const Frame& f) {
-  out << f.kind << ',' << f.track << ',' << f.timeMs << ',' << f.size << ',' << f.key << ','
+  out << f.kind << ',' << f.track << ',' << f.timeMs << ',' << f.size << ',' << f.keyFlag() << ','
       << md5Hex(f.data, f.size) << '\n';
 }
 

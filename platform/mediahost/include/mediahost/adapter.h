@@ -45,6 +45,13 @@ struct Frame {
   long long track = 0;
   long long timeMs = 0;
   int key = -1;  // 1/0, or -1 where the library gives no key flag
+  // Where the library tells the key flag only through a call that reads the
+  // payload, the adapter sets keyQuery (with keySession, its own session)
+  // instead of key. The host asks through keyFlag() only where it reports the
+  // flag, before the next session call, so plain reading pays nothing for it.
+  int (*keyQuery)(const void* keySession, const Frame& frame) = nullptr;
+  const void* keySession = nullptr;
+  int keyFlag() const { return keyQuery ? keyQuery(keySession, *this) : key; }
   const uint8_t* data = nullptr;
   size_t size = 0;
 };

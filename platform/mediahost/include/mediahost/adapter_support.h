@@ -51,6 +51,10 @@ int closeSlot(KvrEntryFn entry, int32_t op, void** slot, void* out = nullptr);
 // `fallback`.
 int lastError(KvrEntryFn entry, int32_t op, void* handle, int fallback);
 
+// An exported symbol of the library whose entry is `entry` (beside the
+// entry, for the functions that a library exports on their own), or null.
+void* librarySymbol(KvrEntryFn entry, const char* name);
+
 // Builds a `Session` for `path` and opens it; on a refusal returns null with
 // the code of `Session::open` in `*code` (the session's destructor closes
 // whatever the failed open left behind).

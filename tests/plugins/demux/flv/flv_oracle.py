@@ -64,7 +64,10 @@ def run(a, command, extra=()):
 
 
 def compare(a, args):
-    cmd = [sys.executable, COMPARER, "--media", oracle_media(a), "--ffprobe", VIEW] + args + a.compare
+    # Speex audio (sound format 11) is a stream the library does not take:
+    # it lists no stream for it and delivers none of its tags.
+    cmd = [sys.executable, COMPARER, "--media", oracle_media(a), "--ffprobe", VIEW, "--unlisted", "speex"]
+    cmd += args + a.compare
     r = subprocess.run(cmd, capture_output=True, text=True)
     print(r.stdout, end="")
     print(r.stderr, end="", file=sys.stderr)

@@ -124,7 +124,10 @@ def check_frames(a, work):
     if a.info:
         args += ["--info", info]
         duration_ok = check_duration(a, info)
-    r = subprocess.run([sys.executable, COMPARER] + args + a.compare, capture_output=True, text=True,
+    # Attachments are files carried beside the streams, not streams the
+    # library lists.
+    r = subprocess.run([sys.executable, COMPARER, "--unlisted", "attachment"] + args + a.compare,
+                       capture_output=True, text=True,
                        env=ffprobe_env(a))
     print(r.stdout, end="")
     print(r.stderr, end="", file=sys.stderr)

@@ -10,6 +10,14 @@ smaller of the first video and first audio presentation time (each the
 smallest time of its stream, 0 for an absent kind), so they are shifted back by
 that time before the comparison.
 
+Key flags (direct mode): ffprobe's unparsed PES packets carry no key flag
+(ffmpeg sets one only through its parsers, which re-cut the payloads), so
+each video frame's key flag is checked against its payload instead: a key
+frame holds a sequence start or an intra picture. A PES packet without a
+time of its own carries the time of the packet of its kind before it (not
+ffprobe's interpolated time): it is checked for exactly that, and against the
+timed packets around it.
+
 --subpictures gathers sub-picture stream 0x20 and compares only it: in
 direct mode every PES payload against the per-PES packets, with
 --two-readers every whole unit against the units ffprobe's parser puts
@@ -94,14 +102,76 @@ def check_frames(a, streams, packets, work):
         for line in lines[1:]:
             kind, track, t, rest = line.split(",", 3)
             f.write(f"{kind},{track},{int(t) + base},{rest}\n")
-    return compare(a, ["--dump", name, "--time-tolerance-ms", "1.5", "--no-key"])
+    ok = compare(a, ["--dump", name, "--time-tolerance-ms", "1.5", "--no-key"])
+    if not a.two_readers:
+        ok = check_carried_times(streams, packets, lines) and ok
+    if not a.subpictures:
+        ok = check_keys(a, lines) and ok
+    return ok
+
+
+def check_carried_times(streams, packets, lines):
+    """Each frame whose PES ffprobe shows without a time has the time of the
+    frame of its kind before it. Our tracks and ffprobe's streams of a kind
+    pair up in order of appearance, as the comparer pairs them."""
+    kinds = {s["index"]: s.get("codec_type") for s in streams}
+    theirs = {}
+    for p in packets:
+        theirs.setdefault(p["stream_index"], []).append(p)
+    unpaired = {}
+    for index in theirs:
+        unpaired.setdefault(kinds.get(index), []).append(index)
+    stream_of, count, last, problems = {}, {}, {}, []
+    for line in lines[1:]:
+        kind, track, t = line.split(",")[:3]
+        key = (kind, track)
+        if key not in stream_of:
+            free = unpaired.get(kind, [])
+            stream_of[key] = free.pop(0) if free else None
+        n = count.get(key, 0)
+        count[key] = n + 1
+        pk = theirs.get(stream_of[key], [])
+        if n < len(pk) and pk[n].get("pts") in (None, "N/A") and kind in last and int(t) != last[kind]:
+            problems.append(f"{kind} track {track} frame {n}: time {t} ms, but its PES has no time: "
+                            f"the {kind} time before it is {last[kind]} ms")
+        last[kind] = int(t)
+    for p in problems[:20]:
+        print(p)
+    return not problems
+
+
+def check_keys(a, lines):
+    """Each video frame's key flag against its PES payload (ffprobe's packet
+    in the same place; the counts are the comparer's to check)."""
+    j = json.loads(subprocess.run([sys.executable, NOPARSE, "-v", "error", "-of", "json", "-show_packets",
+                                   "-show_data", "-show_streams", a.media], check=True, capture_output=True,
+                                  text=True).stdout)
+    video = [s for s in j.get("streams", []) if s.get("codec_type") == "video"]
+    ours = {}
+    for line in lines[1:]:
+        row = line.split(",")
+        if row[0] == "video":
+            ours.setdefault(row[1], []).append(int(row[4]))
+    problems = []
+    for track, stream in zip(sorted(ours, key=int), video):
+        payloads = [pes_data(p) for p in j.get("packets", []) if p["stream_index"] == stream["index"]]
+        for n, (key, data) in enumerate(zip(ours[track], payloads)):
+            want = 1 if holds_key(stream["codec_name"], data) else 0
+            if key != want:
+                problems.append(f"video track {track} frame {n}: key {key}, payload {'holds' if want else 'lacks'} "
+                                f"a sequence start or intra picture")
+    for p in problems[:20]:
+        print(p)
+    return not problems
 
 
 def check_info(a, work):
     name = os.path.join(work, "info.txt")
     with open(name, "w") as f:
         f.write(run(a, ["info", a.lib, a.media]))
-    return compare(a, ["--info", name])
+    # The library describes the video and audio streams only: neither the DVD
+    # navigation packets nor the sub-picture streams (read by their id).
+    return compare(a, ["--info", name, "--unlisted", "dvd_nav_packet", "--unlisted", "subtitle"])
 
 
 def starts(data):

@@ -10,7 +10,8 @@ and `mediahost info` go to compare_ffprobe.py with ffprobe's packets as the
 pages hold them: every announced stream, every frame, sizes, MD5s and times
 within --audio-tolerance (default: two of the longest packets ffprobe
 reports, one long Vorbis block); the video times are then checked on their
-own within 1 ms. --first-free leaves the first video frame's
+own within 1 ms. Packets that the pages leave untimed take the time of
+ffprobe's parsed reading (FLAC's: their timed neighbours). --first-free leaves the first video frame's
 time to --video-tolerance. --headers: the number of header
 packets the library delivers in-band before the first audio frame, per audio
 track. The file duration must agree with ffprobe's within
@@ -62,7 +63,13 @@ def run(a, command, extra=(), env=None):
     return p.stdout
 
 
-def compare(a, args):
+def compare(a, args, streams):
+    # A packet that the page leaves untimed gets the time of ffprobe's parsed
+    # reading, except FLAC's: the FLAC mapping adds nothing per packet, so all
+    # packets of a page carry the page's start time, and they are held to
+    # their timed neighbours (this page's first packet and the next page's).
+    if not any(s.get("codec_name") == "flac" for s in streams):
+        args = ["--parsed-ffprobe", "ffprobe"] + args
     r = subprocess.run([sys.executable, COMPARER, "--media", a.media, "--ffprobe", VIEW] + args,
                        capture_output=True, text=True)
     print(r.stdout, end="")
@@ -107,17 +114,35 @@ def check_frames(a, streams, packets, d):
     audio = [s["index"] for s in streams if s.get("codec_type") == "audio"]
     for k, index in enumerate(audio):
         args += ["--map", f"{k + first}={index}"]
-    ok = compare(a, args)
+    ok = compare(a, args, streams)
     kinds = {s["index"]: s.get("codec_type") for s in streams}
     theirs = [p for p in packets if kinds.get(p["stream_index"]) == "video"]
+    parsed = parsed_video(a) if any(ms(p) is None for p in theirs) else theirs
+    if len(parsed) != len(theirs):
+        print(f"ffprobe's parsed reading has {len(parsed)} video packets, its unparsed one {len(theirs)}")
+        return False
     for n, (row, p) in enumerate(zip(video, theirs)):
         t = ms(p)
-        if a.first_free and n == 0 or t is None:
+        if t is None:
+            t = ms(parsed[n])
+        if a.first_free and n == 0:
+            continue
+        if t is None:
+            print(f"video frame {n}: no time from ffprobe, parsed or not")
+            ok = False
             continue
         if abs(int(row.split(",")[2]) - t) > 1.0:
             print(f"video frame {n}: time {row.split(',')[2]}, ffprobe {t:.3f}")
             ok = False
     return ok
+
+
+def parsed_video(a):
+    """ffprobe's packets of the first video stream with its time fill-in
+    (one per page packet: no parser re-cuts Ogg video)."""
+    out = subprocess.run(["ffprobe", "-v", "error", "-of", "json", "-show_packets", "-select_streams", "v:0",
+                          a.media], check=True, capture_output=True, text=True).stdout
+    return json.loads(out).get("packets", [])
 
 
 def check_headers(a):
@@ -152,7 +177,7 @@ def check_chained(a, streams, packets, d):
     name = os.path.join(d, "chained.csv")
     with open(name, "w") as f:
         f.write(lines[0] + "\n" + "\n".join(rows) + "\n")
-    return compare(a, ["--dump", name, "--time-tolerance-ms", str(audio_tolerance(a, streams, packets))])
+    return compare(a, ["--dump", name, "--time-tolerance-ms", str(audio_tolerance(a, streams, packets))], streams)
 
 
 def check_duration(a, fmt):
@@ -202,9 +227,7 @@ def check_seeks(a, streams, packets):
     first_audio = min((p["stream_index"] for p in packets if kinds.get(p["stream_index"]) == "audio"), default=None)
     # Key frames as ffprobe times them with its fill-in (OGM pages time only
     # their last packets).
-    plain = json.loads(subprocess.run(["ffprobe", "-v", "error", "-of", "json", "-show_packets", "-select_streams",
-                                       "v:0", a.media], check=True, capture_output=True, text=True).stdout)
-    keys = sorted(ms(p) for p in plain.get("packets", []) if "K" in p.get("flags", "") and ms(p) is not None)
+    keys = sorted(ms(p) for p in parsed_video(a) if "K" in p.get("flags", "") and ms(p) is not None)
     if video_led:
         times = keys
     else:
