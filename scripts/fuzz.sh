@@ -99,7 +99,8 @@ fuzz_one() {
   rate=$(( ${execs:-0} / (seconds > 0 ? seconds : 1) ))
   cov=$(grep -aoE 'DONE +cov: [0-9]+' "$log" | tail -1 | awk '{print $3}')
   # Which functions the corpus covers, as libFuzzer names them.
-  if ! "$binary" -runs=0 -print_coverage=1 -timeout=10 "${extra[@]}" "$corpus" "$seeds" > "$covlog" 2>&1; then
+  if ! "$binary" -runs=0 -print_coverage=1 -timeout=10 "${extra[@]}" -artifact_prefix="$findings/" \
+        "$corpus" "$seeds" > "$covlog" 2>&1; then
     echo "FAIL $name: the corpus run failed (see $covlog)" > "$result"
     return
   fi
