@@ -302,13 +302,14 @@ static int32_t try_estimate(MpgContext* c, MpgFrameRequest* req, MpgFrame* frame
 
 /* Backward (or to the start): the estimate moves back by two seconds until
  * the key frame lies at or before the target; at the start a later key frame
- * is delivered with the target's time. */
+ * is delivered with the target's time. Without a file size every estimate
+ * lies at the start, so the first one is the last. */
 static int32_t seek_back(MpgContext* c, MpgFrameRequest* req, MpgFrame* frame, int64_t goal) {
   for (int step = 0;; ++step) {
     int32_t e = try_estimate(c, req, frame);
     if (e < 0) return e;
     if (goal == 0 || step >= PS_MAX_SEEK_STEPS || frame->time_ms <= goal) return MPG_OK;
-    if (req->target_ms == 0) {
+    if (req->target_ms == 0 || c->file_size == 0) {
       frame->time_ms = clamp_time(goal);
       return MPG_OK;
     }
@@ -319,7 +320,9 @@ static int32_t seek_back(MpgContext* c, MpgFrameRequest* req, MpgFrame* frame, i
 /* Forward: the estimate moves by whole seconds until it lies before the
  * first key frame at or after the target (a proportional estimate may
  * overshoot it, or land past the last one), then key frames are read one
- * after the other up to it. */
+ * after the other up to it. Without a file size every estimate lies at the
+ * start: moving it would find the same key frame each time, so the reading
+ * starts there. */
 static int32_t seek_forward(MpgContext* c, MpgFrameRequest* req, MpgFrame* frame, int64_t goal) {
   int32_t before = MPG_TIME_NONE;  /* the last estimate that fell short */
   int32_t e = MPG_OK;
@@ -331,7 +334,7 @@ static int32_t seek_forward(MpgContext* c, MpgFrameRequest* req, MpgFrame* frame
     int over = e == MPG_ERR_END || frame->time_ms >= goal;
     if (!over) {
       before = req->target_ms;
-      if (goal - frame->time_ms <= 1000) break;
+      if (goal - frame->time_ms <= 1000 || c->file_size == 0) break;
       req->target_ms = clamp_time((int64_t)req->target_ms + 1000);
       continue;
     }
@@ -341,7 +344,7 @@ static int32_t seek_forward(MpgContext* c, MpgFrameRequest* req, MpgFrame* frame
       if (e < 0) return e;
       break;
     }
-    if (req->target_ms == 0) {
+    if (req->target_ms == 0 || c->file_size == 0) {
       c->placed = 1;
       return e;
     }

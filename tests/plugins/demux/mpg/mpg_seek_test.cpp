@@ -166,4 +166,49 @@ TEST_F(SeekTest, BackwardSeekBeforeTheFirstKeyFrameDeliversItAtTheTarget) {
   EXPECT_EQ(s.frame.length, 12u + 8 + 300);
 }
 
+// A host that cannot tell the file's size: seeking to the end fails. Counts
+// the seeks a session makes.
+int g_hostSeeks = 0;
+int32_t seekWithoutEnd(void* file, int64_t offset, int32_t whence) {
+  ++g_hostSeeks;
+  return whence == KVR_SEEK_END ? -1 : mediahost::hostFseek64(file, offset, whence);
+}
+
+TEST_F(SeekTest, WithoutAFileSizeSeeksReadOnFromTheStart) {
+  // Video from 800 ms with a key frame each second, over ten seconds.
+  PsBuilder b;
+  for (int t = 0; t <= 10000; t += 100) {
+    b.pack(uint64_t(90 * t));
+    b.pes(0xC0, 90 * t, mp2Audio(200));
+    if (t >= 800 && t % 200 == 0) b.pes(0xE0, 90 * t, mpeg2Video(t % 1000 == 800 ? 1 : 2, 300, t % 1000 == 800));
+  }
+  std::string path = file("no_size.mpg", b.out);
+  struct Case {
+    int32_t target;
+    uint32_t flags;
+    int32_t landed;
+  } cases[] = {
+      {7500, MPG_SEEK_FORWARD | MPG_SEEK_ABSOLUTE, 7800},  // read on from the first key frame
+      {500, MPG_SEEK_FORWARD | MPG_SEEK_ABSOLUTE, 800},    // the first key frame is past it
+      {500, MPG_SEEK_BACKWARD | MPG_SEEK_ABSOLUTE, 500},   // before the first key frame
+      {3000, MPG_SEEK_BACKWARD | MPG_SEEK_ABSOLUTE, 800},  // back from the end: only the start is known
+  };
+  for (const Case& k : cases) {
+    MpgOpenRecord r = openRecord(path.c_str());
+    r.host.seek64 = seekWithoutEnd;
+    Session s(this, r);
+    ASSERT_EQ(s.opened, MPG_OK);
+    EXPECT_EQ(s.info.file_size, 0u);
+    ASSERT_GT(s.info.duration_ms, 9000);
+    if (k.flags & MPG_SEEK_BACKWARD) ASSERT_EQ(s.seek(9500, MPG_SEEK_FORWARD | MPG_SEEK_ABSOLUTE), MPG_OK);
+    g_hostSeeks = 0;
+    ASSERT_EQ(s.seek(k.target, k.flags), MPG_OK) << k.target;
+    EXPECT_EQ(s.frame.time_ms, k.landed) << k.target;
+    EXPECT_EQ(s.frame.kind, uint32_t(MPG_KIND_VIDEO));
+    // Each estimate places the reader once; moving an estimate that cannot
+    // move went on for a hundred thousand steps.
+    EXPECT_LE(g_hostSeeks, 4) << k.target;
+  }
+}
+
 }  // namespace
