@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "mediahost/plugin.h"
+#include "temp_dir.h"
 
 namespace demuxtest {
 
@@ -30,19 +31,11 @@ inline void writeFile(const std::string& path, const Bytes& bytes, bool append =
   out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
 }
 
-// A folder of its own under $TMPDIR (or /tmp), named `prefix`.XXXXXX and
-// removed with the files handed out by file(). A folder that cannot be made
-// throws, which fails the test: its files must never land in the root folder.
+// A folder of its own (testsupport::makeTempDir), removed with the files
+// handed out by file().
 class TempDir {
  public:
-  explicit TempDir(const std::string& prefix) {
-    const char* base = getenv("TMPDIR");
-    std::string tmpl = std::string(base && *base ? base : "/tmp") + "/" + prefix + ".XXXXXX";
-    std::vector<char> buf(tmpl.begin(), tmpl.end());
-    buf.push_back(0);
-    if (!mkdtemp(buf.data())) throw std::runtime_error("cannot make " + tmpl + ": " + std::strerror(errno));
-    path_ = buf.data();
-  }
+  explicit TempDir(const std::string& prefix) : path_(testsupport::makeTempDir(prefix)) {}
   ~TempDir() {
     for (const std::string& f : files_) unlink(f.c_str());
     rmdir(path_.c_str());

@@ -13,6 +13,7 @@
 #include <fstream>
 
 #include "kvr_font.h"
+#include "temp_dir.h"
 #include "kvr_fontDraw.h"
 #include "kvr_mw.h"
 
@@ -21,21 +22,12 @@ namespace fonttest {
 const char kSystemFont[] = "/usr/share/fonts/truetype/droid/DroidSansFallbackFull.ttf";
 const char kFontFileName[] = "DroidSansFallback_OzB.ttf";
 
-TempDir::TempDir()
-{
-    const char* base = std::getenv("TMPDIR");
-    std::string pattern = std::string(base && *base ? base : "/tmp") + "/ozbfont-XXXXXX";
-    std::vector<char> buf(pattern.begin(), pattern.end());
-    buf.push_back('\0');
-    if (mkdtemp(buf.data()))
-        path_ = buf.data();
-}
+TempDir::TempDir() : path_(testsupport::makeTempDir("ozbfont")) {}
 
 TempDir::~TempDir()
 {
     std::error_code ec;
-    if (!path_.empty())
-        std::filesystem::remove_all(path_, ec);
+    std::filesystem::remove_all(path_, ec);
 }
 
 bool makeDirs(const std::string& dir)

@@ -12,6 +12,8 @@
 #include <fstream>
 #include <iterator>
 
+#include "temp_dir.h"
+
 namespace omxtest {
 
 const char* const kPcmName = "OMX.KVR.pcmdec";
@@ -206,20 +208,12 @@ OMX_ERRORTYPE Client::onFill(OMX_HANDLETYPE, OMX_PTR app, OMX_BUFFERHEADERTYPE* 
     return OMX_ErrorNone;
 }
 
-TempDir::TempDir()
-{
-    std::string pattern = std::filesystem::temp_directory_path().string() + "/omx-audio-XXXXXX";
-    std::vector<char> buf(pattern.begin(), pattern.end());
-    buf.push_back('\0');
-    if (mkdtemp(buf.data()))
-        path_ = buf.data();
-}
+TempDir::TempDir() : path_(testsupport::makeTempDir("omx-audio")) {}
 
 TempDir::~TempDir()
 {
     std::error_code ec;
-    if (!path_.empty())
-        std::filesystem::remove_all(path_, ec);
+    std::filesystem::remove_all(path_, ec);
 }
 
 std::vector<uint8_t> readFile(const std::string& path)

@@ -18,6 +18,7 @@
 #include "mediahost/host.h"
 #include "mkv_internal.h"
 #include "mediahost/plugin.h"
+#include "temp_dir.h"
 
 using namespace mediahost;
 
@@ -43,10 +44,7 @@ inline std::string media(const std::string& name) { return std::string(MKV_MEDIA
 // A folder of the test's own, removed with everything in it.
 struct TempDir {
   std::string path;
-  TempDir() {
-    char tmpl[] = "/tmp/mkv_dmx_test_XXXXXX";
-    path = mkdtemp(tmpl);
-  }
+  TempDir() : path(testsupport::makeTempDir("mkv_dmx_test")) {}
   ~TempDir() { std::system(("rm -rf '" + path + "'").c_str()); }
   std::string file(const std::string& name, const std::vector<uint8_t>& bytes) const {
     std::string p = path + "/" + name;
