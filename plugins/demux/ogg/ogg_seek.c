@@ -307,7 +307,8 @@ static int32_t audio_led(OggDmxContext* ctx, int32_t target, OggSeekResult* res)
   int32_t r = replace_saved(ctx, OGG_SAVED_AUDIO_BYTES);
   if (r != 0) return r;
   const OggStreamEntry* st = &ctx->streams[ctx->audioIndex];
-  for (int32_t t = target;; t = t > OGG_AUDIO_BACK_MS ? t - OGG_AUDIO_BACK_MS : 0) {
+  int32_t back = OGG_AUDIO_BACK_MS;
+  for (int32_t t = target;;) {
     reposition_audio(ctx, t);
     do {
       ctx->saved.buffer = ctx->savedBuffer;
@@ -317,6 +318,10 @@ static int32_t audio_led(OggDmxContext* ctx, int32_t target, OggSeekResult* res)
     /* The last page of the stream is dropped after a repositioning: a
      * target there starts a little earlier instead of failing. */
     if (r != OGG_ERR_END || t == 0) break;
+    /* Each step goes twice as far back: a damaged last granule can put the
+     * end days past the data, where steps of one second would take hours. */
+    t = t > back ? t - back : 0;
+    back = back > INT32_MAX / 2 ? INT32_MAX : back * 2;
   }
   if (r != 0) {
     drop_saved(ctx);

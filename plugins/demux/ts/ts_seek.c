@@ -59,6 +59,11 @@ static int32_t SeekByTime(TsDemuxContext* ctx, int32_t target, int32_t* outMs, i
   int contiguous = 0; /* every frame since the candidate was read */
   int64_t lowBound = 0; /* a frame at or after this lies before the target */
   int64_t candPos = -1, candMs = 0;
+  /* Set once an overshoot finds the rate at its floor: jumps can then no
+   * longer shrink, and in a file whose time stamps run ahead of its bytes
+   * the same jump would land past the target forever. From there on the
+   * frames are read one after another. */
+  int settled = 0;
   for (int guard = 0; guard < 100000; ++guard) {
     int64_t t, unit;
     int isKey;
@@ -94,6 +99,7 @@ static int32_t SeekByTime(TsDemuxContext* ctx, int32_t target, int32_t* outMs, i
           if (np < 0) np = 0;
           if (np < pos) {
             pos = np;
+            if (R == 1) settled = 1;
             R = R / 2 < 1 ? 1 : R / 2; /* converge instead of overshooting again */
             if (RepositionReader(ctx, rd, pos) != 0) return TS_FAIL(ctx, -2000);
             justJumped = 1;
@@ -138,6 +144,7 @@ static int32_t SeekByTime(TsDemuxContext* ctx, int32_t target, int32_t* outMs, i
           return 1;
         }
         pos = np;
+        if (R == 1) settled = 1;
         R = R / 2 < 1 ? 1 : R / 2;
         if (RepositionReader(ctx, rd, pos) != 0) return TS_FAIL(ctx, -2000);
         justJumped = 1;
@@ -147,7 +154,7 @@ static int32_t SeekByTime(TsDemuxContext* ctx, int32_t target, int32_t* outMs, i
     }
     /* Before the target: jump when the distance is worth more than H. */
     int64_t jump = R * (target - t);
-    if (jump > 2 * H) {
+    if (!settled && jump > 2 * H) {
       int64_t cur = ts_reader_pos(ctx);
       if (cur + jump < ctx->dataEnd) {
         pos = cur + jump - H;

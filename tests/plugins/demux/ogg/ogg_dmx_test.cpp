@@ -517,6 +517,36 @@ TEST_F(OggDmx, SeekPastTheLastKeyFrameFollowsThePolicy) {
   EXPECT_EQ(res.timeMs, 0);
 }
 
+size_t g_reads = 0;
+size_t countedRead(void* buffer, size_t size, size_t count, void* file) {
+  ++g_reads;
+  return mediahost::hostFread(buffer, size, count, file);
+}
+
+TEST_F(OggDmx, AnEndFarPastTheAudioSeeksInAFewSteps) {
+  // An OGM audio stream of one header page that claims a week: a seek near
+  // that end finds no packet after any position and steps back to the
+  // start, where there is none either.
+  Bytes h;
+  for (char c : std::string("\x01" "audio\0\0\0" "0001", 13)) h.push_back(uint8_t(c));
+  h.resize(45, 0);
+  h[25] = 0x44;  // 44100 samples per unit
+  h[26] = 0xAC;
+  putLe(&h, 2, 4);
+  OggBuilder b;
+  b.page(kSerial, 44100ll * 7 * 24 * 3600, {h}, 2);
+  Session s;
+  s.host.fread_fn = countedRead;
+  ASSERT_EQ(s.open(write(b.bytes)), 0);
+  ASSERT_EQ(s.info.audioCount, 1u);
+  ASSERT_GT(s.info.durationMs, 600000000u);
+  OggSeekResult res{};
+  g_reads = 0;
+  EXPECT_EQ(s.seek(int32_t(s.info.durationMs) - 10, OGG_SEEK_ABSOLUTE, &res), OGG_ERR_NO_KEY);
+  // Steps of one second went back 600,000 times, each reading the file.
+  EXPECT_LT(g_reads, 1000u);
+}
+
 TEST_F(OggDmx, BackwardSeekBeforeEveryLaterKeyFrameLandsAtTheStart) {
   // One key frame, at the start; large frames so that the backward steps
   // have a long way to go.

@@ -767,6 +767,56 @@ TEST_F(TsTest, SeekToZeroRewindsAndSeekPastTheEndChangesNothing) {
   close(h);
 }
 
+// Time stamps far ahead of the bytes (a second frame at 40 ms, then frames
+// ten seconds on, all in 20 kilobytes) hold the byte rate at its floor:
+// a backward seek to 3 s jumped from the first frame past the second one,
+// met a later frame, stepped back to the first and jumped again, until its
+// guard gave up a hundred thousand rounds later. It must land on the last
+// key frame before the target, the second one.
+TEST_F(TsTest, BackwardSeekInAFileOfFewBytesPerSecondLandsOnTheKeyFrameBefore) {
+  std::vector<uint8_t> real = readFile(media("mpeg2_video_only.ts"));
+  TsdOpenOutput out{};
+  void* h = open(media("mpeg2_video_only.ts"), 0, &out);
+  ASSERT_NE(h, nullptr);
+  close(h);
+  const int vpid = out.selection.videoPid;
+  // The tables before the first picture, and that picture's sequence header.
+  std::vector<uint8_t> file;
+  std::vector<uint8_t> picture;
+  for (size_t i = 0; i + 188 <= real.size(); i += 188) {
+    const uint8_t* p = &real[i];
+    if ((((p[1] & 0x1F) << 8) | p[2]) == vpid && (p[1] & 0x40)) {
+      const uint8_t* q = p + 4 + ((p[3] & 0x20) ? p[4] + 1 : 0);
+      const uint8_t* payload = q + 9 + q[8];
+      picture.assign(payload, payload + 120);
+      break;
+    }
+    file.insert(file.end(), p, p + 188);
+  }
+  ASSERT_FALSE(file.empty());
+  ASSERT_EQ(picture[3], 0xB3);
+  std::map<int, int> cc;
+  const int64_t base = 90000;
+  for (int i = 0; i < 110; ++i) {  // past the open's probe of 100 packets
+    int64_t ms = i == 0 ? 0 : i == 1 ? 40 : 10000 + 40 * i;
+    std::vector<uint8_t> pes = pesPackets(cc, vpid, 0xE0, true, base + 90 * ms, picture);
+    file.insert(file.end(), pes.begin(), pes.end());
+  }
+  std::string path = scratch("ahead.ts");
+  writeFile(path, file);
+  h = open(path);
+  ASSERT_NE(h, nullptr);
+  TsdSeekInput back{3000, 0x11};
+  TsdSeekOutput at{};
+  ASSERT_EQ(call(TSD_OP_SEEK, h, &back, &at), 1) << lastError(h);
+  EXPECT_EQ(at.reachedMs, 40);
+  TsdReadInput in{};
+  TsdFrame f{};
+  ASSERT_EQ(call(TSD_OP_READ, h, &in, &f), 1);
+  EXPECT_EQ(f.timeMs, 40);
+  close(h);
+}
+
 // With a reader per kind, each kind is read on its own and gives the same
 // frames as the shared reader; a kind without a selected stream is refused.
 TEST_F(TsTest, SeparateReadersPerKind) {
