@@ -300,10 +300,21 @@ static int32_t try_estimate(MpgContext* c, MpgFrameRequest* req, MpgFrame* frame
   return MPG_Core_Decode(c, req, frame, 1);
 }
 
-/* Backward (or to the start): the estimate moves back by two seconds until
- * the key frame lies at or before the target; at the start a later key frame
- * is delivered with the target's time. Without a file size every estimate
- * lies at the start, so the first one is the last. */
+/* A step of `ms` in the estimate, made long enough to move it by a pack at
+ * least: where the time stamps run far ahead of the bytes (a damaged clock
+ * claiming days in a few kilobytes) steps of seconds move it by a few bytes,
+ * and a seek would take a step for every second of those days. */
+static int32_t estimate_step(const MpgContext* c, int32_t ms) {
+  if (c->file_size == 0) return ms;
+  double least = 2048.0 * (double)c->duration_ms / (double)c->file_size;
+  return least > ms ? clamp_time((int64_t)least + 1) : ms;
+}
+
+/* Backward (or to the start): the estimate moves back by two seconds (or a
+ * pack, where that is longer) until the key frame lies at or before the
+ * target; at the start a later key frame is delivered with the target's time.
+ * Without a file size every estimate lies at the start, so the first one is
+ * the last. */
 static int32_t seek_back(MpgContext* c, MpgFrameRequest* req, MpgFrame* frame, int64_t goal) {
   for (int step = 0;; ++step) {
     int32_t e = try_estimate(c, req, frame);
@@ -313,13 +324,14 @@ static int32_t seek_back(MpgContext* c, MpgFrameRequest* req, MpgFrame* frame, i
       frame->time_ms = clamp_time(goal);
       return MPG_OK;
     }
-    req->target_ms = req->target_ms > 2000 ? req->target_ms - 2000 : 0;
+    int32_t back = estimate_step(c, 2000);
+    req->target_ms = req->target_ms > back ? req->target_ms - back : 0;
   }
 }
 
-/* Forward: the estimate moves by whole seconds until it lies before the
- * first key frame at or after the target (a proportional estimate may
- * overshoot it, or land past the last one), then key frames are read one
+/* Forward: the estimate moves by whole seconds (or a pack) until it lies
+ * before the first key frame at or after the target (a proportional estimate
+ * may overshoot it, or land past the last one), then key frames are read one
  * after the other up to it. Without a file size every estimate lies at the
  * start: moving it would find the same key frame each time, so the reading
  * starts there. */
@@ -335,7 +347,7 @@ static int32_t seek_forward(MpgContext* c, MpgFrameRequest* req, MpgFrame* frame
     if (!over) {
       before = req->target_ms;
       if (goal - frame->time_ms <= 1000 || c->file_size == 0) break;
-      req->target_ms = clamp_time((int64_t)req->target_ms + 1000);
+      req->target_ms = clamp_time((int64_t)req->target_ms + estimate_step(c, 1000));
       continue;
     }
     if (before >= 0) {
@@ -348,7 +360,8 @@ static int32_t seek_forward(MpgContext* c, MpgFrameRequest* req, MpgFrame* frame
       c->placed = 1;
       return e;
     }
-    req->target_ms = req->target_ms > 1000 ? req->target_ms - 1000 : 0;
+    int32_t back = estimate_step(c, 1000);
+    req->target_ms = req->target_ms > back ? req->target_ms - back : 0;
   }
   while (frame->time_ms < goal) {
     e = MPG_Core_Decode(c, req, frame, 1);

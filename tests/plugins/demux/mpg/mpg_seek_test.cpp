@@ -211,4 +211,50 @@ TEST_F(SeekTest, WithoutAFileSizeSeeksReadOnFromTheStart) {
   }
 }
 
+int32_t countedSeek(void* file, int64_t offset, int32_t whence) {
+  ++g_hostSeeks;
+  return mediahost::hostFseek64(file, offset, whence);
+}
+
+TEST_F(SeekTest, AClockFarAheadOfTheBytesSeeksInAFewSteps) {
+  // Ten seconds of packs, a key frame each second, then one last key frame
+  // stamped ten hours on: a duration of ten hours in some 40 KB. Steps of a
+  // second moved the estimate by about a byte, and a seek into those hours
+  // took thousands of them.
+  PsBuilder b;
+  for (int t = 0; t <= 10000; t += 100) {
+    b.pack(uint64_t(90 * t));
+    b.pes(0xC0, 90 * t, mp2Audio(200));
+    if (t % 200 == 0) b.pes(0xE0, 90 * t, mpeg2Video(t % 1000 == 0 ? 1 : 2, 300, t % 1000 == 0));
+  }
+  const int64_t tenHours = 10ll * 3600 * 1000;
+  b.pack(uint64_t(90 * tenHours));
+  b.pes(0xC0, uint64_t(90 * tenHours), mp2Audio(200));
+  b.pes(0xE0, uint64_t(90 * tenHours), mpeg2Video(1, 300, true));
+  std::string path = file("clock_ahead.mpg", b.out);
+  struct Case {
+    int32_t target;
+    uint32_t flags;
+    int32_t landed;
+  } cases[] = {
+      {5 * 3600 * 1000, MPG_SEEK_FORWARD | MPG_SEEK_ABSOLUTE, int32_t(tenHours)},  // the next key frame
+      {4000, MPG_SEEK_BACKWARD | MPG_SEEK_ABSOLUTE, 0},  // a step back covers the whole file
+  };
+  for (const Case& k : cases) {
+    // A cache smaller than a second of the file: each estimate places the
+    // reader anew.
+    MpgOpenRecord r = openRecord(path.c_str(), MPG_MODE_DIRECT, MPG_DURATION_MEASURE, 0, 2048);
+    r.host.seek64 = countedSeek;
+    Session s(this, r);
+    ASSERT_EQ(s.opened, MPG_OK);
+    ASSERT_GT(s.info.duration_ms, 9 * 3600 * 1000);
+    if (k.flags & MPG_SEEK_BACKWARD) ASSERT_EQ(s.seek(9500, MPG_SEEK_FORWARD | MPG_SEEK_ABSOLUTE), MPG_OK);
+    g_hostSeeks = 0;
+    ASSERT_EQ(s.seek(k.target, k.flags), MPG_OK) << k.target;
+    EXPECT_EQ(s.frame.time_ms, k.landed) << k.target;
+    EXPECT_EQ(s.frame.kind, uint32_t(MPG_KIND_VIDEO));
+    EXPECT_LE(g_hostSeeks, 100) << k.target;
+  }
+}
+
 }  // namespace
