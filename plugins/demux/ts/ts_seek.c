@@ -59,10 +59,11 @@ static int32_t SeekByTime(TsDemuxContext* ctx, int32_t target, int32_t* outMs, i
   int contiguous = 0; /* every frame since the candidate was read */
   int64_t lowBound = 0; /* a frame at or after this lies before the target */
   int64_t candPos = -1, candMs = 0;
-  /* Set once an overshoot finds the rate at its floor: jumps can then no
+  /* Set once an overshoot finds the rate at its floor (jumps can then no
    * longer shrink, and in a file whose time stamps run ahead of its bytes
-   * the same jump would land past the target forever. From there on the
-   * frames are read one after another. */
+   * the same jump would land past the target forever), or once a backward
+   * search has met the end. From there on the frames are read one after
+   * another. */
   int settled = 0;
   for (int guard = 0; guard < 100000; ++guard) {
     int64_t t, unit;
@@ -79,6 +80,9 @@ static int32_t SeekByTime(TsDemuxContext* ctx, int32_t target, int32_t* outMs, i
           return 1;
         }
         if (pos > 0) {
+          /* and reads on from there: a jump forward would only meet the
+           * end again */
+          settled = 1;
           pos = pos - H < 0 ? 0 : pos - H;
           if (RepositionReader(ctx, rd, pos) != 0) return TS_FAIL(ctx, -2000);
           justJumped = 1;

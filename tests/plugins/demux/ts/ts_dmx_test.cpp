@@ -817,6 +817,62 @@ TEST_F(TsTest, BackwardSeekInAFileOfFewBytesPerSecondLandsOnTheKeyFrameBefore) {
   close(h);
 }
 
+// One key frame at the start, then a hundred other pictures within the first
+// second, and an audio frame at 20 s that makes the duration: 20 s in 20 KB.
+// A backward seek from the middle to 3 s met the end before any key frame,
+// stepped back, jumped forward to the same place and met the end again,
+// until its guard gave up. It must land on the key frame at the start.
+TEST_F(TsTest, BackwardSeekThatMeetsTheEndFirstLandsOnTheKeyFrameBefore) {
+  std::vector<uint8_t> real = readFile(media("mpeg2_mp2.ts"));
+  TsdOpenOutput out{};
+  void* h = open(media("mpeg2_mp2.ts"), 0, &out);
+  ASSERT_NE(h, nullptr);
+  close(h);
+  const int vpid = out.selection.videoPid, apid = out.selection.audioPid;
+  // The tables before the first picture, that picture's sequence header and
+  // the first audio frame.
+  std::vector<uint8_t> file, picture, audio;
+  for (size_t i = 0; i + 188 <= real.size() && (picture.empty() || audio.empty()); i += 188) {
+    const uint8_t* p = &real[i];
+    int pid = ((p[1] & 0x1F) << 8) | p[2];
+    if (!(p[1] & 0x40) || (pid != vpid && pid != apid)) {
+      if (picture.empty() && audio.empty()) file.insert(file.end(), p, p + 188);
+      continue;
+    }
+    const uint8_t* q = p + 4 + ((p[3] & 0x20) ? p[4] + 1 : 0);
+    const uint8_t* payload = q + 9 + q[8];
+    std::vector<uint8_t>& into = pid == vpid ? picture : audio;
+    if (into.empty()) into.assign(payload, payload + 120);
+  }
+  ASSERT_FALSE(file.empty());
+  ASSERT_EQ(picture[3], 0xB3);
+  std::vector<uint8_t> other = {0, 0, 1, 0, 0x00, 0x10};  // a picture of type P
+  other.resize(120, 0x55);
+  std::map<int, int> cc;
+  const int64_t base = 90000;
+  for (int i = 0; i < 106; ++i) {
+    std::vector<uint8_t> pes = pesPackets(cc, vpid, 0xE0, true, base + 90 * 10 * i, i == 0 ? picture : other);
+    file.insert(file.end(), pes.begin(), pes.end());
+  }
+  std::vector<uint8_t> last = pesPackets(cc, apid, 0xC0, true, base + 90 * 20000, audio);
+  file.insert(file.end(), last.begin(), last.end());
+  std::string path = scratch("end_first.ts");
+  writeFile(path, file);
+  h = open(path);
+  ASSERT_NE(h, nullptr);
+  TsdReadInput in{};
+  TsdFrame f{};
+  for (int i = 0; i < 50; ++i) ASSERT_EQ(call(TSD_OP_READ, h, &in, &f), 1);
+  TsdSeekInput back{3000, 0x11};
+  TsdSeekOutput at{};
+  ASSERT_EQ(call(TSD_OP_SEEK, h, &back, &at), 1) << lastError(h);
+  EXPECT_EQ(at.reachedMs, 0);
+  ASSERT_EQ(call(TSD_OP_READ, h, &in, &f), 1);
+  EXPECT_EQ(f.timeMs, 0);
+  EXPECT_EQ(std::vector<uint8_t>(f.data, f.data + f.length), picture);
+  close(h);
+}
+
 // With a reader per kind, each kind is read on its own and gives the same
 // frames as the shared reader; a kind without a selected stream is refused.
 TEST_F(TsTest, SeparateReadersPerKind) {
