@@ -28,6 +28,7 @@ ms_ext = struct.pack('<HH', 500, 7) + b''.join(struct.pack('<hh', a, b) for a, b
                                                [(256, 0), (512, -256), (0, 0), (192, 64), (240, 0), (460, -208), (392, -232)])
 seeds = {
     'le16_6ch': header(0, 0x10, 6, 1, 0, 0, 5) + tone(64, 6, 2),
+    'le16_mix': header(0, 0x18, 6, 1, 0, 0, 5) + tone(64, 6, 2),
     'le24_mix': header(0, 0x58, 6, 3, 0, 0, 5) + tone(64, 6, 3),
     'le8_planar': header(0, 0x00, 3, 0, 0, 0, 0) + bytes(range(256)),
     'be16': header(1, 0x10, 2, 1, 0, 0, 5) + tone(64, 2, 2, True),
