@@ -144,14 +144,23 @@ TEST_F(SeekTest, AFailedSeekKeepsTheFrameBufferItGrew) {
   EXPECT_EQ(s.frame.length, 12u + 8 + 20000);
 }
 
-TEST_F(SeekTest, BackwardSeekBeforeTheFirstKeyFrameDeliversItAtTheTarget) {
-  // Audio from 0 ms, the first key frame at 800 ms, another at 1800 ms.
+// A pack every 100 ms up to `endMs`, each with an audio frame; from
+// `firstKeyMs` on a picture every 200 ms, a key frame each second.
+PsBuilder packsWithKeyFrames(int endMs, int firstKeyMs) {
   PsBuilder b;
-  for (int t = 0; t <= 3000; t += 100) {
+  const int keyPhase = firstKeyMs % 1000;
+  for (int t = 0; t <= endMs; t += 100) {
     b.pack(uint64_t(90 * t));
     b.pes(0xC0, 90 * t, mp2Audio(200));
-    if (t >= 800 && t % 200 == 0) b.pes(0xE0, 90 * t, mpeg2Video(t % 1000 == 800 ? 1 : 2, 300, t % 1000 == 800));
+    if (t >= firstKeyMs && t % 200 == 0)
+      b.pes(0xE0, 90 * t, mpeg2Video(t % 1000 == keyPhase ? 1 : 2, 300, t % 1000 == keyPhase));
   }
+  return b;
+}
+
+TEST_F(SeekTest, BackwardSeekBeforeTheFirstKeyFrameDeliversItAtTheTarget) {
+  // Audio from 0 ms, the first key frame at 800 ms, another at 1800 ms.
+  PsBuilder b = packsWithKeyFrames(3000, 800);
   std::string path = file("late_key.mpg", b.out);
   Session s(this, openRecord(path.c_str()));
   ASSERT_EQ(s.opened, MPG_OK);
@@ -176,12 +185,7 @@ int32_t seekWithoutEnd(void* file, int64_t offset, int32_t whence) {
 
 TEST_F(SeekTest, WithoutAFileSizeSeeksReadOnFromTheStart) {
   // Video from 800 ms with a key frame each second, over ten seconds.
-  PsBuilder b;
-  for (int t = 0; t <= 10000; t += 100) {
-    b.pack(uint64_t(90 * t));
-    b.pes(0xC0, 90 * t, mp2Audio(200));
-    if (t >= 800 && t % 200 == 0) b.pes(0xE0, 90 * t, mpeg2Video(t % 1000 == 800 ? 1 : 2, 300, t % 1000 == 800));
-  }
+  PsBuilder b = packsWithKeyFrames(10000, 800);
   std::string path = file("no_size.mpg", b.out);
   struct Case {
     int32_t target;
@@ -200,7 +204,9 @@ TEST_F(SeekTest, WithoutAFileSizeSeeksReadOnFromTheStart) {
     ASSERT_EQ(s.opened, MPG_OK);
     EXPECT_EQ(s.info.file_size, 0u);
     ASSERT_GT(s.info.duration_ms, 9000);
-    if (k.flags & MPG_SEEK_BACKWARD) ASSERT_EQ(s.seek(9500, MPG_SEEK_FORWARD | MPG_SEEK_ABSOLUTE), MPG_OK);
+    if (k.flags & MPG_SEEK_BACKWARD) {
+      ASSERT_EQ(s.seek(9500, MPG_SEEK_FORWARD | MPG_SEEK_ABSOLUTE), MPG_OK);
+    }
     g_hostSeeks = 0;
     ASSERT_EQ(s.seek(k.target, k.flags), MPG_OK) << k.target;
     EXPECT_EQ(s.frame.time_ms, k.landed) << k.target;
@@ -221,12 +227,7 @@ TEST_F(SeekTest, AClockFarAheadOfTheBytesSeeksInAFewSteps) {
   // stamped ten hours on: a duration of ten hours in some 40 KB. Steps of a
   // second moved the estimate by about a byte, and a seek into those hours
   // took thousands of them.
-  PsBuilder b;
-  for (int t = 0; t <= 10000; t += 100) {
-    b.pack(uint64_t(90 * t));
-    b.pes(0xC0, 90 * t, mp2Audio(200));
-    if (t % 200 == 0) b.pes(0xE0, 90 * t, mpeg2Video(t % 1000 == 0 ? 1 : 2, 300, t % 1000 == 0));
-  }
+  PsBuilder b = packsWithKeyFrames(10000, 0);
   const int64_t tenHours = 10ll * 3600 * 1000;
   b.pack(uint64_t(90 * tenHours));
   b.pes(0xC0, uint64_t(90 * tenHours), mp2Audio(200));
@@ -248,7 +249,9 @@ TEST_F(SeekTest, AClockFarAheadOfTheBytesSeeksInAFewSteps) {
     Session s(this, r);
     ASSERT_EQ(s.opened, MPG_OK);
     ASSERT_GT(s.info.duration_ms, 9 * 3600 * 1000);
-    if (k.flags & MPG_SEEK_BACKWARD) ASSERT_EQ(s.seek(9500, MPG_SEEK_FORWARD | MPG_SEEK_ABSOLUTE), MPG_OK);
+    if (k.flags & MPG_SEEK_BACKWARD) {
+      ASSERT_EQ(s.seek(9500, MPG_SEEK_FORWARD | MPG_SEEK_ABSOLUTE), MPG_OK);
+    }
     g_hostSeeks = 0;
     ASSERT_EQ(s.seek(k.target, k.flags), MPG_OK) << k.target;
     EXPECT_EQ(s.frame.time_ms, k.landed) << k.target;

@@ -37,14 +37,7 @@ Bytes ogmFile(int pages, int perPage, int gop, size_t frameBytes = 300, bool lou
   if (loudAudio) {
     // An OGM audio stream without pages whose announced rate leaves the
     // video no bit rate of its own.
-    Bytes h;
-    for (char c : std::string("\x01" "audio\0\0\0" "0055", 13)) h.push_back(uint8_t(c));
-    h.resize(45, 0);
-    h[25] = 0x44;  // 44100 samples per unit
-    h[26] = 0xAC;
-    putLe(&h, 2, 4);
-    putLe(&h, 0x0FFFFFFF, 4);
-    b.page(99, 0, {h}, 2);
+    b.page(99, 0, {ogmAudioHeader("0055", 0x0FFFFFFF)}, 2);
   }
   b.page(kSerial, 0, {{0x03, 'c', 'o', 'm'}});
   int n = 0;
@@ -527,14 +520,8 @@ TEST_F(OggDmx, AnEndFarPastTheAudioSeeksInAFewSteps) {
   // An OGM audio stream of one header page that claims a week: a seek near
   // that end finds no packet after any position and steps back to the
   // start, where there is none either.
-  Bytes h;
-  for (char c : std::string("\x01" "audio\0\0\0" "0001", 13)) h.push_back(uint8_t(c));
-  h.resize(45, 0);
-  h[25] = 0x44;  // 44100 samples per unit
-  h[26] = 0xAC;
-  putLe(&h, 2, 4);
   OggBuilder b;
-  b.page(kSerial, 44100ll * 7 * 24 * 3600, {h}, 2);
+  b.page(kSerial, 44100ll * 7 * 24 * 3600, {ogmAudioHeader("0001")}, 2);
   Session s;
   s.host.fread_fn = countedRead;
   ASSERT_EQ(s.open(write(b.bytes)), 0);

@@ -95,6 +95,19 @@ inline Bytes ogmVideoHeader(const char* subtype, uint64_t timeUnit, uint32_t wid
   return h;
 }
 
+// An OGM audio stream header: the format tag (four hex digits), 44100
+// samples per unit, two channels, then the announced bytes per second unless 0.
+inline Bytes ogmAudioHeader(const char* formatTag, uint32_t bytesPerSecond = 0) {
+  Bytes h = {0x01, 'a', 'u', 'd', 'i', 'o', 0, 0, 0};
+  for (const char* c = formatTag; *c; ++c) h.push_back(uint8_t(*c));
+  h.resize(45, 0);
+  h[25] = 0x44;
+  h[26] = 0xAC;
+  putLe(&h, 2, 4);
+  if (bytesPerSecond) putLe(&h, bytesPerSecond, 4);
+  return h;
+}
+
 inline Bytes vorbisIdHeader(uint32_t rate, uint8_t channels, uint8_t blocksizes = 0xB8) {
   Bytes h = {0x01, 'v', 'o', 'r', 'b', 'i', 's'};
   putLe(&h, 0, 4);

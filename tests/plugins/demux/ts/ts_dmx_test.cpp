@@ -152,6 +152,38 @@ class TsTest : public ::testing::Test {
     return n;
   }
 
+  // What a generated file starts with, to build small files on: its video
+  // and audio PIDs, the packets before its first PES (the tables) and the
+  // first 120 bytes of its first video and audio PES payloads.
+  struct FileStart {
+    int videoPid = -1, audioPid = -1;
+    std::vector<uint8_t> tables, picture, audio;
+  };
+  FileStart startOf(const std::string& name) {
+    FileStart st;
+    TsdOpenOutput out{};
+    void* h = open(media(name), 0, &out);
+    if (h == nullptr) return st;
+    close(h);
+    st.videoPid = out.selection.videoPid;
+    st.audioPid = out.selection.audioPid > 0 ? out.selection.audioPid : -1;
+    std::vector<uint8_t> real = readFile(media(name));
+    for (size_t i = 0; i + 188 <= real.size(); i += 188) {
+      if (!st.picture.empty() && (st.audioPid < 0 || !st.audio.empty())) break;
+      const uint8_t* p = &real[i];
+      int pid = ((p[1] & 0x1F) << 8) | p[2];
+      if (!(p[1] & 0x40) || (pid != st.videoPid && pid != st.audioPid)) {
+        if (st.picture.empty() && st.audio.empty()) st.tables.insert(st.tables.end(), p, p + 188);
+        continue;
+      }
+      const uint8_t* q = p + 4 + ((p[3] & 0x20) ? p[4] + 1 : 0);
+      const uint8_t* payload = q + 9 + q[8];
+      std::vector<uint8_t>& into = pid == st.videoPid ? st.picture : st.audio;
+      if (into.empty()) into.assign(payload, payload + 120);
+    }
+    return st;
+  }
+
   static Plugin* plugin_;
   std::string path_;
 };
@@ -774,37 +806,22 @@ TEST_F(TsTest, SeekToZeroRewindsAndSeekPastTheEndChangesNothing) {
 // guard gave up a hundred thousand rounds later. It must land on the last
 // key frame before the target, the second one.
 TEST_F(TsTest, BackwardSeekInAFileOfFewBytesPerSecondLandsOnTheKeyFrameBefore) {
-  std::vector<uint8_t> real = readFile(media("mpeg2_video_only.ts"));
-  TsdOpenOutput out{};
-  void* h = open(media("mpeg2_video_only.ts"), 0, &out);
-  ASSERT_NE(h, nullptr);
-  close(h);
-  const int vpid = out.selection.videoPid;
-  // The tables before the first picture, and that picture's sequence header.
-  std::vector<uint8_t> file;
-  std::vector<uint8_t> picture;
-  for (size_t i = 0; i + 188 <= real.size(); i += 188) {
-    const uint8_t* p = &real[i];
-    if ((((p[1] & 0x1F) << 8) | p[2]) == vpid && (p[1] & 0x40)) {
-      const uint8_t* q = p + 4 + ((p[3] & 0x20) ? p[4] + 1 : 0);
-      const uint8_t* payload = q + 9 + q[8];
-      picture.assign(payload, payload + 120);
-      break;
-    }
-    file.insert(file.end(), p, p + 188);
-  }
-  ASSERT_FALSE(file.empty());
-  ASSERT_EQ(picture[3], 0xB3);
+  FileStart start = startOf("mpeg2_video_only.ts");
+  ASSERT_FALSE(start.tables.empty());
+  ASSERT_EQ(start.picture.at(3), 0xB3);  // a sequence header
+  const int vpid = start.videoPid;
+  const std::vector<uint8_t>& picture = start.picture;
+  std::vector<uint8_t> file = start.tables;
   std::map<int, int> cc;
   const int64_t base = 90000;
-  for (int i = 0; i < 110; ++i) {  // past the open's probe of 100 packets
+  for (int i = 0; i < 110; ++i) {  // past the 19,200 bytes the open's probe needs
     int64_t ms = i == 0 ? 0 : i == 1 ? 40 : 10000 + 40 * i;
     std::vector<uint8_t> pes = pesPackets(cc, vpid, 0xE0, true, base + 90 * ms, picture);
     file.insert(file.end(), pes.begin(), pes.end());
   }
   std::string path = scratch("ahead.ts");
   writeFile(path, file);
-  h = open(path);
+  void* h = open(path);
   ASSERT_NE(h, nullptr);
   TsdSeekInput back{3000, 0x11};
   TsdSeekOutput at{};
@@ -823,29 +840,13 @@ TEST_F(TsTest, BackwardSeekInAFileOfFewBytesPerSecondLandsOnTheKeyFrameBefore) {
 // stepped back, jumped forward to the same place and met the end again,
 // until its guard gave up. It must land on the key frame at the start.
 TEST_F(TsTest, BackwardSeekThatMeetsTheEndFirstLandsOnTheKeyFrameBefore) {
-  std::vector<uint8_t> real = readFile(media("mpeg2_mp2.ts"));
-  TsdOpenOutput out{};
-  void* h = open(media("mpeg2_mp2.ts"), 0, &out);
-  ASSERT_NE(h, nullptr);
-  close(h);
-  const int vpid = out.selection.videoPid, apid = out.selection.audioPid;
-  // The tables before the first picture, that picture's sequence header and
-  // the first audio frame.
-  std::vector<uint8_t> file, picture, audio;
-  for (size_t i = 0; i + 188 <= real.size() && (picture.empty() || audio.empty()); i += 188) {
-    const uint8_t* p = &real[i];
-    int pid = ((p[1] & 0x1F) << 8) | p[2];
-    if (!(p[1] & 0x40) || (pid != vpid && pid != apid)) {
-      if (picture.empty() && audio.empty()) file.insert(file.end(), p, p + 188);
-      continue;
-    }
-    const uint8_t* q = p + 4 + ((p[3] & 0x20) ? p[4] + 1 : 0);
-    const uint8_t* payload = q + 9 + q[8];
-    std::vector<uint8_t>& into = pid == vpid ? picture : audio;
-    if (into.empty()) into.assign(payload, payload + 120);
-  }
-  ASSERT_FALSE(file.empty());
-  ASSERT_EQ(picture[3], 0xB3);
+  FileStart start = startOf("mpeg2_mp2.ts");
+  ASSERT_FALSE(start.tables.empty());
+  ASSERT_EQ(start.picture.at(3), 0xB3);  // a sequence header
+  ASSERT_FALSE(start.audio.empty());
+  const int vpid = start.videoPid, apid = start.audioPid;
+  const std::vector<uint8_t>& picture = start.picture;
+  std::vector<uint8_t> file = start.tables;
   std::vector<uint8_t> other = {0, 0, 1, 0, 0x00, 0x10};  // a picture of type P
   other.resize(120, 0x55);
   std::map<int, int> cc;
@@ -854,11 +855,11 @@ TEST_F(TsTest, BackwardSeekThatMeetsTheEndFirstLandsOnTheKeyFrameBefore) {
     std::vector<uint8_t> pes = pesPackets(cc, vpid, 0xE0, true, base + 90 * 10 * i, i == 0 ? picture : other);
     file.insert(file.end(), pes.begin(), pes.end());
   }
-  std::vector<uint8_t> last = pesPackets(cc, apid, 0xC0, true, base + 90 * 20000, audio);
+  std::vector<uint8_t> last = pesPackets(cc, apid, 0xC0, true, base + 90 * 20000, start.audio);
   file.insert(file.end(), last.begin(), last.end());
   std::string path = scratch("end_first.ts");
   writeFile(path, file);
-  h = open(path);
+  void* h = open(path);
   ASSERT_NE(h, nullptr);
   TsdReadInput in{};
   TsdFrame f{};
