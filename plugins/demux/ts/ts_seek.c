@@ -43,6 +43,13 @@ static int next_stamp(TsDemuxContext* ctx, int kindIdx, int key, int* budgets, i
   }
 }
 
+/* After an overshoot: halve the rate so the next jump falls shorter; at its
+ * floor no jump can shrink, so the search reads on instead. */
+static void slow_down(int64_t* R, int* settled) {
+  if (*R == 1) *settled = 1;
+  *R = *R / 2 < 1 ? 1 : *R / 2;
+}
+
 static int32_t SeekByTime(TsDemuxContext* ctx, int32_t target, int32_t* outMs, int64_t startPos,
                           int kindIdx, int backward, int key, SeekState* st) {
   FioHandle* rd = ctx->reader;
@@ -103,8 +110,7 @@ static int32_t SeekByTime(TsDemuxContext* ctx, int32_t target, int32_t* outMs, i
           if (np < 0) np = 0;
           if (np < pos) {
             pos = np;
-            if (R == 1) settled = 1;
-            R = R / 2 < 1 ? 1 : R / 2; /* converge instead of overshooting again */
+            slow_down(&R, &settled);
             if (RepositionReader(ctx, rd, pos) != 0) return TS_FAIL(ctx, -2000);
             justJumped = 1;
             continue;
@@ -148,8 +154,7 @@ static int32_t SeekByTime(TsDemuxContext* ctx, int32_t target, int32_t* outMs, i
           return 1;
         }
         pos = np;
-        if (R == 1) settled = 1;
-        R = R / 2 < 1 ? 1 : R / 2;
+        slow_down(&R, &settled);
         if (RepositionReader(ctx, rd, pos) != 0) return TS_FAIL(ctx, -2000);
         justJumped = 1;
         contiguous = 0;
