@@ -1,5 +1,6 @@
 import QtQuick 2.6
 import "../Base"
+import "../JavaScript/ChannelText.js" as ChannelText
 
 // Status bar, top right: channel number (with sub-channel), segment, antenna
 // and (where the model has them) home/drive icon and UHF box; below it the
@@ -13,18 +14,12 @@ Item {
     readonly property bool subChannelShown: ISDBtData.nCurrRemoconIdCount > 1 && subChannel > 0
     readonly property bool uhfShown: systemInfo.isQM_NRV2Z_MAX
     readonly property string bilingualText: typeof ISDBtEngine.sBilingualText === "string" ? ISDBtEngine.sBilingualText : ""
-    readonly property string threeDigitText: pad3(ISDBtData.nCurrThreeDigitNumber)
+    readonly property string threeDigitText: ChannelText.threeDigit(ISDBtData.nCurrThreeDigitNumber)
     readonly property int space: systemInfo.sbIconHSpace
 
     // The UHF box's channel: the physical channel, "-" while unknown.
     function uhfChannelText(channelNumber) {
         return channelNumber < 0 ? "-" : String(channelNumber + 13)
-    }
-    function pad3(n) {
-        var s = String(n)
-        while (s.length < 3)
-            s = "0" + s
-        return s
     }
     function segmentIcon(segType) {
         if (segType === systemInfo.fullSeg)
@@ -80,12 +75,9 @@ Item {
                 }
             }
         }
-        Image {
+        ISDBtHomeDriveIcon {
             id: idMode
-            visible: systemInfo.supportHomeDrive
             height: parent.height
-            fillMode: Image.PreserveAspectFit
-            source: ISDBtData.nMode === systemInfo.drive ? imageInfo.img_01_screen_drive : imageInfo.img_01_screen_home
         }
         Image {
             id: idAntenna

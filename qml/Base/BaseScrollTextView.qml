@@ -6,7 +6,8 @@ BaseComponent {
     property string mText: ""
     property int mTextSize: systemInfo.contentFontSize
     property bool mShowScroll: true
-    readonly property int lineHeight: Math.max(1, Math.ceil(idText.font.pixelSize * 1.3))
+    // Lines stand one font height apart; a step of the keys moves one line.
+    readonly property int lineHeight: Math.max(1, idText.font.pixelSize)
     readonly property int lineCount: idText.lineCount
     readonly property int linesOnScreen: Math.max(1, Math.floor(height / lineHeight))
 
@@ -26,6 +27,7 @@ BaseComponent {
 
     Flickable {
         id: idFlick
+        objectName: "scrollTextFlick"
         anchors.fill: parent
         anchors.rightMargin: idScroll.visible ? idScroll.width + systemInfo.defaultMargin : 0
         contentHeight: idText.paintedHeight

@@ -61,7 +61,9 @@ QtObject {
     readonly property bool isQM_NRV2Z_MAX: modelName === "QM_NRV2Z_MAX"
     readonly property bool isKELP_W5000: modelName === "KELP_W5000"
     readonly property bool supportLogo: !isKELP_W5000
-    readonly property bool supportHomeDrive: false
+    // No model shows the list mode yet; the screens that carry its icon
+    // follow this flag, so it is an ordinary property.
+    property bool supportHomeDrive: false
     readonly property bool supportThreeDigitNum: isVEK_R410
     readonly property bool supportHDMIPopup: !isVEK_R410
     readonly property bool supportPrriorityAutoSeg: isQM_NRV2Z_MAX
@@ -145,7 +147,7 @@ QtObject {
     readonly property int loadingPointSpace3: pick(18, 12, 7)
 
     // Boxes and bars.
-    readonly property int contentTextLint: pick(3, 2, 1)
+    readonly property int contentTextLint: pick(9, 9, 10)
     readonly property int guideBarH: pick(72, 48, 29)
     readonly property int guideBarW: pick(1050, 700, 420)
     readonly property int selectGuideBarW: pick(450, 300, 180)

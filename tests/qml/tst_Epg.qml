@@ -33,6 +33,12 @@ Item {
             ISDBtData.nCurrStationListCnt = 4
         }
 
+        function cleanup() {
+            systemInfo.modelName = "QM_NRV2Z_MAX"
+            systemInfo.supportHomeDrive = false
+            ISDBtData.nMode = 0
+        }
+
         function init() {
             root.gotoMainScreen()
             ISDBtEngine.reset()
@@ -317,6 +323,63 @@ Item {
             compare(root.state, "ISDBtEpgListMain")
             compare(root.epgDetail, "")
             compare(list.currentIndex, 2)
+        }
+
+        // The details show the table's number of lines, one font height
+        // apart, and the keys move them a line at a time.
+        function test_detailTextShowsItsLinesOneFontHeightApart() {
+            open(3)
+            openMenu()
+            keyClick(Qt.Key_J)
+            compare(root.state, "ISDBtEpgDetailMain")
+            var lines = []
+            for (var i = 0; i < 30; ++i)
+                lines.push("line " + i)
+            root.epgDetail = lines.join("\n")
+            var text = Finder.find(root, "epgDetailText")
+            var font = text.mTextSize
+            compare(systemInfo.contentTextLint, 9)
+            compare(text.height, 9 * font)
+            compare(text.linesOnScreen, 9)
+            compare(text.lineCount, 30)
+            var flick = Finder.find(text, "scrollTextFlick")
+            compare(flick.contentHeight, 30 * font)
+            keyClick(Qt.Key_M)
+            keyClick(Qt.Key_M)
+            compare(flick.contentY, 2 * font)
+            keyClick(Qt.Key_U)
+            compare(flick.contentY, font)
+        }
+
+        // Where the model has them, the guide's table band carries the list
+        // mode's icon and the three-digit number, zero-padded; elsewhere not.
+        function test_tableBandShowsTheModelsExtras_data() {
+            return [
+                { tag: "one digit", model: "VEK_R410", homeDrive: true, mode: 1, number: 7, shown: "007" },
+                { tag: "two digits", model: "VEK_R410", homeDrive: true, mode: 0, number: 42, shown: "042" },
+                { tag: "three digits", model: "VEK_R410", homeDrive: false, mode: 0, number: 123, shown: "123" },
+                { tag: "other model", model: "QM_NRV2Z_MAX", homeDrive: false, mode: 1, number: 7, shown: "" },
+            ]
+        }
+        function test_tableBandShowsTheModelsExtras(data) {
+            systemInfo.modelName = data.model
+            systemInfo.supportHomeDrive = data.homeDrive
+            ISDBtData.nMode = data.mode
+            ISDBtData.nCurrThreeDigitNumber = data.number
+            open(2)
+            var number = Finder.find(screen, "tableThreeDigit")
+            compare(number.visible, data.shown !== "")
+            if (data.shown !== "")
+                compare(number.mText, data.shown)
+            var icon = data.mode === 1 ? "01_screen_drive.png" : "01_screen_home.png"
+            var band = Finder.find(screen, "tableHomeDrive")
+            compare(band.visible, data.homeDrive)
+            verify(String(band.source).indexOf(icon) >= 0, band.source)
+            // The station list's table band carries the same icon.
+            root.setAppMainScreen("ISDBtStationListMain", true)
+            var stations = Finder.find(Finder.find(root, "stationListMain"), "tableHomeDrive")
+            compare(stations.visible, data.homeDrive)
+            verify(String(stations.source).indexOf(icon) >= 0, stations.source)
         }
 
         function test_hourOfTheChosenDayIsFoundByItsDayNumber() {

@@ -22,13 +22,13 @@ Item {
             return [
                 { tag: "1080P", res: 2, w: 1920, h: 1080, listItemHeight: 94, cnt: 6, setCnt: 7, icon: 70,
                   title: 80, normal: 50, small: 40, hm: 60, vm: 40, bar: 148,
-                  eng: [42, 40, 30], factory: [34, 44, 30], listMargin: 20 },
+                  eng: [42, 40, 30], factory: [34, 44, 30], listMargin: 20, textLines: 9 },
                 { tag: "720P", res: 1, w: 1280, h: 720, listItemHeight: 62, cnt: 6, setCnt: 7, icon: 47,
                   title: 53, normal: 33, small: 27, hm: 40, vm: 27, bar: 100,
-                  eng: [28, 26, 20], factory: [24, 30, 20], listMargin: 13 },
+                  eng: [28, 26, 20], factory: [24, 30, 20], listMargin: 13, textLines: 9 },
                 { tag: "480P", res: 0, w: 720, h: 480, listItemHeight: 35, cnt: 7, setCnt: 8, icon: 27,
                   title: 32, normal: 20, small: 14, hm: 40, vm: 35, bar: 59,
-                  eng: [18, 16, 12], factory: [14, 18, 12], listMargin: 10 },
+                  eng: [18, 16, 12], factory: [14, 18, 12], listMargin: 10, textLines: 10 },
             ]
         }
         function test_layoutValuesPerResolution(data) {
@@ -58,6 +58,7 @@ Item {
             compare([s.engTitleHeight, s.engDelegateHeight, s.engFontSize], data.eng)
             compare([s.factoryFontSize, s.factoryLargeFontSize, s.factorySmallFontSize], data.factory)
             compare(s.listItemMargin, data.listMargin)
+            compare(s.contentTextLint, data.textLines)
             compare(s.countListView, data.cnt)
         }
 

@@ -74,7 +74,7 @@ BaseComponent {
         anchors.top: idTable.bottom
         anchors.topMargin: systemInfo.mainListTopMargin
         width: systemInfo.mainWidth - 2 * systemInfo.boxContentMargin
-        height: systemInfo.defaultCntOnScreen * systemInfo.listItemHeight
+        height: systemInfo.contentTextLint * lineHeight
         mShowScroll: false
         visible: idAppMain.epgDetail !== ""
         mText: idAppMain.epgDetail

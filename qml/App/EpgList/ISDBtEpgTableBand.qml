@@ -1,8 +1,11 @@
 import QtQuick 2.6
 import "../../Base"
+import "../"
+import "../../JavaScript/ChannelText.js" as ChannelText
 
 // Table band of the programme screens: the current station's logo and name,
-// and its remote key (with the sub-channel where the key has several).
+// the list mode's icon, its remote key (with the sub-channel where the key
+// has several) and, on models that number channels so, its three-digit number.
 Item {
     id: idBand
     height: systemInfo.tableHeight
@@ -46,6 +49,13 @@ Item {
         height: parent.height
         mText: ISDBtData.sCurrChName
     }
+    ISDBtHomeDriveIcon {
+        objectName: "tableHomeDrive"
+        anchors.right: idChannel.left
+        anchors.rightMargin: systemInfo.tableItemMargin
+        anchors.verticalCenter: parent.verticalCenter
+        height: idBand.fontHeight
+    }
     BaseText {
         id: idChannel
         anchors.right: idKeyBox.left
@@ -56,7 +66,7 @@ Item {
     }
     Item {
         id: idKeyBox
-        anchors.right: parent.right
+        anchors.right: idThreeDigit.visible ? idThreeDigit.left : parent.right
         anchors.rightMargin: systemInfo.tableItemMargin
         anchors.verticalCenter: parent.verticalCenter
         height: parent.height * 0.8
@@ -79,5 +89,14 @@ Item {
             mText: ISDBtData.nCurrRemoconID
                    + (ISDBtData.nCurrRemoconIdCount > 1 ? " - " + ISDBtData.nCurrDispSubChannel : "")
         }
+    }
+    BaseText {
+        id: idThreeDigit
+        objectName: "tableThreeDigit"
+        anchors.right: parent.right
+        anchors.rightMargin: systemInfo.tableItemMargin
+        height: parent.height
+        visible: systemInfo.supportThreeDigitNum
+        mText: ChannelText.threeDigit(ISDBtData.nCurrThreeDigitNumber)
     }
 }

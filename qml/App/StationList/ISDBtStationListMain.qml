@@ -97,8 +97,16 @@ BaseComponent {
         anchors.topMargin: systemInfo.defaultMargin
         width: systemInfo.mainWidth
         height: systemInfo.tableHeight
-        BaseText {
+        ISDBtHomeDriveIcon {
+            id: idHomeDrive
+            objectName: "tableHomeDrive"
             x: systemInfo.tableItemMargin
+            anchors.verticalCenter: parent.verticalCenter
+            height: systemInfo.normalFontSize
+        }
+        BaseText {
+            x: idHomeDrive.visible ? idHomeDrive.x + idHomeDrive.width + systemInfo.tableItemMargin
+                                   : systemInfo.tableItemMargin
             height: parent.height
             mText: stringInfo.strApp_STATION
             mTextSize: systemInfo.smallFontSize
