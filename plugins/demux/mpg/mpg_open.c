@@ -90,7 +90,7 @@ static int32_t scan(MpgContext* c, MpgOpenRecord* rec, MpgStreamInfo* info) {
     if (id == 0xBA) {
       int64_t scr;
       if (ps_read_pack(c, r, &scr) < 0) break;
-      int64_t ms = (int64_t)(uint32_t)scr / 90;
+      int64_t ms = ps_unwrap_scr(c, scr) / 90;
       if (c->file_first_scr_ms == MPG_NO_TIME) c->file_first_scr_ms = ms;
       else if (ms > c->file_first_scr_ms) c->file_last_scr_ms = ms;
     } else if (id >= 0xE0 && id <= 0xEF) {
