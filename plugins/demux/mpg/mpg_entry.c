@@ -27,6 +27,7 @@ static int32_t MPG_Core_Init(MpgContext** slot, int32_t op, MpgOpenRecord* rec, 
   c->first_scr_delivered = c->file_first_scr_ms = c->file_last_scr_ms = MPG_NO_TIME;
   c->last_video_pts = c->last_audio_pts = c->last_spu_pts = MPG_NO_TIME;
   c->video_scr = c->audio_scr = c->last_scr = MPG_NO_TIME;
+  c->pts_origin = c->scr_origin = MPG_NO_TIME;
   c->frame_duration = INT32_MAX;
   c->scan_limit = MPG_SCAN_LIMIT;
   if (op == MPG_OP_OPEN_INFO) {

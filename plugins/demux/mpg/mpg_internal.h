@@ -4,6 +4,7 @@
  * source files share. */
 
 #include "kvr_mpg_dmx.h"
+#include "kvr_timestamp.h"
 
 /* 90 kHz slots hold this until a time is known: divided by 90 and cut to 32
  * bits it reads as -1 ms. */
@@ -76,6 +77,9 @@ typedef struct MpgContext {
   int64_t last_video_pts, last_audio_pts, last_spu_pts;
   int64_t video_scr, audio_scr, last_scr, first_scr_delivered;
   int64_t file_first_scr_ms, file_last_scr_ms;
+  /* The first PTS and clock reference read in the file: every later one is
+     read on their unwrapped scale, so times run on across a wrap. */
+  int64_t pts_origin, scr_origin;
   /* chosen streams */
   uint32_t audio_codec, video_codec, audio_frame_length, audio_header;
   uint32_t audio_id, video_id;
@@ -132,6 +136,8 @@ int32_t MPG_DEC_MPG2PS(MpgContext* c, const MpgFrameRequest* req, MpgFrame* fram
 KVR_EXPORT int32_t MPG_DEC_MPG2PS_DumpNavi(MpgByteReader* r, uint32_t id, MpgContext* c,
                                           const MpgFrameRequest* req, MpgFrame* frame);
 int32_t ps_read_pack(MpgContext* c, MpgByteReader* r, int64_t* scr);
+int64_t ps_unwrap_pts(MpgContext* c, int64_t pts);
+int64_t ps_unwrap_scr(MpgContext* c, int64_t scr);
 int32_t ps_pes_header(int syntax, MpgByteReader* r, uint32_t length, uint32_t* header_len, int64_t* pts);
 int32_t ps_frame_grow(MpgContext* c, MpgFrame* frame, uint32_t n);
 int32_t MPG_DEC_MPG2PS_GetInfoVideoHeader(MpgContext* c, MpgByteReader* r, uint8_t* work, int32_t* time_ms,

@@ -80,7 +80,11 @@ static int32_t scan(MpgContext* c, MpgOpenRecord* rec, MpgStreamInfo* info) {
       }
       tail = 1;
     }
-    /* A file no larger than the head window is whole after the head scan. */
+    /* A file no larger than the head window is whole after the head scan:
+       its streams' last times are known there and give the duration. The
+       span of its clock references would overstate it, as the first pack
+       comes ahead of the first presentation by the multiplexer's preload
+       (half a second in ffmpeg's files). */
     int track_last = tail || (rec->duration_mode == MPG_DURATION_MEASURE && c->file_size <= c->scan_limit);
     if (MPG_DEC_MPG2PS_FindCode(r) < 0) break;
     uint64_t code_pos = bs_file_pos(r) - 3;
@@ -90,7 +94,7 @@ static int32_t scan(MpgContext* c, MpgOpenRecord* rec, MpgStreamInfo* info) {
     if (id == 0xBA) {
       int64_t scr;
       if (ps_read_pack(c, r, &scr) < 0) break;
-      int64_t ms = (int64_t)(uint32_t)scr / 90;
+      int64_t ms = ps_unwrap_scr(c, scr) / 90;
       if (c->file_first_scr_ms == MPG_NO_TIME) c->file_first_scr_ms = ms;
       else if (ms > c->file_first_scr_ms) c->file_last_scr_ms = ms;
     } else if (id >= 0xE0 && id <= 0xEF) {

@@ -90,6 +90,24 @@ eof:
   return MPG_ERR_END;
 }
 
+/* A stamp from before a wrap in a file that starts just after it would lie
+ * below 0 on the unwrapped scale: it counts as 0. */
+static int64_t unwrap(int64_t* origin, int64_t ts, unsigned bits) {
+  if (*origin == MPG_NO_TIME) {
+    *origin = ts;
+    return ts;
+  }
+  int64_t t = kvr_ts_unwrap(ts, *origin, bits);
+  return t < 0 ? 0 : t;
+}
+
+int64_t ps_unwrap_pts(MpgContext* c, int64_t pts) {
+  return pts < 0 ? pts : unwrap(&c->pts_origin, pts, KVR_PTS_BITS);
+}
+
+/* Clock references keep their low 32 bits only: they wrap on that circle. */
+int64_t ps_unwrap_scr(MpgContext* c, int64_t scr) { return unwrap(&c->scr_origin, scr, KVR_SCR_LOW_BITS); }
+
 /* Parses the PES header after the length word by the pack syntax. A header
  * that would run past the packet's `length` is not read further: the rest of
  * the packet is skipped and MPG_ERR_SKIPPED returned. */
@@ -240,6 +258,7 @@ static int32_t MPG_DEC_MPG2PS_DumpData(MpgContext* c, MpgByteReader* r, uint32_t
   if (bs_read_be16(r, &length) < 0) return MPG_ERR_END;
   int32_t e = ps_pes_header(c->pack_syntax, r, length, &header_len, &pts);
   if (e < 0) return e;
+  pts = ps_unwrap_pts(c, pts);
   uint32_t left = length - header_len;
   if (id >= 0xE0 && id <= 0xEF) {
     if (pts >= 0) c->last_video_pts = pts;
@@ -359,6 +378,7 @@ int32_t MPG_DEC_MPG2PS(MpgContext* c, const MpgFrameRequest* req, MpgFrame* fram
     if (id == 0xBA) {
       int64_t scr;
       if (ps_read_pack(c, r, &scr) < 0) return MPG_ERR_END;
+      scr = ps_unwrap_scr(c, scr);
       if (role == PS_READ_VIDEO) c->video_scr = scr;
       else if (role == PS_READ_AUDIO) c->audio_scr = scr;
       else c->last_scr = scr;
@@ -418,6 +438,7 @@ static int32_t info_payload(MpgContext* c, MpgByteReader* r, int32_t* time_ms, c
   if (bs_read_be16(r, &length) < 0) return MPG_ERR_END;
   int32_t e = ps_pes_header(c->pack_syntax, r, length, &header_len, &pts);
   if (e < 0) return e == MPG_ERR_SKIPPED ? MPG_ERR_NO_END_COMMAND : e;
+  pts = ps_unwrap_pts(c, pts);
   *time_ms = pts >= 0 ? MPG_MS(pts) : MPG_TIME_NONE;
   *left = length - header_len;
   if (*left && bs_read_bytes(r, c->scan_buf, (int32_t)*left) != (int32_t)*left) return MPG_ERR_END;
@@ -468,6 +489,7 @@ int32_t MPG_DEC_MPG2PS_GetInfoAudioHeader(MpgContext* c, MpgByteReader* r, uint8
     if (bs_read_be16(r, &length) < 0) return MPG_ERR_END;
     int32_t e = ps_pes_header(c->pack_syntax, r, length, &header_len, &pts);
     if (e < 0) return e == MPG_ERR_SKIPPED ? MPG_ERR_NO_END_COMMAND : e;
+    pts = ps_unwrap_pts(c, pts);
     *time_ms = pts >= 0 ? MPG_MS(pts) : MPG_TIME_NONE;
     if (length > header_len && bs_skip_bytes(r, length - header_len) < 0) return MPG_ERR_END;
     return MPG_ERR_NO_END_COMMAND;

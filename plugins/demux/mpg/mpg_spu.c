@@ -139,6 +139,13 @@ static int32_t KVR_MPG_CheckBoundaries(MpgContext* c, const MpgSubpictureRequest
   return MPG_OK;
 }
 
+/* Hosts that leave the picture's second word 0 (it was once left unwritten)
+ * size their buffer for the largest DVD picture. */
+static int fits(const PsSpuState* s, const MpgSubpicture* pic) {
+  if (pic->capacity == 0) return s->width <= MPG_SPU_MAX_WIDTH && s->height <= MPG_SPU_MAX_HEIGHT;
+  return (uint64_t)s->width * s->height <= pic->capacity;
+}
+
 static int32_t after_base(int64_t t, int32_t base) {
   if (t <= base) return 0;
   t -= base;
@@ -159,7 +166,7 @@ int32_t MPG_Core_SubTitle(MpgContext* c, const MpgSubpictureRequest* req, MpgSub
     return MPG_ERR_INCOMPLETE;
   s->width = s->x2 - s->x1 + 1;
   s->height = s->y2 - s->y1 + 1;
-  if (!pic->pixels || (uint64_t)s->width * s->height > pic->capacity) return MPG_ERR_ARGUMENT;
+  if (!pic->pixels || !fits(s, pic)) return MPG_ERR_ARGUMENT;
   int64_t pts_ms = MPG_MS(c->last_spu_pts);
   KVR_MPG_DecRLE(c, req, pic);
   KVR_MPG_CheckBoundaries(c, req, pic);

@@ -205,9 +205,14 @@ typedef struct MpgSubpictureRequest {
   uint32_t crop;
 } MpgSubpictureRequest;
 
+/* The largest DVD picture (PAL). */
+#define MPG_SPU_MAX_WIDTH 720u
+#define MPG_SPU_MAX_HEIGHT 576u
+
 typedef struct MpgSubpicture {
   uint16_t* pixels;        /* the caller's buffer */
-  uint32_t capacity;       /* entries the buffer holds; set by the caller */
+  uint32_t capacity;       /* entries the buffer holds; 0: a buffer for the
+                              largest DVD picture, MPG_SPU_MAX_WIDTH x MPG_SPU_MAX_HEIGHT */
   uint32_t width;
   uint32_t height;
   uint32_t left;

@@ -6,8 +6,9 @@
 Generated with ffmpeg: one file per codec pairing the demuxer must handle
 (MPEG-2 with MP2, AC-3, LPCM and DTS in DVD VOB files, MPEG-1 with MP2 in an
 MPEG-1 program stream, H.264 and MPEG-4 in a program stream, two audio
-streams, B-pictures, a time offset, DVD navigation packs), and the elementary video streams that
-ffmpeg copies out of four of them. Sub-pictures are made with spumux from PNG
+streams, B-pictures, a time offset, a wrap of the presentation clock, DVD
+navigation packs), and the elementary video streams that ffmpeg copies out of
+four of them. Sub-pictures are made with spumux from PNG
 images drawn here; spu_expect.txt lists, per unit, the display times and the
 visible rectangle of its image (start_ms end_ms left top width height).
 seeds/ holds short, small files for the mutation run; unit_seeds/ sub-picture
@@ -37,6 +38,9 @@ FILES = {
                               "-map", "0:v", "-map", "1:a", "-map", "2:a", "-g", "12", "-c:v", "mpeg2video",
                               "-c:a:0", "ac3", "-c:a:1", "mp2", "-f", "vob"],
     "offset.vob": VA + ["-c:v", "mpeg2video", "-c:a", "mp2", "-output_ts_offset", "30", "-f", "vob"],
+    # Its 33-bit presentation clock wraps 3.7 s in (2^33 ticks are 95443.7 s).
+    "wrap.vob": V + A + ["-t", "8", "-g", "12", "-bf", "2", "-c:v", "mpeg2video", "-c:a", "mp2",
+                         "-output_ts_offset", "95440", "-f", "vob"],
     "video_only.mpg": V + ["-t", "2", "-g", "12", "-c:v", "mpeg2video", "-f", "vob"],
     # The DVD muxer writes a navigation pack (PCI and DSI) before every GOP.
     "dvd_nav.vob": VA + ["-c:v", "mpeg2video", "-c:a", "ac3", "-ac", "2", "-f", "dvd"],

@@ -1,5 +1,7 @@
 // The entry, open and close, the byte reader and frame production of the
 // program-stream demuxer.
+#include <algorithm>
+
 #include "mpg_internal.h"
 #include "mpg_test_support.h"
 
@@ -478,6 +480,49 @@ TEST_F(EntryTest, TimesOfAFileStartingLateStartNearZeroInBothModes) {
       while (s.frame.kind != kind);
       EXPECT_GE(s.frame.time_ms, 0) << mode << " " << kind;
       EXPECT_LT(s.frame.time_ms, 1000) << mode << " " << kind;
+    }
+  }
+}
+
+TEST_F(EntryTest, TimesRunOnAcrossTheWrapOfTheClockInBothModes) {
+  // Eight seconds whose 33-bit presentation clock (and the low 32 bits of
+  // the clock references) wrap 3.7 s in.
+  std::string path = media("wrap.vob");
+  for (uint32_t mode : {MPG_MODE_DIRECT, MPG_MODE_TWO_READERS}) {
+    SCOPED_TRACE(mode);
+    Session s(this, openRecord(path.c_str(), mode));
+    ASSERT_EQ(s.opened, MPG_OK);
+    EXPECT_EQ(s.info.duration_ms, 8000);
+    ASSERT_EQ(s.info.video_count, 1u);
+    EXPECT_GT(s.info.video[0].last_ms, s.info.video[0].first_ms);
+    for (uint32_t kind : {MPG_KIND_VIDEO, MPG_KIND_AUDIO}) {
+      int32_t latest = -1, scr = -1;
+      int frames = 0;
+      while (s.next(kind) == MPG_OK) {
+        if (s.frame.kind != kind) continue;
+        ++frames;
+        // Pictures come in decoding order: a time may fall back by a few
+        // frames, never by the seconds before the wrap.
+        EXPECT_GT(s.frame.time_ms, latest - 200) << kind << " frame " << frames;
+        EXPECT_LE(s.frame.time_ms, 8600) << kind << " frame " << frames;
+        EXPECT_GE(s.frame.scr_ms, scr) << kind << " frame " << frames;
+        latest = std::max(latest, s.frame.time_ms);
+        if (mode == MPG_MODE_DIRECT || kind == MPG_KIND_VIDEO) scr = s.frame.scr_ms;
+      }
+      EXPECT_GT(latest, 7800) << kind;
+      EXPECT_GT(frames, 150) << kind;
+      if (mode == MPG_MODE_DIRECT) break;  // one reader delivers both kinds
+    }
+    // Seeks before and after the wrap land on the next key frame (a group
+    // of pictures lasts 480 ms) and hand it out next.
+    for (int32_t target : {2000, 6000}) {
+      ASSERT_EQ(s.seek(0, MPG_SEEK_START), MPG_OK);
+      ASSERT_EQ(s.seek(target, MPG_SEEK_FORWARD | MPG_SEEK_ABSOLUTE), MPG_OK) << target;
+      int32_t landed = s.frame.time_ms;
+      EXPECT_GE(landed, target);
+      EXPECT_LT(landed, target + 500);
+      ASSERT_EQ(s.next(MPG_KIND_VIDEO), MPG_OK);
+      EXPECT_EQ(s.frame.time_ms, landed);
     }
   }
 }

@@ -23,6 +23,13 @@ direct mode every PES payload against the per-PES packets, with
 --two-readers every whole unit against the units ffprobe's parser puts
 together. Sub-picture times start at the first video time.
 
+Info: the stream fields against ffprobe's, and the duration against the
+presentation times ffprobe reads: the span from the first to the last time
+of the audio stream with the smallest id (of the video stream with the
+smallest id in a file without audio), whole milliseconds, rounded up to the
+next second from half a second. ffprobe reads times across a wrap of the
+33-bit clock as counting on.
+
 Seeks: N targets drawn from a fixed seed are sought forward (absolute, flags
 0x1001, each after a seek to the start); each must land on the first video
 key frame in file order whose time is at or after the target, and the next
@@ -33,6 +40,7 @@ import argparse
 import json
 import os
 import random
+import re
 import subprocess
 import sys
 import tempfile
@@ -44,6 +52,19 @@ EMULATOR = shlex.split(os.environ.get("HOLVIK_EMULATOR", ""))
 HERE = os.path.dirname(os.path.abspath(__file__))
 COMPARER = os.path.join(HERE, "..", "..", "..", "support", "compare_ffprobe.py")
 NOPARSE = os.path.join(HERE, "ffprobe_noparse.py")
+
+
+def lift(packets):
+    """ffprobe gives the times before a wrap of the 33-bit clock as negative;
+    the library counts on past the wrap instead. Lifted by the whole circle,
+    ffprobe's times lie on the library's scale, where whole milliseconds of
+    each time come out the same (the frame comparison allows for the one
+    millisecond they may differ; a seek lands on a key frame's exact time)."""
+    if any(int(p["pts"]) < 0 for p in packets if p.get("pts") not in (None, "N/A")):
+        for p in packets:
+            if p.get("pts") not in (None, "N/A"):
+                p["pts"] = str(int(p["pts"]) + (1 << 33))
+    return packets
 
 
 def probe(media, noparse=True):
@@ -165,13 +186,49 @@ def check_keys(a, lines):
     return not problems
 
 
-def check_info(a, work):
+def check_info(a, streams, packets, work):
     name = os.path.join(work, "info.txt")
+    text = run(a, ["info", a.lib, a.media])
     with open(name, "w") as f:
-        f.write(run(a, ["info", a.lib, a.media]))
+        f.write(text)
     # The library describes the video and audio streams only: neither the DVD
     # navigation packets nor the sub-picture streams (read by their id).
-    return compare(a, ["--info", name, "--unlisted", "dvd_nav_packet", "--unlisted", "subtitle"])
+    ok = compare(a, ["--info", name, "--unlisted", "dvd_nav_packet", "--unlisted", "subtitle"])
+    return check_duration(streams, packets, text) and ok
+
+
+def rounded_duration(ms):
+    return ms - ms % 1000 + 1000 if ms % 1000 > 499 else ms
+
+
+def check_duration(streams, packets, info):
+    """The info's duration against the time span ffprobe reads for the
+    stream the library times the file by."""
+    ours = {int(v) for v in re.findall(r"duration_ms=(-?\d+)", info)}
+    if len(ours) != 1:
+        print(f"info: one duration wanted, found {sorted(ours)}")
+        return False
+    ours = ours.pop()
+    for kind in ("audio", "video"):
+        # Stream ids as the library keeps them: the PES stream id, or the
+        # private stream's sub-stream id.
+        listed = sorted((int(s["id"], 16) & 0xFF, s["index"]) for s in streams
+                        if s.get("codec_type") == kind and s.get("id"))
+        times = [int(p["pts"]) for p in packets
+                 if listed and p["stream_index"] == listed[0][1] and p.get("pts") not in (None, "N/A")]
+        if len(times) < 2:
+            continue
+        # The library counts whole milliseconds of each end: a millisecond
+        # either way.
+        span = (max(times) - min(times)) // 90
+        wanted = {rounded_duration(ms) for ms in (span - 1, span, span + 1)}
+        if ours not in wanted:
+            print(f"info: duration {ours} ms, ffprobe's {kind} times span {span} ms: want {min(wanted)}")
+            return False
+        print(f"duration {ours} ms agrees with ffprobe's {kind} times")
+        return True
+    print("info: ffprobe shows no stream with times to check the duration against")
+    return False
 
 
 def starts(data):
@@ -211,7 +268,7 @@ def check_seeks(a, work):
     j = json.loads(subprocess.run(tool + ["-v", "error", "-of", "json", "-show_packets", "-show_data",
                                           "-show_streams", a.media], check=True, capture_output=True,
                                          text=True).stdout)
-    streams, packets = j.get("streams", []), j.get("packets", [])
+    streams, packets = j.get("streams", []), lift(j.get("packets", []))
     video = [s for s in streams if s.get("codec_type") == "video"]
     if not video:
         print("no video stream to seek on")
@@ -267,7 +324,7 @@ def main():
         if not a.no_frames:
             ok &= check_frames(a, streams, packets, work)
         if a.info:
-            ok &= check_info(a, work)
+            ok &= check_info(a, streams, packets, work)
         if a.seeks:
             ok &= check_seeks(a, work)
     return 0 if ok else 1

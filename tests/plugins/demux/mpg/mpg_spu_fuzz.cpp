@@ -65,17 +65,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<uint8_t> unit(data, data + size);
   // The room for the picture, in pixels: a whole PAL frame for most inputs
   // (so the decoder runs), less or none for the rest (so its room check
-  // does). Taken from the length, not from a byte of the unit, whose first
-  // bytes are its own size.
+  // does; 0 stands for a buffer of the largest DVD picture). Taken from the
+  // length, not from a byte of the unit, whose first bytes are its own size.
   static const uint32_t kCapacity[] = {720 * 576, 720 * 576, 720 * 576, 64 * 1024, 4096, 0};
   uint32_t capacity = kCapacity[size % (sizeof kCapacity / sizeof kCapacity[0])];
-  std::vector<uint16_t> pixels(capacity + 1);
+  uint32_t room = capacity ? capacity : MPG_SPU_MAX_WIDTH * MPG_SPU_MAX_HEIGHT;
+  std::vector<uint16_t> pixels(room + 1);
   for (uint32_t crop = 0; crop < 2; ++crop) {
     MpgSubpictureRequest req{unit.data(), uint32_t(unit.size()), crop};
     MpgSubpicture pic{pixels.data(), capacity, 0, 0, 0, 0, 0, 0};
     int32_t r = h->plugin->entry()(MPG_OP_SUBPICTURE, &h->slot, &req, &pic);
     if (r > 0) abort();
-    if (r == MPG_OK && uint64_t(pic.width) * pic.height > capacity) abort();
+    if (r == MPG_OK && uint64_t(pic.width) * pic.height > room) abort();
   }
   return 0;
 }

@@ -197,6 +197,35 @@ TEST_F(SubpictureTest, HandBuiltUnitsCropAndConvertByTheirCommands) {
   for (uint32_t i = 0; i < 101 * 11; ++i) ASSERT_EQ(pixels[i], 0xF333) << i;
 }
 
+TEST_F(SubpictureTest, AZeroRoomWordGivesRoomForTheLargestDvdPicture) {
+  // Hosts that leave the picture's second word 0 hand over a buffer for a
+  // whole PAL picture; areas beyond it are refused.
+  std::string path = media("mpeg2_mp2.vob");
+  Session s(this, openRecord(path.c_str()));
+  ASSERT_EQ(s.opened, MPG_OK);
+  UnitBuilder b;
+  for (int y = 0; y < 576; ++y) {
+    auto r = UnitBuilder::row({{0, 1}});
+    auto& field = y % 2 ? b.bottom : b.top;
+    field.insert(field.end(), r.begin(), r.end());
+  }
+  struct Case {
+    uint32_t x2, y2;
+    int32_t result;
+  } cases[] = {{719, 575, MPG_OK}, {15, 15, MPG_OK}, {720, 575, MPG_ERR_ARGUMENT}, {719, 576, MPG_ERR_ARGUMENT}};
+  for (const Case& c : cases) {
+    std::vector<uint8_t> unit = b.build(0, c.x2, 0, c.y2);
+    std::vector<uint16_t> pixels(720 * 576, 0xAAAA);  // a write past it shows
+    MpgSubpictureRequest req{unit.data(), uint32_t(unit.size()), 0};
+    MpgSubpicture pic{pixels.data(), 0, 0, 0, 0, 0, 0, 0};
+    ASSERT_EQ(s.call(MPG_OP_SUBPICTURE, &req, &pic), c.result) << c.x2 << "x" << c.y2;
+    if (c.result != MPG_OK) continue;
+    EXPECT_EQ(pic.width, c.x2 + 1);
+    EXPECT_EQ(pic.height, c.y2 + 1);
+    EXPECT_EQ(pixels[(c.x2 + 1) * (c.y2 + 1) - 1], 0x0111);  // code 1: contrast 0, colour 1
+  }
+}
+
 TEST_F(SubpictureTest, UnitsThatCannotBeDecodedAreRefused) {
   std::string path = media("mpeg2_mp2.vob");
   Session s(this, openRecord(path.c_str()));
