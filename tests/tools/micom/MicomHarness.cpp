@@ -134,6 +134,23 @@ void Sim::stop()
     pid_ = -1;
 }
 
+void Sim::release()
+{
+    if (pid_ > 0)
+        kill(pid_, SIGUSR1);
+}
+
+bool Sim::waitForFrames(size_t n, double seconds) const
+{
+    const auto until = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (frames().size() < n) {
+        if (std::chrono::steady_clock::now() > until)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+}
+
 std::vector<Frame> Sim::frames() const
 {
     std::vector<Frame> out;
