@@ -12,7 +12,8 @@
 //   --state FILE         "mode N" (and "recovery V") rewritten on every change
 //   --delay MS           wait this long before every answer
 //   --drop A-B           do not answer frames A to B (counted from 0; "A-" up to the end)
-//   --no-ack-chunk K     never acknowledge firmware chunk K (from 0) of an update
+//   --hold-chunk K       hold the answer to firmware chunk K (from 0) of an update
+//                        until SIGUSR1 arrives: a controller slow to write flash
 //   --garbage            answer every frame with a short meaningless reply
 //
 // Mode state: update start (in update mode) makes the mode 2 until the update
@@ -38,10 +39,16 @@
 namespace {
 
 volatile sig_atomic_t g_stop = 0;
+volatile sig_atomic_t g_release = 0;
 
 void onSignal(int)
 {
     g_stop = 1;
+}
+
+void onRelease(int)
+{
+    g_release = 1;
 }
 
 struct Options {
@@ -50,7 +57,7 @@ struct Options {
     int version[3] = {1, 2, 3};
     int delayMs = 0;
     long dropFrom = -1, dropTo = -1;
-    long noAckChunk = -1;
+    long holdChunk = -1;
     bool garbage = false;
 };
 
@@ -96,8 +103,8 @@ Options parse(int argc, char** argv)
                 o.dropTo = 0x7fffffff;
             else
                 o.dropTo = std::atol(v.substr(dash + 1).c_str());
-        } else if (a == "--no-ack-chunk")
-            o.noAckChunk = std::atol(value().c_str());
+        } else if (a == "--hold-chunk")
+            o.holdChunk = std::atol(value().c_str());
         else if (a == "--garbage")
             o.garbage = true;
         else
@@ -129,6 +136,16 @@ public:
     {
         for (size_t i = 0; i < n; ++i)
             push(p[i]);
+    }
+
+    // Sends the answer held back by --hold-chunk, if one is waiting.
+    void release()
+    {
+        if (held_.empty())
+            return;
+        std::vector<uint8_t> r;
+        r.swap(held_);
+        send(r);
     }
 
 private:
@@ -229,14 +246,14 @@ private:
         }
     }
 
-    void reply(uint8_t group, std::vector<uint8_t> payload)
+    static std::vector<uint8_t> frameOf(uint8_t group, const std::vector<uint8_t>& payload)
     {
         std::vector<uint8_t> r = {0xFA, 0x01, group, static_cast<uint8_t>(payload.size() >> 8),
                                   static_cast<uint8_t>(payload.size())};
         r.insert(r.end(), payload.begin(), payload.end());
         r.push_back(0x00);
         r.push_back(0xFE);
-        send(r);
+        return r;
     }
 
     void send(const std::vector<uint8_t>& r)
@@ -269,6 +286,7 @@ private:
         // What the frame does to the controller happens whether or not the
         // answer is lost on the way back.
         bool answer = true;
+        bool hold = false;
         std::vector<uint8_t> ack;
         if (group == 0x47 && sub == 0x01) {
             ack = {0x01, static_cast<uint8_t>(mode_)};
@@ -289,7 +307,7 @@ private:
             answer = mode_ == 2;
             if (answer) {
                 appendFirmware(payload + 1, 256);
-                answer = chunk_ != o_.noAckChunk;
+                hold = chunk_ == o_.holdChunk;
                 ++chunk_;
             }
             ack = {0x04};
@@ -318,7 +336,11 @@ private:
             send({0x13, 0x37, 0xFE});
             return;
         }
-        reply(group, ack);
+        if (hold) {
+            held_ = frameOf(group, ack);
+            return;
+        }
+        send(frameOf(group, ack));
     }
 
     const Options& o_;
@@ -329,6 +351,7 @@ private:
     long chunk_ = 0;
     FILE* log_ = nullptr;
     std::vector<uint8_t> buf_;
+    std::vector<uint8_t> held_;
     const std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
 };
 
@@ -342,6 +365,8 @@ int main(int argc, char** argv)
     sa.sa_handler = onSignal;
     sigaction(SIGTERM, &sa, nullptr);
     sigaction(SIGINT, &sa, nullptr);
+    sa.sa_handler = onRelease;
+    sigaction(SIGUSR1, &sa, nullptr);
 
     int master = -1, slave = -1;
     char name[256];
@@ -361,6 +386,10 @@ int main(int argc, char** argv)
         return 1;
     }
     while (!g_stop) {
+        if (g_release) {
+            g_release = 0;
+            sim.release();
+        }
         struct pollfd pfd = {master, POLLIN, 0};
         int r = ::poll(&pfd, 1, 100);
         if (r <= 0)

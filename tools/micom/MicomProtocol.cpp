@@ -19,15 +19,21 @@ FILE* g_console = nullptr;
 
 constexpr uint8_t kEnd = 0xFE;
 
-using Clock = std::chrono::steady_clock;
+class SystemClock : public WaitClock {
+public:
+    TimePoint now() override { return std::chrono::steady_clock::now(); }
+    int poll(struct pollfd* pfd, int timeoutMs) override { return ::poll(pfd, 1, timeoutMs); }
+};
 
-int msLeft(Clock::time_point deadline)
+SystemClock g_systemClock;
+WaitClock* g_clock = &g_systemClock;
+
+// Milliseconds to the deadline, rounded up so that a wait never ends a
+// fraction of a millisecond early; 0 once it has passed.
+int msLeft(WaitClock& clock, WaitClock::TimePoint deadline)
 {
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    if (left <= 0)
-        return 0;
-    // Round up so that poll() does not wake a fraction of a millisecond early.
-    return static_cast<int>(left) + 1;
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - clock.now()).count();
+    return left <= 0 ? 0 : static_cast<int>(left);
 }
 
 std::vector<uint8_t> modeFrame(uint8_t sub)
@@ -45,6 +51,16 @@ FILE* console()
 void setConsole(FILE* out)
 {
     g_console = out;
+}
+
+WaitClock& waitClock()
+{
+    return *g_clock;
+}
+
+void setWaitClock(WaitClock* clock)
+{
+    g_clock = clock ? clock : &g_systemClock;
 }
 
 int openPort()
@@ -114,21 +130,26 @@ bool sendAll(int fd, const std::vector<uint8_t>& frame)
 
 Wait waitReply(int fd, int timeoutMs, const std::function<void(int, uint8_t)>& onByte)
 {
-    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    WaitClock& clock = waitClock();
+    const bool bounded = timeoutMs != kNoTimeout;
+    const WaitClock::TimePoint deadline = clock.now() + std::chrono::milliseconds(bounded ? timeoutMs : 0);
     int pos = 0;
     for (;;) {
-        const int left = msLeft(deadline);
-        if (left == 0)
-            return Wait::TimedOut;
+        int left = kNoTimeout;
+        if (bounded) {
+            left = msLeft(clock, deadline);
+            if (left == 0)
+                return Wait::TimedOut;
+        }
         struct pollfd pfd = {fd, POLLIN, 0};
-        int r = ::poll(&pfd, 1, left);
+        int r = clock.poll(&pfd, left);
         if (r < 0) {
             if (errno == EINTR)
                 continue;
             return Wait::Failed;
         }
         if (r == 0)
-            continue;  // the deadline check above ends the wait
+            continue;  // the deadline check above ends a bounded wait
         if (!(pfd.revents & POLLIN))
             return Wait::Failed;  // hang-up or error without data
         uint8_t b = 0;
@@ -138,8 +159,13 @@ Wait waitReply(int fd, int timeoutMs, const std::function<void(int, uint8_t)>& o
                 continue;
             return Wait::Failed;
         }
-        if (n == 0)
+        if (n == 0) {
+            // Nothing to read although poll said so: the far end hung up,
+            // and no answer can come any more.
+            if (pfd.revents & (POLLHUP | POLLERR))
+                return Wait::Failed;
             continue;
+        }
         if (b == kEnd)
             return Wait::Ended;
         std::fprintf(console(), "0x%x ", b);
@@ -251,12 +277,6 @@ const char* transferText(Transfer t)
     switch (t) {
     case Transfer::Ok:
         return "update sent";
-    case Transfer::StartNotAcked:
-        return "update start not acknowledged";
-    case Transfer::ChunkNotAcked:
-        return "firmware chunk not acknowledged";
-    case Transfer::EndNotAcked:
-        return "update end not acknowledged";
     case Transfer::ReadError:
         return "firmware file read error";
     case Transfer::PortError:
@@ -265,24 +285,20 @@ const char* transferText(Transfer t)
     return "?";
 }
 
-Transfer transferFirmware(int fd, const ChunkReader& reader,
-                          const std::function<void(ssize_t)>& beforeEnd, int ackTimeoutMs)
+Transfer transferFirmware(int fd, const ChunkReader& reader, const std::function<void(ssize_t)>& beforeEnd)
 {
     FILE* out = console();
-    // Sends one frame and waits for its acknowledgement.
-    auto exchange = [&](const std::vector<uint8_t>& frame) -> Wait {
-        if (!sendAll(fd, frame))
-            return Wait::Failed;
-        Wait w = waitReply(fd, ackTimeoutMs);
-        if (w == Wait::Ended)
-            std::fputs(" \n", out);
-        return w;
+    // Sends one frame and waits for its acknowledgement, however long the
+    // controller takes; only a broken port ends the wait otherwise.
+    auto exchange = [&](const std::vector<uint8_t>& frame) -> bool {
+        if (!sendAll(fd, frame) || waitReply(fd, kNoTimeout) != Wait::Ended)
+            return false;
+        std::fputs(" \n", out);
+        return true;
     };
-    auto failure = [](Wait w, Transfer noAck) { return w == Wait::Failed ? Transfer::PortError : noAck; };
 
-    Wait w = exchange(modeFrame(kSubUpdateStart));
-    if (w != Wait::Ended)
-        return failure(w, Transfer::StartNotAcked);
+    if (!exchange(modeFrame(kSubUpdateStart)))
+        return Transfer::PortError;
 
     long pos = kFirmwareOffset;
     ssize_t got = 0;
@@ -296,16 +312,14 @@ Transfer transferFirmware(int fd, const ChunkReader& reader,
             break;
         pos += got;
         std::fprintf(out, "File read Ok. read len %d. file pos %ld !!! \n", static_cast<int>(got), pos);
-        w = exchange(buildChunkFrame(buf, static_cast<size_t>(got)));
-        if (w != Wait::Ended)
-            return failure(w, Transfer::ChunkNotAcked);
+        if (!exchange(buildChunkFrame(buf, static_cast<size_t>(got))))
+            return Transfer::PortError;
     }
     std::fprintf(out, "File read End. read len %d !!! \n", static_cast<int>(got));
     if (beforeEnd)
         beforeEnd(got);
-    w = exchange(modeFrame(kSubUpdateEnd));
-    if (w != Wait::Ended)
-        return failure(w, Transfer::EndNotAcked);
+    if (!exchange(modeFrame(kSubUpdateEnd)))
+        return Transfer::PortError;
     return Transfer::Ok;
 }
 

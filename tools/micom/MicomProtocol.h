@@ -2,11 +2,13 @@
 // The serial protocol spoken with the board microcontroller on the second
 // UART: port settings, command frames, reply reading, time-outs and retries.
 //
-// Every wait runs against its own monotonic deadline, so a wait that ended
-// early never shortens the next one.
+// Every bounded wait runs against its own monotonic deadline, so a wait that
+// ended early never shortens the next one.
 
+#include <poll.h>
 #include <sys/types.h>
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -44,15 +46,31 @@ constexpr long kFirmwareOffset = 0x4000;
 
 constexpr int kReplyTimeoutMs = 500;
 constexpr int kSetUpdateModeTimeoutMs = 1000;
-// A controller busy writing flash answers within milliseconds; seconds of
-// silence mean it is gone, and the update scripts must not hang on it.
-constexpr int kTransferAckTimeoutMs = 5000;
+// Firmware frames are acknowledged once the controller has written its
+// flash, however long that takes: a transfer given up half way would leave
+// the controller with half an image.
+constexpr int kNoTimeout = -1;
 constexpr int kRetries = 3;
 
 // Where the protocol echoes reply bytes and prints its messages (stdout by
 // default).
 FILE* console();
 void setConsole(FILE* out);
+
+// The clock and the port wait under every reply wait: the monotonic clock and
+// poll(2) on the board. Tests put in their own to see the time-outs that the
+// protocol asks for and to let time pass without waiting for it.
+class WaitClock {
+public:
+    using TimePoint = std::chrono::steady_clock::time_point;
+    virtual ~WaitClock() = default;
+    virtual TimePoint now() = 0;
+    // poll(2) on one descriptor for at most `timeoutMs` (kNoTimeout: no limit).
+    virtual int poll(struct pollfd* pfd, int timeoutMs) = 0;
+};
+WaitClock& waitClock();
+// nullptr puts the monotonic clock and poll(2) back.
+void setWaitClock(WaitClock* clock);
 
 // Opens the port below the development root (read-write, not as the
 // controlling terminal). Returns the descriptor or -1.
@@ -73,9 +91,10 @@ bool sendAll(int fd, const std::vector<uint8_t>& frame);
 
 enum class Wait { Ended, TimedOut, Failed };
 
-// Reads reply bytes one at a time until 0xFE or until `timeoutMs` have passed;
-// every byte but 0xFE is echoed as "0x%x " and handed to `onByte` with its
-// position (from 0). Failed means the port itself broke.
+// Reads reply bytes one at a time until 0xFE or until `timeoutMs` have passed
+// (kNoTimeout: until 0xFE, however long); every byte but 0xFE is echoed as
+// "0x%x " and handed to `onByte` with its position (from 0). Failed means the
+// port itself broke (an error or a hang-up), which ends even an endless wait.
 Wait waitReply(int fd, int timeoutMs, const std::function<void(int pos, uint8_t b)>& onByte = {});
 
 // Mode byte, or 255 when no reply delivered it (after three retries).
@@ -91,16 +110,16 @@ int recovery_set_mode(int fd, uint8_t value);
 // the end, -1 on a read error.
 using ChunkReader = std::function<ssize_t(uint8_t* buf, size_t n)>;
 
-enum class Transfer { Ok, StartNotAcked, ChunkNotAcked, EndNotAcked, ReadError, PortError };
+enum class Transfer { Ok, ReadError, PortError };
 const char* transferText(Transfer t);
 
 // Sends the update-start frame, the image in 256-byte chunks and the
-// update-end frame, each acknowledged within `ackTimeoutMs`. `beforeEnd`
-// runs between the last chunk and the end frame with the last read count.
-// A read error or a missing acknowledgement stops the transfer at once; the
-// end frame is then never sent, so the controller keeps its update pending.
+// update-end frame, each followed by a wait for its acknowledgement with no
+// time-out and no retry. `beforeEnd` runs between the last chunk and the end
+// frame with the last read count. A read error or a broken port stops the
+// transfer at once; the end frame is then never sent, so the controller
+// keeps its update pending and never takes a partial image as complete.
 Transfer transferFirmware(int fd, const ChunkReader& reader,
-                          const std::function<void(ssize_t lastRead)>& beforeEnd = {},
-                          int ackTimeoutMs = kTransferAckTimeoutMs);
+                          const std::function<void(ssize_t lastRead)>& beforeEnd = {});
 
 }  // namespace micom

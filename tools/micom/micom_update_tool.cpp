@@ -5,8 +5,10 @@
 //   hv-micom-update-tool 1    recovery check: leave an update mode left behind
 //   hv-micom-update-tool 2    write the firmware version to /home/root/micom_ver.ini
 //
-// Exit status: 0 done; 1 port, firmware image, mode switch, transfer or
-// version file failed.
+// Exit status: 1 when the port or the firmware image cannot be opened, or the
+// transfer broke off (a firmware read error or a broken port); after an
+// update run that sent the image, the result of drawing the end picture
+// (255 when it could not be drawn); 0 otherwise.
 
 #include "DevRoot.h"
 #include "FbDraw.h"
@@ -50,7 +52,10 @@ int recoveryCheck(int fd)
         std::puts("Change Nomal Mode...And System Reset...  ");
         show(std::string(kBoardPictures) + "micom_updating_modechange.bmp");
         pause(3);
-        return micom_set_mode(fd, kModeNormal) ? 0 : 1;
+        // The controller resets the box on a mode change; an answer lost on
+        // the way back changes nothing for the scripts.
+        micom_set_mode(fd, kModeNormal);
+        return 0;
     }
     if (mode == kModeUnfinished) {
         std::puts("ERROR !!!! ");
@@ -70,17 +75,17 @@ int readVersion(int fd)
     std::puts("========================================");
     std::printf("       Micom Version is %s.\n", version.c_str());
     std::puts("========================================");
+    // The version file is only news for the TV application: the run itself
+    // ends normally whether or not it could be written.
     const std::string path = devroot::path(kVersionFile);
     int out = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (out < 0) {
         std::printf("can't write %s\n", path.c_str());
-        return 1;
+        return 0;
     }
     const bool ok = ::write(out, version.data(), version.size()) == static_cast<ssize_t>(version.size());
-    if (::close(out) != 0 || !ok) {
+    if (::close(out) != 0 || !ok)
         std::printf("can't write %s\n", path.c_str());
-        return 1;
-    }
     return 0;
 }
 
@@ -97,8 +102,17 @@ int updateRun(int fd)
         return 0;
     }
 
-    // The image is checked before anything is asked of the controller: a
-    // switch to update mode without an image resets the box for nothing.
+    if (mode == kModeNormal) {
+        // The image is looked for only by the second run, after the reset:
+        // the controller resets the box on the switch, answered or not.
+        std::puts("Micom is Nomal Mode... ");
+        std::puts("Change Update Mode...And System Reset...  ");
+        show(stick + "micom_updating_modechange.bmp");
+        pause(6);
+        micom_set_mode(fd, kModeUpdate);
+        return 0;
+    }
+
     FirmwareFile image;
     if (!image.open(devroot::path(kFirmwarePath))) {
         std::puts("find File..... ");
@@ -106,20 +120,13 @@ int updateRun(int fd)
         return 1;
     }
 
-    if (mode == kModeNormal) {
-        std::puts("Micom is Nomal Mode... ");
-        std::puts("Change Update Mode...And System Reset...  ");
-        show(stick + "micom_updating_modechange.bmp");
-        pause(6);
-        return micom_set_mode(fd, kModeUpdate) ? 0 : 1;
-    }
-
     std::printf("file pos %ld \n", static_cast<long>(image.position()));
     ChunkReader reader = [&image](uint8_t* buf, size_t n) { return image.read(buf, n); };
+    // A run that sent the whole image ends with the result of drawing the
+    // end picture: -1 (exit status 255) tells that the screen never showed it.
+    int drawn = -1;
     const Transfer result = transferFirmware(fd, reader, [&](ssize_t) {
-        // The picture is only news for the screen: its failure does not
-        // change the update's result.
-        show(stick + "micom_updating_end.bmp");
+        drawn = show(stick + "micom_updating_end.bmp");
         pause(5);
     });
     std::puts(" ");
@@ -129,7 +136,7 @@ int updateRun(int fd)
             std::printf("%s\n", image.error().c_str());
         return 1;
     }
-    return 0;
+    return drawn;
 }
 
 }  // namespace

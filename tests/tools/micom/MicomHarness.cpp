@@ -134,6 +134,23 @@ void Sim::stop()
     pid_ = -1;
 }
 
+void Sim::release()
+{
+    if (pid_ > 0)
+        kill(pid_, SIGUSR1);
+}
+
+bool Sim::waitForFrames(size_t n, double seconds) const
+{
+    const auto until = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (frames().size() < n) {
+        if (std::chrono::steady_clock::now() > until)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+}
+
 std::vector<Frame> Sim::frames() const
 {
     std::vector<Frame> out;
@@ -222,8 +239,16 @@ void startTool(const std::string& exe, const std::vector<std::string>& args, con
 
 std::vector<uint8_t> readFile(const std::string& path)
 {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    // One read of the whole file: screens are over a megabyte, and byte-wise
+    // stream iteration is slow under the sanitizers.
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    if (!in)
+        return {};
+    std::vector<uint8_t> v(static_cast<size_t>(in.tellg()));
+    in.seekg(0);
+    in.read(reinterpret_cast<char*>(v.data()), static_cast<std::streamsize>(v.size()));
+    v.resize(static_cast<size_t>(in.gcount()));
+    return v;
 }
 
 void writeFile(const std::string& path, const std::vector<uint8_t>& data)

@@ -47,6 +47,10 @@ public:
     std::vector<uint8_t> firmware() const;
     int mode() const;      // from the state file
     int recovery() const;  // -1 when no recovery frame arrived
+    // Sends the answer held back by "--hold-chunk K" (once chunk K arrived).
+    void release();
+    // Waits until `n` complete frames have arrived; false after `seconds`.
+    bool waitForFrames(size_t n, double seconds = 60) const;
     void stop();
 
 private:

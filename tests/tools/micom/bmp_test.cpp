@@ -65,38 +65,53 @@ int sh(const std::string& cmd)
 TEST_F(Picture, MatchesFfmpegOverlayOnABlackScreen)
 {
     // Odd sizes exercise every row padding; the full-screen picture lands at
-    // offset 0 with the file's last row on top.
-    const char* sizes[] = {"101x57", "3x5", "718x479", "720x480"};
-    for (const char* size : sizes) {
-        SCOPED_TRACE(size);
-        int w = 0, h = 0;
-        ASSERT_EQ(std::sscanf(size, "%dx%d", &w, &h), 2);
-        const std::string bmp = root.dir() + "/oracle.bmp";
-        const std::string raw = root.dir() + "/oracle.raw";
-        ASSERT_EQ(sh("ffmpeg -nostdin -v error -y -f lavfi -i testsrc2=s=" + std::to_string(w + 1) + "x" +
-                     std::to_string(h + 1) + " -vf format=bgr24,crop=" + std::to_string(w) + ":" +
-                     std::to_string(h) + ":1:1 -frames:v 1 -pix_fmt bgr24 '" + bmp + "'"),
-                  0);
-        ASSERT_EQ(sh("test \"$(ffprobe -v error -show_entries stream=width,height -of csv=p=0 '" + bmp +
-                     "')\" = " + std::to_string(w) + "," + std::to_string(h)),
-                  0)
-            << "fixture size";
-        ASSERT_EQ(sh("ffmpeg -nostdin -v error -y -f lavfi -i color=c=black:s=720x480:d=1 -i '" + bmp +
-                     "' -filter_complex \"[0:v]format=gbrp[bg];[bg][1:v]overlay=x=trunc((W-w)/2):"
-                     "y=trunc((H-h)/2):format=gbrp,format=bgr24\" -frames:v 1 -f rawvideo -pix_fmt bgr24 '" +
-                     raw + "'"),
-                  0);
+    // offset 0 with the file's last row on top. One ffmpeg run writes every
+    // picture and, from the same pixels, its overlay centred on a black
+    // 720x480 screen; one ffprobe run reads the pictures' sizes back.
+    const std::pair<int, int> sizes[] = {{101, 57}, {3, 5}, {718, 479}, {720, 480}};
+    const size_t n = sizeof sizes / sizeof sizes[0];
+    const std::string dir = root.dir() + "/oracle";
+    makeDirs(dir);
+    std::string graph = "[0:v]format=bgr24,split=" + std::to_string(n);
+    for (size_t i = 1; i <= n; ++i)
+        graph += "[s" + std::to_string(i) + "]";
+    graph += ";[1:v]format=gbrp,split=" + std::to_string(n);
+    for (size_t i = 1; i <= n; ++i)
+        graph += "[b" + std::to_string(i) + "]";
+    std::string outputs;
+    for (size_t i = 1; i <= n; ++i) {
+        const std::string k = std::to_string(i);
+        graph += ";[s" + k + "]crop=" + std::to_string(sizes[i - 1].first) + ":" +
+                 std::to_string(sizes[i - 1].second) + ":1:1,split[p" + k + "][q" + k + "];[b" + k + "][q" + k +
+                 "]overlay=x=trunc((W-w)/2):y=trunc((H-h)/2):format=gbrp,format=bgr24[r" + k + "]";
+        outputs += " -map '[p" + k + "]' -frames:v 1 -pix_fmt bgr24 '" + dir + "/pic" + k + ".bmp'";
+        outputs += " -map '[r" + k + "]' -frames:v 1 -f rawvideo -pix_fmt bgr24 '" + dir + "/ref" + k + ".raw'";
+    }
+    ASSERT_EQ(sh("ffmpeg -nostdin -v error -y -f lavfi -i testsrc2=s=721x481 -f lavfi -i color=c=black:s=720x480"
+                 " -filter_complex \"" + graph + "\"" + outputs),
+              0);
+    std::string want = "";
+    for (const auto& s : sizes)
+        want += std::to_string(s.first) + "," + std::to_string(s.second) + "\n";
+    ASSERT_EQ(sh("test \"$(ffprobe -v error -f image2 -i '" + dir +
+                 "/pic%d.bmp' -show_entries frame=width,height -of csv=p=0)\" = \"$(printf '" + want + "')\""),
+              0)
+        << "fixture sizes";
+
+    for (size_t i = 1; i <= n; ++i) {
+        SCOPED_TRACE(std::to_string(sizes[i - 1].first) + "x" + std::to_string(sizes[i - 1].second));
         // Leave something on the screen that the drawing must clear.
         writeFile(fb(), std::vector<uint8_t>(kFbBytes, 0x77));
+        const std::string bmp = dir + "/pic" + std::to_string(i) + ".bmp";
         ASSERT_EQ(fb_display_draw_bmp(bmp.c_str()), 0) << output();
         const auto screen = readFile(fb());
-        const auto want = readFile(raw);
+        const auto ref = readFile(dir + "/ref" + std::to_string(i) + ".raw");
         ASSERT_EQ(screen.size(), kFbBytes);
-        ASSERT_EQ(want.size(), size_t(kXres) * kYres * 3);
+        ASSERT_EQ(ref.size(), size_t(kXres) * kYres * 3);
         size_t mismatches = 0, first = 0;
         for (size_t p = 0; p < size_t(kXres) * kYres; ++p) {
-            const bool same = screen[p * 4] == want[p * 3] && screen[p * 4 + 1] == want[p * 3 + 1] &&
-                              screen[p * 4 + 2] == want[p * 3 + 2] && screen[p * 4 + 3] == 0;
+            const bool same = screen[p * 4] == ref[p * 3] && screen[p * 4 + 1] == ref[p * 3 + 1] &&
+                              screen[p * 4 + 2] == ref[p * 3 + 2] && screen[p * 4 + 3] == 0;
             if (!same && mismatches++ == 0)
                 first = p;
         }

@@ -8,13 +8,49 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <functional>
 
 using namespace micomtest;
 using namespace micom;
 
 namespace {
+
+// Time that passes only when the protocol waits for it. Each wait first looks
+// at the port for a moment of real time; when nothing came, the whole time-out
+// asked for passes at once (a wait without a limit moves a minute on) and
+// `onIdle` runs. `asked` keeps every time-out asked for, in order.
+class FakeClock : public WaitClock {
+public:
+    static constexpr int kLookMs = 10;
+    static constexpr int kUnboundedStepMs = 60000;
+
+    TimePoint now() override { return now_; }
+    int poll(struct pollfd* pfd, int timeoutMs) override
+    {
+        asked.push_back(timeoutMs);
+        const int look = timeoutMs == kNoTimeout ? kLookMs : std::min(timeoutMs, kLookMs);
+        const int r = ::poll(pfd, 1, look);
+        if (r != 0)
+            return r;
+        now_ += std::chrono::milliseconds(timeoutMs == kNoTimeout ? kUnboundedStepMs : timeoutMs);
+        if (onIdle)
+            onIdle();
+        return 0;
+    }
+    long elapsedMs() const
+    {
+        return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(now_ - TimePoint{}).count());
+    }
+
+    std::vector<int> asked;
+    std::function<void()> onIdle;
+
+private:
+    TimePoint now_{};
+};
 
 class Protocol : public ::testing::Test {
 protected:
@@ -28,6 +64,7 @@ protected:
     {
         if (fd >= 0)
             close(fd);
+        setWaitClock(nullptr);
         setConsole(nullptr);
         std::fclose(quiet);
     }
@@ -126,21 +163,17 @@ TEST_F(Protocol, ModeQueryRetriesThreeTimesFiveHundredMillisecondsApart)
 {
     Sim sim(root, {"--drop", "0-"});
     open();
-    int mode = 0;
-    const double s = timed([&] { mode = micom_get_mode(fd); });
-    EXPECT_EQ(mode, kModeNoAnswer);
-    // Lower bounds prove the waits; upper bounds only catch a wait of another
-    // unit, with room for a loaded machine under the sanitizers.
-    EXPECT_GE(s, 1.95);
-    EXPECT_LT(s, 10.0);
+    FakeClock clock;
+    setWaitClock(&clock);
+    EXPECT_EQ(micom_get_mode(fd), kModeNoAnswer);
+    // Four waits of 500 ms each, one per frame sent, and no time beyond them.
+    EXPECT_EQ(clock.asked, std::vector<int>({500, 500, 500, 500}));
+    EXPECT_EQ(clock.elapsedMs(), 2000);
     sim.stop();
     const auto frames = sim.frames();
     ASSERT_EQ(frames.size(), 4u);
-    for (size_t i = 1; i < frames.size(); ++i) {
-        const long gap = frames[i].ms - frames[i - 1].ms;
-        EXPECT_GE(gap, 480) << "retry " << i;
-        EXPECT_LT(gap, 3000) << "retry " << i;
-    }
+    for (const Frame& f : frames)
+        EXPECT_EQ(hex(f.bytes), "FA 01 47 00 01 01 00 FE");
 }
 
 TEST_F(Protocol, AnsweredRetryReturnsTheMode)
@@ -173,20 +206,16 @@ TEST_F(Protocol, VersionKeepsEveryDigit)
 
 TEST_F(Protocol, SetModeWaitsLongerForUpdateModeAndReportsNoAnswer)
 {
-    struct Case {
-        uint8_t mode;
-        double atLeast, below;
-    };
-    // Mode 0 must give up before update mode's second; otherwise the upper
-    // bounds leave room for a loaded machine.
-    for (const Case c : {Case{3, 0.98, 6.0}, Case{0, 0.48, 0.98}}) {
+    for (const auto& c : {std::make_pair(3, 1000), std::make_pair(0, 500)}) {
+        SCOPED_TRACE(c.first);
         Sim sim(root, {"--drop", "0-"});
         open();
-        bool ok = true;
-        const double s = timed([&] { ok = micom_set_mode(fd, c.mode); });
-        EXPECT_FALSE(ok) << int(c.mode);
-        EXPECT_GE(s, c.atLeast) << int(c.mode);
-        EXPECT_LT(s, c.below) << int(c.mode);
+        FakeClock clock;
+        setWaitClock(&clock);
+        EXPECT_FALSE(micom_set_mode(fd, static_cast<uint8_t>(c.first)));
+        EXPECT_EQ(clock.asked, std::vector<int>({c.second}));
+        EXPECT_EQ(clock.elapsedMs(), c.second);
+        setWaitClock(nullptr);
         close(fd);
         fd = -1;
         sim.stop();
@@ -217,49 +246,106 @@ TEST_F(Protocol, RecoveryFrameAcknowledgedOnce)
     EXPECT_EQ(sim.recovery(), 1);
 }
 
-TEST_F(Protocol, TransferStopsWithoutEndFrameOnReadErrorOrMissingAck)
+TEST_F(Protocol, TransferWaitsForASlowControllerAsLongAsItTakes)
 {
-    struct Case {
-        const char* name;
-        std::vector<std::string> simOptions;
-        long failAtChunk;  // reader fails here; -1 never
-        Transfer expected;
-        size_t chunksReceived;
-    };
-    const Case cases[] = {
-        {"stick pulled at chunk 2", {"--mode", "3"}, 2, Transfer::ReadError, 2},
-        {"chunk 1 never acknowledged", {"--mode", "3", "--no-ack-chunk", "1"}, -1, Transfer::ChunkNotAcked, 2},
-        {"controller not in update mode", {"--mode", "0"}, -1, Transfer::StartNotAcked, 0},
-    };
-    for (const Case& c : cases) {
-        Sim sim(root, c.simOptions);
+    // The controller holds its answer to chunk 1 for ten minutes of the
+    // protocol's time, then answers (or its port goes away). No wait of the
+    // transfer has a limit: the chunk is neither repeated nor given up on.
+    enum Then { Answers, PortGone };
+    for (const Then then : {Answers, PortGone}) {
+        SCOPED_TRACE(then == Answers ? "answers late" : "port gone");
+        Sim sim(root, {"--mode", "3", "--hold-chunk", "1"});
         open();
-        long chunk = 0;
+        const std::vector<uint8_t> data = seq(600, 9);  // chunks of 256, 256 and 88 bytes
+        size_t at = 0;
         ChunkReader reader = [&](uint8_t* buf, size_t n) -> ssize_t {
-            if (chunk == c.failAtChunk)
-                return -1;
-            ++chunk;
-            std::fill(buf, buf + n, static_cast<uint8_t>(chunk));
-            return static_cast<ssize_t>(n);  // an endless image
+            const size_t k = std::min(n, data.size() - at);
+            std::copy(data.begin() + at, data.begin() + at + k, buf);
+            at += k;
+            return static_cast<ssize_t>(k);
         };
+        FakeClock clock;
+        int idleWhileHeld = 0;
+        long heldFromMs = -1, heldForMs = -1;
+        clock.onIdle = [&] {
+            if (heldForMs >= 0)
+                return;
+            // Held once chunk 1 arrived: start, chunk 0, chunk 1. The idle
+            // step that shows it was already spent waiting for the answer.
+            if (heldFromMs < 0 && sim.frames().size() >= 3)
+                heldFromMs = clock.elapsedMs() - FakeClock::kUnboundedStepMs;
+            if (heldFromMs >= 0 && ++idleWhileHeld == 10) {
+                heldForMs = clock.elapsedMs() - heldFromMs;
+                if (then == Answers)
+                    sim.release();
+                else
+                    sim.stop();
+            }
+        };
+        setWaitClock(&clock);
         bool endCallback = false;
-        const Transfer t = transferFirmware(fd, reader, [&](ssize_t) { endCallback = true; }, 1000);
-        EXPECT_EQ(t, c.expected) << c.name;
-        EXPECT_FALSE(endCallback) << c.name;
+        const Transfer t = transferFirmware(fd, reader, [&](ssize_t) { endCallback = true; });
+        setWaitClock(nullptr);
+        EXPECT_GE(heldForMs, 10 * 60 * 1000);
+        for (int asked : clock.asked)
+            EXPECT_EQ(asked, kNoTimeout);
         close(fd);
         fd = -1;
         sim.stop();
-        size_t chunks = 0;
-        for (const Frame& f : sim.frames()) {
+        const auto frames = sim.frames();
+        std::vector<uint8_t> subs;
+        for (const Frame& f : frames) {
             ASSERT_GE(f.bytes.size(), 7u);
-            EXPECT_FALSE(f.bytes[2] == 0x47 && f.bytes[5] == 0x05) << c.name << ": end frame sent";
-            chunks += f.bytes[2] == 0x47 && f.bytes[5] == 0x04;
+            EXPECT_EQ(f.bytes[2], 0x47);
+            subs.push_back(f.bytes[5]);
         }
-        EXPECT_EQ(chunks, c.chunksReceived) << c.name;
-        // A controller that was in update mode stays there (the update can be
-        // run again); one that never entered it is left alone.
-        EXPECT_EQ(sim.mode(), c.expected == Transfer::StartNotAcked ? 0 : 2) << c.name;
+        if (then == Answers) {
+            EXPECT_EQ(t, Transfer::Ok);
+            EXPECT_TRUE(endCallback);
+            EXPECT_EQ(subs, std::vector<uint8_t>({0x03, 0x04, 0x04, 0x04, 0x05}));
+            std::vector<uint8_t> want = data;
+            want.resize(768, 0xFF);
+            EXPECT_TRUE(sim.firmware() == want);
+            EXPECT_EQ(sim.mode(), 0);
+        } else {
+            // A broken port ends even an endless wait, and a transfer that
+            // broke off never sends the end frame.
+            EXPECT_EQ(t, Transfer::PortError);
+            EXPECT_FALSE(endCallback);
+            EXPECT_EQ(subs, std::vector<uint8_t>({0x03, 0x04, 0x04}));
+            EXPECT_EQ(sim.mode(), 2);
+        }
     }
+}
+
+TEST_F(Protocol, TransferStopsWithoutEndFrameOnReadError)
+{
+    // A stick pulled at chunk 2: two chunks went out, the controller keeps
+    // its update pending so the update can run again.
+    Sim sim(root, {"--mode", "3"});
+    open();
+    long chunk = 0;
+    ChunkReader reader = [&](uint8_t* buf, size_t n) -> ssize_t {
+        if (chunk == 2)
+            return -1;
+        ++chunk;
+        std::fill(buf, buf + n, static_cast<uint8_t>(chunk));
+        return static_cast<ssize_t>(n);
+    };
+    bool endCallback = false;
+    EXPECT_EQ(transferFirmware(fd, reader, [&](ssize_t) { endCallback = true; }), Transfer::ReadError);
+    EXPECT_FALSE(endCallback);
+    close(fd);
+    fd = -1;
+    sim.stop();
+    size_t chunks = 0;
+    for (const Frame& f : sim.frames()) {
+        ASSERT_GE(f.bytes.size(), 7u);
+        EXPECT_FALSE(f.bytes[2] == 0x47 && f.bytes[5] == 0x05) << "end frame sent";
+        chunks += f.bytes[2] == 0x47 && f.bytes[5] == 0x04;
+    }
+    EXPECT_EQ(chunks, 2u);
+    EXPECT_EQ(sim.mode(), 2);
 }
 
 TEST_F(Protocol, FirmwareFileThatShrinksUnderTheReaderIsAReadError)
