@@ -333,6 +333,9 @@ TEST(ReceptionMonitor, TheEngineeringScreenGetsTheWindowCountOfTheDirectionTeste
         // Full-seg priority, one-seg: error-free samples among the last 10; the tenth switches.
         {"fseg priority, one-seg", 4, 1, [](int i) { return Sample{22.0f, 0, i < 2 ? 1 : 0}; },
          {{8, 0}, {9, 0}, {10, 0}}, {0}},
+        // One-seg priority, one-seg: likewise error-free samples among the last 10.
+        {"1seg priority, one-seg", 3, 1, [](int i) { return Sample{22.0f, 0, i < 2 ? 1 : 0}; },
+         {{8, 0}, {9, 0}, {10, 0}}, {0}},
         // One-seg priority, full-seg: errors among the last 5; the first switches.
         {"1seg priority, full-seg", 3, 0, [](int i) { return Sample{22.0f, 0, i == 11 ? 1 : 0}; },
          {{0, 0}, {0, 0}, {0, 1}}, {1}},
