@@ -16,13 +16,8 @@ void ISDBtAppEngine::onNotifyEmergencyInfo(int channelIndex, int ewsServiceID)
         LOG_I("[%s] - OzbState is not Prepared. return!!", __func__);
         return;
     }
-    // Elsewhere than on the live-TV screen the switch and its notice would
-    // happen unseen behind the menu: the viewer is asked instead.
-    if (m_sCurrentScreen != QLatin1String("ISDBtPlayerMain")) {
-        LOG_I("[%s] screen(%s): ask the viewer", __func__, m_sCurrentScreen.toLocal8Bit().constData());
-        emit sendEwsReceived(ewsServiceID);
-        return;
-    }
+    // A warning is never left to a question the viewer may decline or miss:
+    // whatever the screen, the warning service is brought up at once.
     startEWS(ewsServiceID);
 }
 
@@ -30,11 +25,10 @@ void ISDBtAppEngine::startEWS(int ewsServiceID)
 {
     ISDBtDataManager* d = m_pDataManager;
     LOG_I("[%s] ewsServiceID(%d)", __func__, ewsServiceID);
-    if (ewsServiceID < 1) {
-        // No service can carry it: nothing to tune and nothing to announce.
+    // No service can carry such an id, but the warning itself still stands:
+    // the current service gets the warning's segment handling and the notice.
+    if (ewsServiceID < 1)
         LOG_I("[%s] ewsServiceID(%d) is invalid", __func__, ewsServiceID);
-        return;
-    }
     LOG_I("[%s] current : R(%d_%d) C(%d) S(%d) Seg(%s)", __func__, d->getCurrRemoconID(), d->getCurrDispSubChannel(),
           d->getCurrChannelNumber(), d->getCurrServiceID(), d->getCurrSegType() == 1 ? "1Seg" : "FSeg");
 

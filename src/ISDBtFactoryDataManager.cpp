@@ -272,10 +272,9 @@ void ISDBtFactoryDataManager::resetAllProperty()
 {
     LOG_I("[%s]", __func__);
     m_bSaveEnabled = false;
+    // The video output chip's version result, the status, the final verdict
+    // and the CNR figures belong to the board, not to this retest: they stay.
     setResFwVersion(0);
-    // The retest runs the video output chip's version check again, so its
-    // result has to go back to "not tested" with the others.
-    setResChrontelVersion(0);
     setResProductCurrent(0);
     setResAntCurrent(0);
     setResAntShort(0);

@@ -55,7 +55,9 @@ bool ListModel::removeRows(int row, int count, const QModelIndex& parent)
     Q_UNUSED(parent);
     LOG_I("[%s]  row(%d) count(%d) m_list.size(%d)", __func__, row, count, m_list.size());
     // A count below 1 removes nothing (and must not open an empty removal).
-    if (row < 0 || count < 1 || row + count > rowCount())
+    // The range is checked without adding row and count: QML may pass any
+    // int, and the sum could overflow.
+    if (row < 0 || count < 1 || row > rowCount() || count > rowCount() - row)
         return false;
     beginRemoveRows(QModelIndex(), row, row + count - 1);
     for (int i = 0; i < count; ++i)

@@ -11,6 +11,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <cstdio>
 #include <cstring>
 #include <cstdlib>
 #include <filesystem>
@@ -18,6 +19,8 @@
 #include <functional>
 #include <mutex>
 #include <random>
+#include <sstream>
+#include <string>
 #include <thread>
 
 namespace fs = std::filesystem;
@@ -249,9 +252,38 @@ TEST(ScenarioParser, AChannelWithAProfileOfItsOwnIgnoresTheCommonOne) {
     }
 }
 
-TEST(ScenarioParser, SurvivesMutatedInput) {
+// What an accepted scenario must hold, whatever text it came from.
+std::string brokenRule(const bsim::Scenario& sc) {
+    auto in16 = [](int v) { return v >= 0 && v <= 0xFFFF; };
+    for (size_t i = 0; i < sc.stations.size(); ++i) {
+        const bsim::Station& st = sc.stations[i];
+        if (st.channel < 14 || st.channel > 69 || !in16(st.networkID)) return "station out of range";
+        for (size_t j = 0; j < i; ++j)
+            if (sc.stations[j].channel == st.channel) return "channel used twice";
+        if (st.relayChannel != -1 && (st.relayChannel < 14 || st.relayChannel > 69)) return "relay";
+        for (const bsim::Service& sv : st.services) {
+            if (sv.segType != 0 && sv.segType != 1) return "service type";
+            for (int v : {sv.serviceID, sv.remoconID, sv.threeDigit, sv.audioPID, sv.videoPID, sv.pmtPID})
+                if (!in16(v)) return "service field";
+            if (sv.audio.size() > 3) return "audio components";
+        }
+    }
+    if (!sc.clockFromSystem && (sc.clockHour < 0 || sc.clockHour > 23 || sc.clockMinute < 0 ||
+                                sc.clockMinute > 59 || sc.clockSecond < 0 || sc.clockSecond > 59))
+        return "clock";
+    for (size_t i = 0; i < sc.signal.size(); ++i) {
+        if (sc.signal[i].atMs < 0) return "signal time";
+        for (size_t j = 0; j < i; ++j)
+            if (sc.signal[j].channel == sc.signal[i].channel && sc.signal[j].atMs >= sc.signal[i].atMs)
+                return "signal points out of order";
+    }
+    return "";
+}
+
+TEST(ScenarioParser, MutatedInputIsAcceptedSoundOrRefusedAtItsFirstBadLine) {
     std::mt19937 rng(1234);
     std::string base = kScenario;
+    int accepted = 0, refused = 0;
     for (int round = 0; round < 3000; ++round) {
         std::string s = base;
         int edits = 1 + rng() % 8;
@@ -264,10 +296,41 @@ TEST(ScenarioParser, SurvivesMutatedInput) {
             }
             if (s.empty()) s = "x";
         }
+        // A refused text leaves the caller's scenario as it was.
         bsim::Scenario sc;
+        sc.temperature = -999;
         std::string error;
-        bsim::parseScenario(s, &sc, &error);
+        if (bsim::parseScenario(s, &sc, &error)) {
+            ++accepted;
+            ASSERT_EQ(brokenRule(sc), "") << s;
+            continue;
+        }
+        ++refused;
+        ASSERT_EQ(sc.temperature, -999) << s;
+        // "line N: why", N the first line that cannot be read: the lines
+        // before it parse, and it fails again on its own number.
+        int lineNo = 0;
+        size_t why = 0;
+        ASSERT_EQ(sscanf(error.c_str(), "line %d: %zn", &lineNo, &why), 1) << error;
+        ASSERT_GT(why, 0u) << error;
+        ASSERT_LT(why, error.size()) << "a reason follows the number: " << error;
+        std::istringstream lines(s);
+        std::string line, before;
+        int total = 0;
+        while (std::getline(lines, line)) {
+            if (++total < lineNo) before += line + "\n";
+            if (total == lineNo) break;
+        }
+        ASSERT_EQ(total, lineNo) << "the line exists: " << error;
+        bsim::Scenario head;
+        std::string headError;
+        ASSERT_TRUE(bsim::parseScenario(before, &head, &headError)) << error << " / " << headError;
+        ASSERT_FALSE(bsim::parseScenario(before + line + "\n", &head, &headError)) << error;
+        ASSERT_EQ(headError, error);
     }
+    // The mutations reach both outcomes.
+    EXPECT_GT(accepted, 0);
+    EXPECT_GT(refused, 0);
 }
 
 TEST_F(StandIn, ScanWritesReadableDatabasesAndReportsEachChannel) {

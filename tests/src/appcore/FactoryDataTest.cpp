@@ -215,7 +215,7 @@ TEST(FactoryRecord, SetPropertyDispatchesOnlyTheTestItemsByExactKey)
 
 TEST(FactoryRecord, RetestResetClearsEveryRetestedItemWithOneFlush)
 {
-    Fixture f("status=2\nfinalResult=2\nhighFreq01Cnr=30\n");
+    Fixture f("status=2\nfinalResult=2\nhighFreq01Cnr=30\nlowFreq04Cnr=12\n");
     setPcb(f.d, 2);
     setAssyBut(f.d, 2, nullptr);
     f.d->setResUsbPort(1);
@@ -226,10 +226,10 @@ TEST(FactoryRecord, RetestResetClearsEveryRetestedItemWithOneFlush)
     f.d->resetAllProperty();
 
     EXPECT_EQ(f.d->getResFwVersion(), 0);
-    // The transmitter version is checked again by the retest, so its result
-    // must not survive as "passed".
-    EXPECT_EQ(f.d->getResChrontelVersion(), 0);
-    EXPECT_EQ(chrontel.count(), 1);
+    // The video output chip's version result is not part of the retest: it
+    // keeps its value, in memory and in the file, and is not announced.
+    EXPECT_EQ(f.d->getResChrontelVersion(), 2);
+    EXPECT_EQ(chrontel.count(), 0);
     EXPECT_EQ(f.d->getResHighFreqP4(), 0);
     EXPECT_EQ(f.d->getResUsbPort(), 0);
     EXPECT_EQ(f.d->getResult(), 0);
@@ -238,8 +238,12 @@ TEST(FactoryRecord, RetestResetClearsEveryRetestedItemWithOneFlush)
     EXPECT_EQ(f.d->getStatus(), 2);
     EXPECT_EQ(f.d->getFinalResult(), 2);
     EXPECT_EQ(f.d->getResHighFreqP1Cnr(), 30);
+    EXPECT_EQ(f.d->getResLowFreqP4Cnr(), 12);
     EXPECT_EQ(f.syncs(), 1);
-    EXPECT_EQ(f.fileValue("chrontelVersion"), "0");
+    EXPECT_EQ(f.fileValue("chrontelVersion"), "2");
+    EXPECT_EQ(f.fileValue("status"), "2");
+    EXPECT_EQ(f.fileValue("finalResult"), "2");
+    EXPECT_EQ(f.fileValue("highFreq01Cnr"), "30");
     EXPECT_EQ(f.fileValue("result"), "0");
     EXPECT_EQ(f.d->findItemNotTested(), "fwVersion");
 

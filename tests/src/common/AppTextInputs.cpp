@@ -14,13 +14,15 @@
 
 namespace {
 
-void check(bool ok, const char* what)
-{
-    if (!ok) {
-        fprintf(stderr, "invariant broken: %s\n", what);
-        abort();
+// Keeps the first broken invariant of an input.
+struct Checker {
+    AppTextOutcome& out;
+    void operator()(bool ok, const char* what)
+    {
+        if (!ok && out.broken.empty())
+            out.broken = what;
     }
-}
+};
 
 }  // namespace
 
@@ -33,6 +35,8 @@ std::vector<std::string> appTextSeeds()
         std::string("\x01" "-5"),
         std::string("\x01"),
         std::string("\x02" "0a ff  10 zz 123456789"),
+        std::string("\x02" "zz"),
+        std::string("\x03\x0d\x00\x00\x00", 5),
         std::string("\x03\x52\xb0\x00\x00", 5),
         std::string("\x03\xff\xff\xff\x7f", 5),
         std::string("\x03\x00\x00\x00\x80", 5),
@@ -41,12 +45,24 @@ std::vector<std::string> appTextSeeds()
 
 void feedAppTextInput(const uint8_t* data, size_t size)
 {
+    const AppTextOutcome out = checkAppTextInput(data, size);
+    if (!out.broken.empty()) {
+        fprintf(stderr, "invariant broken: %s\n", out.broken.c_str());
+        abort();
+    }
+}
+
+AppTextOutcome checkAppTextInput(const uint8_t* data, size_t size)
+{
+    AppTextOutcome out;
     if (size == 0)
-        return;
+        return out;
+    Checker check{out};
     const uint8_t selector = data[0];
     const std::string text(reinterpret_cast<const char*>(data + 1), size - 1);
+    out.kind = selector % 4;
 
-    switch (selector % 4) {
+    switch (out.kind) {
     case 0: {
         // Arguments separated by zero bytes.
         std::vector<std::string> args;
@@ -62,7 +78,27 @@ void feedAppTextInput(const uint8_t* data, size_t size)
             argv.push_back(&a[0]);
         argv.push_back(nullptr);
         int argc = static_cast<int>(args.size());
-        GetAppID(argc, argv.data());
+        const int id = GetAppID(argc, argv.data());
+        // The first argument naming the id decides; none means -1. A plain
+        // small number after "=" is the id itself.
+        const std::string* named = nullptr;
+        for (const std::string& a : args) {
+            const QString upper = QString::fromLocal8Bit(a.c_str()).toUpper();
+            if (upper.contains(QLatin1String("--ID="))) {
+                named = &a;
+                break;
+            }
+        }
+        check(named != nullptr || id == -1, "-1 when no id is named");
+        if (named != nullptr) {
+            const size_t eq = named->find('=');
+            const std::string value = named->substr(eq + 1);
+            const bool plain = !value.empty() && value.size() <= 9 &&
+                               value.find_first_not_of("0123456789") == std::string::npos;
+            if (plain)
+                check(id == std::stoi(value), "a plain number after '=' is the id");
+        }
+        out.taken = named != nullptr;
         break;
     }
     case 1: {
@@ -74,12 +110,24 @@ void feedAppTextInput(const uint8_t* data, size_t size)
         SaveLogHandler log;
         log.init();
         check(log.logFileIndex() >= 0 && log.logFileIndex() < SaveLogHandler::kMaxFiles, "index in 0..999");
+        // The index in use is what the next start reads back.
+        char stored[16] = {0};
+        FILE* back = fopen(SaveLogHandler::indexFilePath().c_str(), "r");
+        check(back != nullptr, "index file rewritten");
+        if (back != nullptr) {
+            const size_t n = fread(stored, 1, sizeof stored - 1, back);
+            stored[n] = '\0';
+            fclose(back);
+        }
+        check(std::string(stored) == std::to_string(log.logFileIndex()), "index file holds the index in use");
+        out.taken = log.logFileIndex() != 0;
         break;
     }
     case 2: {
         const QString hex = QString::fromUtf8(text.data(), static_cast<int>(text.size()));
         const QByteArray bytes = sutil::GetDataFromString(hex);
         check(bytes.size() <= hex.split(' ', Qt::SkipEmptyParts).size(), "one byte per part");
+        out.taken = !bytes.isEmpty();
         std::vector<std::string> pieces;
         sutil::tokenize(text, pieces, " /");
         for (const std::string& p : pieces)
@@ -97,7 +145,9 @@ void feedAppTextInput(const uint8_t* data, size_t size)
         char buf[8];
         sutil::CopyStringToBuf(buf, static_cast<int>(1 + selector % sizeof buf), QString::fromUtf8(text.c_str()));
         check(strlen(buf) < sizeof buf, "copied text terminated");
+        out.taken = !area.isEmpty();
         break;
     }
     }
+    return out;
 }

@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+
 namespace {
 
 EpgDayTimeItem* row(const QString& text, int number)
@@ -81,6 +83,10 @@ TEST_F(ListModelTest, RemoveRowsChecksTheWholeRangeAndDeletesRows)
         {-1, 1, false, {"r0", "r1", "r2", "r3", "r4"}},
         {2, 0, false, {"r0", "r1", "r2", "r3", "r4"}},
         {1, 2, true, {"r0", "r3", "r4"}},
+        // Row plus count past INT_MAX (QML can pass any int).
+        {1, INT_MAX, false, {"r0", "r1", "r2", "r3", "r4"}},
+        {INT_MAX, 1, false, {"r0", "r1", "r2", "r3", "r4"}},
+        {4, INT_MAX - 3, false, {"r0", "r1", "r2", "r3", "r4"}},
     };
     for (const Case& c : cases) {
         model->clear();

@@ -5,10 +5,12 @@
 #include "BroadcastSim.h"
 #include "ISDBtDataManager.h"
 #include "KvrOzbFSegPlayer.h"
+#include "ThresholdItem.h"
 #include "TuningRig.h"
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QVariant>
@@ -73,6 +75,11 @@ TEST(ReceptionEndToEnd, AutoModeSwitchesToOneSegOnLayerBErrorsAndBackOnGoodCnr)
     setSegMode(rig, 2);
     EXPECT_EQ(data()->getCurrSegType(), 0);
     EXPECT_EQ(rig.engine->getCurrAvailSegType(), 2);
+    // The engineering screen follows the window counts of both directions.
+    rig.engine->setEngScreenStatus(true);
+    ThresholdItem* threshold = ThresholdItem::getInstance();
+    QSignalSpy countFto1(threshold, SIGNAL(notifyExceededCountAutoFto1Changed(int)));
+    QSignalSpy count1toF(threshold, SIGNAL(notifyExceededCountAuto1toFChanged(int)));
     ASSERT_TRUE(waitUntil([&] { return weak.count() == 1; }));
     EXPECT_FALSE(weak[0].at(0).toBool()) << "good reception is announced";
     // A full window of error-free samples first.
@@ -85,6 +92,11 @@ TEST(ReceptionEndToEnd, AutoModeSwitchesToOneSegOnLayerBErrorsAndBackOnGoodCnr)
     // Five of the last ten samples with errors: the fifth erroneous one.
     EXPECT_EQ(countCalls(calls, "getSignalStrength(", 0, "setDualChannel(1", &at), 5);
     EXPECT_EQ(data()->getCurrSegType(), 1);
+    // Announced once per change: one erroneous sample more on each.
+    ASSERT_GE(countFto1.count(), 5);
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(countFto1[i].at(0).toInt(), i + 1);
+    EXPECT_EQ(count1toF.count(), 0) << "the other direction stays 0";
 
     // One-seg with a good CNR: back after 25 samples at or above 15.5 dB (and
     // the discarded first read of the new run).
@@ -92,6 +104,14 @@ TEST(ReceptionEndToEnd, AutoModeSwitchesToOneSegOnLayerBErrorsAndBackOnGoodCnr)
     calls = bsim::calls();
     EXPECT_EQ(countCalls(calls, "getSignalStrength(", at, "setDualChannel(0"), 26);
     EXPECT_EQ(data()->getCurrSegType(), 0);
+    // On one-seg the good-CNR count, published from the tenth sample on, ran
+    // up to the threshold's 25, and the full-seg to one-seg count went back
+    // to 0 with that first publication.
+    ASSERT_GE(count1toF.count(), 16);
+    for (int i = 0; i < 16; ++i)
+        EXPECT_EQ(count1toF[i].at(0).toInt(), i + 10);
+    ASSERT_GE(countFto1.count(), 6);
+    EXPECT_EQ(countFto1[5].at(0).toInt(), 0);
 }
 
 // Modes 0 and 2 exist only while the program runs (a stored one loads as 4).
@@ -478,31 +498,31 @@ TEST(ReceptionEndToEnd, StoredBackgroundSearchOffReachesEachNewPlayerBeforeItsFi
     }
 }
 
-TEST(ReceptionEndToEnd, AnEmergencyWarningOffTheLiveTvScreenAsksTheViewerFirst)
+TEST(ReceptionEndToEnd, AnEmergencyWarningOffTheLiveTvScreenIsTunedAtOnceWithoutAQuestion)
 {
     TuningRig rig(profile("", signalLine(0, 24.0, 0, 0)));
     QSignalSpy notice(rig.engine.get(), SIGNAL(sendEwsNotifyMessage(QString)));
+    QSignalSpy asked(rig.engine.get(), SIGNAL(sendEwsReceived(int)));
     ASSERT_TRUE(rig.initialScan());
     ASSERT_TRUE(QMetaObject::invokeMethod(rig.engine->qmlRoot(), "setAppMainScreen",
                                           Q_ARG(QVariant, QStringLiteral("ISDBtSetupMain")), Q_ARG(QVariant, true)));
     ASSERT_EQ(rig.engine->currentScreen(), QStringLiteral("ISDBtSetupMain"));
     bsim::clearCalls();
 
-    // A warning on the one-seg service of another channel: nothing is tuned
-    // behind the menu; the root window's popup asks.
+    // A warning on the one-seg service of another channel, behind the
+    // settings menu: it is switched to at once. A question would let a "No"
+    // or its timeout lose the warning.
     ASSERT_TRUE(bsim::injectEvent(33, 1, 0, {0xe218, 1, 0, 0}));
-    ASSERT_TRUE(waitUntil([&] { return qmlProperty(rig, "systemPopup", "visible").toBool(); }));
-    EXPECT_EQ(qmlProperty(rig, "systemPopup", "ewsServiceID").toInt(), 0xe218);
-    EXPECT_EQ(rig.playerCalls("setChannel("), 0);
-    EXPECT_EQ(notice.count(), 0);
-
-    // Yes: the switch.
-    ASSERT_TRUE(QMetaObject::invokeMethod(rig.engine->qmlChild("systemPopup"), "popupBtn01Selected"));
-    EXPECT_FALSE(qmlProperty(rig, "systemPopup", "visible").toBool());
+    ASSERT_TRUE(waitUntil([&] { return notice.count() == 1; }));
+    EXPECT_EQ(notice[0].at(0).toString(), QCoreApplication::translate("StringInfo", "STR_SWITCH_EWS_MSG"));
     EXPECT_EQ(rig.playerCalls("setChannel("), 1);
     EXPECT_EQ(data()->getCurrRemoconID(), 4);
+    EXPECT_EQ(data()->getCurrSegType(), 1);
     EXPECT_EQ(data()->getSegMode(), 1);
-    EXPECT_EQ(notice.count(), 1);
+    EXPECT_EQ(asked.count(), 0);
+    EXPECT_FALSE(qmlProperty(rig, "systemPopup", "visible").toBool());
+    ASSERT_TRUE(rig.waitTuned());
+    EXPECT_EQ(data()->getCurrServiceID(), 0xe218);
 }
 
 TEST(ReceptionEndToEnd, TheVideoDefinitionAndARestartedSignalRunEndTheWeakNotice)

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -34,6 +35,7 @@ public:
     std::vector<int> switches;
     std::vector<int> levelTicks;
     std::vector<int> qosTicks;
+    std::vector<std::pair<int, int>> exceeded;  // (one-seg to full-seg, full-seg to one-seg)
     int lastLevelTick = -1;
     ReceptionThreshold sets[7] = {
         {},
@@ -64,7 +66,7 @@ public:
     void publishQos(const int*, double) override { qosTicks.push_back(monitor.tick()); }
     void publishAntStrength(double) override {}
     void publishLevel(double) override { levelTicks.push_back(monitor.tick()); }
-    void publishExceeded(int, int) override {}
+    void publishExceeded(int count1toF, int countFto1) override { exceeded.push_back({count1toF, countFto1}); }
     void changeSeg(int segType) override
     {
         switches.push_back(segType);
@@ -309,6 +311,62 @@ TEST(ReceptionMonitor, NoCnrRightAfterAChannelChangeSwitchesToOneSegAtTheLevelUp
     late.next = {0.0f, 0, 0};
     late.evaluate(10);
     EXPECT_TRUE(late.switches.empty());
+}
+
+TEST(ReceptionMonitor, TheEngineeringScreenGetsTheWindowCountOfTheDirectionTestedAndZeroForTheOther)
+{
+    using Counts = std::vector<std::pair<int, int>>;
+    struct Case {
+        const char* what;
+        int mode;
+        int seg;
+        std::function<Sample(int)> script;  // by evaluation
+        Counts published;                   // by evaluations 10, 11 and 12
+        std::vector<int> switches;
+    };
+    const Case cases[] = {
+        // Auto, full-seg: layer-B errors among the last 10 (errors on the first three samples).
+        {"auto, full-seg", 2, 0, [](int i) { return Sample{22.0f, 0, i < 3 ? 4 : 0}; }, {{0, 3}, {0, 2}, {0, 1}}, {}},
+        // Auto, one-seg: CNR samples at or above 15.5 dB among the last 25 (one below).
+        {"auto, one-seg", 2, 1, [](int i) { return Sample{i == 3 ? 10.0f : 16.0f, 0, 0}; },
+         {{9, 0}, {10, 0}, {11, 0}}, {}},
+        // Full-seg priority, one-seg: error-free samples among the last 10; the tenth switches.
+        {"fseg priority, one-seg", 4, 1, [](int i) { return Sample{22.0f, 0, i < 2 ? 1 : 0}; },
+         {{8, 0}, {9, 0}, {10, 0}}, {0}},
+        // One-seg priority, one-seg: likewise error-free samples among the last 10.
+        {"1seg priority, one-seg", 3, 1, [](int i) { return Sample{22.0f, 0, i < 2 ? 1 : 0}; },
+         {{8, 0}, {9, 0}, {10, 0}}, {0}},
+        // One-seg priority, full-seg: errors among the last 5; the first switches.
+        {"1seg priority, full-seg", 3, 0, [](int i) { return Sample{22.0f, 0, i == 11 ? 1 : 0}; },
+         {{0, 0}, {0, 0}, {0, 1}}, {1}},
+        // Full-seg priority, full-seg: errors among the last 5.
+        {"fseg priority, full-seg", 4, 0, [](int i) { return Sample{22.0f, 0, i >= 8 ? 1 : 0}; },
+         {{0, 2}, {0, 3}, {0, 4}}, {}},
+    };
+    for (const Case& c : cases) {
+        FakeHost h;
+        h.mode = c.mode;
+        h.seg = c.seg;
+        h.eng = true;
+        h.skipPhase();
+        const int first = h.reads;
+        h.script = [&](int read) { return c.script(read - first); };
+        h.evaluate(9);
+        EXPECT_TRUE(h.exceeded.empty()) << c.what << ": nothing before ten samples";
+        h.evaluate(3);
+        EXPECT_EQ(h.exceeded, c.published) << c.what;
+        EXPECT_EQ(h.switches, c.switches) << c.what;
+    }
+
+    // Without the engineering screen the same test decides but publishes nothing.
+    FakeHost off;
+    off.mode = 4;
+    off.seg = 1;
+    off.skipPhase();
+    off.next = {22.0f, 0, 0};
+    off.evaluate(10);
+    EXPECT_EQ(off.switches, std::vector<int>{0});
+    EXPECT_TRUE(off.exceeded.empty());
 }
 
 TEST(ReceptionMonitor, PerWindowNeedsTenSamples)

@@ -200,12 +200,18 @@ TEST(TuningEndToEnd, FaultsAreHandledWithoutLosingTheCurrentChannel)
     EXPECT_TRUE(rig.engine->isPolling()) << "the poll of the playing channel goes on";
     bsim::clearResults();
 
-    // An emergency service id below 1 is ignored.
+    // An emergency service id below 1 names no service, but the warning
+    // still stands: nothing is tuned, the watched full-seg service gets the
+    // warning's fixed full-seg mode (full-seg priority) and the notice shows.
     QSignalSpy ews(rig.engine.get(), SIGNAL(sendEwsNotifyMessage(QString)));
-    const int segMode = data()->getSegMode();
+    data()->setSegMode(2);
+    bsim::clearCalls();
     rig.engine->startEWS(0);
-    EXPECT_EQ(ews.count(), 0);
-    EXPECT_EQ(data()->getSegMode(), segMode);
+    EXPECT_EQ(ews.count(), 1);
+    EXPECT_EQ(data()->getSegMode(), 4);
+    EXPECT_EQ(rig.playerCalls("setChannel("), 0);
+    EXPECT_EQ(data()->getCurrRemoconID(), 1);
+    EXPECT_EQ(data()->getCurrSegType(), 0);
 
     // A station search the player refuses leaves no timer and keeps polling.
     bsim::setResult("startHandover", -1);
