@@ -311,6 +311,7 @@ static int32_t avi_packet(AviContext* c, const AviPacketRequest* req, AviPacket*
   int r = avi_next_packet(c, req, pkt);
   if (r < 0) {
     if (c->flags & AVI_FLAG_SINGLE) {
+      c->odml_audio_entry_known = 0;
       avi_seek_to(main, keep);
       c->video_frame = kv;
       c->audio_chunk = ka;
@@ -354,6 +355,7 @@ static int32_t avi_select_op(AviContext* c, const AviSelectRequest* in, AviSelec
         c->last_error = AVI_ERR_AUDIO_RANGE;
         return AVI_FAIL;
       }
+      c->odml_audio_entry_known = 0;
       if (avi_select(c, AVI_KIND_AUDIO, in->audio_id - 30) != 0) return AVI_FAIL;
       aviGetPosInfobyOffset(c, AVI_KIND_AUDIO, avi_tell(avi_audio_reader(c)), NULL, NULL);
     }
@@ -367,6 +369,7 @@ static int32_t avi_seek_op(AviContext* c, const AviSeekRequest* in, AviSeekResul
   AviSeekRequest req = in ? *in : (AviSeekRequest){0, 0};
   AviSeekResult scratch;
   if (out == NULL) out = &scratch;
+  c->odml_audio_entry_known = 0;
   int r = avi_seek(c, &req, out);
   if ((c->flags & AVI_FLAG_SEEK_RETRY) && c->last_error == AVI_ERR_SEEK_NOT_FOUND) {
     c->last_error = 0;

@@ -497,6 +497,30 @@ int avi_odml_mem_entry(AviContext* c, int which, uint32_t n, int64_t* pos, uint3
   return -1;
 }
 
+/* The number of the first entry of an in-memory standard index of a kind
+ * whose chunk header lies at or after `pos`; -1 when every entry lies
+ * before it or the index cannot be read. */
+int avi_odml_mem_entry_at(AviContext* c, int which, int64_t pos, uint32_t* n) {
+  if (c->odml_mem[which] == NULL) return -1;
+  uint32_t number = 0;
+  for (uint32_t i = 0; i < c->super_count[which]; ++i) {
+    const uint8_t* b = c->odml_mem[which][i];
+    uint32_t size = c->odml_mem_size[which][i];
+    if (b == NULL || size < 32) return -1;
+    uint32_t esize = b[10] == 1 ? 12 : 8;
+    uint64_t entries = avi_rd32(b + 12);
+    if (entries > (uint64_t)(size - 32) / esize) entries = (size - 32) / esize;
+    int64_t base = (int64_t)avi_rd64(b + 20);
+    for (uint64_t j = 0; j < entries; ++j, ++number) {
+      if (base + avi_rd32(b + 32 + (size_t)j * esize) - 8 >= pos) {
+        *n = number;
+        return 0;
+      }
+    }
+  }
+  return -1;
+}
+
 /* ---- choosing the index at open ---- */
 
 int avi_prepare_index(AviContext* c) {

@@ -432,7 +432,8 @@ static void audio_counters_from_memory(AviContext* c, int64_t pos) {
     for (uint32_t j = 0; j < s.entries; ++j) {
       uint32_t off, raw;
       if (odml_get(c, &s, j, &off, &raw) != 0 || s.base + off - 8 >= pos) goto done;
-      ++n;
+      /* An empty chunk takes no time and is not counted, as in reading. */
+      if (raw & 0x7FFFFFFFu) ++n;
       bytes += raw & 0x7FFFFFFFu;
     }
   }
