@@ -187,7 +187,7 @@ static int32_t open_failed(AviContext* c, void** slot, int32_t code) {
 }
 
 static int32_t avi_open(void** slot, AviOpenRecord* r, AviOpenResult* out) {
-  if (slot) *slot = NULL;
+  *slot = NULL;
   AviContext* c = open_common(r, 0, out);
   if (c == NULL) return AVI_FAIL;
   AviFioHandle* main = c->fh[AVI_FH_MAIN];
@@ -268,7 +268,7 @@ static int32_t avi_open(void** slot, AviOpenRecord* r, AviOpenResult* out) {
 }
 
 static int32_t avi_open_info(void** slot, AviOpenRecord* r, AviOpenResult* out) {
-  if (slot) *slot = NULL;
+  *slot = NULL;
   AviContext* c = open_common(r, 1, out);
   if (c == NULL) return AVI_FAIL;
   c->file_size = 0x7FFFFFFFFFFFFFFFll;
@@ -390,8 +390,14 @@ KVR_EXPORT int32_t KVR_AVI_DMX(int32_t op, void* handleSlot, void* in, void* out
   AviContext* c = slot ? (AviContext*)*slot : NULL;
   switch (op) {
     case AVI_OP_OPEN:
-      return avi_open(slot, (AviOpenRecord*)in, (AviOpenResult*)out);
     case AVI_OP_OPEN_INFO:
+      /* Without a slot an open context could be neither handed over nor
+       * closed: fail before opening anything. */
+      if (slot == NULL) {
+        g_nLastError = AVI_ERR_OPEN;
+        return AVI_FAIL;
+      }
+      if (op == AVI_OP_OPEN) return avi_open(slot, (AviOpenRecord*)in, (AviOpenResult*)out);
       return avi_open_info(slot, (AviOpenRecord*)in, (AviOpenResult*)out);
     case AVI_OP_CLOSE:
       if (c) release_context(c);

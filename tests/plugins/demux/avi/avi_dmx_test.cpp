@@ -70,6 +70,20 @@ TEST_F(AviTest, FailedOpensLeaveNoHandleAndNameTheirError) {
   EXPECT_EQ(entry(AVI_OP_LAST_ERROR, nullptr, nullptr, nullptr), AVI_ERR_NO_MEMORY);
 }
 
+TEST_F(AviTest, OpensWithoutAHandleSlotFailAndLeaveNothingOpen) {
+  for (int32_t op : {AVI_OP_OPEN, AVI_OP_OPEN_INFO}) {
+    SCOPED_TRACE(op);
+    ASSERT_EQ(openPath(media("idx1_relative.avi")), AVI_OK);
+    closeIt();
+    record(media("idx1_relative.avi"), 0);
+    res_ = AviOpenResult{};
+    EXPECT_EQ(entry(op, nullptr, &rec_, &res_), AVI_FAIL);
+    EXPECT_EQ(entry(AVI_OP_LAST_ERROR, nullptr, nullptr, nullptr), AVI_ERR_OPEN);
+    EXPECT_EQ(mediahost::Host::get().openFiles(), 0u);
+    EXPECT_EQ(mediahost::Host::get().allocStats().liveBlocks, 0u);
+  }
+}
+
 TEST_F(AviTest, DivxIsRefusedUnlessTheHostDecodesIt) {
   EXPECT_EQ(openPath(media("divx.avi")), AVI_DIVX_REFUSED);
   ASSERT_NE(slot_, nullptr);  // still open: the host closes it
