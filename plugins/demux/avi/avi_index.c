@@ -1,7 +1,5 @@
 /* The movi list, the "idx1" and OpenDML indexes, the host's index, and the
  * two index look-ups (n-th chunk of a kind, chunks before a position). */
-#include <string.h>
-
 #include "avi_internal.h"
 
 #define ID_LIST AVI_FOURCC('L', 'I', 'S', 'T')
@@ -453,8 +451,8 @@ static int load_odml(AviContext* c) {
       r = -1;
       break;
     }
-    memset(c->odml_mem[w], 0, n * sizeof(uint8_t*));
-    memset(c->odml_mem_size[w], 0, n * sizeof(uint32_t));
+    avi_memset(c->odml_mem[w], 0, n * sizeof(uint8_t*));
+    avi_memset(c->odml_mem_size[w], 0, n * sizeof(uint32_t));
     for (uint32_t i = 0; i < n; ++i) {
       uint32_t size = c->super[w][i].size;
       if (size < 32 || size >= AVI_INDEX_LOAD_LIMIT) { r = -1; break; }

@@ -183,6 +183,10 @@ KVR_STATIC_ASSERT(sizeof(AviContext) <= AVI_CONTEXT_SIZE, "the context fits in i
 extern KvrMallocFn avi_malloc;
 extern KvrFreeFn avi_free;
 extern KvrReallocFn avi_realloc;
+/* The host's memory functions; the library calls none of libc's. */
+extern KvrMemsetFn avi_memset;
+extern KvrMemcpyFn avi_memcpy;
+extern KvrMemmoveFn avi_memmove;
 
 static inline uint32_t avi_rd16(const uint8_t* p) { return (uint32_t)p[0] | ((uint32_t)p[1] << 8); }
 static inline uint32_t avi_rd32(const uint8_t* p) {

@@ -1,8 +1,6 @@
 /* Packet reading: the chunk walk over the movi data with resynchronisation,
  * chunk-size repair from "idx1", the OpenDML size check, MPEG audio
  * resynchronisation, and reading by index when the walk is lost. */
-#include <string.h>
-
 #include "avi_internal.h"
 
 #define ID_LIST AVI_FOURCC('L', 'I', 'S', 'T')
