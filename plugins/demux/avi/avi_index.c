@@ -186,7 +186,10 @@ static int analyse_idx1(AviContext* c) {
   uint32_t rate = c->video_info ? c->video_info[0].frame_rate_milli : 0;
   uint32_t vdur = rate ? (uint32_t)((uint64_t)frames * 1000000u / rate) : 0;
   if (c->audio_avg) {
-    /* in milliseconds: whole seconds would cut the last second off */
+    /* In milliseconds, not whole seconds: the audio duration ends the
+     * reading of a separate audio reader, and whole seconds would drop
+     * the audio of a last, partial second (half a second of a 5.5 s PCM
+     * file, the last chunk of a 6 s MP3 one). */
     uint32_t adur = (uint32_t)(audio_total * 1000u / c->audio_avg);
     if (c->audio_duration_ms && audio_total && adur != c->audio_duration_ms + 1000u) {
       if (c->audio_block_us) {

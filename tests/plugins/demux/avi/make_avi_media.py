@@ -37,6 +37,10 @@ def make_ffmpeg_files(d):
            "-c:a", "pcm_s16le")
     ffmpeg(os.path.join(d, "mpeg4_only.avi"), "-f", "lavfi", "-i", "testsrc=size=96x64:rate=25", "-t", "6",
            "-c:v", "mpeg4", "-g", "10")
+    # Audio that ends half-way through a second.
+    ffmpeg(os.path.join(d, "mjpeg_pcm_5500ms.avi"), "-f", "lavfi", "-i", "testsrc=size=96x64:rate=10", "-f", "lavfi",
+           "-i", "sine=frequency=440:sample_rate=22050", "-t", "5.5", "-c:v", "mjpeg", "-q:v", "8",
+           "-c:a", "pcm_s16le")
     # Variable-bit-rate MP3: neighbouring chunks differ in size.
     ffmpeg(os.path.join(d, "mjpeg_vbr_mp3.avi"), "-f", "lavfi", "-i", "testsrc=size=96x64:rate=10", "-f", "lavfi",
            "-i", "anoisesrc=sample_rate=44100:amplitude=0.3,volume='0.2+0.8*mod(t,1)':eval=frame", "-t", "2",
