@@ -1,16 +1,14 @@
 /* The entry of libkvravidmx: open, stream-information open, close, packets,
  * seeking, stream selection, last error, host index and version. */
-#include <string.h>
-
 #include "avi_internal.h"
 
 KVR_EXPORT int32_t g_nLastError;
 KvrMallocFn avi_malloc;
 KvrFreeFn avi_free;
 KvrReallocFn avi_realloc;
-static KvrMemsetFn avi_memset_fn;
-static KvrMemcpyFn avi_memcpy_fn;
-static KvrMemmoveFn avi_memmove_fn;
+KvrMemsetFn avi_memset;
+KvrMemcpyFn avi_memcpy;
+KvrMemmoveFn avi_memmove;
 
 KVR_DEFINE_FUNCTION_LIST(KVR_AVI_DMX);
 
@@ -18,9 +16,9 @@ static void take_services(const AviOpenRecord* r, int with_memmove) {
   avi_malloc = r->host.malloc_fn;
   avi_free = r->host.free_fn;
   avi_realloc = r->host.realloc_fn;
-  avi_memset_fn = r->host.memset_fn;
-  avi_memcpy_fn = r->host.memcpy_fn;
-  if (with_memmove) avi_memmove_fn = r->host.memmove_fn;
+  avi_memset = r->host.memset_fn;
+  avi_memcpy = r->host.memcpy_fn;
+  if (with_memmove) avi_memmove = r->host.memmove_fn;
 }
 
 static void build_fio_table(const AviOpenRecord* r, AviFioTable* t) {
@@ -118,7 +116,10 @@ static int select_defaults(AviContext* c) {
 
 /* Steps 1-3 of both opens; the context, or null with g_nLastError set. */
 static AviContext* open_common(AviOpenRecord* r, int info_only, AviOpenResult* out) {
-  if (r == NULL || r->host.malloc_fn == NULL || r->host.free_fn == NULL || r->host.fopen_fn == NULL) {
+  /* Every memory operation goes through the host's functions: an open
+   * without them fails before anything is taken over. */
+  if (r == NULL || r->host.malloc_fn == NULL || r->host.free_fn == NULL || r->host.fopen_fn == NULL ||
+      r->host.memcpy_fn == NULL || r->host.memset_fn == NULL || (!info_only && r->host.memmove_fn == NULL)) {
     g_nLastError = AVI_ERR_OPEN;
     return NULL;
   }
@@ -160,10 +161,10 @@ static AviContext* open_common(AviOpenRecord* r, int info_only, AviOpenResult* o
     g_nLastError = ok ? AVI_ERR_NO_MEMORY : AVI_ERR_OPEN;
     return NULL;
   }
-  memset(c, 0, AVI_CONTEXT_SIZE);
-  if (out) memset(out, 0, sizeof *out);
+  avi_memset(c, 0, AVI_CONTEXT_SIZE);
+  if (out) avi_memset(out, 0, sizeof *out);
   c->fio = table;
-  memcpy(c->fh, fh, sizeof fh);
+  avi_memcpy(c->fh, fh, sizeof fh);
   c->flags = flags;
   c->divx_ok = (flags & AVI_FLAG_DIVX_OK) != 0;
   c->file_info.file_name = r->file_name;
@@ -187,7 +188,7 @@ static int32_t open_failed(AviContext* c, void** slot, int32_t code) {
 }
 
 static int32_t avi_open(void** slot, AviOpenRecord* r, AviOpenResult* out) {
-  if (slot) *slot = NULL;
+  *slot = NULL;
   AviContext* c = open_common(r, 0, out);
   if (c == NULL) return AVI_FAIL;
   AviFioHandle* main = c->fh[AVI_FH_MAIN];
@@ -268,7 +269,7 @@ static int32_t avi_open(void** slot, AviOpenRecord* r, AviOpenResult* out) {
 }
 
 static int32_t avi_open_info(void** slot, AviOpenRecord* r, AviOpenResult* out) {
-  if (slot) *slot = NULL;
+  *slot = NULL;
   AviContext* c = open_common(r, 1, out);
   if (c == NULL) return AVI_FAIL;
   c->file_size = 0x7FFFFFFFFFFFFFFFll;
@@ -296,7 +297,7 @@ static int32_t avi_open_info(void** slot, AviOpenRecord* r, AviOpenResult* out) 
 static int32_t avi_packet(AviContext* c, const AviPacketRequest* req, AviPacket* pkt) {
   AviPacket scratch;
   if (pkt == NULL) pkt = &scratch;
-  memset(pkt, 0, sizeof *pkt);
+  avi_memset(pkt, 0, sizeof *pkt);
   if ((c->flags & AVI_FLAG_STOP_AFTER_SEEK_MISS) && c->last_error == AVI_ERR_SEEK_NOT_FOUND) return AVI_END;
   if ((c->flags & AVI_FLAG_CALLER_BUFFER) && req) {
     c->buf = req->buffer;
@@ -311,6 +312,7 @@ static int32_t avi_packet(AviContext* c, const AviPacketRequest* req, AviPacket*
   int r = avi_next_packet(c, req, pkt);
   if (r < 0) {
     if (c->flags & AVI_FLAG_SINGLE) {
+      c->odml_audio_entry_known = 0;
       avi_seek_to(main, keep);
       c->video_frame = kv;
       c->audio_chunk = ka;
@@ -323,8 +325,8 @@ static int32_t avi_packet(AviContext* c, const AviPacketRequest* req, AviPacket*
       (c->video_fmt[0].compression == AVI_FOURCC('M', 'P', '4', 'S') ||
        c->video_fmt[0].compression == AVI_FOURCC('m', 'p', '4', 's')) &&
       (uint64_t)pkt->size + c->prefix_len < c->buf_size) {
-    memmove(c->buf + c->prefix_len, c->buf, pkt->size);
-    memcpy(c->buf, c->prefix, c->prefix_len);
+    avi_memmove(c->buf + c->prefix_len, c->buf, pkt->size);
+    avi_memcpy(c->buf, c->prefix, c->prefix_len);
     pkt->size += c->prefix_len;
   }
   c->last_error = 0;
@@ -354,6 +356,7 @@ static int32_t avi_select_op(AviContext* c, const AviSelectRequest* in, AviSelec
         c->last_error = AVI_ERR_AUDIO_RANGE;
         return AVI_FAIL;
       }
+      c->odml_audio_entry_known = 0;
       if (avi_select(c, AVI_KIND_AUDIO, in->audio_id - 30) != 0) return AVI_FAIL;
       aviGetPosInfobyOffset(c, AVI_KIND_AUDIO, avi_tell(avi_audio_reader(c)), NULL, NULL);
     }
@@ -367,6 +370,7 @@ static int32_t avi_seek_op(AviContext* c, const AviSeekRequest* in, AviSeekResul
   AviSeekRequest req = in ? *in : (AviSeekRequest){0, 0};
   AviSeekResult scratch;
   if (out == NULL) out = &scratch;
+  c->odml_audio_entry_known = 0;
   int r = avi_seek(c, &req, out);
   if ((c->flags & AVI_FLAG_SEEK_RETRY) && c->last_error == AVI_ERR_SEEK_NOT_FOUND) {
     c->last_error = 0;
@@ -382,13 +386,28 @@ static int32_t avi_seek_op(AviContext* c, const AviSeekRequest* in, AviSeekResul
   return r;
 }
 
+/* A text zero-filled to 32 bytes. */
+static void put_text(void* buffer, const char* text) {
+  if (buffer == NULL) return;
+  char* b = (char*)buffer;
+  size_t i = 0;
+  for (; text[i] && i < 32; ++i) b[i] = text[i];
+  for (; i < 32; ++i) b[i] = 0;
+}
+
 KVR_EXPORT int32_t KVR_AVI_DMX(int32_t op, void* handleSlot, void* in, void* out) {
   void** slot = (void**)handleSlot;
   AviContext* c = slot ? (AviContext*)*slot : NULL;
   switch (op) {
     case AVI_OP_OPEN:
-      return avi_open(slot, (AviOpenRecord*)in, (AviOpenResult*)out);
     case AVI_OP_OPEN_INFO:
+      /* Without a slot an open context could be neither handed over nor
+       * closed: fail before opening anything. */
+      if (slot == NULL) {
+        g_nLastError = AVI_ERR_OPEN;
+        return AVI_FAIL;
+      }
+      if (op == AVI_OP_OPEN) return avi_open(slot, (AviOpenRecord*)in, (AviOpenResult*)out);
       return avi_open_info(slot, (AviOpenRecord*)in, (AviOpenResult*)out);
     case AVI_OP_CLOSE:
       if (c) release_context(c);
@@ -409,14 +428,9 @@ KVR_EXPORT int32_t KVR_AVI_DMX(int32_t op, void* handleSlot, void* in, void* out
       if (c == NULL) return AVI_FAIL;
       return aviUpdateDurationBySysIndex(c, (AviHostIndex*)in, (uint32_t*)out);
     case AVI_OP_VERSION:
-      if (in) {
-        memset(in, 0, 32);
-        memcpy(in, "V3.0.0.2", 8);
-      }
-      if (out) {
-        memset(out, 0, 32);
-        memcpy(out, "2016/11/14 15:00", 16);
-      }
+      /* Asked before any open, when there are no host functions yet. */
+      put_text(in, "V3.0.0.2");
+      put_text(out, "2016/11/14 15:00");
       return AVI_OK;
     default:
       return AVI_FAIL;

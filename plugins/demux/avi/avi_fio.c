@@ -3,13 +3,31 @@
  * buffer, all over the process-wide host callback table. */
 #include "avi_fio.h"
 
-#include <string.h>
-
 static AviFioTable g_fio;
 KVR_EXPORT int32_t avi_do_not_seek_to_eof;
 
 KVR_EXPORT void __AVI_DMX__fioSetFunc(void* const* table) {
-  if (table != NULL) memcpy(&g_fio, table, sizeof(g_fio));
+  if (table == NULL) return;
+  /* Slot by slot: the table's own memcpy is not ours to call before it is
+   * installed, and the library calls no memory function of libc's. */
+  const AviFioTable* t = (const AviFioTable*)(const void*)table;
+  g_fio.malloc = t->malloc;
+  g_fio.realloc = t->realloc;
+  g_fio.free = t->free;
+  g_fio.reserved = t->reserved;
+  g_fio.memcpy = t->memcpy;
+  g_fio.memmove = t->memmove;
+  g_fio.memset = t->memset;
+  g_fio.fopen = t->fopen;
+  g_fio.fclose = t->fclose;
+  g_fio.fread = t->fread;
+  g_fio.fwrite = t->fwrite;
+  g_fio.fseek = t->fseek;
+  g_fio.ftell = t->ftell;
+  g_fio.feof = t->feof;
+  g_fio.fflush = t->fflush;
+  g_fio.fseek64 = t->fseek64;
+  g_fio.ftell64 = t->ftell64;
 }
 
 static int32_t fio_host_seek(void* file, int64_t offset, int32_t whence) {
@@ -100,7 +118,7 @@ KVR_EXPORT int32_t __AVI_DMX__fioShowBytesByPtr(const uint8_t** out, uint32_t n,
   h->state = AVI_FIO_READING;
   if (n > h->capacity) return 0;
   if (h->fill < n) {
-    if (h->offset != 0 && h->fill != 0) memmove(h->cache, h->cache + h->offset, h->fill);
+    if (h->offset != 0 && h->fill != 0) g_fio.memmove(h->cache, h->cache + h->offset, h->fill);
     h->offset = 0;
     if (h->refill > h->fill) {
       uint32_t want = h->refill - h->fill;
@@ -121,7 +139,7 @@ KVR_EXPORT int32_t __AVI_DMX__fioShowBytesByPtr(const uint8_t** out, uint32_t n,
 KVR_EXPORT int32_t __AVI_DMX__fioShowBytesByCopy(uint8_t* dst, uint32_t n, AviFioHandle* h) {
   const uint8_t* p = NULL;
   int32_t got = __AVI_DMX__fioShowBytesByPtr(&p, n, h);
-  if (got > 0 && dst != NULL) memcpy(dst, p, (size_t)got);
+  if (got > 0 && dst != NULL) g_fio.memcpy(dst, p, (size_t)got);
   return got;
 }
 
@@ -155,14 +173,14 @@ KVR_EXPORT uint32_t __AVI_DMX__fioRead(void* dst, uint32_t size, uint32_t count,
   if (h->state == AVI_FIO_WRITING) __AVI_DMX__fioFlush(h);
   h->state = AVI_FIO_READING;
   if (h->fill >= total) {
-    memcpy(out, h->cache + h->offset, total);
+    g_fio.memcpy(out, h->cache + h->offset, total);
     h->offset += total;
     h->fill -= total;
     if (h->fill == 0) h->offset = 0;
     return count;
   }
   uint32_t done = h->fill;
-  if (done) memcpy(out, h->cache + h->offset, done);
+  if (done) g_fio.memcpy(out, h->cache + h->offset, done);
   fio_drop(h);
   uint32_t chunk = total > h->capacity ? h->refill : h->capacity;
   if (total > h->capacity) {
@@ -174,7 +192,7 @@ KVR_EXPORT uint32_t __AVI_DMX__fioRead(void* dst, uint32_t size, uint32_t count,
   }
   uint32_t got = fio_host_read(h->cache, chunk, h);
   uint32_t take = total - done < got ? total - done : got;
-  memcpy(out + done, h->cache, take);
+  g_fio.memcpy(out + done, h->cache, take);
   done += take;
   if (take < got) {
     h->offset = take;
@@ -194,10 +212,10 @@ KVR_EXPORT uint32_t __AVI_DMX__IoWrite(const void* src, uint32_t size, uint32_t 
   h->state = AVI_FIO_WRITING;
   if ((uint64_t)h->fill + total < h->capacity) {
     if (h->offset != 0) {
-      memmove(h->cache, h->cache + h->offset, h->fill);
+      g_fio.memmove(h->cache, h->cache + h->offset, h->fill);
       h->offset = 0;
     }
-    memcpy(h->cache + h->fill, in, total);
+    g_fio.memcpy(h->cache + h->fill, in, total);
     h->fill += total;
     return count;
   }
@@ -208,7 +226,7 @@ KVR_EXPORT uint32_t __AVI_DMX__IoWrite(const void* src, uint32_t size, uint32_t 
     if (put != h->capacity) return 0;
     done += h->capacity;
   }
-  memcpy(h->cache, in + done, total - done);
+  g_fio.memcpy(h->cache, in + done, total - done);
   h->offset = 0;
   h->fill = total - done;
   return count;

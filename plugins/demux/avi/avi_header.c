@@ -63,7 +63,7 @@ static void* grow(AviContext* c, void* array, uint32_t count, uint32_t item) {
     c->last_error = array ? AVI_ERR_REALLOC : AVI_ERR_NO_MEMORY;
     return NULL;
   }
-  memset((uint8_t*)p + (size_t)count * item, 0, item);
+  avi_memset((uint8_t*)p + (size_t)count * item, 0, item);
   return p;
 }
 
@@ -162,7 +162,7 @@ int avi_read_headers(AviContext* c) {
     c->last_error = AVI_ERR_NO_MEMORY;
     return -1;
   }
-  memset(c->strh, 0, (size_t)c->avih_streams * 64u);
+  avi_memset(c->strh, 0, (size_t)c->avih_streams * 64u);
   c->strh_count = c->avih_streams;
   c->max_suggested = round4(c->avih_suggested);
   return 0;
@@ -240,7 +240,7 @@ static int read_video_format(AviContext* c, AviFioHandle* h, AviStreamHeader* s)
       c->last_error = AVI_ERR_NO_MEMORY;
       return -1;
     }
-    memset(f->extra, 0, (size_t)(size - 40));
+    avi_memset(f->extra, 0, (size_t)(size - 40));
     f->extra_size = (uint32_t)(size - 40);
     __AVI_DMX__fioRead(f->extra, 1, f->extra_size, h);
   }
@@ -283,7 +283,7 @@ static int read_audio_format(AviContext* c, AviFioHandle* h) {
       c->last_error = AVI_ERR_NO_MEMORY;
       return -1;
     }
-    memset(f->extra, 0, f->cb_size);
+    avi_memset(f->extra, 0, f->cb_size);
     __AVI_DMX__fioRead(f->extra, 1, f->cb_size, h);
     if (f->format_tag == 0xFFFE && f->cb_size > 21 && memcmp(f->extra + 10, kBaseGuidTail, 12) == 0)
       f->format_tag = (uint16_t)avi_rd16(f->extra + 6);
@@ -435,8 +435,8 @@ static void build_prefix(AviContext* c, const AviStreamHeader* s, const AviVideo
     if (p[0] == 0 && p[1] == 0 && p[2] == 1 && p[3] == 0x20) {
       if (j + 13 < f->extra_size && j + 14 <= f->extra_size) {
         static const uint8_t head[4] = {0, 0, 1, 0};
-        memcpy(c->prefix, head, 4);
-        memcpy(c->prefix + 4, p, 14);
+        avi_memcpy(c->prefix, head, 4);
+        avi_memcpy(c->prefix + 4, p, 14);
         c->prefix_len = AVI_PREFIX_MAX;
       }
       return;
@@ -454,17 +454,17 @@ int avi_build_info(AviContext* c) {
   if (c->video.count) {
     c->video_info = (AviVideoInfo*)avi_malloc(sizeof(AviVideoInfo) * (size_t)c->video.count);
     if (c->video_info == NULL) return -1;
-    memset(c->video_info, 0, sizeof(AviVideoInfo) * (size_t)c->video.count);
+    avi_memset(c->video_info, 0, sizeof(AviVideoInfo) * (size_t)c->video.count);
   }
   if (c->audio.count) {
     c->audio_info = (AviAudioInfo*)avi_malloc(sizeof(AviAudioInfo) * (size_t)c->audio.count);
     if (c->audio_info == NULL) return -1;
-    memset(c->audio_info, 0, sizeof(AviAudioInfo) * (size_t)c->audio.count);
+    avi_memset(c->audio_info, 0, sizeof(AviAudioInfo) * (size_t)c->audio.count);
   }
   if (c->meta.count) {
     c->meta_info = (AviMetaInfo*)avi_malloc(sizeof(AviMetaInfo) * (size_t)c->meta.count);
     if (c->meta_info == NULL) return -1;
-    memset(c->meta_info, 0, sizeof(AviMetaInfo) * (size_t)c->meta.count);
+    avi_memset(c->meta_info, 0, sizeof(AviMetaInfo) * (size_t)c->meta.count);
   }
   uint32_t vdur = 0, adur = 0;
   for (int i = 0; i < c->video.count; ++i) {
@@ -500,7 +500,7 @@ int avi_build_info(AviContext* c) {
   }
   for (int i = 0; i < c->meta.count; ++i) {
     c->meta_info[i].id = 70 + i;
-    memcpy(c->meta_info[i].strf, c->meta_fmt[i].strf, 80);
+    avi_memcpy(c->meta_info[i].strf, c->meta_fmt[i].strf, 80);
     uint32_t ms = stream_ms(&c->strh[c->meta.number[i]]);
     if (ms > adur) adur = ms;
   }

@@ -1,7 +1,5 @@
 /* The movi list, the "idx1" and OpenDML indexes, the host's index, and the
  * two index look-ups (n-th chunk of a kind, chunks before a position). */
-#include <string.h>
-
 #include "avi_internal.h"
 
 #define ID_LIST AVI_FOURCC('L', 'I', 'S', 'T')
@@ -188,7 +186,10 @@ static int analyse_idx1(AviContext* c) {
   uint32_t rate = c->video_info ? c->video_info[0].frame_rate_milli : 0;
   uint32_t vdur = rate ? (uint32_t)((uint64_t)frames * 1000000u / rate) : 0;
   if (c->audio_avg) {
-    /* in milliseconds: whole seconds would cut the last second off */
+    /* In milliseconds, not whole seconds: the audio duration ends the
+     * reading of a separate audio reader, and whole seconds would drop
+     * the audio of a last, partial second (half a second of a 5.5 s PCM
+     * file, the last chunk of a 6 s MP3 one). */
     uint32_t adur = (uint32_t)(audio_total * 1000u / c->audio_avg);
     if (c->audio_duration_ms && audio_total && adur != c->audio_duration_ms + 1000u) {
       if (c->audio_block_us) {
@@ -453,8 +454,8 @@ static int load_odml(AviContext* c) {
       r = -1;
       break;
     }
-    memset(c->odml_mem[w], 0, n * sizeof(uint8_t*));
-    memset(c->odml_mem_size[w], 0, n * sizeof(uint32_t));
+    avi_memset(c->odml_mem[w], 0, n * sizeof(uint8_t*));
+    avi_memset(c->odml_mem_size[w], 0, n * sizeof(uint32_t));
     for (uint32_t i = 0; i < n; ++i) {
       uint32_t size = c->super[w][i].size;
       if (size < 32 || size >= AVI_INDEX_LOAD_LIMIT) { r = -1; break; }
@@ -493,6 +494,30 @@ int avi_odml_mem_entry(AviContext* c, int which, uint32_t n, int64_t* pos, uint3
       return 0;
     }
     first += entries;
+  }
+  return -1;
+}
+
+/* The number of the first entry of an in-memory standard index of a kind
+ * whose chunk header lies at or after `pos`; -1 when every entry lies
+ * before it or the index cannot be read. */
+int avi_odml_mem_entry_at(AviContext* c, int which, int64_t pos, uint32_t* n) {
+  if (c->odml_mem[which] == NULL) return -1;
+  uint32_t number = 0;
+  for (uint32_t i = 0; i < c->super_count[which]; ++i) {
+    const uint8_t* b = c->odml_mem[which][i];
+    uint32_t size = c->odml_mem_size[which][i];
+    if (b == NULL || size < 32) return -1;
+    uint32_t esize = b[10] == 1 ? 12 : 8;
+    uint64_t entries = avi_rd32(b + 12);
+    if (entries > (uint64_t)(size - 32) / esize) entries = (size - 32) / esize;
+    int64_t base = (int64_t)avi_rd64(b + 20);
+    for (uint64_t j = 0; j < entries; ++j, ++number) {
+      if (base + avi_rd32(b + 32 + (size_t)j * esize) - 8 >= pos) {
+        *n = number;
+        return 0;
+      }
+    }
   }
   return -1;
 }

@@ -151,6 +151,11 @@ typedef struct AviContext {
   AviRepair repair[2];
   int repair_corrected;
   int odml_check_on, odml_check_first_done, odml_check_matched;
+  /* The audio index lists empty chunks, which take no time and so are not
+   * counted in audio_chunk: the in-memory entry of the next audio chunk, as
+   * found for the audio chunk number odml_audio_entry_chunk. */
+  uint32_t odml_audio_entry, odml_audio_entry_chunk;
+  int odml_audio_entry_known;
   uint32_t resync_count;
   int mp3_on, mp3_done;
   uint32_t mp3_searched;
@@ -178,6 +183,10 @@ KVR_STATIC_ASSERT(sizeof(AviContext) <= AVI_CONTEXT_SIZE, "the context fits in i
 extern KvrMallocFn avi_malloc;
 extern KvrFreeFn avi_free;
 extern KvrReallocFn avi_realloc;
+/* The host's memory functions; the library calls none of libc's. */
+extern KvrMemsetFn avi_memset;
+extern KvrMemcpyFn avi_memcpy;
+extern KvrMemmoveFn avi_memmove;
 
 static inline uint32_t avi_rd16(const uint8_t* p) { return (uint32_t)p[0] | ((uint32_t)p[1] << 8); }
 static inline uint32_t avi_rd32(const uint8_t* p) {
@@ -223,6 +232,7 @@ int avi_prepare_index(AviContext* c);
 int avi_locate_idx1(AviContext* c);
 int avi_odml_entry(AviContext* c, int which, uint32_t n, int64_t* pos, uint32_t* raw_size);
 int avi_odml_mem_entry(AviContext* c, int which, uint32_t n, int64_t* pos, uint32_t* raw);
+int avi_odml_mem_entry_at(AviContext* c, int which, int64_t pos, uint32_t* n);
 void avi_release_indexes(AviContext* c);
 
 /* Packets and seeking. */

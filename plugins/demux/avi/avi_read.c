@@ -1,8 +1,6 @@
 /* Packet reading: the chunk walk over the movi data with resynchronisation,
  * chunk-size repair from "idx1", the OpenDML size check, MPEG audio
  * resynchronisation, and reading by index when the walk is lost. */
-#include <string.h>
-
 #include "avi_internal.h"
 
 #define ID_LIST AVI_FOURCC('L', 'I', 'S', 'T')
@@ -274,6 +272,17 @@ static int video_chunk(AviContext* c, AviFioHandle* h, int64_t pos, uint32_t siz
   return deliver(c, pkt, AVI_KIND_VIDEO, got, video_time(c, frame));
 }
 
+/* The in-memory index entry of the audio chunk at the reader: the one that
+ * follows the last chunk checked while the chunk number has not been set
+ * since, else the first entry at or after the reader's position. */
+static int audio_entry(AviContext* c, AviFioHandle* h, int64_t pos, uint32_t* entry) {
+  if (c->odml_audio_entry_known && c->odml_audio_entry_chunk == c->audio_chunk) {
+    *entry = c->odml_audio_entry;
+    return 0;
+  }
+  return avi_odml_mem_entry_at(c, 1, pos >= 0 ? pos : avi_tell(h), entry);
+}
+
 static int audio_chunk(AviContext* c, AviFioHandle* h, int64_t pos, uint32_t size, AviPacket* pkt) {
   int pad = size & 1;
   if (c->repair_on) {
@@ -295,8 +304,8 @@ static int audio_chunk(AviContext* c, AviFioHandle* h, int64_t pos, uint32_t siz
   }
   if (c->odml_check_on) {
     int64_t p;
-    uint32_t raw;
-    int r = avi_odml_mem_entry(c, 1, c->audio_chunk, &p, &raw);
+    uint32_t raw, entry = 0;
+    int r = audio_entry(c, h, pos, &entry) == 0 ? avi_odml_mem_entry(c, 1, entry, &p, &raw) : -1;
     if (r == AVI_ERR_MEM_INDEX_OTHER_STREAM) return fail(c, r);
     uint32_t isize = raw & 0x7FFFFFFFu;
     if (r == 0 && isize && isize < AVI_CHUNK_LIMIT && isize != size) {
@@ -310,8 +319,13 @@ static int audio_chunk(AviContext* c, AviFioHandle* h, int64_t pos, uint32_t siz
       }
     }
     c->odml_check_first_done = 1;
+    /* The next chunk has the next entry, empty or not. */
+    c->odml_audio_entry_known = r == 0;
+    c->odml_audio_entry = entry + 1;
+    c->odml_audio_entry_chunk = c->audio_chunk + (size ? 1u : 0u);
   }
   if (size >= AVI_CHUNK_LIMIT) {
+    c->odml_audio_entry_known = 0;
     __AVI_DMX__fioSkipBytes(1, h);
     ++c->resync_count;
     return WALK_AGAIN;

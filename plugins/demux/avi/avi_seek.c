@@ -1,8 +1,6 @@
 /* Seeking: the dispatcher over the index mode and the ten strategies (scan,
  * "idx1" on disk and in memory, OpenDML on disk and in memory, host index),
  * and the scan tables that let later scans start near their target. */
-#include <string.h>
-
 #include "avi_internal.h"
 
 #define ID_LIST AVI_FOURCC('L', 'I', 'S', 'T')
@@ -189,7 +187,7 @@ typedef struct Idx1Walk {
 } Idx1Walk;
 
 static int idx1_open(AviContext* c, Idx1Walk* w, int memory) {
-  memset(w, 0, sizeof *w);
+  avi_memset(w, 0, sizeof *w);
   w->c = c;
   w->keep = -1;
   if (memory) {
@@ -213,7 +211,7 @@ static int idx1_open(AviContext* c, Idx1Walk* w, int memory) {
 static int idx1_next(Idx1Walk* w, uint8_t* e) {
   if (w->next >= w->count) return -1;
   if (w->mem) {
-    memcpy(e, w->mem + w->next * 16u, 16);
+    avi_memcpy(e, w->mem + w->next * 16u, 16);
   } else if (__AVI_DMX__fioRead(e, 1, 16, w->h) != 16) {
     return -1;
   }
@@ -407,7 +405,7 @@ static int odml_index(AviContext* c, int which, uint32_t i, int memory, OdmlInde
 static int odml_get(AviContext* c, const OdmlIndex* s, uint32_t j, uint32_t* off, uint32_t* raw) {
   uint8_t e[8];
   if (s->mem) {
-    memcpy(e, s->mem + (size_t)j * s->esize, 8);
+    avi_memcpy(e, s->mem + (size_t)j * s->esize, 8);
   } else {
     AviFioHandle* h = c->fh[AVI_FH_VIDX];
     if (avi_seek_to(h, s->first_entry + (int64_t)j * s->esize) != 0 || __AVI_DMX__fioRead(e, 1, 8, h) != 8) return -1;
@@ -432,7 +430,8 @@ static void audio_counters_from_memory(AviContext* c, int64_t pos) {
     for (uint32_t j = 0; j < s.entries; ++j) {
       uint32_t off, raw;
       if (odml_get(c, &s, j, &off, &raw) != 0 || s.base + off - 8 >= pos) goto done;
-      ++n;
+      /* An empty chunk takes no time and is not counted, as in reading. */
+      if (raw & 0x7FFFFFFFu) ++n;
       bytes += raw & 0x7FFFFFFFu;
     }
   }
@@ -633,7 +632,7 @@ static void seek_to_start(AviContext* c) {
    * the first audio chunk would pass the video chunks before it. */
   c->video_frame = c->audio_chunk = c->chunks = 0;
   c->audio_bytes = 0;
-  if (c->repair_on) memset(c->repair, 0, sizeof c->repair);
+  if (c->repair_on) avi_memset(c->repair, 0, sizeof c->repair);
 }
 
 int avi_seek(AviContext* c, const AviSeekRequest* req, AviSeekResult* res) {
@@ -642,7 +641,7 @@ int avi_seek(AviContext* c, const AviSeekRequest* req, AviSeekResult* res) {
   for (int i = 0; i < 3; ++i) kept[i] = readers[i] ? avi_tell(readers[i]) : -1;
   Counters saved = {c->video_frame, c->audio_chunk, c->chunks, c->audio_bytes};
   AviRepair saved_repair[2];
-  memcpy(saved_repair, c->repair, sizeof saved_repair);
+  avi_memcpy(saved_repair, c->repair, sizeof saved_repair);
   int32_t target = req->target_ms;
   int relative = (req->flags & AVI_SEEK_RELATIVE) != 0;
   res->reached_ms = 0;
@@ -735,7 +734,7 @@ int avi_seek(AviContext* c, const AviSeekRequest* req, AviSeekResult* res) {
     for (int i = 0; i < 3; ++i)
       if (readers[i] && kept[i] >= 0) avi_seek_to(readers[i], kept[i]);
     apply(c, &saved, 1);
-    memcpy(c->repair, saved_repair, sizeof saved_repair);
+    avi_memcpy(c->repair, saved_repair, sizeof saved_repair);
     c->repair[0].handle_pos = c->repair[1].handle_pos = -1;
     return r;
   }

@@ -49,12 +49,20 @@ static inline void mix_frame(const uint8_t* src, const int32_t* row, int32_t cha
   *right = r;
 }
 
+/* A mix of loud channels can pass full scale (every side of a row weighs
+ * 2.0 in all): it is held at the limits of the sample width rather than
+ * wrapped into a sign flip. */
+static inline int64_t saturate(int64_t v, int bits) {
+  const int64_t hi = ((int64_t)1 << (bits - 1)) - 1, lo = -((int64_t)1 << (bits - 1));
+  return v > hi ? hi : v < lo ? lo : v;
+}
+
 static inline const uint8_t* mix16(const uint8_t* src, const int32_t* row, int16_t* dst, int32_t channels,
                                    int big) {
   int64_t l, r;
   mix_frame(src, row, channels, 2, big, &l, &r);
-  dst[0] = (int16_t)(l >> 24);
-  dst[1] = (int16_t)(r >> 24);
+  dst[0] = (int16_t)saturate(l >> 24, 16);
+  dst[1] = (int16_t)saturate(r >> 24, 16);
   return src + 2 * channels;
 }
 
@@ -62,8 +70,8 @@ static inline const uint8_t* mix24(const uint8_t* src, const int32_t* row, int32
                                    int big) {
   int64_t l, r;
   mix_frame(src, row, channels, 3, big, &l, &r);
-  dst[0] = (int32_t)(l >> 24);
-  dst[1] = (int32_t)(r >> 24);
+  dst[0] = (int32_t)saturate(l >> 24, 24);
+  dst[1] = (int32_t)saturate(r >> 24, 24);
   return src + 3 * channels;
 }
 
@@ -77,8 +85,8 @@ static inline const uint8_t* mix_dvd(const uint8_t* src, const int32_t* row, int
       l += s * row[k];
       r += s * row[8 + k];
     }
-    dst[2 * f] = (int32_t)(l >> 24);
-    dst[2 * f + 1] = (int32_t)(r >> 24);
+    dst[2 * f] = (int32_t)saturate(l >> 24, 24);
+    dst[2 * f + 1] = (int32_t)saturate(r >> 24, 24);
   }
   return src + (wide ? 6 : 5) * channels;
 }

@@ -2,6 +2,7 @@
 // and the dynamic-range curves.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <random>
 #include <string>
@@ -54,6 +55,12 @@ std::pair<int64_t, int64_t> mix(const std::vector<int32_t>& frame, const Row& ro
   return {l >> 24, r >> 24};
 }
 
+// A mixed value held at the limits of a sample width.
+int64_t sat(int64_t v, int bits) {
+  const int64_t hi = (int64_t(1) << (bits - 1)) - 1;
+  return std::min(hi, std::max(-hi - 1, v));
+}
+
 TEST(PcmDecMix, RowsAndTablesHoldTheDownMixWeights) {
   for (const auto& kv : referenceRows()) {
     SCOPED_TRACE(kv.first);
@@ -86,20 +93,34 @@ TEST(PcmDecMix, RowsAndTablesHoldTheDownMixWeights) {
   }
 }
 
-TEST(PcmDecMix, MixingRoutinesKeepTheLowBitsWithoutSaturation) {
+TEST(PcmDecMix, MixingRoutinesHoldLoudFramesAtFullScale) {
   // (L, R, C) = (1000, 0, 0) through the three-channel row.
   uint8_t le[6] = {0xE8, 0x03, 0, 0, 0, 0};
   int16_t pair[2];
   EXPECT_EQ(KV_PCMDOWNCH_AUDIO16(le, ADBD_3CH_1, pair, 3), le + 6);
   EXPECT_EQ(pair[0], 1171);
   EXPECT_EQ(pair[1], 0);
-  // Full scale on all three channels sums to 65533, kept as its low 16 bits.
+  // Full scale on all three channels sums to 65533 (or -65536): held at
+  // full scale, not wrapped into a sign flip.
   uint8_t loud[6] = {0xFF, 0x7F, 0xFF, 0x7F, 0xFF, 0x7F};
   KV_PCMDOWNCH_AUDIO16(loud, ADBD_3CH_1, pair, 3);
-  EXPECT_EQ(pair[0], -3);
-  uint8_t loudBe[6] = {0x7F, 0xFF, 0x7F, 0xFF, 0x7F, 0xFF};
+  EXPECT_EQ(pair[0], 32767);
+  EXPECT_EQ(pair[1], 32767);
+  uint8_t loudBe[6] = {0x80, 0x00, 0x80, 0x00, 0x80, 0x00};
   KV_PCMDOWNCH_BD16(loudBe, ADBD_3CH_1, pair, 3);
-  EXPECT_EQ(pair[1], -3);
+  EXPECT_EQ(pair[0], -32768);
+  EXPECT_EQ(pair[1], -32768);
+  // 24-bit sources are held at the 24-bit limits, which the 16-bit curve
+  // then turns into full scale too.
+  uint8_t loud24[9] = {0xFF, 0xFF, 0x7F, 0xFF, 0xFF, 0x7F, 0xFF, 0xFF, 0x7F};
+  int32_t wide[2];
+  KV_PCMDOWNCH_AUDIO24(loud24, ADBD_3CH_1, wide, 3);
+  EXPECT_EQ(wide[0], 0x7FFFFF);
+  EXPECT_EQ(get_goodvalue0(wide[1]), 32767);
+  uint8_t quiet24Be[9] = {0x80, 0, 0, 0x80, 0, 0, 0x80, 0, 0};
+  KV_PCMDOWNCH_BD24(quiet24Be, ADBD_3CH_1, wide, 3);
+  EXPECT_EQ(wide[0], -0x800000);
+  EXPECT_EQ(get_goodvalue0(wide[1]), -32768);
 }
 
 // Every routine over random frames against the 64-bit reference.
@@ -137,13 +158,14 @@ TEST(PcmDecMix, RoutinesMatchTheReference) {
         auto ref16 = mix(h1, kv.second);
         int16_t p16[2];
         ASSERT_EQ(KV_PCMDOWNCH_AUDIO16(le16.data(), row, p16, channels), le16.data() + le16.size());
-        EXPECT_EQ(p16[0], int16_t(ref16.first));
-        EXPECT_EQ(p16[1], int16_t(ref16.second));
+        EXPECT_EQ(p16[0], sat(ref16.first, 16));
+        EXPECT_EQ(p16[1], sat(ref16.second, 16));
         ASSERT_EQ(KV_PCMDOWNCH_BD16(be16.data(), row, p16, channels), be16.data() + be16.size());
-        EXPECT_EQ(p16[0], int16_t(ref16.first));
-        EXPECT_EQ(p16[1], int16_t(ref16.second));
+        EXPECT_EQ(p16[0], sat(ref16.first, 16));
+        EXPECT_EQ(p16[1], sat(ref16.second, 16));
 
         auto ref24 = mix(f1, kv.second);
+        ref24 = {sat(ref24.first, 24), sat(ref24.second, 24)};
         int32_t p32[2];
         ASSERT_EQ(KV_PCMDOWNCH_AUDIO24(le24.data(), row, p32, channels), le24.data() + le24.size());
         EXPECT_EQ(p32[0], ref24.first);
@@ -153,6 +175,7 @@ TEST(PcmDecMix, RoutinesMatchTheReference) {
         EXPECT_EQ(p32[1], ref24.second);
 
         auto ref24b = mix(f2, kv.second);
+        ref24b = {sat(ref24b.first, 24), sat(ref24b.second, 24)};
         int32_t four[4];
         ASSERT_EQ(KV_PCMDOWNCH_DVD24(dvd24.data(), row, four, channels), dvd24.data() + dvd24.size());
         EXPECT_EQ(std::vector<int64_t>(four, four + 4),
@@ -161,6 +184,8 @@ TEST(PcmDecMix, RoutinesMatchTheReference) {
         for (int32_t s : f1) g1.push_back(s & ~0xF);
         for (int32_t s : f2) g2.push_back(s & ~0xF);
         auto ref20 = mix(g1, kv.second), ref20b = mix(g2, kv.second);
+        ref20 = {sat(ref20.first, 24), sat(ref20.second, 24)};
+        ref20b = {sat(ref20b.first, 24), sat(ref20b.second, 24)};
         ASSERT_EQ(KV_PCMDOWNCH_DVD20(dvd20.data(), row, four, channels), dvd20.data() + dvd20.size());
         EXPECT_EQ(std::vector<int64_t>(four, four + 4),
                   (std::vector<int64_t>{ref20.first, ref20.second, ref20b.first, ref20b.second}));
@@ -190,6 +215,11 @@ TEST(PcmDecMix, DecodersMixEveryLayout) {
         int32_t x = int32_t(rng() & 0xFFFFFF) - 0x800000;
         v = c.bits == 8 ? int32_t(rng() & 0xFF) : c.bits == 16 ? x >> 8 : c.bits == 20 ? x & ~0xF : x;
       }
+      // Frames 0 and 1 at full scale, up and down: their mix passes it.
+      const int32_t top = c.bits == 8 ? 255 : c.bits == 16 ? 32767 : c.bits == 20 ? 0x7FFFF0 : 0x7FFFFF;
+      const int32_t bottom = c.bits == 8 ? 0 : c.bits == 16 ? -32768 : -0x800000;
+      std::fill(s.begin(), s.begin() + c.channels, top);
+      std::fill(s.begin() + c.channels, s.begin() + 2 * c.channels, bottom);
       std::vector<uint8_t> data;
       const bool be = c.format == 8 || c.bigEndian;
       if (c.layout == 2) {
@@ -239,7 +269,9 @@ TEST(PcmDecMix, DecodersMixEveryLayout) {
         auto lr = mix(frame, row);
         for (int side = 0; side < 2; ++side) {
           int64_t v = side ? lr.second : lr.first;
-          int32_t expected = c.bits <= 16 ? int16_t(v) : c.outBits > 16 ? int32_t(v) : int16_t(uint16_t(uint32_t(v) >> 8));
+          int32_t expected = c.bits <= 16 ? int32_t(sat(v, 16))
+                             : c.outBits > 16 ? int32_t(sat(v, 24))
+                                              : int16_t(uint16_t(uint32_t(sat(v, 24)) >> 8));
           EXPECT_EQ(samples[size_t(2 * f + side)], expected) << "frame " << f << " side " << side;
         }
       }

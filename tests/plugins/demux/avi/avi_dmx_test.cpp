@@ -70,6 +70,76 @@ TEST_F(AviTest, FailedOpensLeaveNoHandleAndNameTheirError) {
   EXPECT_EQ(entry(AVI_OP_LAST_ERROR, nullptr, nullptr, nullptr), AVI_ERR_NO_MEMORY);
 }
 
+TEST_F(AviTest, OpensWithoutAHandleSlotFailAndLeaveNothingOpen) {
+  for (int32_t op : {AVI_OP_OPEN, AVI_OP_OPEN_INFO}) {
+    SCOPED_TRACE(op);
+    ASSERT_EQ(openPath(media("idx1_relative.avi")), AVI_OK);
+    closeIt();
+    record(media("idx1_relative.avi"), 0);
+    res_ = AviOpenResult{};
+    EXPECT_EQ(entry(op, nullptr, &rec_, &res_), AVI_FAIL);
+    EXPECT_EQ(entry(AVI_OP_LAST_ERROR, nullptr, nullptr, nullptr), AVI_ERR_OPEN);
+    EXPECT_EQ(mediahost::Host::get().openFiles(), 0u);
+    EXPECT_EQ(mediahost::Host::get().allocStats().liveBlocks, 0u);
+  }
+}
+
+namespace memcount {
+int sets = 0, copies = 0, moves = 0;
+void* set(void* d, int v, size_t n) {
+  ++sets;
+  return mediahost::hostMemset(d, v, n);
+}
+void* copy(void* d, const void* s, size_t n) {
+  ++copies;
+  return mediahost::hostMemcpy(d, s, n);
+}
+void* move(void* d, const void* s, size_t n) {
+  ++moves;
+  return mediahost::hostMemmove(d, s, n);
+}
+}  // namespace memcount
+
+TEST_F(AviTest, MemoryWorkGoesThroughTheHostsFunctions) {
+  memcount::sets = memcount::copies = memcount::moves = 0;
+  record(media("mpeg4_mp3.avi"), 0);
+  rec_.cache_size = 512;  // small enough for chunk headers to straddle refills
+  rec_.host.memset_fn = memcount::set;
+  rec_.host.memcpy_fn = memcount::copy;
+  rec_.host.memmove_fn = memcount::move;
+  ASSERT_EQ(entry(AVI_OP_OPEN, &slot_, &rec_, &res_), AVI_OK);
+  EXPECT_GT(memcount::sets, 0);  // the context and the result are zeroed
+  ASSERT_GT(readAll().size(), 100u);
+  EXPECT_GT(memcount::copies, 0);  // reads served from the cache
+  EXPECT_GT(memcount::moves, 0);   // the cache keeps its unread bytes on a refill
+  closeIt();
+
+  // A host that lacks one of them gets no context; op 7 needs no memmove.
+  struct Case {
+    int32_t op;
+    void (*drop)(KvrHostServices&);
+    int32_t result;
+  } cases[] = {
+      {AVI_OP_OPEN, [](KvrHostServices& h) { h.memset_fn = nullptr; }, AVI_FAIL},
+      {AVI_OP_OPEN, [](KvrHostServices& h) { h.memcpy_fn = nullptr; }, AVI_FAIL},
+      {AVI_OP_OPEN, [](KvrHostServices& h) { h.memmove_fn = nullptr; }, AVI_FAIL},
+      {AVI_OP_OPEN_INFO, [](KvrHostServices& h) { h.memcpy_fn = nullptr; }, AVI_FAIL},
+      {AVI_OP_OPEN_INFO, [](KvrHostServices& h) { h.memmove_fn = nullptr; }, AVI_OK},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(&c - cases);
+    record(media("idx1_relative.avi"), 0);
+    c.drop(rec_.host);
+    res_ = AviOpenResult{};
+    EXPECT_EQ(entry(c.op, &slot_, &rec_, &res_), c.result);
+    if (c.result == AVI_FAIL) {
+      EXPECT_EQ(slot_, nullptr);
+      EXPECT_EQ(entry(AVI_OP_LAST_ERROR, nullptr, nullptr, nullptr), AVI_ERR_OPEN);
+    }
+    closeIt();
+  }
+}
+
 TEST_F(AviTest, DivxIsRefusedUnlessTheHostDecodesIt) {
   EXPECT_EQ(openPath(media("divx.avi")), AVI_DIVX_REFUSED);
   ASSERT_NE(slot_, nullptr);  // still open: the host closes it

@@ -1,5 +1,6 @@
 // Seeking by every strategy of the AVI demuxer, and the dispatcher's rules.
 #include <algorithm>
+#include <map>
 
 #include "avi_test_support.h"
 
@@ -269,6 +270,39 @@ TEST_F(AviSeekTest, ZeroRateAudioSeeksFailCleanly) {
   EXPECT_EQ(ctx()->last_error, AVI_ERR_SCAN_AUDIO);
   EXPECT_EQ(odml(ctx(), 500, &reached, 0), AVI_FAIL);
   EXPECT_EQ(ctx()->last_error, AVI_ERR_ODML_AUDIO_ZERO_RATE);
+}
+
+// The OpenDML index lists an empty audio chunk that takes no time: after a
+// seek past it, each audio chunk keeps the time a plain read gives it.
+TEST_F(AviSeekTest, AudioAfterASeekPastAnEmptyChunkKeepsItsTime) {
+  struct Case {
+    uint32_t flags;
+    std::vector<int32_t> targets;
+  } cases[] = {{0, {1400, 600, 1900}}, {AVI_FLAG_SINGLE, {1400, 600, 1900}}, {AVI_FLAG_SEPARATE, {600, 900}}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "flags " << c.flags);
+    const int32_t kind = (c.flags & AVI_FLAG_SEPARATE) ? AVI_KIND_AUDIO : 0;
+    ASSERT_EQ(openPath(media("odml_empty_audio.avi"), c.flags), AVI_OK);
+    std::map<Bytes, int> timeOf;
+    for (const Got& g : readAll(kind))
+      if (g.kind == AVI_KIND_AUDIO) timeOf[g.data] = g.time;
+    ASSERT_GT(timeOf.size(), 30u);
+    for (int32_t target : c.targets) {
+      SCOPED_TRACE(target);
+      AviSeekResult r;
+      ASSERT_EQ(seek(target, 0, &r), AVI_OK);
+      int audio = 0;
+      AviPacket p;
+      for (int i = 0; i < 8 && next(&p, kind) == AVI_OK; ++i) {
+        if (p.kind != AVI_KIND_AUDIO) continue;
+        auto it = timeOf.find(Bytes(p.data, p.data + p.size));
+        ASSERT_NE(it, timeOf.end()) << "a chunk the plain read did not give, at " << p.time_ms;
+        EXPECT_EQ(p.time_ms, it->second);
+        ++audio;
+      }
+      EXPECT_GT(audio, 0);
+    }
+  }
 }
 
 }  // namespace

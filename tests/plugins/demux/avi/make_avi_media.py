@@ -37,6 +37,14 @@ def make_ffmpeg_files(d):
            "-c:a", "pcm_s16le")
     ffmpeg(os.path.join(d, "mpeg4_only.avi"), "-f", "lavfi", "-i", "testsrc=size=96x64:rate=25", "-t", "6",
            "-c:v", "mpeg4", "-g", "10")
+    # Audio that ends half-way through a second.
+    ffmpeg(os.path.join(d, "mjpeg_pcm_5500ms.avi"), "-f", "lavfi", "-i", "testsrc=size=96x64:rate=10", "-f", "lavfi",
+           "-i", "sine=frequency=440:sample_rate=22050", "-t", "5.5", "-c:v", "mjpeg", "-q:v", "8",
+           "-c:a", "pcm_s16le")
+    # Variable-bit-rate MP3: neighbouring chunks differ in size.
+    ffmpeg(os.path.join(d, "mjpeg_vbr_mp3.avi"), "-f", "lavfi", "-i", "testsrc=size=96x64:rate=10", "-f", "lavfi",
+           "-i", "anoisesrc=sample_rate=44100:amplitude=0.3,volume='0.2+0.8*mod(t,1)':eval=frame", "-t", "2",
+           "-c:v", "mjpeg", "-q:v", "8", "-c:a", "libmp3lame", "-q:a", "4")
 
 
 # ---- a small RIFF writer ----
@@ -77,8 +85,10 @@ class Avi:
     """Two streams, video 00dc (MJPEG, 10 fps) and audio 01wb (PCM)."""
 
     def __init__(self, frames, audio, rate=10, width=96, height=64, audio_fmt=None, handler=b"MJPG",
-                 compression=b"MJPG", sample_rate=8000, strh_size=56):
+                 compression=b"MJPG", sample_rate=8000, strh_size=56, audio_rate=None):
         self.frames, self.audio = frames, audio
+        # (dwScale, dwRate, dwSampleSize) of the audio; PCM by default.
+        self.audio_rate = audio_rate or (2, sample_rate * 2, 2)
         self.rate, self.width, self.height = rate, width, height
         self.sample_rate = sample_rate
         self.audio_fmt = audio_fmt if audio_fmt is not None else \
@@ -97,8 +107,9 @@ class Avi:
                     chunk(b"strf", bmp) + extra_video)
         astrl = b""
         if streams > 1:
-            total = sum(len(a) for a in self.audio)
-            astrl = lst(b"strl", self.strh(b"auds", b"\0\0\0\0", 2, self.sample_rate * 2, total // 2, 8192, 2) +
+            scale, rate, sample_size = self.audio_rate
+            length = sum(len(a) for a in self.audio) // sample_size if sample_size else len(self.audio)
+            astrl = lst(b"strl", self.strh(b"auds", b"\0\0\0\0", scale, rate, length, 8192, sample_size) +
                         chunk(b"strf", self.audio_fmt) + extra_audio)
         avih = struct.pack("<IIIIIIIIII", 1000000 // self.rate, 0, 0, avih_flags, len(self.frames), 0, streams,
                            65536, self.width, self.height) + b"\0" * 16
@@ -246,6 +257,16 @@ def make_hand_built(d, media):
     write_odml_avi(os.path.join(d, "odml.avi"), avi)
     write_odml_avi(os.path.join(d, "odml_truncated.avi"), avi, parts=3, truncate=0.8)
     write_odml_avi(os.path.join(d, "odml_fields.avi"), avi, parts=3, fields=True)
+    # ffmpeg writes an empty audio chunk where a looped input joins; its
+    # OpenDML index lists it with size 0. ffmpeg's MP3 frames, one block per
+    # chunk, of varying sizes, in a file small enough for every test run.
+    mp3 = read_chunks(os.path.join(media, "mjpeg_vbr_mp3.avi"), b"01wb")[:40]
+    mp3[12:12] = [b""]
+    src = open(os.path.join(media, "mjpeg_vbr_mp3.avi"), "rb").read()
+    strf = src.find(b"strf", src.find(b"auds"))
+    mp3_fmt = src[strf + 8:strf + 8 + struct.unpack("<I", src[strf + 4:strf + 8])[0]]
+    write_odml_avi(os.path.join(d, "odml_empty_audio.avi"),
+                   Avi(frames, mp3, sample_rate=44100, audio_fmt=mp3_fmt, audio_rate=(1152, 44100, 0)))
 
 
 def make_seeds(d, seeds):
