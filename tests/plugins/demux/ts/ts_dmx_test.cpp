@@ -1363,10 +1363,15 @@ TEST_F(TwoViewTest, OpenMapsTheBlocksAndPairsTheViews) {
 }
 
 // Every picture of both views, in pairs, with the other view's runs jumped
-// over, by the packet pump and by the packet loop.
+// over, by the packet pump and by the packet loop. Without a block map (no
+// flag, or a growing file, which never builds one) each reader must still
+// find every run of its own view, although the runs are far shorter than a
+// MiB.
 TEST_F(TwoViewTest, ReadingAlternatesTheViewsOverEveryRun) {
   TwoViewMedia m = loadTwoView();
-  for (uint32_t flags : {uint32_t(TSD_OPEN_BLOCK_MAP), uint32_t(TSD_OPEN_BLOCK_MAP | TSD_OPEN_PACKET_LOOP)}) {
+  for (uint32_t flags : {uint32_t(TSD_OPEN_BLOCK_MAP), uint32_t(TSD_OPEN_BLOCK_MAP | TSD_OPEN_PACKET_LOOP),
+                         0u, uint32_t(TSD_OPEN_PACKET_LOOP),
+                         uint32_t(TSD_OPEN_BLOCK_MAP | TSD_OPEN_GROWING)}) {
     SCOPED_TRACE(flags);
     void* h = open(media("two_view.ts"), flags);
     ASSERT_NE(h, nullptr);
@@ -1382,64 +1387,72 @@ TEST_F(TwoViewTest, ReadingAlternatesTheViewsOverEveryRun) {
 }
 
 // The second record layout reads through the main reader: once a seek has
-// set the base view's role, it jumps over the dependent view's runs.
+// set the base view's role, it passes over the dependent view's runs, by the
+// block map or without one.
 TEST_F(TwoViewTest, SecondRecordLayoutKeepsToTheBaseViewAfterASeek) {
   TwoViewMedia m = loadTwoView();
-  void* h = open(media("two_view.ts"), TSD_OPEN_BLOCK_MAP);
-  ASSERT_NE(h, nullptr);
-  TsdSeekInput in{0, 0x31};
-  TsdSeekOutput out{};
-  ASSERT_EQ(call(TSD_OP_SEEK, h, &in, &out), 1);
-  size_t k = 0;
-  for (int guard = 0; guard < 1000; ++guard) {
-    TsdRead2Input rin{};
-    TsdFrame2 fr{};
-    if (call(TSD_OP_READ2, h, &rin, &fr) != 1) {
-      EXPECT_EQ(lastError(h), -10009);
-      break;
+  for (uint32_t flags : {uint32_t(TSD_OPEN_BLOCK_MAP), 0u}) {
+    SCOPED_TRACE(flags);
+    void* h = open(media("two_view.ts"), flags);
+    ASSERT_NE(h, nullptr);
+    TsdSeekInput in{0, 0x31};
+    TsdSeekOutput out{};
+    ASSERT_EQ(call(TSD_OP_SEEK, h, &in, &out), 1);
+    size_t k = 0;
+    for (int guard = 0; guard < 1000; ++guard) {
+      TsdRead2Input rin{};
+      TsdFrame2 fr{};
+      if (call(TSD_OP_READ2, h, &rin, &fr) != 1) {
+        EXPECT_EQ(lastError(h), -10009);
+        break;
+      }
+      ASSERT_LT(k, m.base.size());
+      EXPECT_EQ(fr.timeMs, int32_t(k * 40));
+      EXPECT_TRUE(std::vector<uint8_t>(fr.data, fr.data + fr.length) == m.base[k]) << k;
+      k++;
     }
-    ASSERT_LT(k, m.base.size());
-    EXPECT_EQ(fr.timeMs, int32_t(k * 40));
-    EXPECT_TRUE(std::vector<uint8_t>(fr.data, fr.data + fr.length) == m.base[k]) << k;
-    k++;
+    EXPECT_EQ(k, m.base.size());
+    close(h);
   }
-  EXPECT_EQ(k, m.base.size());
-  close(h);
 }
 
 // A seek places the base view on a key frame and the dependent view on the
-// picture of the same time; the pairs go on from there.
+// picture of the same time; the pairs go on from there, with or without a
+// block map.
 TEST_F(TwoViewTest, SeekPlacesBothViewsOnTheSameTime) {
   TwoViewMedia m = loadTwoView();
-  void* h = open(media("two_view.ts"), TSD_OPEN_BLOCK_MAP);
-  ASSERT_NE(h, nullptr);
-  expectPair(h, m, 0);
-  struct Case {
-    int32_t target;
-    uint32_t flags;
-  } cases[] = {{2000, 0x31}, {3100, 0x31}, {1000, 0x31}, {2600, 0x131}, {0, 0x31}, {1500, 0x20}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.target);
-    TsdSeekInput in{c.target, c.flags};
-    TsdSeekOutput out{};
-    ASSERT_EQ(call(TSD_OP_SEEK, h, &in, &out), 1) << lastError(h);
-    ASSERT_GE(out.reachedMs, 0);
-    ASSERT_EQ(out.reachedMs % 40, 0);
-    size_t k = size_t(out.reachedMs / 40);
-    if (c.flags & 0x1) {
-      EXPECT_EQ(k % 12, 0u);  // a key frame every 12 pictures
+  for (uint32_t flags : {uint32_t(TSD_OPEN_BLOCK_MAP), 0u}) {
+    SCOPED_TRACE(flags);
+    void* h = open(media("two_view.ts"), flags);
+    ASSERT_NE(h, nullptr);
+    expectPair(h, m, 0);
+    struct Case {
+      int32_t target;
+      uint32_t flags;
+    } cases[] = {{2000, 0x31}, {3100, 0x31}, {1000, 0x31}, {2600, 0x131}, {0, 0x31}, {1500, 0x20}};
+    for (const Case& c : cases) {
+      SCOPED_TRACE(c.target);
+      TsdSeekInput in{c.target, c.flags};
+      TsdSeekOutput out{};
+      ASSERT_EQ(call(TSD_OP_SEEK, h, &in, &out), 1) << lastError(h);
+      ASSERT_GE(out.reachedMs, 0);
+      ASSERT_EQ(out.reachedMs % 40, 0);
+      size_t k = size_t(out.reachedMs / 40);
+      if (c.flags & 0x1) {
+        EXPECT_EQ(k % 12, 0u);  // a key frame every 12 pictures
+      }
+      for (size_t i = k; i < k + 3 && i < m.base.size(); ++i) expectPair(h, m, i);
     }
-    for (size_t i = k; i < k + 3 && i < m.base.size(); ++i) expectPair(h, m, i);
+    // A seek past the end fails and leaves both readers where they were.
+    ViewFrame b;
+    TsdSeekInput far{9000, 0x31};
+    TsdSeekOutput out{};
+    EXPECT_EQ(call(TSD_OP_SEEK, h, &far, &out), 0);
+    EXPECT_EQ(lastError(h), -2001);
+    ASSERT_TRUE(next(h, &b));
+    EXPECT_EQ(b.pid, kBasePid);
+    close(h);
   }
-  // A seek past the end fails and leaves both readers where they were.
-  ViewFrame b;
-  TsdSeekInput far{9000, 0x31};
-  TsdSeekOutput out{};
-  EXPECT_EQ(call(TSD_OP_SEEK, h, &far, &out), 0);
-  EXPECT_EQ(lastError(h), -2001);
-  ASSERT_TRUE(next(h, &b));
-  EXPECT_EQ(b.pid, kBasePid);
-  close(h);
 }
 
 // Damaged two-view files: reading, seeking and closing stay bounded and
