@@ -607,6 +607,78 @@ TEST_F(TsTest, DamagedPacketsAreSkippedAndReadingGoesOn) {
   EXPECT_GT(frames.size(), 200u);
 }
 
+// Four header bytes of one packet damaged: the packet is lost there, and
+// only a frame that holds the gap may be marked. Probing at open (a gap in
+// the audio early on) and a seek's search (a gap in the video before the
+// target) read over the gap without handing anything out; the frames read
+// next, up to the first picture (the file's first, or the key frame the
+// seek lands on), are intact and must come as they come from the clean
+// file: with their kind, unmarked.
+TEST_F(TsTest, GapsReadOverByOpenOrSeekMarkNoDeliveredFrame) {
+  struct Case {
+    const char* name;
+    bool audio;  // which stream loses the packet
+    int percent;
+    int32_t seekMs;  // 0: reading from the open
+  } cases[] = {{"mpeg2_mp2.ts", true, 4, 0},
+               {"h264_aac.ts", true, 4, 0},
+               {"mpeg2_mp2.ts", false, 40, 2000},
+               {"h264_aac.ts", false, 40, 2000}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.name) + " at " + std::to_string(c.percent) + "%");
+    std::vector<uint8_t> file = readFile(media(c.name));
+    TsdOpenOutput out{};
+    void* h = open(media(c.name), 0, &out);
+    ASSERT_NE(h, nullptr);
+    close(h);
+    const int vpid = out.selection.videoPid;
+    const int lossPid = c.audio ? out.selection.audioPid : vpid;
+    std::vector<uint8_t> damaged = file;
+    size_t at = file.size() * size_t(c.percent) / 100 / 188 * 188;
+    while (at + 188 <= file.size() &&
+           ((((file[at + 1] & 0x1F) << 8) | file[at + 2]) != lossPid || (file[at + 1] & 0x40)))
+      at += 188;
+    ASSERT_LT(at + 188, file.size());
+    std::memset(&damaged[at], 0xFF, 4);
+    std::string path = scratch("gap.ts");
+    writeFile(path, damaged);
+
+    std::vector<Read> read[2];
+    for (int pass = 0; pass < 2; ++pass) {
+      void* d = open(pass ? path : media(c.name));
+      ASSERT_NE(d, nullptr);
+      if (c.seekMs) {
+        TsdSeekInput in{c.seekMs, 0x31};
+        TsdSeekOutput reached{};
+        ASSERT_EQ(call(TSD_OP_SEEK, d, &in, &reached), 1) << lastError(d);
+      }
+      for (int n = 0; n < 50; ++n) {
+        TsdReadInput in{};
+        TsdFrame f{};
+        ASSERT_EQ(call(TSD_OP_READ, d, &in, &f), 1) << lastError(d);
+        read[pass].push_back({f.pid, f.kind, f.timeMs, f.discontinuity,
+                              std::vector<uint8_t>(f.data, f.data + f.length)});
+        if (f.pid == vpid) break;
+      }
+      close(d);
+    }
+    const std::vector<Read>& want = read[0];
+    const std::vector<Read>& got = read[1];
+    ASSERT_EQ(want.back().pid, vpid);
+    ASSERT_EQ(got.size(), want.size());
+    for (size_t i = 0; i < want.size(); ++i) {
+      SCOPED_TRACE(i);
+      EXPECT_EQ(want[i].discontinuity, 0);
+      EXPECT_NE(want[i].kind, 0u);
+      EXPECT_EQ(got[i].pid, want[i].pid);
+      EXPECT_EQ(got[i].kind, want[i].kind);
+      EXPECT_EQ(got[i].discontinuity, 0);
+      EXPECT_EQ(got[i].timeMs, want[i].timeMs);
+      EXPECT_TRUE(got[i].bytes == want[i].bytes);
+    }
+  }
+}
+
 TEST_F(TsTest, ProgramSelectionSwitchesStreams) {
   TsdOpenOutput out{};
   void* h = open(media("multi_program.ts"), 0, &out);
