@@ -3,6 +3,7 @@
 // tracks number them in program order. For tests, open flags can be given in
 // the environment variable MEDIAHOST_TS_FLAGS (e.g. 0x4 for the packet loop)
 // and a program to select after open (op 4) in MEDIAHOST_TS_PROGRAM.
+// `select` picks another stream of a kind (op 4), e.g. a second audio track.
 // Seek flags are passed to op 12 as they are (0 = the library's default).
 #include <cstdlib>
 #include <string>
@@ -146,6 +147,27 @@ class TsSession : public DemuxSession {
     if (entry_(TSD_OP_SEEK, handle_, &in, &out) != 1) return lastError(entry_, TSD_OP_LAST_ERROR, handle_, -1);
     *landedMs = out.reachedMs;
     return kOk;
+  }
+
+  // Selects the stream of `track` (its index in the current program) for its
+  // kind with op 4; the other kinds keep their streams.
+  int select(const std::string& kind, long long track) override {
+    const TsdProgramListEntry* p = currentProgram();
+    if (!p) return lastError(entry_, TSD_OP_LAST_ERROR, handle_, -1);
+    if (track < 0 || track >= p->streamCount) return kUnsupported;
+    const TsdProgramListStream& s = p->streams[track];
+    static const uint32_t kinds[] = {TSD_KIND_VIDEO, TSD_KIND_AUDIO, TSD_KIND_GRAPHICS, TSD_KIND_TEXT,
+                                     TSD_KIND_PRIVATE};
+    for (int i = 0; i < 5; ++i) {
+      if (!(s.kind & kinds[i]) || kind != kindName(kinds[i])) continue;
+      TsdSelectInput in{};
+      in.request = 1u << i;
+      in.pid[i] = s.pid;
+      TsdSelectOutput out{};
+      if (entry_(TSD_OP_SELECT, handle_, &in, &out) != 1) return lastError(entry_, TSD_OP_LAST_ERROR, handle_, -1);
+      return kOk;
+    }
+    return kUnsupported;
   }
 
   int close() override {

@@ -72,7 +72,10 @@ static ProgramStream* stream_for(TsDemuxContext* ctx, PidSlot* s, int idx) {
 static int32_t deliver(TsDemuxContext* ctx, PidSlot* s, int partial, int forceGroup) {
   int32_t handed = s->bytes < 0 ? 0 : s->bytes;
   if (s->discontinuity) {
-    ctx->discontinuitySeen = 1;
+    /* Only frames the host is handed may mark what it reads next: a gap met
+     * while tables are gathered, streams probed or a seek searches belongs
+     * to nothing that is delivered. */
+    if (!(ctx->readState & 0xF00)) ctx->discontinuitySeen = 1;
     if (ctx->openFlags & TSD_OPEN_DROP_DISCONTINUOUS) {
       int32_t r = s->expected > 0 ? TSR_DROPPED : TSR_DROPPED_UNBOUNDED;
       s->expected = 0;
@@ -330,6 +333,7 @@ static void reset_reader_streams(TsDemuxContext* ctx, FioHandle* reader) {
 
 int32_t RepositionReader(TsDemuxContext* ctx, FioHandle* reader, int64_t pos) {
   ctx->scanPos = 0;
+  ctx->discontinuitySeen = 0; /* what was read before the move is never delivered */
   ctx->packetCounter = 0;
   reset_reader_streams(ctx, reader);
   if (pos < 0) pos = 0;
@@ -338,6 +342,7 @@ int32_t RepositionReader(TsDemuxContext* ctx, FioHandle* reader, int64_t pos) {
 
 int32_t RepositionForSeek(TsDemuxContext* ctx, FioHandle* reader, int64_t off, int32_t whence) {
   ctx->scanPos = 0;
+  ctx->discontinuitySeen = 0;
   ctx->packetCounter = 0;
   reset_reader_streams(ctx, reader);
   if (whence == KVR_SEEK_SET && off < 0) off = 0;

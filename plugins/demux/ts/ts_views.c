@@ -112,15 +112,21 @@ int32_t JumpByBlockMap(TsDemuxContext* ctx, int backward) {
   FioHandle* rd = ctx->reader;
   const uint32_t ps = (uint32_t)ctx->packetSize;
   uint32_t savedFill = __TS_DMX__fioGetCacheReadSize(rd);
-  __TS_DMX__fioSetCacheReadSize(rd, 6 * ps);
   int mine = own_view(ctx) ? 0 : 1;
   int64_t pos = ts_reader_pos(ctx);
   int64_t target;
   if (ctx->blockMap && ctx->blockSize > 0) {
+    /* only a few packets are read after each jump */
+    __TS_DMX__fioSetCacheReadSize(rd, 6 * ps);
     target = map_target(ctx, pos, backward, mine);
-  } else {
-    target = backward ? pos - 0x100000 : pos + 0x100000;
+  } else if (backward) {
+    target = pos - 0x100000;
     if (target < 0) target = 0;
+  } else {
+    /* Without a map nothing tells where this view's next run begins, and a
+     * fixed step forward would pass over runs shorter than the step: the
+     * other view's run is read through instead, from where the reader is. */
+    target = pos;
   }
   int32_t result = 0;
   if (target < 0) {

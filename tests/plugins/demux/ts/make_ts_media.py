@@ -48,6 +48,12 @@ FFMPEG = {
     "mpeg2_video_only": ["-f", "lavfi", "-i", "testsrc=size=640x480:rate=25", "-t", "4",
                          "-c:v", "mpeg2video", "-b:v", "8M", "-minrate", "8M", "-maxrate", "8M",
                          "-bufsize", "2M", "-g", "12"],
+    # Three audio tracks of different codecs and rates beside the video.
+    "three_audio": SRC_V + SRC_A + ["-f", "lavfi", "-i", "sine=frequency=880:sample_rate=44100",
+                                    "-f", "lavfi", "-i", "sine=frequency=660:sample_rate=48000",
+                                    "-t", "3", "-map", "0:v", "-map", "1:a", "-map", "2:a", "-map", "3:a",
+                                    "-c:v", "libx264", "-g", "12", "-c:a:0", "aac", "-c:a:1", "mp2",
+                                    "-c:a:2", "ac3"] + ONE,
     "multi_program": SRC_V + SRC_A + ["-f", "lavfi", "-i", "testsrc2=size=176x144:rate=30",
                                       "-f", "lavfi", "-i", "sine=frequency=880:sample_rate=44100",
                                       "-t", "3", "-map", "0:v", "-map", "1:a", "-map", "2:v", "-map", "3:a",

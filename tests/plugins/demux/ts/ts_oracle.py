@@ -3,7 +3,8 @@
 
   ts_oracle.py --mediahost BIN --lib LIB --media FILE [--flags F]
                [--program N] [--streams I,J] [--oracle-media FILE] [--kind K]
-               [--info] [--frame-rate] [--seeks N] [--compare ARGS...]
+               [--info] [--frame-rate] [--seeks N] [--each-audio]
+               [--compare ARGS...]
 
 Frames: `mediahost dump` is run with MEDIAHOST_TS_FLAGS=F; our frame times
 are relative to the first time stamp of the program (((pts - first) mod 2^33)
@@ -13,6 +14,10 @@ container holds them). --kind compares the frames of one kind only.
 --program selects that program (op 4) before reading; --streams limits
 ffprobe's view to those stream indices; --oracle-media asks ffprobe about
 another file with the same content (packet sizes ffprobe cannot read).
+
+--each-audio: the default selection is read, then each further audio track
+of the program is selected (op 4) and read in a run of its own; the frames
+of every audio track are compared.
 
 --frame-rate: the video's frame_rate_milli must be ffprobe's r_frame_rate
 (for streams whose headers carry no rate, where the demuxer probes it).
@@ -87,8 +92,34 @@ def first_time_ms(streams, packets):
     return min(times) * 1000.0 if times else 0.0
 
 
+def audio_tracks(a):
+    env = dict(os.environ)
+    env["MEDIAHOST_TS_FLAGS"] = a.flags
+    if a.program:
+        env["MEDIAHOST_TS_PROGRAM"] = a.program
+    p = subprocess.run(EMULATOR + [a.mediahost, "info", a.lib, a.media], capture_output=True, text=True, env=env)
+    if p.returncode != 0:
+        sys.exit(f"mediahost info failed with {p.returncode}: {p.stderr[-2000:]}")
+    return [line.split(",")[1] for line in p.stdout.splitlines() if line.startswith("audio,")]
+
+
+def dump_every_audio(a, kind):
+    """One audio track is read at a time: the first dump has the default
+    selection, each further audio track is selected (op 4) in a dump of its
+    own, and its frames join the first dump, so that every audio track is
+    compared, every frame of it."""
+    lines = run_dump(a, [], kind)
+    for track in audio_tracks(a)[1:]:
+        other = run_dump(a, ["--select", f"audio:{track}"], kind)
+        picked = [r for r in other[1:] if r.startswith(f"audio,{track},")]
+        if not picked:
+            sys.exit(f"audio track {track}: no frames once selected")
+        lines += picked
+    return lines
+
+
 def check_frames(a, streams, packets):
-    lines = run_dump(a, [], a.kind)
+    lines = dump_every_audio(a, a.kind) if a.each_audio else run_dump(a, [], a.kind)
     first = first_time_ms(streams, packets)
     with tempfile.NamedTemporaryFile("w", suffix=".csv", delete=False) as f:
         f.write(lines[0] + "\n")
@@ -241,6 +272,7 @@ def main():
     ap.add_argument("--streams")
     ap.add_argument("--oracle-media")
     ap.add_argument("--seeks", type=int, default=0)
+    ap.add_argument("--each-audio", action="store_true")
     ap.add_argument("--compare", nargs=argparse.REMAINDER, default=[])
     a = ap.parse_args()
     # The deeper round on demand: four times the seeks.
