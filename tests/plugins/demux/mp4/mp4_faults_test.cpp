@@ -71,6 +71,31 @@ TEST_F(Mp4Faults, MiniMovieReadsEverySampleWithItsSyncFlags) {
   EXPECT_EQ(keys, 2);
 }
 
+TEST_F(Mp4Faults, KeyFlagsFollowTheSyncTableOrItsAbsence) {
+  // No sync-sample table: every sample is a sync sample. A table that names
+  // no sample (empty, or only samples past the end) makes none a key.
+  const struct {
+    const char* name;
+    Bytes stss;
+    int keys;
+  } cases[] = {
+      {"no sync table", box("free", {}), 10},
+      {"empty sync table", fullBox("stss", 0, words({0})), 0},
+      {"sync table past the samples", fullBox("stss", 0, words({1, 40})), 0},
+      {"two sync samples", fullBox("stss", 0, words({2, 1, 6})), 2},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    MiniMovie m;
+    m.stss = c.stss;
+    ASSERT_EQ(openFile(write("t.mp4", m.build())), 0);
+    int keys = 0;
+    EXPECT_EQ(readAll(0, &keys), 10);
+    EXPECT_EQ(keys, c.keys);
+    closeFile();
+  }
+}
+
 TEST_F(Mp4Faults, TablesThatEndEarlyOrPointPastTheirSamples) {
   struct Case {
     const char* name;
