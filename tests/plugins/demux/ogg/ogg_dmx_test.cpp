@@ -545,7 +545,9 @@ TEST_F(OggDmx, AudioTargetsInTheLastPageLandOnItsFirstPacket) {
     for (int32_t target : {lastStart + 1, (lastStart + end) / 2, end - 1, end}) {
       SCOPED_TRACE("target " + std::to_string(target) + " after " + std::to_string(before));
       OggSeekResult res{};
-      if (before >= 0) ASSERT_EQ(s.seek(before, OGG_SEEK_ABSOLUTE, &res), 0);
+      if (before >= 0) {
+        ASSERT_EQ(s.seek(before, OGG_SEEK_ABSOLUTE, &res), 0);
+      }
       ASSERT_EQ(s.seek(target, OGG_SEEK_ABSOLUTE, &res), 0);
       EXPECT_EQ(res.timeMs, lastStart);
       Packet p;
