@@ -122,8 +122,14 @@ static int32_t box_mvhd(Mp4Context* c, int64_t end, uint32_t type) {
     RD(mp4_rd32(r, &d32));
     d64 = d32;
   }
+  /* Seconds since 1904, unsigned: those since 1970 are taken without a
+   * signed overflow, a time past what 63 bits hold stays at the largest. */
+  const uint64_t from1904 = 2082844800u;
+  int64_t since1970 = created < from1904 ? -(int64_t)(from1904 - created)
+                      : created - from1904 > (uint64_t)INT64_MAX ? INT64_MAX
+                                                                : (int64_t)(created - from1904);
   Mp4Tm tm;
-  mp4_dmx_to_tm((int64_t)created - 2082844800LL, &tm);
+  mp4_dmx_to_tm(since1970, &tm);
   c->timescale = (int32_t)ts;
   /* A timescale of 0 leaves the duration unknown. */
   c->duration_ms = 0;

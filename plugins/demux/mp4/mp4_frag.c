@@ -149,7 +149,7 @@ int32_t mp4_frag_adopt_index(Mp4Context* c, Mp4Track* t) {
     entry->spare = 0;
     t->frag_times[i / MP4_FRAG_CHUNK][i % MP4_FRAG_CHUNK] = get_timestamp_for_sampleidx(t, i);
     /* Without a sync table every sample is a sync sample. */
-    int key = !sync;
+    int key = !t->stss_seen;
     if (sync && k < t->stss_count && sync[k] == (uint32_t)i) key = 1, ++k;
     if (video && key) {
       e = add_key(t, i);

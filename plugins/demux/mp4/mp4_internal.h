@@ -108,6 +108,7 @@ typedef struct Mp4Track {
   int64_t* dts;          /* entries + 1 decoding times, or null */
   int32_t const_delta;
   int32_t stsc_count, stss_count, stsz_count, stco_count, stts_count;
+  int32_t stss_seen;      /* a sync-sample table was read (it may name none) */
   int32_t co64;
   uint32_t track_id;
   /* fragments */

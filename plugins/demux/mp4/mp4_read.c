@@ -84,7 +84,8 @@ static int32_t read_plain(Mp4Context* c, Mp4Track* t) {
   }
   int32_t e = prepare_buffer(c, t, size);
   if (e) return e;
-  t->key = 0;
+  /* Without a sync-sample table every sample is a sync sample. */
+  t->key = !t->stss_seen;
   if (t->stss_count > 0) {
     if (t->sync_cursor < t->stss_count && ((const uint32_t*)t->stss.start)[t->sync_cursor] == (uint32_t)t->cur) {
       t->key = 1;

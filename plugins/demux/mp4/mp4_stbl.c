@@ -67,6 +67,7 @@ int32_t mp4_box_stss(Mp4Context* c, int64_t end, uint32_t type) {
   if (c->options & OPT_INFO_ONLY) return 0;
   uint32_t count;
   if (table_header(main_reader(c), &count)) return MP4_ERR_FIELD;
+  t->stss_seen = 1;
   if (count > 1) c->seekable = 1;
   if (t->desc.kind == MP4_KIND_VIDEO && is_first_of_kind(c, t)) c->info.video_key_samples = (int32_t)count;
   mp4_dmx_array_clear(&t->stss);

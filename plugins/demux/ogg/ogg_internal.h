@@ -27,6 +27,10 @@ extern "C" {
 #define OGG_MIN_BACK_STEP 65536
 /* An audio seek that finds no packet after the target retries this much earlier. */
 #define OGG_AUDIO_BACK_MS 1000
+/* The longest page: header, 255 lacing values, 255 full segments. */
+#define OGG_MAX_PAGE_BYTES (27 + 255 + 255 * 255)
+/* Probes past the last page that one audio search moves back from. */
+#define OGG_PROBE_RETREATS 32
 
 typedef struct OggStreamEntry {
   uint32_t serial;

@@ -70,9 +70,24 @@ static int64_t probe_search(OggDmxContext* ctx, int32_t target, uint32_t serial,
   int64_t prevAbs = INT64_MAX, curDiff = 0;
   uint32_t lastSize = 0;
   int64_t chosen = -1;
+  int64_t retreat = OGG_MAX_PAGE_BYTES;
+  int retreats = 0;
   for (;;) {
     int32_t t = 0;
     int32_t r = probe_page(ctx, k, &t, &lastSize);
+    /* An audio probe past the stream's last page (the guess from the overall
+     * bit rate, or a step, overshot it) probes again further back instead
+     * of ending the search: by one longest page at first (half the way to
+     * the file start at most), twice as far each time, so that a target in
+     * the last page still finds that page. */
+    if (r != 0 && refined && position > 0 && retreats < OGG_PROBE_RETREATS) {
+      ++retreats;
+      if (position > ctx->fileSize) position = ctx->fileSize;
+      position -= retreat < position / 2 ? retreat : (position + 1) / 2;
+      retreat = retreat > INT64_MAX / 2 ? INT64_MAX : retreat * 2;
+      probe_at(ctx, k, position);
+      continue;
+    }
     if (r != 0) {
       if (n == 0) return r;
       break; /* the best probe so far */
@@ -301,6 +316,43 @@ static int is_audio_header(const OggStreamEntry* st, const OggPacketRecord* pkt)
   return b & 1;
 }
 
+/* Puts stream k just before the last page of its own that ends a packet:
+ * the packets that end on that page come next. 0, or OGG_ERR_END when no
+ * page of the stream ends a packet before it. The file's tail is read page
+ * header by page header, in windows twice as long each time. */
+static int32_t reposition_last_page(OggDmxContext* ctx, int32_t k) {
+  OggStreamEntry* st = &ctx->streams[k];
+  OggInputReader* reader = &ctx->readers[k];
+  for (int64_t window = 2 * (int64_t)OGG_MAX_PAGE_BYTES;; window *= 2) {
+    int64_t from = ctx->fileSize > window ? ctx->fileSize - window : 0;
+    probe_at(ctx, k, from);
+    int64_t last = -1, before = -1;
+    OggPageRecord page;
+    while (ogg_page_parsing(&page, reader, 0) == 0) {
+      if (page.granule == -1) continue;
+      before = last;
+      last = ogg_reader_tell(reader) - 27 - (int64_t)page.segmentCount - (int64_t)page.dataSize;
+    }
+    if (before < 0 && from > 0) continue;
+    if (before < 0) return OGG_ERR_END;
+    st->dropCounter = 2;
+    ogg_stream_pages_release(st);
+    ogg_pageQ_flush(st->queue);
+    return ogg_reader_seek_abs(reader, before) != 0 ? OGG_ERR_END : 0;
+  }
+}
+
+/* The selected audio stream's next frame into the saved packet, past the
+ * codec headers met at the file start. */
+static int32_t next_audio_frame(OggDmxContext* ctx, const OggStreamEntry* st) {
+  for (;;) {
+    ctx->saved.buffer = ctx->savedBuffer;
+    ctx->saved.size = OGG_SAVED_AUDIO_BYTES;
+    int32_t r = ogg_packet_checkout(&ctx->saved, ctx, (uint32_t)ctx->selectedAudioSerial);
+    if (r != 0 || !is_audio_header(st, &ctx->saved)) return r;
+  }
+}
+
 static int32_t audio_led(OggDmxContext* ctx, int32_t target, OggSeekResult* res) {
   if (ctx->audio.sampleRate == 0) return 0;
   if (target > (int32_t)ctx->durationMs) return OGG_ERR_RANGE;
@@ -309,14 +361,18 @@ static int32_t audio_led(OggDmxContext* ctx, int32_t target, OggSeekResult* res)
   const OggStreamEntry* st = &ctx->streams[ctx->audioIndex];
   int32_t back = OGG_AUDIO_BACK_MS;
   for (int32_t t = target;;) {
-    reposition_audio(ctx, t);
-    do {
-      ctx->saved.buffer = ctx->savedBuffer;
-      ctx->saved.size = OGG_SAVED_AUDIO_BYTES;
-      r = ogg_packet_checkout(&ctx->saved, ctx, (uint32_t)ctx->selectedAudioSerial);
-    } while (r == 0 && is_audio_header(st, &ctx->saved));
-    /* The last page of the stream is dropped after a repositioning: a
-     * target there starts a little earlier instead of failing. */
+    /* A search that found no page has not moved the stream: reading on
+     * would answer from wherever the stream was. It counts as the end. */
+    r = reposition_audio(ctx, t) != 0 ? OGG_ERR_END : next_audio_frame(ctx, st);
+    /* The search chose the stream's last page, whose packets a
+     * repositioning drops: the target lies in that page, which the seek
+     * then starts at. */
+    if (r == OGG_ERR_END && t == target && t > 0) {
+      r = reposition_last_page(ctx, ctx->audioIndex);
+      if (r == 0) r = next_audio_frame(ctx, st);
+    }
+    /* No page before the last one ends a packet (or its granule is
+     * damaged): the target starts a little earlier instead of failing. */
     if (r != OGG_ERR_END || t == 0) break;
     /* Each step goes twice as far back: a damaged last granule can put the
      * end days past the data, where steps of one second would take hours. */

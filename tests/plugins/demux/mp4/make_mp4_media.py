@@ -9,6 +9,8 @@ write directly:
 - frag.mp4 (frag_keyframe+empty_moov) and frag_base.mp4 (+default_base_moof)
 - frag_moov.mp4: fragmented with the first samples in the movie box itself
 - frag_interleave.mp4: fragments whose "traf" boxes hold several "trun" boxes
+- intra.mp4: MPEG-4 video of intra frames only and AAC: no sync-sample
+  table, so every sample is a sync sample
 - text.mp4: H.264, AAC and a 3GPP timed-text track (English)
 - pcm.mov: 16-bit PCM in MOV (read per chunk)
 - amr.3gp: H.263 with AMR-NB in 3GP; the AMR frames are made here (ffmpeg has
@@ -118,6 +120,8 @@ def main():
     # One "trun" per run of samples, several to a "traf".
     ffmpeg(*video, *tone, "-t", "4", *h264, "-c:a", "aac", "-movflags", "frag_keyframe+empty_moov",
            "-frag_interleave", "1", p("frag_interleave.mp4"))
+    ffmpeg("-f", "lavfi", "-i", "testsrc=size=160x120:rate=25", *tone, "-t", "3", "-c:v", "mpeg4", "-g", "1",
+           "-c:a", "aac", p("intra.mp4"))
     with open(p("text.srt"), "w") as f:
         f.write("1\n00:00:00,500 --> 00:00:01,500\nHello\n\n2\n00:00:02,000 --> 00:00:03,000\nWorld\n")
     ffmpeg("-f", "lavfi", "-i", "testsrc=size=160x120:rate=25", *tone, "-i", p("text.srt"), "-t", "4", *h264,

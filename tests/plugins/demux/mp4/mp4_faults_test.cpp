@@ -71,6 +71,48 @@ TEST_F(Mp4Faults, MiniMovieReadsEverySampleWithItsSyncFlags) {
   EXPECT_EQ(keys, 2);
 }
 
+TEST_F(Mp4Faults, VersionOneMovieHeaderCreationTimesOfEverySize) {
+  // 64-bit creation times counted from 1904, up to the largest: the open
+  // turns each into a calendar time without an overflow (the sanitizer build
+  // stops at one) and reads the movie.
+  for (uint64_t created : {uint64_t(0), uint64_t(2082844800), uint64_t(INT64_MAX), uint64_t(1) << 63, ~uint64_t(0)}) {
+    SCOPED_TRACE(created);
+    MiniMovie m;
+    Bytes h;
+    be64(h, created), be64(h, created), be32(h, m.timescale), be64(h, m.samples * m.delta);
+    h.resize(h.size() + 80, 0);
+    m.mvhd = fullBox("mvhd", 0x01000000, h);
+    ASSERT_EQ(openFile(write("t.mp4", m.build())), 0);
+    EXPECT_EQ(readAll(0), 10);
+    closeFile();
+  }
+}
+
+TEST_F(Mp4Faults, KeyFlagsFollowTheSyncTableOrItsAbsence) {
+  // No sync-sample table: every sample is a sync sample. A table that names
+  // no sample (empty, or only samples past the end) makes none a key.
+  const struct {
+    const char* name;
+    Bytes stss;
+    int keys;
+  } cases[] = {
+      {"no sync table", box("free", {}), 10},
+      {"empty sync table", fullBox("stss", 0, words({0})), 0},
+      {"sync table past the samples", fullBox("stss", 0, words({1, 40})), 0},
+      {"two sync samples", fullBox("stss", 0, words({2, 1, 6})), 2},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    MiniMovie m;
+    m.stss = c.stss;
+    ASSERT_EQ(openFile(write("t.mp4", m.build())), 0);
+    int keys = 0;
+    EXPECT_EQ(readAll(0, &keys), 10);
+    EXPECT_EQ(keys, c.keys);
+    closeFile();
+  }
+}
+
 TEST_F(Mp4Faults, TablesThatEndEarlyOrPointPastTheirSamples) {
   struct Case {
     const char* name;

@@ -99,6 +99,7 @@ struct MiniMovie {
   Bytes moovExtra;            // appended to "moov"
   Bytes trakExtra;            // appended to "trak"
   Bytes hdlr;                 // empty: "vide" / "soun"
+  Bytes mvhd;                 // empty: a version-0 "mvhd" of the movie's timescale and duration
 
   Bytes build() const {
     Bytes head = box("ftyp", cat({Bytes{'i', 's', 'o', 'm', 0, 0, 2, 0, 'i', 's', 'o', 'm'}}));
@@ -173,7 +174,7 @@ struct MiniMovie {
     Bytes stbl = box("stbl", cat({entry, fullBox("stts", 0, stts), sync, sc, fullBox("stsz", 0, stsz), co, extraStbl}));
     Bytes trak = box("trak", cat({fullBox("tkhd", 0, tkhd),
                                   box("mdia", cat({fullBox("mdhd", 0, mdhd), hd, box("minf", stbl)})), trakExtra}));
-    Bytes moov = box("moov", cat({fullBox("mvhd", 0, mvhd), trak, moovExtra}));
+    Bytes moov = box("moov", cat({this->mvhd.empty() ? fullBox("mvhd", 0, mvhd) : this->mvhd, trak, moovExtra}));
     return cat({head, mdat, moov});
   }
 };
