@@ -25,21 +25,6 @@ static int32_t to_start(FlvDemuxContext* ctx, FlvFioHandle* h, uint32_t* found) 
 
 static uint32_t tag_time_at(const uint8_t* p) { return flv_be24(p + 4) | ((uint32_t)p[7] << 24); }
 
-/* Lands on index entry i after checking that a tag of about its time is
- * there. */
-static int32_t land_on_entry(FlvDemuxContext* ctx, int64_t at, uint32_t entryMs, uint32_t* found) {
-  FlvFioHandle* h = ctx->videoHandle;
-  const uint8_t* p = NULL;
-  if (at < 0 || go(h, at) != 0) return fail(ctx, FLVD_ERR_SEEK, 510);
-  if (__FLV_DMX__fioShowBytesByPtr(&p, TAG_HEADER, h) < TAG_HEADER)
-    return fail(ctx, FLVD_ERR_END, 511);
-  uint32_t ts = tag_time_at(p);
-  uint32_t gap = ts > entryMs ? ts - entryMs : entryMs - ts;
-  if (gap >= 1001) return fail(ctx, FLVD_ERR_SEEK_WALK, 512);
-  *found = ts;
-  return 0;
-}
-
 /* The index is read from memory when both arrays are there; when their
  * allocation failed it is still in the file. */
 static int memory_index(const FlvDemuxContext* ctx) {
@@ -94,45 +79,121 @@ static uint32_t index_base(FlvDemuxContext* ctx) {
   return t0 < ctx->firstTimestamp - 1000 ? ctx->firstTimestamp : 0;
 }
 
+/* The time of the tag that index entry i points at, with the video handle
+ * left at that tag, after checking that the tag is about the entry's time:
+ * 0, or -1 with the code and the line of the failure. */
+static int32_t probe_entry(FlvDemuxContext* ctx, uint32_t i, uint32_t base, uint32_t* ts, int32_t* code,
+                           int32_t* line) {
+  FlvFioHandle* h = ctx->videoHandle;
+  const uint8_t* p = NULL;
+  uint32_t ms = 0;
+  int64_t at;
+  if (entry_time(ctx, i, &ms) != 0) {
+    *code = FLVD_ERR_INDEX_ENTRY;
+    *line = 520;
+    return -1;
+  }
+  if (entry_position(ctx, i, &at, code) != 0) {
+    *line = 522;
+    return -1;
+  }
+  if (at < 0 || go(h, at) != 0) {
+    *code = FLVD_ERR_SEEK;
+    *line = 510;
+    return -1;
+  }
+  if (__FLV_DMX__fioShowBytesByPtr(&p, TAG_HEADER, h) < TAG_HEADER) {
+    *code = FLVD_ERR_END;
+    *line = 511;
+    return -1;
+  }
+  uint32_t t = tag_time_at(p), entryMs = ms + base;
+  uint32_t gap = t > entryMs ? t - entryMs : entryMs - t;
+  if (gap >= 1001) {
+    *code = FLVD_ERR_SEEK_WALK;
+    *line = 512;
+    return -1;
+  }
+  *ts = t;
+  return 0;
+}
+
 static int32_t index_seek(FlvDemuxContext* ctx, uint32_t target, uint32_t* found, int backward) {
   uint32_t n = ctx->indexCount == 0xFFFFFFFFu ? 0 : ctx->indexCount;
-  uint32_t i = 0, ms = 0;
+  uint32_t i = 0, ms = 0, ts = 0, next = 0;
   int qualified = 0;
+  int32_t code = 0, line = 0;
   uint32_t base = index_base(ctx);
   /* A target at or before the first timestamp has rewound already. */
-  target = target > base ? target - base : 0;
+  uint32_t rel = target > base ? target - base : 0;
   for (; i < n; i++) {
     if (entry_time(ctx, i, &ms) != 0) break;
-    if (ms >= target) {
+    if (ms >= rel) {
       qualified = 1;
       break;
     }
   }
   if (backward) {
     if (qualified && i == 0) return to_start(ctx, ctx->videoHandle, found);
-    if (!qualified || ms != target) {
+    if (!qualified || ms != rel) {
       if (i == 0) return to_start(ctx, ctx->videoHandle, found);
       i--;
-      if (entry_time(ctx, i, &ms) != 0) return fail(ctx, FLVD_ERR_INDEX_ENTRY, 520);
     }
   } else if (!qualified) {
     flv_error(ctx, FLVD_ERR_SEEK_WALK, 521);
     return FLV_WALK_END;
   }
-  int64_t at;
-  int32_t code = 0;
-  if (entry_position(ctx, i, &at, &code) != 0) return fail(ctx, code, 522);
-  return land_on_entry(ctx, at, ms + base, found);
+  if (probe_entry(ctx, i, base, &ts, &code, &line) != 0) return fail(ctx, code, line);
+  /* Index times may count from another origin than the tags (a muxer's
+   * first video time, not the file's first timestamp), by up to the second
+   * that the check allows: the tags' own times decide, so that a backward
+   * seek never lands after its target nor a forward one before it, nor
+   * passes over a key frame that would do. */
+  if (backward) {
+    while (ts > target) {
+      if (i == 0) return to_start(ctx, ctx->videoHandle, found);
+      if (probe_entry(ctx, --i, base, &ts, &code, &line) != 0) return fail(ctx, code, line);
+    }
+    while (i + 1 < n && probe_entry(ctx, i + 1, base, &next, &code, &line) == 0 && next <= target) {
+      i++;
+      ts = next;
+    }
+  } else {
+    while (ts < target) {
+      if (i + 1 >= n) {
+        flv_error(ctx, FLVD_ERR_SEEK_WALK, 521);
+        return FLV_WALK_END;
+      }
+      if (probe_entry(ctx, ++i, base, &ts, &code, &line) != 0) return fail(ctx, code, line);
+    }
+    while (i > 0 && probe_entry(ctx, i - 1, base, &next, &code, &line) == 0 && next >= target) {
+      i--;
+      ts = next;
+    }
+  }
+  /* Back to the entry chosen, which the last look may have left. */
+  if (probe_entry(ctx, i, base, &ts, &code, &line) != 0) return fail(ctx, code, line);
+  *found = ts;
+  return 0;
 }
 
+static int32_t walk_on(FlvDemuxContext* ctx, FlvFioHandle* h, uint32_t wanted, uint32_t target,
+                       uint32_t* found, int backward, int estimate);
+
 /* Walks backward until a wanted tag at or before the target, then finishes
- * by the direction. */
+ * by the direction. None before the target: backward, the seek goes to the
+ * start; forward, it lands on the first wanted tag, which lies after the
+ * target. */
 static int32_t walk_back(FlvDemuxContext* ctx, FlvFioHandle* h, uint32_t wanted, uint32_t target,
-                         uint32_t* found, int backward) {
+                         uint32_t* found, int backward, int estimate) {
   FlvTagInfo tag;
   for (;;) {
     int32_t r = FLVD_MoveToPrevTag(ctx, h, &tag, wanted, NULL);
-    if (r == FLV_WALK_BEGINNING) return to_start(ctx, h, found);
+    if (r == FLV_WALK_BEGINNING) {
+      if (backward) return to_start(ctx, h, found);
+      if (go(h, ctx->dataOffset) != 0) return fail(ctx, FLVD_ERR_SEEK, 533);
+      return walk_on(ctx, h, wanted, target, found, 0, estimate);
+    }
     if (r != 0) return fail(ctx, FLVD_ERR_SEEK_WALK, 530);
     if (tag.timestamp <= target) break;
   }
@@ -170,7 +231,7 @@ static int32_t walk_on(FlvDemuxContext* ctx, FlvFioHandle* h, uint32_t wanted, u
         flv_error(ctx, FLVD_ERR_SEEK_WALK, 541);
         return FLV_WALK_END;
       }
-      return walk_back(ctx, h, wanted, target, found, 1);
+      return walk_back(ctx, h, wanted, target, found, 1, estimate);
     }
     if (r != 0) return fail(ctx, FLVD_ERR_SEEK_WALK, 542);
     if (tag.timestamp >= target) break;
@@ -199,12 +260,12 @@ static int32_t anchored_scan(FlvDemuxContext* ctx, FlvFioHandle* h, uint32_t wan
   }
   if (d >= e) {
     if (go(h, ctx->endOfData) != 0) return fail(ctx, FLVD_ERR_SEEK, 551);
-    return walk_back(ctx, h, wanted, target, found, backward);
+    return walk_back(ctx, h, wanted, target, found, backward, estimate);
   }
   if (current >= target) {
     /* From just after the anchor, so that the anchor itself is a candidate. */
     if (afterCurrent > 0 && go(h, afterCurrent) != 0) return fail(ctx, FLVD_ERR_SEEK, 552);
-    return walk_back(ctx, h, wanted, target, found, backward);
+    return walk_back(ctx, h, wanted, target, found, backward, estimate);
   }
   return walk_on(ctx, h, wanted, target, found, backward, estimate);
 }
@@ -252,7 +313,7 @@ static int32_t audio_seek(FlvDemuxContext* ctx, uint32_t target, uint32_t* found
     if (tag.timestamp > target) {
       int64_t after = end_of_tag(h, &tag);
       if (after < 0 || go(h, after) != 0) return fail(ctx, FLVD_ERR_SEEK, 574);
-      return walk_back(ctx, h, FLV_TAG_AUDIO, target, found, backward);
+      return walk_back(ctx, h, FLV_TAG_AUDIO, target, found, backward, 0);
     }
     return walk_on(ctx, h, FLV_TAG_AUDIO, target, found, backward, 0);
   }

@@ -47,10 +47,12 @@ static int is_wanted(const uint8_t* p, uint32_t wanted) {
     case 9: {
       if (!(wanted & FLV_TAG_VIDEO)) return 0;
       uint32_t frameType = p[11] >> 4;
-      /* The AVC end-of-sequence tag carries the key-frame type but no
-       * picture: a seek must not land on it. */
+      /* The AVC sequence header and end-of-sequence tags carry the
+       * key-frame type but no picture, and a muxer may time the header 0
+       * in a file whose pictures start hours later: a seek must not land
+       * on either. */
       if (wanted & FLV_TAG_KEY)
-        return (frameType == 1 || frameType == 4) && !((p[11] & 15u) == 7 && p[12] == 2);
+        return (frameType == 1 || frameType == 4) && !((p[11] & 15u) == 7 && p[12] != 1);
       if ((wanted & FLV_TAG_CONFIG) && (p[11] & 15u) == 7) return p[12] == 0;
       return 1;
     }

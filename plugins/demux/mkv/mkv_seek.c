@@ -81,33 +81,6 @@ static void publish(mkv_dmx_t* ctx) {
   }
 }
 
-/* Linear search: the first video frame at or after the target, key frame
- * or not. A seek that was already in this mode and lands within 10 s of
- * its target ends the mode, so that later seeks search key frames again. */
-static int32_t linear_search(mkv_dmx_t* ctx, uint32_t point, uint64_t target) {
-  const uint32_t was_linear = ctx->retry_done;
-  ctx->retry_done = 1;
-  if (go_to_point(ctx, point) < 0) return ctx->err.code;
-  for (;;) {
-    uint32_t i;
-    int32_t r = fill_queues_with_packet_type(ctx, MKV_KIND_ANY);
-    if (r < 0) return MKV_TAG(ctx, "<run_seek.DMXTYPE_VIDEO");
-    for (i = 0; i < ctx->track_count; ++i) {
-      while (ctx->queues[i].head) {
-        const mkv_node_t* n = ctx->queues[i].head;
-        if (!is_video(ctx, i) || n->time < target) {
-          drop_head(ctx, i);
-          continue;
-        }
-        if (was_linear && n->time - target < TEN_S_NS) ctx->retry_done = 0;
-        empty_other_kinds(ctx, MKV_TRACK_VIDEO);
-        publish(ctx);
-        return r;
-      }
-    }
-  }
-}
-
 /* Parses again from the chosen point and drops every frame before its
  * track's chosen time; the seek ends at the first video frame left (on a
  * file without video, the first audio frame) with the other queues empty. */
@@ -131,6 +104,92 @@ static int32_t deliver_from(mkv_dmx_t* ctx, uint32_t point) {
       empty_other_kinds(ctx, lead);
       publish(ctx);
       return r;
+    }
+  }
+}
+
+/* Backward linear search: the last exact key frame of the lead track at or
+ * before the target, scanning from `point` up to the target, and then over
+ * ever longer stretches before the part already scanned (1, 2, 4... cue
+ * points back) until one is found; none down to the first point starts the
+ * demuxer over from the first cluster. */
+static int32_t linear_back(mkv_dmx_t* ctx, uint32_t lead, uint32_t point, uint64_t target, uint32_t was_linear) {
+  uint64_t limit = UINT64_MAX; /* frames from here on have been scanned */
+  uint32_t step = 1;
+  for (;;) {
+    uint64_t best = MKV_KEY_UNSET;
+    int done = 0;
+    uint32_t i, prev;
+    if (go_to_point(ctx, point) < 0) return ctx->err.code;
+    while (!done) {
+      int32_t r = fill_queues_with_packet_type(ctx, MKV_KIND_ANY);
+      if (r < 0) {
+        if (r != MKV_ERR_END || best == MKV_KEY_UNSET) return MKV_TAG(ctx, "<run_seek.DMXTYPE_VIDEO");
+        break;
+      }
+      for (i = 0; i < ctx->track_count; ++i) {
+        while (!done && ctx->queues[i].head) {
+          const mkv_node_t* n = ctx->queues[i].head;
+          if (i == lead) {
+            if (n->pos >= limit || n->time >= target) {
+              if (n->pos < limit && n->time == target && exact_key(n)) best = n->time;
+              done = 1;
+              break;
+            }
+            if (exact_key(n)) best = n->time;
+          }
+          drop_head(ctx, i);
+        }
+      }
+    }
+    if (best != MKV_KEY_UNSET) {
+      if (was_linear && target - best < TEN_S_NS) ctx->retry_done = 0;
+      unset_keys(ctx);
+      ctx->queues[lead].seek_key = best;
+      return deliver_from(ctx, point);
+    }
+    /* Nothing from this point on: the stretch before it, twice as long as
+     * the last one. */
+    limit = ctx->segment_start + ctx->cues[point].cluster_pos;
+    prev = point > step ? point - step : 0;
+    while (prev > 0 && ctx->cues[prev].cluster_pos >= ctx->cues[point].cluster_pos) --prev;
+    if (ctx->cues[prev].cluster_pos >= ctx->cues[point].cluster_pos) return go_to_start(ctx);
+    point = prev;
+    if (step < 0x40000000u) step *= 2;
+  }
+}
+
+/* Linear search, for cue points that do not lead to key frames (a point on
+ * every frame, groups of pictures longer than a point's reach): parses
+ * frame by frame from the start point. Forward, the seek lands on the first
+ * video key frame at or after the target; backward, on the last one at or
+ * before it, so that decoding never starts from a predicted frame. A seek
+ * that was already in this mode and lands within 10 s of its target ends
+ * the mode, so that later seeks search key frames again. */
+static int32_t linear_search(mkv_dmx_t* ctx, uint32_t point, uint64_t target, uint32_t mode) {
+  const uint32_t was_linear = ctx->retry_done;
+  const int32_t lead = main_track(ctx);
+  ctx->retry_done = 1;
+  if (lead < 0) return MKV_ERR(ctx, MKV_ERR_INVALID, "video stream does not exist");
+  if ((mode & (MODE_FWD | MODE_BWD)) == MODE_BWD) return linear_back(ctx, (uint32_t)lead, point, target, was_linear);
+  if (go_to_point(ctx, point) < 0) return ctx->err.code;
+  for (;;) {
+    uint32_t i;
+    int32_t r = fill_queues_with_packet_type(ctx, MKV_KIND_ANY);
+    if (r < 0) return MKV_TAG(ctx, "<run_seek.DMXTYPE_VIDEO");
+    for (i = 0; i < ctx->track_count; ++i) {
+      while (ctx->queues[i].head) {
+        const mkv_node_t* n = ctx->queues[i].head;
+        if (i != (uint32_t)lead || n->time < target || !exact_key(n)) {
+          drop_head(ctx, i);
+          continue;
+        }
+        if (was_linear && n->time - target < TEN_S_NS) ctx->retry_done = 0;
+        for (i = 0; i < ctx->track_count; ++i)
+          if (i != (uint32_t)lead) mkv_queue_release(ctx, i);
+        publish(ctx);
+        return r;
+      }
     }
   }
 }
@@ -244,17 +303,17 @@ static int32_t run_seek(mkv_dmx_t* ctx, uint64_t target, uint32_t mode, uint64_t
         prev = j;
         break;
       }
-    if (ctx->retry_done) return linear_search(ctx, start, target);
+    if (ctx->retry_done) return linear_search(ctx, start, target, mode);
     r = search_key(ctx, point, next_cluster, target, mode, current_ms);
     if (r < 0) return r;
     if (r == SEARCH_FOUND) return deliver_from(ctx, point);
-    if (r == SEARCH_LINEAR) return linear_search(ctx, start, target);
+    if (r == SEARCH_LINEAR) return linear_search(ctx, start, target, mode);
     /* No video key frame before the target from this point: step back,
      * but not without end; the anchor remembers where stepping began. */
     if (!ctx->back_step) ctx->back_step = point;
     if (ctx->back_step > point + 1) {
       ctx->back_step = 0;
-      return linear_search(ctx, start, target);
+      return linear_search(ctx, start, target, mode);
     }
     if (ctx->back_step == 1) ctx->back_step = 2;
     if (retry_from_zero) {

@@ -38,7 +38,9 @@ static int32_t read_dim(mkv_dmx_t* ctx, uint64_t size, uint32_t* out, const char
 static int32_t read_video(mkv_dmx_t* ctx, Entry* e, uint64_t size) {
   mkv_dmx_bs_t* bs = ctx->pst_cur_bs;
   uint64_t end = mkv_bs_pos(bs) + size;
-  int display_width_seen = 0;
+  /* A display size that the master does not give follows the picture
+   * size, whichever order the elements come in. */
+  int display_width_seen = 0, display_height_seen = 0;
   while (mkv_bs_pos(bs) < end) {
     uint32_t id;
     uint64_t child, v;
@@ -53,7 +55,7 @@ static int32_t read_video(mkv_dmx_t* ctx, Entry* e, uint64_t size) {
       case 0xBA:
         r = read_dim(ctx, child, &e->t.u.v.pixel_height, "PixelHeight is too large",
                      "<read_video_in_track.VIDEO_EID_PIXEL_HEIGHT");
-        if (r >= 0 && !display_width_seen) e->t.u.v.display_height = e->t.u.v.pixel_height;
+        if (r >= 0 && !display_height_seen) e->t.u.v.display_height = e->t.u.v.pixel_height;
         break;
       case 0x54B0:
         r = read_dim(ctx, child, &e->t.u.v.display_width, "DisplayWidth is too large",
@@ -63,6 +65,7 @@ static int32_t read_video(mkv_dmx_t* ctx, Entry* e, uint64_t size) {
       case 0x54BA:
         r = read_dim(ctx, child, &e->t.u.v.display_height, "DisplayHeight is too large",
                      "<read_video_in_track.VIDEO_EID_DISPLAY_HEIGHT");
+        display_height_seen = 1;
         break;
       case 0x54CC:
         r = read_dim(ctx, child, &e->t.u.v.pixel_crop_left, "PixelCropLeft is too large",

@@ -38,6 +38,12 @@ ffmpeg("h264_aac_index.flv", *lavfi_video("320x240", 25), *lavfi_audio(44100), "
 ffmpeg("h264_aac_offset.flv", *lavfi_video("320x240", 25), *lavfi_audio(44100), "-t", "4",
        "-c:v", "libx264", "-pix_fmt", "yuv420p", "-g", "25", "-c:a", "aac", "-b:a", "64k",
        "-flvflags", "add_keyframe_index", "-output_ts_offset", "5")
+# Time stamps from an hour on, the audio first and the first key frame 23 ms
+# later; the sequence-header tags are timed 0. With and without the index.
+for name, extra in (("h264_aac_hour.flv", []), ("h264_aac_hour_index.flv", ["-flvflags", "add_keyframe_index"])):
+    ffmpeg(name, *lavfi_video("320x240", 25), *lavfi_audio(44100), "-t", "4",
+           "-c:v", "libx264", "-pix_fmt", "yuv420p", "-g", "25", "-bf", "0", "-c:a", "aac", "-b:a", "64k",
+           *extra, "-output_ts_offset", "3600")
 ffmpeg("h263_mp3.flv", *lavfi_video("176x144", 15), *lavfi_audio(22050), "-t", "4",
        "-c:v", "flv1", "-g", "15", "-c:a", "libmp3lame", "-ar", "22050")
 ffmpeg("h263_adpcm.flv", *lavfi_video("176x144", 15), *lavfi_audio(22050), "-t", "3",

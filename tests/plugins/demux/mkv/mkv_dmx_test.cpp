@@ -111,6 +111,42 @@ TEST_F(MkvTest, MetaListOfAFileWithCuesAndNoNames) {
   ASSERT_EQ(call(MKV_OP_META, &s.slot, nullptr, &list), 0);
 }
 
+// The display size travels in the meta list when it differs from the
+// picture; a dimension the Video master leaves out follows the picture's,
+// whatever the order of its elements.
+TEST_F(MkvTest, DisplaySizeDefaultsToThePictureInAnyElementOrder) {
+  const Bytes pw = uintEl(0xB0, 720), ph = uintEl(0xBA, 576);
+  const Bytes dw = uintEl(0x54B0, 1024), dh = uintEl(0x54BA, 600);
+  struct Case {
+    const char* name;
+    Bytes video;
+    uint32_t width, height;
+  } cases[] = {
+      {"picture only", cat({pw, ph}), 720, 576},
+      {"width after the picture", cat({pw, ph, dw}), 1024, 576},
+      {"width before the picture", cat({dw, pw, ph}), 1024, 576},
+      {"height before the picture", cat({dh, pw, ph}), 720, 600},
+      {"both before the picture", cat({dw, dh, pw, ph}), 1024, 600},
+      {"between the picture's", cat({pw, dw, dh, ph}), 1024, 600},
+  };
+  TempDir dir;
+  for (const Case& c : cases) {
+    const Bytes track = el(0xAE, cat({uintEl(0xD7, 1), uintEl(0x83, 1), strEl(0x86, "V_VP8"), el(0xE0, c.video)}));
+    const Bytes cluster = el(0x1F43B675, cat({uintEl(0xE7, 0), simpleBlock(1, 0, 0x80, Bytes(100, 0x11))}));
+    Session s(dir.file("display.mkv", file(uintEl(0x2AD7B1, 1000000), track, cluster)));
+    ASSERT_EQ(s.result, 0) << c.name << ": " << s.text();
+    mkv_dmx_meta_list_t list{};
+    ASSERT_EQ(call(MKV_OP_META, &s.slot, nullptr, &list), 0) << c.name;
+    uint32_t width = 720, height = 576;  // no items: the display is the picture
+    for (uint32_t i = 0; i < list.count; ++i) {
+      if (list.items[i].kind == MKV_META_DISPLAY_WIDTH) width = uint32_t(list.items[i].value);
+      if (list.items[i].kind == MKV_META_DISPLAY_HEIGHT) height = uint32_t(list.items[i].value);
+    }
+    EXPECT_EQ(width, c.width) << c.name;
+    EXPECT_EQ(height, c.height) << c.name;
+  }
+}
+
 // ---- codec configuration records ----
 
 TEST_F(MkvTest, AvcCSplitsIntoParameterSetsAndRepeatsWithoutLeaking) {

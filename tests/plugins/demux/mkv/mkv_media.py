@@ -349,6 +349,13 @@ def make_all(out):
         ffmpeg(j(src), *SRC_V, *SRC_A, "-t", "3", *args)
         subprocess.run(["mkvmerge", "-q", "-o", j(name), j(src)], check=True)
         os.unlink(j(src))
+    # A cue point on every video frame and clusters of five blocks: the cue
+    # points do not lead to key frames, and a seek searches linearly.
+    ffmpeg(j("src_cues.mkv"), *SRC_V, *SRC_A, "-t", "6", "-c:v", "libx264", "-g", "25", "-bf", "2", "-c:a", "aac",
+           "-b:a", "64k")
+    subprocess.run(["mkvmerge", "-q", "-o", j("cue_every_frame.mkv"), "--cluster-length", "5", "--cues", "0:all",
+                    j("src_cues.mkv")], check=True)
+    os.unlink(j("src_cues.mkv"))
     # From a pipe: unknown segment size, no cues.
     with open(j("pipe.mkv"), "wb") as f:
         subprocess.run(["ffmpeg", "-nostdin", "-v", "error"] + SRC_V + SRC_A +

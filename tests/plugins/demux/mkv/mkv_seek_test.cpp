@@ -76,23 +76,25 @@ TEST_F(MkvSeekTest, BackwardSearchStepsBackTwoPointsThenSearchesLinearly) {
   EXPECT_EQ(l.time, 5000u);
   EXPECT_EQ(l.key, 1u);
   // Back to 4.5 s: the points at 4, 3 and 2 s hold no key frame before the
-  // target; the search stops stepping back there (rather than walking to
-  // the key frame at 0) and takes the first video frame at the target.
+  // target; the search stops stepping back there and searches linearly,
+  // which still lands on the last key frame before the target, at 0.
   l = seekTo(s, 4500);
   ASSERT_EQ(l.result, 0) << s.text();
-  EXPECT_EQ(l.time, 4520u);
-  EXPECT_EQ(l.key, 0u);
+  EXPECT_EQ(l.time, 0u);
+  EXPECT_EQ(l.key, 1u);
   EXPECT_EQ(context(s)->back_step, 0u);
   EXPECT_EQ(context(s)->retry_done, 1u);
   mkv_dmx_outstream_t out{};
   ASSERT_EQ(s.read(&out, MKV_KIND_VIDEO), 0);
-  EXPECT_EQ(out.m_ulTimestamp, 4520u);
-  // The next seek is linear too; landing within 10 s of its target ends
-  // the linear mode.
+  EXPECT_EQ(out.m_ulTimestamp, 0u);
+  EXPECT_EQ(*out.m_pulKeyFrame, 1u);
+  // The next seek is linear too: forward, it lands on the first key frame
+  // at or after its target, not on the predicted frame there; landing
+  // within 10 s of its target ends the linear mode.
   l = seekTo(s, 2000);
   ASSERT_EQ(l.result, 0) << s.text();
-  EXPECT_EQ(l.time, 2000u);
-  EXPECT_EQ(l.key, 0u);
+  EXPECT_EQ(l.time, 5000u);
+  EXPECT_EQ(l.key, 1u);
   EXPECT_EQ(context(s)->retry_done, 0u);
   // Key-frame search again: from the point at 1 s it steps back to the
   // first point and finds the key frame at 0.
@@ -101,6 +103,47 @@ TEST_F(MkvSeekTest, BackwardSearchStepsBackTwoPointsThenSearchesLinearly) {
   EXPECT_EQ(l.time, 0u);
   EXPECT_EQ(l.key, 1u);
   EXPECT_EQ(context(s)->options & OPT_FELL_BACK, 0u);
+}
+
+// Linear search over long groups of pictures: every seek lands on a key
+// frame, at or before a backward target (however far back that key frame
+// lies) and at or after a forward one, and reading goes on from there.
+TEST_F(MkvSeekTest, LinearSearchLandsOnKeyFramesInBothDirections) {
+  TempDir dir;
+  Session s(dir.file("keys_0_2000_5000.mkv", keyedFile({0, 2000, 5000})));
+  ASSERT_EQ(s.result, 0) << s.text();
+  struct Step {
+    int32_t target;
+    uint32_t landing;
+  } steps[] = {{4700, 5000}, {4900, 2000}, {1960, 0}, {2040, 5000}, {3000, 2000}, {100, 0}, {1000, 2000}};
+  for (const Step& step : steps) {
+    context(s)->retry_done = 1;  // as after a seek that found no key frame near its target
+    Landing l = seekTo(s, step.target);
+    ASSERT_EQ(l.result, 0) << step.target << ": " << s.text();
+    EXPECT_EQ(l.time, step.landing) << step.target;
+    EXPECT_EQ(l.key, 1u) << step.target;
+    mkv_dmx_outstream_t out{};
+    ASSERT_EQ(s.read(&out, MKV_KIND_VIDEO), 0) << step.target;
+    EXPECT_EQ(out.m_ulTimestamp, step.landing) << step.target;
+    EXPECT_EQ(*out.m_pulKeyFrame, 1u) << step.target;
+  }
+  // Forward past the last key frame there is nowhere to land: the seek
+  // fails and the demuxer reads on from where it stood.
+  context(s)->retry_done = 1;
+  EXPECT_LT(seekTo(s, 5100).result, 0);
+
+  // No key frame before the target down to the first point: the demuxer
+  // starts over from the first cluster.
+  Session late(dir.file("keys_3000_5000.mkv", keyedFile({3000, 5000})));
+  ASSERT_EQ(late.result, 0) << late.text();
+  ASSERT_EQ(seekTo(late, 4500).time, 5000u);
+  context(late)->retry_done = 1;
+  Landing l = seekTo(late, 2500);
+  ASSERT_EQ(l.result, 0) << late.text();
+  EXPECT_EQ(l.time, 0u);
+  mkv_dmx_outstream_t out{};
+  ASSERT_EQ(late.read(&out, MKV_KIND_VIDEO), 0);
+  EXPECT_EQ(out.m_ulTimestamp, 0u);
 }
 
 TEST_F(MkvSeekTest, BackwardSearchWithoutAKeyFrameFromTheFirstPointFallsBackToTheStart) {
