@@ -1,14 +1,22 @@
 // Linked into every libFuzzer binary made by holvik_fuzz_target.
 //
+// The sanitizer keeps 256 MiB of freed memory in quarantine and hands out
+// fresh memory meanwhile; a target that builds a few thousand blocks per
+// input then touches new pages all the time (the tuner target spent most of
+// its start-up so). A 16 MiB quarantine still catches a use of a block freed
+// during the same input. ASAN_OPTIONS set in the environment win over this.
+extern "C" const char* __asan_default_options() { return "quarantine_size_mb=16"; }
+
 // The C++ allocator is left to the sanitizer, so a double delete, a use of
 // a freed block and a block released by the wrong call (new[] and free) are
 // reported as in any sanitizer build.
 //
-// What is kept for reuse is the media host's plug-in blocks only (the host
-// asks for them through the hooks below; other programs have no hooks and
-// use the C++ allocator). A demuxer's open takes megabytes from the host,
-// which fills every block: fresh pages for each input (the sanitizer maps
-// every block of 128 KiB and more anew) were most of such a target's time.
+// What is kept for reuse is the media host's plug-in blocks and its
+// adapters' frame buffers only (the host asks for them through the hooks
+// below; other programs have no hooks and use the C++ allocator). A
+// demuxer's open takes megabytes from the host, which fills every block:
+// fresh pages for each input (the sanitizer maps every block of 128 KiB and
+// more anew) were most of such a target's time.
 //
 // - A block freed during an input stays poisoned and is not handed out again
 //   before the host starts the next input (Host::reset), so a read or write

@@ -256,6 +256,11 @@ void Host::addMemoryFile(const std::string& name, const uint8_t* data, size_t si
 
 void Host::removeMemoryFile(const std::string& name) { state().memoryFiles.erase(name); }
 
+void* bufferAllocate(size_t size) { return blockNew(size); }
+void bufferRelease(void* block) {
+  if (block) blockDelete(block);
+}
+
 void* hostMalloc(size_t size) {
   if (allocationShouldFail()) return nullptr;
   void* p = blockNew(size);
