@@ -17,8 +17,6 @@
 #include <cstdlib>
 #include <string>
 
-#include <unistd.h>
-
 // The stores are process singletons with private constructors: the target
 // makes a fresh one per input, as a new start would.
 #define private public
@@ -27,6 +25,7 @@
 #undef private
 
 #include "TestDevRoot.h"
+#include "fuzz_quiet_commands.h"
 
 namespace {
 
@@ -44,15 +43,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
     // The stores' log lines of every input would drown the fuzzer's output.
     if (!std::freopen((g_root->root() + "/console.txt").c_str(), "w", stdout))
         return 1;
-    // Each write is flushed with the shell command "sync" (and a level
-    // change runs "amixer"): in this root they find a program that does
-    // nothing instead of the recording stand-ins, whose shells were most of
-    // an input's time. They never reach this machine's commands either way.
-    for (const char* command : {"sync", "amixer"}) {
-        const std::string path = g_root->root() + "/bin/" + command;
-        if (std::remove(path.c_str()) != 0 || symlink("/bin/true", path.c_str()) != 0)
-            std::abort();
-    }
+    holvik_fuzz::quietCommands(g_root->root());
     return 0;
 }
 
