@@ -19,19 +19,22 @@ if(HOLVIK_FUZZ)
 endif()
 
 # holvik_fuzz_register(TARGET REACHES function... [SEEDS file-or-dir...] [OWN_SEEDS]
-#                      [MAX_LEN bytes] [FIXTURES name...])
+#                      [MAX_LEN bytes] [REACH_SHARE percent] [FIXTURES name...])
 # Lists a libFuzzer target for scripts/fuzz.sh with the seeds it starts
 # from: files and folders (made by ctest fixtures or in the tree), and with
 # OWN_SEEDS the ones the target writes itself when run with
 # HOLVIK_FUZZ_WRITE_SEEDS=DIR (see tests/support/fuzz_seeds.h). REACHES names
 # the functions the target exists for (a C name, or a C++ name as far as
 # its opening parenthesis, e.g. "ns::Class::method"): fuzz.sh fails when a
-# run over the target's corpus covers none of an entry's edges. MAX_LEN caps
+# run over the target's corpus covers less than a share of an entry's edges
+# (REACH_SHARE percent, default 15; "name@percent" for one entry), and when
+# inputs of one byte or none meet the list (it must name the parser's inner
+# functions, not what the harness calls whatever the input). MAX_LEN caps
 # the inputs libFuzzer makes (seeds are cut to it); OPTIONS are more libFuzzer
 # flags. FIXTURES are the ctest
 # fixtures that make the seeds: fuzz.sh runs them (label "fuzz-seeds").
 function(holvik_fuzz_register target)
-  cmake_parse_arguments(R "OWN_SEEDS" "MAX_LEN" "SEEDS;REACHES;FIXTURES;OPTIONS" ${ARGN})
+  cmake_parse_arguments(R "OWN_SEEDS" "MAX_LEN;REACH_SHARE" "SEEDS;REACHES;FIXTURES;OPTIONS" ${ARGN})
   if(NOT HOLVIK_FUZZ_ACTIVE)
     return()
   endif()
@@ -50,6 +53,9 @@ function(holvik_fuzz_register target)
   foreach(fn ${R_REACHES})
     string(APPEND lines "\nreach ${fn}")
   endforeach()
+  if(R_REACH_SHARE)
+    string(APPEND lines "\nreach-share ${R_REACH_SHARE}")
+  endif()
   if(R_MAX_LEN)
     string(APPEND lines "\noption -max_len=${R_MAX_LEN}")
   endif()
@@ -81,13 +87,13 @@ endfunction()
 #                    [FIXTURES name...]    ctest fixtures that make the seeds
 #                    [DEFINITIONS d...] [INCLUDES dir...]
 #                    REACHES function...   what the target exists for
-#                    [MAX_LEN bytes]       (see holvik_fuzz_register)
+#                    [MAX_LEN bytes] [REACH_SHARE percent]  (see holvik_fuzz_register)
 #                    [FUZZER_OPTIONS -flag=value...])
 # SOURCES define LLVMFuzzerTestOneInput. Always builds <NAME>_mutation and
 # registers it as the ctest test <NAME>_mutation (label "fuzz"); with
 # HOLVIK_FUZZ also builds the libFuzzer binary <NAME>_fuzzer.
 function(holvik_fuzz_target name)
-  cmake_parse_arguments(F "" "PLUGIN;ITERATIONS;TIMEOUT_MS;MAX_LEN"
+  cmake_parse_arguments(F "" "PLUGIN;ITERATIONS;TIMEOUT_MS;MAX_LEN;REACH_SHARE"
                         "SOURCES;LIBS;SEEDS;SEED_DIRS;FIXTURES;DEFINITIONS;INCLUDES;REACHES;FUZZER_OPTIONS" ${ARGN})
   if(NOT F_REACHES)
     message(FATAL_ERROR "holvik_fuzz_target(${name}): name the functions it REACHES")
@@ -115,12 +121,15 @@ function(holvik_fuzz_target name)
     if(F_MAX_LEN)
       set(max_len MAX_LEN ${F_MAX_LEN})
     endif()
+    if(F_REACH_SHARE)
+      list(APPEND max_len REACH_SHARE ${F_REACH_SHARE})
+    endif()
     holvik_fuzz_register(${name}_fuzzer SEEDS ${F_SEEDS} ${F_SEED_DIRS} REACHES ${F_REACHES} ${max_len}
                          FIXTURES ${F_FIXTURES} OPTIONS ${F_FUZZER_OPTIONS})
   endif()
   foreach(t ${targets})
     target_link_libraries(${t} PRIVATE ${F_LIBS})
-    target_include_directories(${t} PRIVATE ${F_INCLUDES})
+    target_include_directories(${t} PRIVATE ${F_INCLUDES} ${HOLVIK_SUPPORT_DIR})
     target_compile_definitions(${t} PRIVATE ${F_DEFINITIONS})
     if(F_PLUGIN)
       target_compile_definitions(${t} PRIVATE HOLVIK_PLUGIN_PATH="$<TARGET_FILE:${F_PLUGIN}>")

@@ -1,23 +1,34 @@
 // Linked into every libFuzzer binary made by holvik_fuzz_target.
 //
 // The sanitizer keeps 256 MiB of freed memory in quarantine and hands out
-// fresh memory meanwhile; a target that opens a media session per input
-// then touches new pages all the time, and each costs a fault. A smaller
-// quarantine still catches a use of a block freed during the same input.
-// ASAN_OPTIONS set in the environment win over these.
+// fresh memory meanwhile; a target that builds a few thousand blocks per
+// input then touches new pages all the time (the tuner target spent most of
+// its start-up so). A 16 MiB quarantine still catches a use of a block freed
+// during the same input. ASAN_OPTIONS set in the environment win over this.
 extern "C" const char* __asan_default_options() { return "quarantine_size_mb=16"; }
 
-// C++ allocations of 128 KiB and more
-// (a media session's packet buffer, a copy of the input) come back from a
-// small store of freed blocks instead of fresh memory. The sanitizer maps
-// every large block anew, and touching a fresh page costs a fault; for a
-// target that opens a session per input that was most of its time.
+// The C++ allocator is left to the sanitizer, so a double delete, a use of
+// a freed block and a block released by the wrong call (new[] and free) are
+// reported as in any sanitizer build.
 //
-// A block in the store is poisoned; a block handed out is poisoned past the
-// size asked for, so reads and writes past its end are still reported (as
-// use-after-poison). The store holds a few blocks per power-of-two size and
-// frees the rest.
+// What is kept for reuse is the media host's plug-in blocks and its
+// adapters' frame buffers only (the host asks for them through the hooks
+// below; other programs have no hooks and use the C++ allocator). A
+// demuxer's open takes megabytes from the host, which fills every block:
+// fresh pages for each input (the sanitizer maps every block of 128 KiB and
+// more anew) were most of such a target's time.
+//
+// - A block freed during an input stays poisoned and is not handed out again
+//   before the host starts the next input (Host::reset), so a read or write
+//   through a stale pointer in the same input is reported
+//   (use-after-poison).
+// - A block handed out is poisoned past the size asked for, so an access
+//   past its end is reported too.
+// - A block freed twice, or one freed by the plug-in with free(), is caught
+//   by the host's own bookkeeping and by the sanitizer (the blocks come
+//   from operator new).
 #include <cstddef>
+#include <cstdio>
 #include <cstdlib>
 #include <new>
 
@@ -30,18 +41,22 @@ extern "C" const char* __asan_default_options() { return "quarantine_size_mb=16"
 #ifdef HOLVIK_FUZZ_ASAN
 #include <sanitizer/allocator_interface.h>
 #include <sanitizer/asan_interface.h>
+#include <sanitizer/common_interface_defs.h>
 
 namespace {
 
 constexpr int kFromLog = 17;  // 128 KiB
 constexpr int kToLog = 28;    // 256 MiB: larger blocks are not kept
-constexpr int kPerSize = 4;
+constexpr int kPerSize = 4;   // blocks kept per power-of-two size
+constexpr int kSizes = kToLog - kFromLog + 1;
 
-struct Store {
-  void* blocks[kToLog - kFromLog + 1][kPerSize];
-  int count[kToLog - kFromLog + 1];
+struct Shelf {
+  void* ready[kPerSize];   // freed before this input: may be handed out
+  void* parked[kPerSize];  // freed during this input: poisoned, not reused yet
+  int readyCount;
+  int parkedCount;
 };
-Store g_store;  // zero-initialised before any constructor runs
+Shelf g_shelves[kSizes];  // zero-initialised before any constructor runs
 
 int sizeLog(size_t n) {
   int log = kFromLog;
@@ -49,52 +64,51 @@ int sizeLog(size_t n) {
   return log;
 }
 
-void* allocate(size_t n) {
-  if (n < (size_t(1) << kFromLog)) return malloc(n ? n : 1);
-  int log = sizeLog(n);
-  if (log > kToLog) return malloc(n);
-  size_t cap = size_t(1) << log;
-  int k = log - kFromLog;
-  void* p = g_store.count[k] ? g_store.blocks[k][--g_store.count[k]] : malloc(cap);
+bool holds(void* const* blocks, int count, void* p) {
+  for (int i = 0; i < count; ++i)
+    if (blocks[i] == p) return true;
+  return false;
+}
+
+}  // namespace
+
+extern "C" void* holvik_host_block_new(size_t n) {
+  const int log = sizeLog(n);
+  if (n < (size_t(1) << kFromLog) || log > kToLog) return ::operator new(n, std::nothrow);
+  const size_t cap = size_t(1) << log;
+  Shelf& s = g_shelves[log - kFromLog];
+  void* p = s.readyCount ? s.ready[--s.readyCount] : ::operator new(cap, std::nothrow);
   if (!p) return nullptr;
   ASAN_UNPOISON_MEMORY_REGION(p, n);
   ASAN_POISON_MEMORY_REGION(static_cast<char*>(p) + n, cap - n);
   return p;
 }
 
-void release(void* p) {
+extern "C" void holvik_host_block_delete(void* p) {
   if (!p) return;
-  size_t cap = __sanitizer_get_ownership(p) ? __sanitizer_get_allocated_size(p) : 0;
-  if (cap >= (size_t(1) << kFromLog) && (cap & (cap - 1)) == 0) {
-    int log = sizeLog(cap);
-    int k = log - kFromLog;
-    if (log <= kToLog && g_store.count[k] < kPerSize) {
+  const size_t cap = __sanitizer_get_ownership(p) ? __sanitizer_get_allocated_size(p) : 0;
+  if (cap >= (size_t(1) << kFromLog) && (cap & (cap - 1)) == 0 && sizeLog(cap) <= kToLog) {
+    Shelf& s = g_shelves[sizeLog(cap) - kFromLog];
+    if (holds(s.ready, s.readyCount, p) || holds(s.parked, s.parkedCount, p)) {
+      fprintf(stderr, "ERROR: fuzz memory: attempting double-free of a host block at %p\n", p);
+      __sanitizer_print_stack_trace();
+      abort();
+    }
+    if (s.readyCount + s.parkedCount < kPerSize) {
       ASAN_POISON_MEMORY_REGION(p, cap);
-      g_store.blocks[k][g_store.count[k]++] = p;
+      s.parked[s.parkedCount++] = p;
       return;
     }
     ASAN_UNPOISON_MEMORY_REGION(p, cap);
   }
-  free(p);
+  ::operator delete(p);
 }
 
-void* allocateOrThrow(size_t n) {
-  void* p = allocate(n);
-  if (!p) throw std::bad_alloc();
-  return p;
+// A new input: the blocks freed during the last one may be handed out.
+extern "C" void holvik_host_blocks_recycle() {
+  for (Shelf& s : g_shelves) {
+    while (s.parkedCount) s.ready[s.readyCount++] = s.parked[--s.parkedCount];
+  }
 }
-
-}  // namespace
-
-void* operator new(size_t n) { return allocateOrThrow(n); }
-void* operator new[](size_t n) { return allocateOrThrow(n); }
-void* operator new(size_t n, const std::nothrow_t&) noexcept { return allocate(n); }
-void* operator new[](size_t n, const std::nothrow_t&) noexcept { return allocate(n); }
-void operator delete(void* p) noexcept { release(p); }
-void operator delete[](void* p) noexcept { release(p); }
-void operator delete(void* p, size_t) noexcept { release(p); }
-void operator delete[](void* p, size_t) noexcept { release(p); }
-void operator delete(void* p, const std::nothrow_t&) noexcept { release(p); }
-void operator delete[](void* p, const std::nothrow_t&) noexcept { release(p); }
 
 #endif

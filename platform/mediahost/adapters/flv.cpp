@@ -151,7 +151,7 @@ class FlvSession : public DemuxSession {
   bool videoDone_ = false;
   // The frame buffer handed over under FLVD_OPEN_HOST_BUFFERS.
   static constexpr size_t kHostBufferBytes = 512000;
-  std::vector<uint8_t> hostBuffer_;
+  HostBytes hostBuffer_;
 };
 
 }  // namespace

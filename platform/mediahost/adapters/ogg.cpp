@@ -208,7 +208,7 @@ class OggSession : public DemuxSession {
   bool selectedOnce_ = false;
   std::vector<OggAudioEntry> audio_;
   static constexpr size_t kBufferBytes = 1 << 20;
-  std::vector<uint8_t> buffer_;
+  HostBytes buffer_;
 };
 
 }  // namespace

@@ -81,7 +81,7 @@ class PcmDecode : public DecodeSession {
   KvrEntryFn entry_;
   void* slot_ = nullptr;
   std::vector<uint8_t> extra_;
-  std::vector<uint8_t> out_;
+  HostBytes out_;
   KvrWavDecInput inFormat_{};
   KvrWavDecOutput outFormat_{};
 };

@@ -13,6 +13,14 @@
 #include <unistd.h>
 #include <unordered_map>
 
+// A program may serve the plug-in's blocks itself: the fuzz targets keep
+// large blocks for the next input (tests/support/fuzz_memory.cpp). Without
+// these hooks the blocks come from the C++ allocator.
+extern "C" void* holvik_host_block_new(size_t size) __attribute__((weak));
+extern "C" void holvik_host_block_delete(void* block) __attribute__((weak));
+// Called as a new exercise starts: blocks freed before it may be reused.
+extern "C" void holvik_host_blocks_recycle() __attribute__((weak));
+
 namespace mediahost {
 namespace {
 
@@ -20,10 +28,16 @@ namespace {
 // wrote sees the same garbage every run.
 constexpr uint8_t kFreshByte = 0xA5;
 
-// The plug-in's blocks come from the C++ allocator, so that a program that
-// replaces it (the fuzz targets keep large blocks for reuse) serves them too.
-void* blockNew(size_t size) { return ::operator new(size ? size : 1, std::nothrow); }
-void blockDelete(void* block) { ::operator delete(block); }
+void* blockNew(size_t size) {
+  if (size == 0) size = 1;
+  return holvik_host_block_new ? holvik_host_block_new(size) : ::operator new(size, std::nothrow);
+}
+void blockDelete(void* block) {
+  if (holvik_host_block_delete)
+    holvik_host_block_delete(block);
+  else
+    ::operator delete(block);
+}
 
 struct Block {
   size_t size;
@@ -193,6 +207,7 @@ Host::Host() {
 }
 
 void Host::reset() {
+  if (holvik_host_blocks_recycle) holvik_host_blocks_recycle();
   State& s = state();
   faults_ = Faults();
   violations_.clear();
@@ -240,6 +255,11 @@ void Host::addMemoryFile(const std::string& name, const uint8_t* data, size_t si
 }
 
 void Host::removeMemoryFile(const std::string& name) { state().memoryFiles.erase(name); }
+
+void* bufferAllocate(size_t size) { return blockNew(size); }
+void bufferRelease(void* block) {
+  if (block) blockDelete(block);
+}
 
 void* hostMalloc(size_t size) {
   if (allocationShouldFail()) return nullptr;

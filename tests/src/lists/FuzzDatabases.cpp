@@ -1,6 +1,8 @@
 // libFuzzer target: the input is split into a channel database file and a
 // guide database file, which the database manager then reads.
 #include "DbInputs.h"
+#include "ListsFixtures.h"
+#include "fuzz_quiet_commands.h"
 #include "fuzz_seeds.h"
 
 #include <algorithm>
@@ -17,6 +19,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
     channels.resize(half, '\0');
     guide.resize(half, '\0');
     holvik_fuzz::writeSeedsIfAsked({channels + guide});
+    holvik_fuzz::quietCommands(fixtures::devRoot().root());
     return 0;
 }
 

@@ -13,6 +13,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -88,6 +89,31 @@ int32_t hostFclose(void* file);
 int32_t hostFeof(void* file);
 int32_t hostFflush(void* file);
 int32_t hostUnlink(const char* path);
+
+// The memory behind the plug-in's blocks, uncounted: for the buffers an
+// adapter hands a library (frame and sample buffers), so that a program
+// that serves the plug-in's blocks itself serves these too.
+void* bufferAllocate(size_t size);
+void bufferRelease(void* block);
+
+template <typename T>
+struct BufferAllocator {
+  using value_type = T;
+  BufferAllocator() = default;
+  template <typename U>
+  BufferAllocator(const BufferAllocator<U>&) {}
+  T* allocate(size_t n) {
+    void* p = bufferAllocate(n * sizeof(T));
+    if (!p) throw std::bad_alloc();
+    return static_cast<T*>(p);
+  }
+  void deallocate(T* p, size_t) { bufferRelease(p); }
+  bool operator==(const BufferAllocator&) const { return true; }
+  bool operator!=(const BufferAllocator&) const { return false; }
+};
+
+// A byte buffer from that memory.
+using HostBytes = std::vector<uint8_t, BufferAllocator<uint8_t>>;
 
 }  // namespace mediahost
 

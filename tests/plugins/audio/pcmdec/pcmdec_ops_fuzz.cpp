@@ -10,6 +10,8 @@
 #include <memory>
 #include <vector>
 
+#include <sanitizer/asan_interface.h>
+
 #include "kvr_pcmdec.h"
 #include "mediahost/host.h"
 #include "mediahost/plugin.h"
@@ -83,11 +85,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       // The largest block: one G.711 frame per byte, 2048 linear-PCM frames,
       // a 3-bit IMA block of 4096 bytes, 5460 MS ADPCM frames.
       const size_t frames = avail + 16384;
-      std::vector<std::vector<uint8_t>> buffers(outFormat.interleaved ? 1 : channels);
+      // The same buffers for every call (fresh ones of these sizes per call
+      // were most of the time): what lies past this call's room is
+      // poisoned, so a write beyond it is still reported.
+      static std::vector<uint8_t>* const storage = new std::vector<uint8_t>[8];
+      const size_t bufferCount = outFormat.interleaved ? 1 : channels;
+      const size_t room = frames * width * (outFormat.interleaved ? channels : 1);
       KvrWavDecOutput out = table;
-      for (size_t i = 0; i < buffers.size() && i < 8; ++i) {
-        buffers[i].resize(frames * width * (outFormat.interleaved ? channels : 1));
-        out.buffer[i] = buffers[i].data();
+      for (size_t i = 0; i < bufferCount && i < 8; ++i) {
+        std::vector<uint8_t>& b = storage[i];
+        ASAN_UNPOISON_MEMORY_REGION(b.data(), b.size());
+        if (b.size() < room) b.resize(room);
+        ASAN_POISON_MEMORY_REGION(b.data() + room, b.size() - room);
+        out.buffer[i] = b.data();
       }
       KvrWavDecInput in{piece.get(), int32_t(avail), inFormat.sample_rate, inFormat.channels, {}, 0};
       r = entry(KVR_WAV_DEC_DECODE, &slot, &in, &out);

@@ -407,12 +407,49 @@ def make_all(out):
     os.unlink(j("src_two_video.mkv"))
     os.unlink(j("src_ac3.mkv"))
     os.unlink(j("src_ac3_48k.mkv"))
-    # Seeds for the mutation run: small files.
-    seeds = j("seeds")
+    make_seeds(j("seeds"))
+
+
+# The fuzz target's input cap: every seed is a whole file within it, so the
+# cues and the end of the file are read from the first run on.
+SEED_CAP = 16384
+
+
+def make_seeds(seeds):
+    """Small whole files for the mutation and fuzz runs: a second of 64x48
+    video in clusters of 200 ms, re-built laced, in block groups, with a
+    looping SeekHead and compressed, and as ffmpeg and mkvmerge write it."""
     os.makedirs(seeds, exist_ok=True)
-    for name in ("xiph_lacing.mkv", "ebml_lacing.mkv", "seekhead_loop.mkv", "zlib.mkv", "mkvmerge_vorbis.mkv"):
-        b = open(j(name), "rb").read()
-        open(os.path.join(seeds, name), "wb").write(b[:24000])
+    s = lambda name: os.path.join(seeds, name)
+    tiny_v = ["-f", "lavfi", "-i", "testsrc=size=64x48:rate=25"]
+    ffmpeg(s("src.mkv"), *tiny_v, "-f", "lavfi", "-i", "sine=frequency=440:sample_rate=44100", "-t", "1",
+           "-c:v", "libx264", "-g", "10", "-bf", "0", "-crf", "45", "-c:a", "ac3", "-b:a", "32k")
+    tracks, frames = parse(s("src.mkv"))
+    os.unlink(s("src.mkv"))
+    audio = next(t["number"] for t in tracks if t["type"] == 2)
+    dd = int(1536 * 1e9 / 44100)
+    for name, lace in (("xiph_lacing.mkv", 1), ("ebml_lacing.mkv", 3)):
+        open(s(name), "wb").write(build(tracks, frames, lace=lace, lace_track=audio, lace_count=3,
+                                        default_duration=dd, cluster_ms=200))
+    open(s("blockgroups.mkv"), "wb").write(build(tracks, frames, groups=True, cluster_ms=200))
+    open(s("seekhead_loop.mkv"), "wb").write(build(tracks, frames, seekhead="loop", cluster_ms=200))
+    zt = [dict(t) for t in tracks]
+    for t in zt:
+        if t["number"] == audio:
+            t["raw"] = t["raw"] + el(0x6D80, el(0x6240, el(0x5034, u(0x4254, 0))))
+    zf = [dict(fr, data=zlib.compress(fr["data"])) if fr["track"] == audio else fr for fr in frames]
+    open(s("zlib.mkv"), "wb").write(build(zt, zf, cluster_ms=200))
+    ffmpeg(s("vp9_opus.webm"), *tiny_v, "-f", "lavfi", "-i", "sine=frequency=440:sample_rate=48000", "-t", "0.6",
+           "-c:v", "libvpx-vp9", "-b:v", "20k", "-g", "5", "-c:a", "libopus", "-b:a", "8k",
+           "-cluster_time_limit", "200")
+    ffmpeg(s("src.webm"), *tiny_v, "-f", "lavfi", "-i", "sine=frequency=440:sample_rate=22050", "-t", "0.6",
+           "-c:v", "libvpx", "-b:v", "20k", "-g", "5", "-c:a", "libvorbis", "-ac", "1", "-b:a", "32k")
+    subprocess.run(["mkvmerge", "-q", "-o", s("mkvmerge_vorbis.mkv"), s("src.webm")], check=True)
+    os.unlink(s("src.webm"))
+    for name in sorted(os.listdir(seeds)):
+        size = os.path.getsize(s(name))
+        if size > SEED_CAP:
+            raise SystemExit(f"seed {name} has {size} bytes, more than the fuzz target's {SEED_CAP}")
 
 
 if __name__ == "__main__":

@@ -46,16 +46,19 @@ FILES = {
     "dvd_nav.vob": VA + ["-c:v", "mpeg2video", "-c:a", "ac3", "-ac", "2", "-f", "dvd"],
 }
 
+# Seeds for the mutation and fuzz runs: whole files within the fuzz target's
+# 8 KiB input cap, so their last pack is read from the first run on.
+SEED_CAP = 8192
+SEED_V = ["-f", "lavfi", "-i", "testsrc=size=64x48:rate=25:duration=0.24"]
+SEED_OUT = ["-g", "6", "-q:v", "20"]
 SEEDS = {
-    "seed_ac3.vob": ["-f", "lavfi", "-i", "testsrc=size=64x48:rate=25", "-f", "lavfi", "-i",
-                     "sine=frequency=440:sample_rate=48000", "-t", "0.5", "-g", "6", "-bf", "2",
-                     "-c:v", "mpeg2video", "-c:a", "ac3", "-f", "vob"],
-    "seed_mpeg1.mpg": ["-f", "lavfi", "-i", "testsrc=size=64x48:rate=25", "-f", "lavfi", "-i",
-                       "sine=frequency=440:sample_rate=32000", "-t", "0.5", "-g", "6",
-                       "-c:v", "mpeg1video", "-c:a", "mp2", "-f", "mpeg"],
-    "seed_h264.vob": ["-f", "lavfi", "-i", "testsrc=size=64x48:rate=25", "-f", "lavfi", "-i",
-                      "sine=frequency=440:sample_rate=48000", "-t", "0.5", "-g", "6",
-                      "-c:v", "libx264", "-pix_fmt", "yuv420p", "-c:a", "pcm_s16be", "-f", "vob"],
+    "seed_ac3.vob": SEED_V + ["-f", "lavfi", "-i", "sine=frequency=440:sample_rate=48000:duration=0.24"] + SEED_OUT +
+                    ["-bf", "2", "-c:v", "mpeg2video", "-c:a", "ac3", "-b:a", "64k", "-f", "vob"],
+    "seed_mpeg1.mpg": SEED_V + ["-f", "lavfi", "-i", "sine=frequency=440:sample_rate=32000:duration=0.24"] +
+                      SEED_OUT + ["-c:v", "mpeg1video", "-c:a", "mp2", "-b:a", "32k", "-f", "mpeg"],
+    "seed_h264.vob": SEED_V + ["-f", "lavfi", "-i", "sine=frequency=440:sample_rate=48000:duration=0.03"] +
+                     SEED_OUT + ["-c:v", "libx264", "-pix_fmt", "yuv420p", "-crf", "40", "-c:a", "pcm_s16be",
+                                 "-ac", "1", "-f", "vob"],
 }
 
 
@@ -127,10 +130,16 @@ def make_subpictures(out, seeds):
     with open(os.path.join(out, "seed.xml"), "w") as f:
         f.write(f'<subpictures><stream><spu start="00:00:00.10" end="00:00:00.40" '
                 f'image="{os.path.join(out, "box.png")}"/></stream></subpictures>\n')
-    with open(seed_base, "rb") as src, open(os.path.join(seeds, "seed_spu.vob"), "wb") as dst:
-        subprocess.run(["spumux", "-s", "0", os.path.join(out, "seed.xml")], stdin=src, stdout=dst,
-                       stderr=subprocess.DEVNULL, check=True)
+    spu = subprocess.run(["spumux", "-s", "0", os.path.join(out, "seed.xml")], stdin=open(seed_base, "rb"),
+                         stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, check=True).stdout
     os.unlink(seed_base)
+    # Within the fuzz target's input cap: the first pack, the one with the
+    # sequence header and those of the sub-picture, dropping the other video.
+    packs = [spu[i:i + 2048] for i in range(0, len(spu), 2048)]
+    header = next(i for i, p in enumerate(packs) if b"\x00\x00\x01\xb3" in p)
+    kept = b"".join(p for i, p in enumerate(packs) if i in (0, header) or b"\x00\x00\x01\xbd" in p)
+    with open(os.path.join(seeds, "seed_spu.vob"), "wb") as dst:
+        dst.write(kept)
 
 
 def pes_payloads(data, stream_id, sub_id=None):
@@ -219,6 +228,10 @@ def main():
     for name, args in SEEDS.items():
         ffmpeg(os.path.join(seeds, name), args)
     make_subpictures(out, seeds)
+    for name in sorted(os.listdir(seeds)):
+        size = os.path.getsize(os.path.join(seeds, name))
+        if size > SEED_CAP:
+            raise SystemExit(f"seed {name} has {size} bytes, more than the fuzz target's {SEED_CAP}")
     make_unit_seeds(out, os.path.join(out, "unit_seeds"))
     return 0
 

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include <sanitizer/asan_interface.h>
+
 #include "kvr_mpg_dmx.h"
 #include "mediahost/host.h"
 #include "mediahost/plugin.h"
@@ -70,10 +72,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const uint32_t kCapacity[] = {720 * 576, 720 * 576, 720 * 576, 64 * 1024, 4096, 0};
   uint32_t capacity = kCapacity[size % (sizeof kCapacity / sizeof kCapacity[0])];
   uint32_t room = capacity ? capacity : MPG_SPU_MAX_WIDTH * MPG_SPU_MAX_HEIGHT;
-  std::vector<uint16_t> pixels(room + 1);
+  // One picture buffer for every input (a fresh one of this size per input
+  // was most of the time): the part past this input's room is poisoned, so
+  // a write beyond it is still reported.
+  static std::vector<uint16_t> buffer(MPG_SPU_MAX_WIDTH * MPG_SPU_MAX_HEIGHT + 1);
+  uint16_t* pixels = buffer.data();
+  ASAN_UNPOISON_MEMORY_REGION(pixels, buffer.size() * sizeof(uint16_t));
+  ASAN_POISON_MEMORY_REGION(pixels + room + 1, (buffer.size() - room - 1) * sizeof(uint16_t));
   for (uint32_t crop = 0; crop < 2; ++crop) {
     MpgSubpictureRequest req{unit.data(), uint32_t(unit.size()), crop};
-    MpgSubpicture pic{pixels.data(), capacity, 0, 0, 0, 0, 0, 0};
+    MpgSubpicture pic{pixels, capacity, 0, 0, 0, 0, 0, 0};
     int32_t r = h->plugin->entry()(MPG_OP_SUBPICTURE, &h->slot, &req, &pic);
     if (r > 0) abort();
     if (r == MPG_OK && uint64_t(pic.width) * pic.height > room) abort();

@@ -292,6 +292,17 @@ def h264_untimed(dst):
     os.unlink(es)
 
 
+# The fuzz target's input cap, and what the packet-size probe needs to read.
+SEED_CAP = 20480
+SEED_MIN = 19200
+
+
+def fit_seed(path, packet):
+    """Cuts a seed to as many whole packets as the fuzz target's cap holds."""
+    data = open(path, "rb").read()
+    open(path, "wb").write(data[:SEED_CAP // packet * packet])
+
+
 def main():
     out = sys.argv[1]
     os.makedirs(out, exist_ok=True)
@@ -304,23 +315,31 @@ def main():
         return
     for name, args in FFMPEG.items():
         ffmpeg(os.path.join(out, name + ".ts"), args)
-    # Small seeds for the mutation test.
+    # Small seeds for the mutation test, each within the fuzz target's 20 KiB
+    # input cap and above the 19,200 bytes that the packet-size probe reads:
+    # a second and a half of video cut to whole packets.
     seeds = os.path.join(out, "seeds")
     os.makedirs(seeds, exist_ok=True)
     ffmpeg(os.path.join(seeds, "mpeg2_mp2.ts"),
            ["-f", "lavfi", "-i", "testsrc=size=64x48:rate=10", "-f", "lavfi", "-i",
-            "sine=sample_rate=16000", "-t", "2", "-c:v", "mpeg2video", "-g", "5", "-c:a", "mp2",
+            "sine=sample_rate=16000", "-t", "1.5", "-c:v", "mpeg2video", "-g", "5", "-c:a", "mp2",
             "-b:a", "32k"] + ONE)
     ffmpeg(os.path.join(seeds, "h264_aac.ts"),
            ["-f", "lavfi", "-i", "testsrc=size=64x48:rate=10", "-f", "lavfi", "-i",
-            "sine=sample_rate=16000", "-t", "2", "-c:v", "libx264", "-g", "5", "-c:a", "aac",
+            "sine=sample_rate=16000", "-t", "1.5", "-c:v", "libx264", "-g", "5", "-c:a", "aac",
             "-b:a", "24k"] + ONE)
     ffmpeg(os.path.join(seeds, "hevc_ac3.ts"),
            ["-f", "lavfi", "-i", "testsrc=size=64x48:rate=10", "-f", "lavfi", "-i",
-            "sine=sample_rate=48000", "-t", "2", "-c:v", "libx265", "-x265-params",
+            "sine=sample_rate=48000", "-t", "1.5", "-c:v", "libx265", "-x265-params",
             "log-level=none:keyint=5", "-c:a", "ac3", "-b:a", "64k"] + ONE)
     trailer(os.path.join(seeds, "mpeg2_mp2.ts"), os.path.join(seeds, "packets204.ts"), 16)
     onesegment(os.path.join(seeds, "h264_aac.ts"), os.path.join(seeds, "onesegment.ts"))
+    for name in ("mpeg2_mp2.ts", "h264_aac.ts", "hevc_ac3.ts", "onesegment.ts", "packets204.ts"):
+        fit_seed(os.path.join(seeds, name), 204 if name == "packets204.ts" else 188)
+    for name in sorted(os.listdir(seeds)):
+        size = os.path.getsize(os.path.join(seeds, name))
+        if not SEED_MIN <= size <= SEED_CAP:
+            raise SystemExit(f"seed {name} has {size} bytes, not within {SEED_MIN}..{SEED_CAP}")
     base = os.path.join(out, "mpeg2_mp2.ts")
     trailer(base, os.path.join(out, "packets204.ts"), 16)
     trailer(base, os.path.join(out, "packets208.ts"), 20)
