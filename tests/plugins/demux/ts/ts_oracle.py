@@ -92,12 +92,17 @@ def first_time_ms(streams, packets):
     return min(times) * 1000.0 if times else 0.0
 
 
-def audio_tracks(a):
+def run_info(a):
+    """The media host's info of the file, under the run's flags and program."""
     env = dict(os.environ)
     env["MEDIAHOST_TS_FLAGS"] = a.flags
     if a.program:
         env["MEDIAHOST_TS_PROGRAM"] = a.program
-    p = subprocess.run(EMULATOR + [a.mediahost, "info", a.lib, a.media], capture_output=True, text=True, env=env)
+    return subprocess.run(EMULATOR + [a.mediahost, "info", a.lib, a.media], capture_output=True, text=True, env=env)
+
+
+def audio_tracks(a):
+    p = run_info(a)
     if p.returncode != 0:
         sys.exit(f"mediahost info failed with {p.returncode}: {p.stderr[-2000:]}")
     return [line.split(",")[1] for line in p.stdout.splitlines() if line.startswith("audio,")]
@@ -146,11 +151,7 @@ def check_frames(a, streams, packets):
 
 
 def check_info(a):
-    env = dict(os.environ)
-    env["MEDIAHOST_TS_FLAGS"] = a.flags
-    if a.program:
-        env["MEDIAHOST_TS_PROGRAM"] = a.program
-    p = subprocess.run(EMULATOR + [a.mediahost, "info", a.lib, a.media], capture_output=True, text=True, env=env)
+    p = run_info(a)
     if p.returncode != 0:
         print(p.stderr)
         return False
