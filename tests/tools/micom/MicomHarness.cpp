@@ -1,9 +1,11 @@
 #include "MicomHarness.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <stdlib.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -12,9 +14,9 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <stdexcept>
-#include <thread>
 
 extern char** environ;
 
@@ -96,6 +98,34 @@ void TempRoot::activate() const
     setenv("HOLVIK_ROOT", dir_.c_str(), 1);
 }
 
+namespace {
+
+// Waits until `done` holds, re-checking on every change in `dir` (files made
+// or written there), for at most `seconds`.
+bool waitInFolder(const std::string& dir, double seconds, const std::function<bool()>& done)
+{
+    const auto until = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    int fd = inotify_init1(IN_CLOEXEC | IN_NONBLOCK);
+    if (fd < 0 || inotify_add_watch(fd, dir.c_str(), IN_MODIFY | IN_CREATE | IN_CLOSE_WRITE | IN_MOVED_TO) < 0)
+        throw std::runtime_error("cannot watch " + dir);
+    bool held = false;
+    while (!(held = done())) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
+        if (left.count() <= 0)
+            break;
+        pollfd pfd{fd, POLLIN, 0};
+        if (poll(&pfd, 1, int(left.count())) > 0) {
+            char events[4096];
+            while (read(fd, events, sizeof events) > 0) {
+            }
+        }
+    }
+    close(fd);
+    return held;
+}
+
+}  // namespace
+
 Sim::Sim(const TempRoot& root, const std::vector<std::string>& options)
     : log_(root.dir() + "/sim.log"),
       fw_(root.dir() + "/sim.firmware"),
@@ -109,12 +139,12 @@ Sim::Sim(const TempRoot& root, const std::vector<std::string>& options)
         env.emplace_back(*e);
     pid_ = spawn(HOLVIK_MICOMSIM, args, env, -1);
     // Ready once the link and the state file exist.
-    for (int i = 0; i < 1000; ++i) {
+    auto ready = [&] {
         struct stat st;
-        if (lstat(link_.c_str(), &st) == 0 && exists(state_))
-            return;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+        return lstat(link_.c_str(), &st) == 0 && exists(state_);
+    };
+    if (waitInFolder(link_.substr(0, link_.rfind('/')), 10.0, ready))
+        return;
     stop();
     throw std::runtime_error("simulated microcontroller did not start");
 }
@@ -142,13 +172,8 @@ void Sim::release()
 
 bool Sim::waitForFrames(size_t n, double seconds) const
 {
-    const auto until = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    while (frames().size() < n) {
-        if (std::chrono::steady_clock::now() > until)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return true;
+    // The simulator appends a line per frame to its log.
+    return waitInFolder(log_.substr(0, log_.rfind('/')), seconds, [&] { return frames().size() >= n; });
 }
 
 std::vector<Frame> Sim::frames() const
