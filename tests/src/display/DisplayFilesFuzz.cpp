@@ -15,8 +15,6 @@
 #include <cstdlib>
 #include <string>
 
-#include <sanitizer/lsan_interface.h>
-
 #include "ISDBtAppEngine.h"
 #include "KvrOzbFSegPlayer.h"
 #include "TestDevRoot.h"
@@ -31,6 +29,11 @@ holvik_test::TestDevRoot* g_root = nullptr;
 ISDBtAppEngine* g_engine = nullptr;
 
 }  // namespace
+
+// The leak checker's switches exist only where a sanitizer is linked in; the
+// plain build's mutation program runs without them.
+extern "C" void __lsan_disable() __attribute__((weak));
+extern "C" void __lsan_enable() __attribute__((weak));
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
@@ -48,10 +51,12 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
     // keeps objects that only the script heap points to, which the leak
     // checker does not scan: what is made here is not counted as a leak;
     // what an input leaks is.
-    __lsan_disable();
+    if (__lsan_disable)
+        __lsan_disable();
     g_engine = new ISDBtAppEngine(7, new QQmlEngine, nullptr);
     KvrOzbFSegPlayer::getInstance()->initialize();
-    __lsan_enable();
+    if (__lsan_enable)
+        __lsan_enable();
     return 0;
 }
 
