@@ -134,7 +134,11 @@ static AviContext* open_common(AviOpenRecord* r, int info_only, AviOpenResult* o
   __AVI_DMX__fioSetFunc((void* const*)&table);
   if (!info_only) avi_do_not_seek_to_eof = (flags & AVI_FLAG_NO_EOF_SEEK) ? 1 : 0;
 
-  AviFioHandle* fh[AVI_FH_COUNT] = {0};
+  /* Every copy and fill goes through the host's functions, here too: an
+   * initialiser, a structure assignment or a filling loop may become a call
+   * to the C library's memset or memcpy. */
+  AviFioHandle* fh[AVI_FH_COUNT];
+  avi_memset(fh, 0, sizeof fh);
   fh[AVI_FH_MAIN] = __AVI_DMX__fioOpen(r->file_name, AVI_FIO_READ_BINARY, r->cache_size);
   int ok = fh[AVI_FH_MAIN] != NULL;
   if (ok && !info_only) {
@@ -163,13 +167,13 @@ static AviContext* open_common(AviOpenRecord* r, int info_only, AviOpenResult* o
   }
   avi_memset(c, 0, AVI_CONTEXT_SIZE);
   if (out) avi_memset(out, 0, sizeof *out);
-  c->fio = table;
+  avi_memcpy(&c->fio, &table, sizeof table);
   avi_memcpy(c->fh, fh, sizeof fh);
   c->flags = flags;
   c->divx_ok = (flags & AVI_FLAG_DIVX_OK) != 0;
   c->file_info.file_name = r->file_name;
   c->audio_start_pos = -1;
-  for (int i = 0; i < AVI_MAX_STREAMS; ++i) c->super_pos[i] = -1;
+  avi_memset(c->super_pos, 0xFF, sizeof c->super_pos); /* every position -1 */
   return c;
 }
 
