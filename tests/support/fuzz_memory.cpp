@@ -18,10 +18,12 @@ extern "C" const char* __asan_default_options() { return "quarantine_size_mb=16"
 // fresh pages for each input (the sanitizer maps every block of 128 KiB and
 // more anew) were most of such a target's time.
 //
-// - A block freed during an input stays poisoned and is not handed out again
-//   before the host starts the next input (Host::reset), so a read or write
-//   through a stale pointer in the same input is reported
-//   (use-after-poison).
+// - A freed block is poisoned and waits in a queue of its size, oldest
+//   first, as in the sanitizer's own quarantine: it is handed out again only
+//   once the host has started a later input (Host::reset) and kDepth more
+//   blocks of its size have been freed after it. A read or write through a
+//   pointer that an input kept is reported (use-after-poison) in that input
+//   and in the next ones, not written into the next input's live block.
 // - A block handed out is poisoned past the size asked for, so an access
 //   past its end is reported too.
 // - A block freed twice, or one freed by the plug-in with free(), is caught
@@ -47,16 +49,27 @@ namespace {
 
 constexpr int kFromLog = 17;  // 128 KiB
 constexpr int kToLog = 28;    // 256 MiB: larger blocks are not kept
-constexpr int kPerSize = 4;   // blocks kept per power-of-two size
 constexpr int kSizes = kToLog - kFromLog + 1;
+// Frees of blocks of the same size that a freed block sits through before
+// it is handed out again.
+constexpr int kDepth = 2;
+// Blocks queued per size: at most kQueue, and no more than kQueueBytes of
+// them unless that leaves fewer than kDepth + 2 (the largest sizes).
+constexpr int kQueue = 16;
+constexpr size_t kQueueBytes = size_t(64) << 20;
 
-struct Shelf {
-  void* ready[kPerSize];   // freed before this input: may be handed out
-  void* parked[kPerSize];  // freed during this input: poisoned, not reused yet
-  int readyCount;
-  int parkedCount;
+struct Freed {
+  void* block;
+  unsigned long input;  // the input during which it was freed
 };
-Shelf g_shelves[kSizes];  // zero-initialised before any constructor runs
+
+struct Queue {
+  Freed freed[kQueue];  // a ring, oldest at `first`
+  int first;
+  int count;
+};
+Queue g_queues[kSizes];       // zero-initialised before any constructor runs
+unsigned long g_input;        // counts the inputs the host started
 
 int sizeLog(size_t n) {
   int log = kFromLog;
@@ -64,10 +77,19 @@ int sizeLog(size_t n) {
   return log;
 }
 
-bool holds(void* const* blocks, int count, void* p) {
-  for (int i = 0; i < count; ++i)
-    if (blocks[i] == p) return true;
-  return false;
+int queueLimit(int log) {
+  const size_t byBytes = kQueueBytes >> log;
+  if (byBytes < size_t(kDepth + 2)) return kDepth + 2;
+  return byBytes < size_t(kQueue) ? int(byBytes) : kQueue;
+}
+
+Freed& at(Queue& q, int i) { return q.freed[(q.first + i) % kQueue]; }
+
+void* popOldest(Queue& q) {
+  void* p = q.freed[q.first].block;
+  q.first = (q.first + 1) % kQueue;
+  --q.count;
+  return p;
 }
 
 }  // namespace
@@ -76,8 +98,10 @@ extern "C" void* holvik_host_block_new(size_t n) {
   const int log = sizeLog(n);
   if (n < (size_t(1) << kFromLog) || log > kToLog) return ::operator new(n, std::nothrow);
   const size_t cap = size_t(1) << log;
-  Shelf& s = g_shelves[log - kFromLog];
-  void* p = s.readyCount ? s.ready[--s.readyCount] : ::operator new(cap, std::nothrow);
+  Queue& q = g_queues[log - kFromLog];
+  void* p = nullptr;
+  if (q.count > kDepth && q.freed[q.first].input < g_input) p = popOldest(q);
+  else p = ::operator new(cap, std::nothrow);
   if (!p) return nullptr;
   ASAN_UNPOISON_MEMORY_REGION(p, n);
   ASAN_POISON_MEMORY_REGION(static_cast<char*>(p) + n, cap - n);
@@ -88,27 +112,30 @@ extern "C" void holvik_host_block_delete(void* p) {
   if (!p) return;
   const size_t cap = __sanitizer_get_ownership(p) ? __sanitizer_get_allocated_size(p) : 0;
   if (cap >= (size_t(1) << kFromLog) && (cap & (cap - 1)) == 0 && sizeLog(cap) <= kToLog) {
-    Shelf& s = g_shelves[sizeLog(cap) - kFromLog];
-    if (holds(s.ready, s.readyCount, p) || holds(s.parked, s.parkedCount, p)) {
-      fprintf(stderr, "ERROR: fuzz memory: attempting double-free of a host block at %p\n", p);
-      __sanitizer_print_stack_trace();
-      abort();
+    const int log = sizeLog(cap);
+    Queue& q = g_queues[log - kFromLog];
+    for (int i = 0; i < q.count; ++i) {
+      if (at(q, i).block == p) {
+        fprintf(stderr, "ERROR: fuzz memory: attempting double-free of a host block at %p\n", p);
+        __sanitizer_print_stack_trace();
+        abort();
+      }
     }
-    if (s.readyCount + s.parkedCount < kPerSize) {
-      ASAN_POISON_MEMORY_REGION(p, cap);
-      s.parked[s.parkedCount++] = p;
-      return;
+    if (q.count == queueLimit(log)) {
+      void* oldest = popOldest(q);
+      ASAN_UNPOISON_MEMORY_REGION(oldest, cap);
+      ::operator delete(oldest);
     }
-    ASAN_UNPOISON_MEMORY_REGION(p, cap);
+    ASAN_POISON_MEMORY_REGION(p, cap);
+    at(q, q.count) = Freed{p, g_input};
+    ++q.count;
+    return;
   }
   ::operator delete(p);
 }
 
-// A new input: the blocks freed during the last one may be handed out.
-extern "C" void holvik_host_blocks_recycle() {
-  for (Shelf& s : g_shelves) {
-    while (s.parkedCount) s.ready[s.readyCount++] = s.parked[--s.parkedCount];
-  }
-}
+// A new input: blocks freed before it may be handed out once they have sat
+// through enough later frees.
+extern "C" void holvik_host_blocks_recycle() { ++g_input; }
 
 #endif
