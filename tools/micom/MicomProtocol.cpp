@@ -150,20 +150,21 @@ Wait waitReply(int fd, int timeoutMs, const std::function<void(int, uint8_t)>& o
         }
         if (r == 0)
             continue;  // the deadline check above ends a bounded wait
+        // The far end went away: no answer can come any more.
+        const Wait broken = (pfd.revents & POLLHUP) ? Wait::HungUp : Wait::Failed;
         if (!(pfd.revents & POLLIN))
-            return Wait::Failed;  // hang-up or error without data
+            return broken;  // hang-up or error without data
         uint8_t b = 0;
         ssize_t n = ::read(fd, &b, 1);
         if (n < 0) {
             if (errno == EINTR || errno == EAGAIN)
                 continue;
-            return Wait::Failed;
+            return broken;
         }
         if (n == 0) {
-            // Nothing to read although poll said so: the far end hung up,
-            // and no answer can come any more.
+            // Nothing to read although poll said so.
             if (pfd.revents & (POLLHUP | POLLERR))
-                return Wait::Failed;
+                return broken;
             continue;
         }
         if (b == kEnd)
@@ -279,8 +280,12 @@ const char* transferText(Transfer t)
         return "update sent";
     case Transfer::ReadError:
         return "firmware file read error";
-    case Transfer::PortError:
+    case Transfer::WriteError:
         return "serial port write error";
+    case Transfer::HungUp:
+        return "serial port hung up while waiting for an acknowledgement";
+    case Transfer::AckFailed:
+        return "serial port error while waiting for an acknowledgement";
     }
     return "?";
 }
@@ -290,15 +295,23 @@ Transfer transferFirmware(int fd, const ChunkReader& reader, const std::function
     FILE* out = console();
     // Sends one frame and waits for its acknowledgement, however long the
     // controller takes; only a broken port ends the wait otherwise.
-    auto exchange = [&](const std::vector<uint8_t>& frame) -> bool {
-        if (!sendAll(fd, frame) || waitReply(fd, kNoTimeout) != Wait::Ended)
-            return false;
-        std::fputs(" \n", out);
-        return true;
+    auto exchange = [&](const std::vector<uint8_t>& frame) -> Transfer {
+        if (!sendAll(fd, frame))
+            return Transfer::WriteError;
+        switch (waitReply(fd, kNoTimeout)) {
+        case Wait::Ended:
+            std::fputs(" \n", out);
+            return Transfer::Ok;
+        case Wait::HungUp:
+            return Transfer::HungUp;
+        default:
+            return Transfer::AckFailed;
+        }
     };
 
-    if (!exchange(modeFrame(kSubUpdateStart)))
-        return Transfer::PortError;
+    Transfer sent = exchange(modeFrame(kSubUpdateStart));
+    if (sent != Transfer::Ok)
+        return sent;
 
     long pos = kFirmwareOffset;
     ssize_t got = 0;
@@ -312,15 +325,14 @@ Transfer transferFirmware(int fd, const ChunkReader& reader, const std::function
             break;
         pos += got;
         std::fprintf(out, "File read Ok. read len %d. file pos %ld !!! \n", static_cast<int>(got), pos);
-        if (!exchange(buildChunkFrame(buf, static_cast<size_t>(got))))
-            return Transfer::PortError;
+        sent = exchange(buildChunkFrame(buf, static_cast<size_t>(got)));
+        if (sent != Transfer::Ok)
+            return sent;
     }
     std::fprintf(out, "File read End. read len %d !!! \n", static_cast<int>(got));
     if (beforeEnd)
         beforeEnd(got);
-    if (!exchange(modeFrame(kSubUpdateEnd)))
-        return Transfer::PortError;
-    return Transfer::Ok;
+    return exchange(modeFrame(kSubUpdateEnd));
 }
 
 }  // namespace micom

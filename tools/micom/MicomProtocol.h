@@ -89,12 +89,13 @@ std::vector<uint8_t> buildChunkFrame(const uint8_t* data, size_t n);
 // Writes the whole buffer. Returns false on a write error.
 bool sendAll(int fd, const std::vector<uint8_t>& frame);
 
-enum class Wait { Ended, TimedOut, Failed };
+enum class Wait { Ended, TimedOut, HungUp, Failed };
 
 // Reads reply bytes one at a time until 0xFE or until `timeoutMs` have passed
 // (kNoTimeout: until 0xFE, however long); every byte but 0xFE is echoed as
-// "0x%x " and handed to `onByte` with its position (from 0). Failed means the
-// port itself broke (an error or a hang-up), which ends even an endless wait.
+// "0x%x " and handed to `onByte` with its position (from 0). HungUp means the
+// far end of the port went away, Failed that the port reported another
+// error; either ends even an endless wait.
 Wait waitReply(int fd, int timeoutMs, const std::function<void(int pos, uint8_t b)>& onByte = {});
 
 // Mode byte, or 255 when no reply delivered it (after three retries).
@@ -110,15 +111,18 @@ int recovery_set_mode(int fd, uint8_t value);
 // the end, -1 on a read error.
 using ChunkReader = std::function<ssize_t(uint8_t* buf, size_t n)>;
 
-enum class Transfer { Ok, ReadError, PortError };
+// ReadError: the firmware file; the others: the port, while sending a frame
+// or while waiting for its acknowledgement.
+enum class Transfer { Ok, ReadError, WriteError, HungUp, AckFailed };
 const char* transferText(Transfer t);
 
 // Sends the update-start frame, the image in 256-byte chunks and the
 // update-end frame, each followed by a wait for its acknowledgement with no
 // time-out and no retry. `beforeEnd` runs between the last chunk and the end
-// frame with the last read count. A read error or a broken port stops the
-// transfer at once; the end frame is then never sent, so the controller
-// keeps its update pending and never takes a partial image as complete.
+// frame with the last read count. A read error, a failed write or a port
+// that hung up or failed during a wait stops the transfer at once; the end
+// frame is then never sent, so the controller keeps its update pending and
+// never takes a partial image as complete.
 Transfer transferFirmware(int fd, const ChunkReader& reader,
                           const std::function<void(ssize_t lastRead)>& beforeEnd = {});
 

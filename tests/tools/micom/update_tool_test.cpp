@@ -207,6 +207,38 @@ TEST(UpdateTool, SlowChunkAcknowledgementIsWaitedFor)
     EXPECT_EQ(sim.mode(), 0);
 }
 
+TEST(UpdateTool, ControllerGoneDuringAnAcknowledgementIsNamedAHangUp)
+{
+    // The controller holds its answer to chunk 1 and then goes away: the
+    // tool says that the port hung up while it waited (nothing failed to be
+    // written), sends no end frame and fails.
+    TempRoot root;
+    Sim sim(root, {"--mode", "3", "--hold-chunk", "1"});
+    writeFile(root.at(kStick + "micom.bin"), image(0x4000 + 600));
+    pid_t pid;
+    int fd;
+    startTool(kTool, {}, root, &pid, &fd);
+    // Get mode, start, chunk 0, chunk 1.
+    EXPECT_TRUE(sim.waitForFrames(4));
+    sim.stop();
+    std::string out;
+    char buf[4096];
+    ssize_t n;
+    while ((n = read(fd, buf, sizeof buf)) > 0)
+        out.append(buf, static_cast<size_t>(n));
+    close(fd);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << out;
+    EXPECT_NE(out.find("Micom update failed: serial port hung up while waiting for an acknowledgement\n"),
+              std::string::npos)
+        << out;
+    EXPECT_EQ(out.find("write error"), std::string::npos) << out;
+    const auto frames = sim.frames();
+    EXPECT_EQ(frames.size(), 4u);
+    EXPECT_EQ(count(frames, 0x47, 0x05), 0u);
+}
+
 TEST(UpdateTool, ExitStatusIsTheEndPicturesDrawingNotTheAnswers)
 {
     // An update run that sent the image ends with the end picture's drawing
