@@ -482,8 +482,10 @@ signals:
     void sendHandoverResult(int result);
     // --- emergency ---
     void sendEwsNotifyMessage(QString msg);
-    // An emergency warning on `serviceId` while the viewer is not on the
-    // live-TV screen: the root window asks before switching (startEWS).
+    // An emergency warning on `serviceId`, for a root window that asks
+    // before switching (startEWS). The engine no longer sends it: a warning
+    // is switched to at once on every screen (onNotifyEmergencyInfo), since
+    // a question could be declined or time out and the warning be lost.
     void sendEwsReceived(int serviceId);
     // --- settings ---
     void sendToastMessage(QString msg);
