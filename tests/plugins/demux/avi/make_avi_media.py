@@ -11,7 +11,8 @@ ffmpeg does not write (absolute idx1 offsets, "LIST rec ", garbage inside
 movi, a 16-byte PCMWAVEFORMAT, WAVE_FORMAT_EXTENSIBLE, OpenDML super and
 standard indexes with an AVIX part, a DivX tag, broken chunk sizes).
 Their video frames are real MJPEG pictures taken from an ffmpeg file, so
-ffprobe reads them too. seeds/ receives small copies for the mutation run.
+ffprobe reads them too. seeds/ receives small whole files of the same
+shapes for the mutation run and the fuzz target.
 """
 import os
 import shutil
@@ -269,13 +270,40 @@ def make_hand_built(d, media):
                    Avi(frames, mp3, sample_rate=44100, audio_fmt=mp3_fmt, audio_rate=(1152, 44100, 0)))
 
 
-def make_seeds(d, seeds):
+# The fuzz target's input cap (MAX_LEN in CMakeLists.txt).
+SEED_CAP = 16384
+
+
+def make_seeds(media, seeds):
+    """Whole files of twenty short chunks per stream, within the fuzz target's
+    16 KiB input cap, so that the index at the end of each file (idx1, the
+    OpenDML indexes of both RIFF parts) is read from the first run on. The
+    demuxer never decodes a frame: the pictures are cut short."""
     os.makedirs(seeds, exist_ok=True)
-    for name in ("idx1_relative.avi", "rec_lists.avi", "odml.avi", "extensible.avi", "no_index.avi",
-                 "bad_chunk_size.avi"):
-        data = open(os.path.join(d, name), "rb").read()
-        # Ten frames are enough to reach every part of the walk.
-        open(os.path.join(seeds, name), "wb").write(data[:12000] if name == "odml.avi" else data)
+    frames = [f[:300] for f in read_chunks(os.path.join(media, "mjpeg_pcm.avi"), b"00dc")[:20]]
+    audio = [bytes((i * 7 + j) & 0xFF for j in range(100)) for i in range(20)]
+    avi = Avi(frames, audio)
+    s = lambda name: os.path.join(seeds, name)
+    write_idx1_avi(s("idx1_relative.avi"), avi)
+    write_idx1_avi(s("rec_lists.avi"), avi, rec=True)
+    write_idx1_avi(s("no_index.avi"), avi, with_idx1=False)
+    write_idx1_avi(s("bad_chunk_size.avi"), avi, bad_size=6)
+    guid = struct.pack("<I", 1) + b"\x00\x00\x10\x00\x80\x00\x00\xAA\x00\x38\x9B\x71"
+    ext = struct.pack("<HHIIHHH", 0xFFFE, 1, 8000, 16000, 2, 16, 22) + struct.pack("<HI", 16, 4) + guid
+    write_idx1_avi(s("extensible.avi"), Avi(frames, audio, audio_fmt=ext))
+    write_idx1_avi(s("idx1_absolute.avi"), avi, absolute=True)
+    write_idx1_avi(s("garbage_in_movi.avi"), avi, garbage=(9, b"\x55" * 301), info_list=True)
+    write_idx1_avi(s("leading_garbage.avi"), avi, leading=b"\x11" * 100, kvrh=True)
+    write_idx1_avi(s("pcmwaveformat16.avi"),
+                   Avi(frames, audio, audio_fmt=struct.pack("<HHIIHH", 1, 1, 8000, 16000, 2, 16)))
+    write_idx1_avi(s("short_strh.avi"), Avi(frames, audio, strh_size=48))
+    write_idx1_avi(s("divx.avi"), Avi(frames, audio, handler=b"divx", compression=b"DIVX"))
+    write_odml_avi(s("odml.avi"), avi)
+    write_odml_avi(s("odml_fields.avi"), avi, parts=3, fields=True)
+    for name in sorted(os.listdir(seeds)):
+        size = os.path.getsize(s(name))
+        if size > SEED_CAP:
+            raise SystemExit(f"seed {name} has {size} bytes, more than the fuzz target's {SEED_CAP}")
 
 
 def make_large(d):

@@ -95,13 +95,16 @@ moved = bytearray(b"\x55" * 1000 + base)
 moved[1005:1009] = struct.pack(">I", offset + 1000)
 write("signature_at_1000.flv", bytes(moved))
 
-# A wrong PreviousTagSize after the tenth video tag: that tag is dropped.
-base = read("h263_mp3.flv")
-video = [t for t in tags(base) if t[1] == 9]
-pos, _, size, _ = video[10]
-bad = bytearray(base)
-bad[pos + 11 + size:pos + 15 + size] = struct.pack(">I", size + 12)
-write("bad_prev_size.flv", bytes(bad))
+def bad_prev_size(base):
+    """A wrong PreviousTagSize after the tenth video tag: that tag is dropped."""
+    video = [t for t in tags(base) if t[1] == 9]
+    pos, _, size, _ = video[10]
+    bad = bytearray(base)
+    bad[pos + 11 + size:pos + 15 + size] = struct.pack(">I", size + 12)
+    return bytes(bad)
+
+
+write("bad_prev_size.flv", bad_prev_size(read("h263_mp3.flv")))
 
 
 def vp6_payload(alpha, key, rows, cols, adjust=0x08):
@@ -132,14 +135,26 @@ def vp6_file(alpha):
 write("vp6.flv", vp6_file(False))
 write("vp6a.flv", vp6_file(True))
 
-for name in ("h264_aac.flv", "h263_mp3.flv", "h264_aac_index.flv", "aac_only.flv", "screen.flv",
-             "vp6.flv", "bad_prev_size.flv"):
-    data = read(name)
-    # Seeds stay small: the first tags and the last ones of each file.
-    if len(data) > 24000:
-        data = data[:24000]
-    write(os.path.join("seeds", name), data)
-shutil.copy(os.path.join(out, "h264_aac_index.flv"), os.path.join(out, "seeds", "index_whole.flv"))
+# Seeds: the same shapes as short whole files within the fuzz target's input
+# cap, so that the last tags (and the index in the metadata) are read from
+# the first run on.
+SEED_CAP = 16384
+ffmpeg("seeds/h264_aac.flv", *lavfi_video("64x48", 10), *lavfi_audio(8000), "-t", "1",
+       "-c:v", "libx264", "-pix_fmt", "yuv420p", "-g", "5", "-c:a", "aac", "-b:a", "12k")
+ffmpeg("seeds/h264_aac_index.flv", *lavfi_video("64x48", 10), *lavfi_audio(8000), "-t", "1",
+       "-c:v", "libx264", "-pix_fmt", "yuv420p", "-g", "5", "-c:a", "aac", "-b:a", "12k",
+       "-flvflags", "add_keyframe_index")
+# Fifteen video tags: bad_prev_size breaks the eleventh.
+ffmpeg("seeds/h263_mp3.flv", *lavfi_video("64x48", 10), *lavfi_audio(11025), "-t", "1.5",
+       "-c:v", "flv1", "-g", "5", "-c:a", "libmp3lame", "-b:a", "8k")
+ffmpeg("seeds/aac_only.flv", *lavfi_audio(8000), "-t", "1", "-c:a", "aac", "-b:a", "12k")
+ffmpeg("seeds/screen.flv", *lavfi_video("32x24", 5), "-t", "1", "-c:v", "flashsv")
+shutil.copy(os.path.join(out, "vp6.flv"), os.path.join(out, "seeds", "vp6.flv"))
+write(os.path.join("seeds", "bad_prev_size.flv"), bad_prev_size(read(os.path.join("seeds", "h263_mp3.flv"))))
+for name in sorted(os.listdir(os.path.join(out, "seeds"))):
+    size = os.path.getsize(os.path.join(out, "seeds", name))
+    if size > SEED_CAP:
+        raise SystemExit(f"seed {name} has {size} bytes, more than the fuzz target's {SEED_CAP}")
 
 # Seeds of the AMF0 target: script-tag payloads as ffmpeg writes them, with
 # and without the key-frame index, and a few hand-made values.

@@ -101,6 +101,10 @@ def amr_file(path, frames):
     open(path, "wb").write(bytes(out))
 
 
+# The fuzz target's input cap (MAX_LEN in CMakeLists.txt).
+SEED_CAP = 16384
+
+
 def main():
     out = sys.argv[1]
     os.makedirs(os.path.join(out, "seeds"), exist_ok=True)
@@ -133,23 +137,32 @@ def main():
            "-c:v", "h263", "-g", "10", "-c:a", "copy", p("amr.3gp"))
     os.remove(p("tone.amr"))
     co64(p("h264_aac.mp4"), p("co64.mp4"))
-    # Seeds: one second of each shape.
+    # Seeds: one second of each shape, small enough that every seed is a
+    # whole file within the fuzz target's input cap (SEED_CAP): the movie box
+    # after the media data and the last fragments are read from the first run.
+    s_video = ["-f", "lavfi", "-i", "testsrc=size=64x48:rate=10"]
+    s_tone = ["-f", "lavfi", "-i", "sine=frequency=440:sample_rate=8000"]
     small = ["-t", "1"]
-    ffmpeg(*video, *tone, *small, *h264, "-c:a", "aac", *meta, p("seeds/plain.mp4"))
-    ffmpeg(*video, *tone, *small, *h264, "-c:a", "aac", "-movflags", "frag_keyframe+empty_moov",
-           p("seeds/frag.mp4"))
-    ffmpeg(*tone, "-t", "0.3", "-ac", "2", "-c:a", "pcm_s16le", p("seeds/pcm.mov"))
+    s_h264 = h264 + ["-g", "5"]
+    s_aac = ["-c:a", "aac", "-b:a", "12k", "-ac", "1"]
+    ffmpeg(*s_video, *s_tone, *small, *s_h264, *s_aac, *meta, p("seeds/plain.mp4"))
+    ffmpeg(*s_video, *s_tone, *small, *s_h264, *s_aac, "-movflags", "frag_keyframe+empty_moov", p("seeds/frag.mp4"))
+    ffmpeg(*s_tone, "-t", "0.3", "-ac", "2", "-c:a", "pcm_s16le", p("seeds/pcm.mov"))
     co64(p("seeds/plain.mp4"), p("seeds/co64.mp4"))
     ffmpeg("-i", p("seeds/plain.mp4"), "-c", "copy", "-movflags", "+faststart", p("seeds/faststart.mp4"))
-    ffmpeg(*video, *tone, *small, *h264, "-c:a", "aac", "-movflags", "frag_keyframe+empty_moov+default_base_moof",
+    ffmpeg(*s_video, *s_tone, *small, *s_h264, *s_aac, "-movflags", "frag_keyframe+empty_moov+default_base_moof",
            p("seeds/frag_base.mp4"))
     # Samples in the movie box and in fragments with several "trun" boxes.
-    ffmpeg(*video, *tone, *small, *h264, "-g", "10", "-c:a", "aac", "-movflags", "+frag_keyframe",
+    ffmpeg(*s_video, *s_tone, *small, *s_h264, "-g", "3", *s_aac, "-movflags", "+frag_keyframe",
            "-frag_interleave", "1", p("seeds/frag_moov.mp4"))
     amr_file(p("seeds/tone.amr"), 50)
     ffmpeg("-f", "lavfi", "-i", "testsrc=size=64x48:rate=5", "-i", p("seeds/tone.amr"), "-t", "1",
            "-c:v", "h263", "-s", "128x96", "-c:a", "copy", p("seeds/amr.3gp"))
     os.remove(p("seeds/tone.amr"))
+    for name in sorted(os.listdir(p("seeds"))):
+        size = os.path.getsize(p("seeds/" + name))
+        if size > SEED_CAP:
+            raise SystemExit(f"seed {name} has {size} bytes, more than the fuzz target's {SEED_CAP}")
 
 
 if __name__ == "__main__":

@@ -27,23 +27,34 @@ def sine(freq, rate):
     return ["-f", "lavfi", "-i", f"sine=frequency={freq}:sample_rate={rate}"]
 
 
+# Seeds are short whole files within the fuzz target's input cap, so that
+# the last pages are read from the first run on; `seed` is True for a short
+# copy made the same way, or the arguments of a smaller one.
+SEED_CAP = 16384
+
+
 def media(name, seconds, *args, seed=False):
     ffmpeg(os.path.join(out, name), *args, "-t", str(seconds))
     if seed:
-        ffmpeg(os.path.join(seeds, name), *args, "-t", "0.6")
+        ffmpeg(os.path.join(seeds, name), *(args if seed is True else seed), "-t", "0.6")
 
 
 def ogm(name, seconds, *args, seed=False):
-    for folder, t in ((out, seconds), (seeds, 0.6)) if seed else ((out, seconds),):
+    runs = [(out, seconds, args)]
+    if seed:
+        runs.append((seeds, 0.6, args if seed is True else seed))
+    for folder, t, a in runs:
         avi = os.path.join(folder, name + ".avi")
-        ffmpeg(avi, *args, "-t", str(t))
+        ffmpeg(avi, *a, "-t", str(t))
         subprocess.run(["ogmmerge", "-q", "-o", os.path.join(folder, name), avi], check=True,
                        stdout=subprocess.DEVNULL)
         os.remove(avi)
 
 
 media("theora_vorbis2.ogg", 6, *video(), *sine(440, 44100), *sine(660, 22050), "-map", "0", "-map", "1",
-      "-map", "2", "-c:v", "libtheora", "-g", "12", "-q:v", "5", "-c:a", "libvorbis", seed=True)
+      "-map", "2", "-c:v", "libtheora", "-g", "12", "-q:v", "5", "-c:a", "libvorbis",
+      seed=[*video("32x24", 10), *sine(440, 8000), *sine(660, 8000), "-map", "0", "-map", "1", "-map", "2",
+            "-c:v", "libtheora", "-g", "4", "-q:v", "1", "-c:a", "libvorbis"])
 media("theora.ogg", 4, *video("176x144", 15), "-c:v", "libtheora", "-g", "15", "-q:v", "4")
 # Key frames larger than a page: packets over pages that end no packet.
 media("theora_large.ogg", 2, "-f", "lavfi", "-i", "testsrc2=size=1280x720:rate=25", *sine(440, 48000),
@@ -67,5 +78,11 @@ with open(os.path.join(out, "chained.ogg"), "wb") as f:
         with open(os.path.join(out, name), "rb") as part:
             shutil.copyfileobj(part, f)
 ogm("xvid_mp3.ogm", 8, *video(), *sine(440, 44100), "-c:v", "mpeg4", "-vtag", "XVID", "-g", "12",
-    "-c:a", "libmp3lame", "-ac", "2", seed=True)
+    "-c:a", "libmp3lame", "-ac", "2",
+    seed=[*video("32x24", 10), *sine(440, 8000), "-c:v", "mpeg4", "-vtag", "XVID", "-g", "4",
+          "-c:a", "libmp3lame", "-b:a", "8k"])
 ogm("xvid.ogm", 3, *video("176x144", 15), "-c:v", "mpeg4", "-vtag", "XVID", "-g", "10")
+for name in sorted(os.listdir(seeds)):
+    size = os.path.getsize(os.path.join(seeds, name))
+    if size > SEED_CAP:
+        raise SystemExit(f"seed {name} has {size} bytes, more than the fuzz target's {SEED_CAP}")
