@@ -88,12 +88,20 @@ endfunction()
 #                    [DEFINITIONS d...] [INCLUDES dir...]
 #                    REACHES function...   what the target exists for
 #                    [MAX_LEN bytes] [REACH_SHARE percent]  (see holvik_fuzz_register)
-#                    [FUZZER_OPTIONS -flag=value...])
+#                    [FUZZER_OPTIONS -flag=value...]
+#                    [OPEN_ONLY_FAILS])    a container target (see below)
 # SOURCES define LLVMFuzzerTestOneInput. Always builds <NAME>_mutation and
 # registers it as the ctest test <NAME>_mutation (label "fuzz"); with
 # HOLVIK_FUZZ also builds the libFuzzer binary <NAME>_fuzzer.
+# OPEN_ONLY_FAILS: the target drives a container demuxer through the media
+# host's exerciser with holvik_fuzz::exerciseLimits() (fuzz_exercise.h). The
+# fuzz build then also builds <NAME>_open_only_fuzzer, the same harness
+# compiled to open and close each input only, and the test
+# fuzz_reach_fails_open_only_<NAME> (label "fuzz-tooling") checks that over
+# the seeds the target meets its reach list and the open-only harness does
+# not: the list must name the reading (frames, chunks, indexes, samples).
 function(holvik_fuzz_target name)
-  cmake_parse_arguments(F "" "PLUGIN;ITERATIONS;TIMEOUT_MS;MAX_LEN;REACH_SHARE"
+  cmake_parse_arguments(F "OPEN_ONLY_FAILS" "PLUGIN;ITERATIONS;TIMEOUT_MS;MAX_LEN;REACH_SHARE"
                         "SOURCES;LIBS;SEEDS;SEED_DIRS;FIXTURES;DEFINITIONS;INCLUDES;REACHES;FUZZER_OPTIONS" ${ARGN})
   if(NOT F_REACHES)
     message(FATAL_ERROR "holvik_fuzz_target(${name}): name the functions it REACHES")
@@ -126,6 +134,15 @@ function(holvik_fuzz_target name)
     endif()
     holvik_fuzz_register(${name}_fuzzer SEEDS ${F_SEEDS} ${F_SEED_DIRS} REACHES ${F_REACHES} ${max_len}
                          FIXTURES ${F_FIXTURES} OPTIONS ${F_FUZZER_OPTIONS})
+    if(F_OPEN_ONLY_FAILS)
+      add_executable(${name}_open_only_fuzzer ${F_SOURCES} ${HOLVIK_SUPPORT_DIR}/fuzz_memory.cpp)
+      target_compile_options(${name}_open_only_fuzzer PRIVATE -fsanitize=fuzzer)
+      target_link_options(${name}_open_only_fuzzer PRIVATE -fsanitize=fuzzer)
+      target_compile_definitions(${name}_open_only_fuzzer PRIVATE HOLVIK_FUZZ_OPEN_ONLY=1)
+      list(APPEND targets ${name}_open_only_fuzzer)
+      holvik_fuzz_reach_test(open_only_${name} TARGET ${name}_fuzzer HOLLOW ${name}_open_only_fuzzer
+                             FIXTURES ${F_FIXTURES})
+    endif()
   endif()
   foreach(t ${targets})
     target_link_libraries(${t} PRIVATE ${F_LIBS})
@@ -145,6 +162,25 @@ function(holvik_fuzz_target name)
   set_tests_properties(${name}_mutation PROPERTIES LABELS fuzz TIMEOUT 900)
   if(F_FIXTURES)
     set_tests_properties(${name}_mutation PROPERTIES FIXTURES_REQUIRED "${F_FIXTURES}")
+  endif()
+endfunction()
+
+# holvik_fuzz_reach_test(NAME TARGET fuzz-target HOLLOW binary-target [FIXTURES name...])
+# The ctest test fuzz_reach_fails_<NAME> (label "fuzz-tooling"): over the
+# seeds of the registered fuzz target TARGET, its coverage meets its reach
+# list and the coverage of HOLLOW, the same harness built to hand its parser
+# nothing, does not (tests/support/fuzz_reach_test.sh). FIXTURES make the
+# seeds; scripts/fuzz.sh runs these tests on seeds made already.
+function(holvik_fuzz_reach_test name)
+  cmake_parse_arguments(R "" "TARGET;HOLLOW" "FIXTURES" ${ARGN})
+  add_dependencies(holvik_fuzz_targets ${R_HOLLOW})
+  add_test(NAME fuzz_reach_fails_${name}
+    COMMAND ${HOLVIK_SUPPORT_DIR}/fuzz_reach_test.sh ${CMAKE_SOURCE_DIR}/scripts/fuzz-reach.sh
+            ${CMAKE_BINARY_DIR}/fuzz-targets/${R_TARGET}.txt $<TARGET_FILE:${R_HOLLOW}>
+            ${CMAKE_CURRENT_BINARY_DIR}/reach-work-${name})
+  set_tests_properties(fuzz_reach_fails_${name} PROPERTIES LABELS fuzz-tooling TIMEOUT 300)
+  if(R_FIXTURES)
+    set_tests_properties(fuzz_reach_fails_${name} PROPERTIES FIXTURES_REQUIRED "${R_FIXTURES}")
   endif()
 endfunction()
 

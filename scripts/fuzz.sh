@@ -47,6 +47,8 @@ fuzz_build="$PWD/build/fuzz"
 seed_build=$fuzz_build
 if [ -n "${HOLVIK_FUZZ_SEEDS_FROM:-}" ]; then
   seed_build=$(cd "$HOLVIK_FUZZ_SEEDS_FROM" && pwd)
+  # The reach tests below take their seeds from there too.
+  export HOLVIK_FUZZ_SEEDS_FROM=$seed_build
   echo "seeds made at test time: from $seed_build"
 else
   # The seeds made at test time (ffmpeg media, seed makers) come from the
@@ -55,9 +57,11 @@ else
 fi
 
 # The fuzz binaries' memory handling still lets the sanitizer see what it
-# should (tests/support: fuzz_memory_*).
-ctest --test-dir build/fuzz -L fuzz-tooling -j "$jobs" --output-on-failure ||
-  { echo "fuzz: the sanitizer does not see what it should in a fuzz build" >&2; exit 1; }
+# should (tests/support: fuzz_memory_*), and the reach lists fail hollow
+# harnesses (fuzz_reach_fails_*). Their seeds were made above or come from
+# HOLVIK_FUZZ_SEEDS_FROM: no fixture runs again.
+ctest --test-dir build/fuzz -L fuzz-tooling -FA '.*' -j "$jobs" --output-on-failure ||
+  { echo "fuzz: the sanitizer does not see what it should, or a reach list passes a hollow harness" >&2; exit 1; }
 
 # The targets' development roots and temporary files lie in memory where
 # the machine has a tmpfs: the settings and database stores make every
@@ -111,6 +115,7 @@ fuzz_one() {
   # ("INITED"), over the time since; the line is watched for in the log
   # (a target's own output may share the line).
   local inited_at= pid status
+  : > "$log"
   "$binary" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=4096 -print_final_stats=1 -print_funcs=0 \
       "${extra[@]}" -artifact_prefix="$findings/" "$corpus" "$seeds" > "$log" 2>&1 &
   pid=$!

@@ -85,13 +85,15 @@ int exerciseDemux(const DemuxAdapter& adapter, KvrEntryFn entry, const uint8_t* 
       code = kOk;
       std::vector<StreamDesc> streams;
       checkResult(s->streams(&streams), "streams");
-      readFrames(*s, limits.maxFrames);
-      const long long targets[] = {0, static_cast<long long>((hash >> 32) % 600000), 1};
-      for (long long t : targets) {
-        long long landed = 0;
-        int r = s->seek(t, static_cast<int>((hash >> 40) & 1), &landed);
-        checkResult(r, "seek");
-        if (r == kOk) readFrames(*s, 50);
+      if (!limits.openOnly) {
+        readFrames(*s, limits.maxFrames);
+        const long long targets[] = {0, static_cast<long long>((hash >> 32) % 600000), 1};
+        for (long long t : targets) {
+          long long landed = 0;
+          int r = s->seek(t, static_cast<int>((hash >> 40) & 1), &landed);
+          checkResult(r, "seek");
+          if (r == kOk) readFrames(*s, 50);
+        }
       }
       checkResult(s->close(), "close");
     }

@@ -17,6 +17,10 @@ namespace mediahost {
 struct ExerciseLimits {
   int maxFrames = 2000;  // per read run
   bool injectFaults = true;
+  // Open, list the streams and close: no frame read, no seek. Only the
+  // hollow harness of the fuzz reach test asks for this, to show that a
+  // target's reach list needs the reading.
+  bool openOnly = false;
 };
 
 // Returns the open result (kOk or the library's negative code).

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "mediahost/adapter.h"
+#include "fuzz_exercise.h"
 #include "mediahost/exercise.h"
 #include "mediahost/plugin.h"
 
@@ -18,6 +19,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return p.release();
   }();
   static const mediahost::DemuxAdapter* adapter = mediahost::findDemuxAdapter(*plugin);
-  mediahost::exerciseDemux(*adapter, plugin->entry(), data, size);
+  mediahost::exerciseDemux(*adapter, plugin->entry(), data, size, holvik_fuzz::exerciseLimits());
   return 0;
 }

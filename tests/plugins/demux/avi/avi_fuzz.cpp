@@ -4,6 +4,7 @@
 #include <string>
 
 #include "mediahost/adapter.h"
+#include "fuzz_exercise.h"
 #include "mediahost/exercise.h"
 #include "mediahost/plugin.h"
 
@@ -23,6 +24,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // fuzzed too.
   static const char* const kFlags[] = {"0", "0x8", "0x1"};
   setenv("MEDIAHOST_AVI_FLAGS", kFlags[size % 3], 1);
-  mediahost::exerciseDemux(*adapter, plugin->entry(), data, size);
+  mediahost::exerciseDemux(*adapter, plugin->entry(), data, size, holvik_fuzz::exerciseLimits());
   return 0;
 }

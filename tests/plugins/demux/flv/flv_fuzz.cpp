@@ -7,6 +7,7 @@
 #include <string>
 
 #include "mediahost/adapter.h"
+#include "fuzz_exercise.h"
 #include "mediahost/exercise.h"
 #include "mediahost/plugin.h"
 
@@ -25,8 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   uint8_t pick = size ? data[size - 1] : 0;
   setenv("MEDIAHOST_FLV_FLAGS", kFlags[pick & 7], 1);
   setenv("MEDIAHOST_FLV_CACHE", (pick & 8) ? "1024" : "0", 1);
-  mediahost::ExerciseLimits limits;
-  limits.maxFrames = 400;
+  const mediahost::ExerciseLimits limits = holvik_fuzz::exerciseLimits(400);
   mediahost::exerciseDemux(*adapter, plugin->entry(), data, size, limits);
   return 0;
 }

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "mediahost/adapter.h"
+#include "fuzz_exercise.h"
 #include "mediahost/exercise.h"
 #include "mediahost/plugin.h"
 
@@ -24,6 +25,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const char* const kOps[] = {"0", "0", "7", "3000"};
   setenv("MEDIAHOST_MKV_INDEX", size % 2 ? "1" : "0", 1);
   setenv("MEDIAHOST_MKV_OP", kOps[(size / 2) % 4], 1);
-  mediahost::exerciseDemux(*adapter, plugin->entry(), data, size);
+  mediahost::exerciseDemux(*adapter, plugin->entry(), data, size, holvik_fuzz::exerciseLimits());
   return 0;
 }

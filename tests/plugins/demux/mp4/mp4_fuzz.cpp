@@ -6,6 +6,7 @@
 #include <string>
 
 #include "mediahost/adapter.h"
+#include "fuzz_exercise.h"
 #include "mediahost/exercise.h"
 #include "mediahost/plugin.h"
 
@@ -23,8 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // Odd-sized inputs are read by kind through three more handles, even-sized
   // ones in file order through one.
   setenv("MEDIAHOST_MP4_OPTIONS", (size & 1) ? "0x40" : "0x60", 1);
-  mediahost::ExerciseLimits limits;
-  limits.maxFrames = 400;
+  const mediahost::ExerciseLimits limits = holvik_fuzz::exerciseLimits(400);
   mediahost::exerciseDemux(*adapter, plugin->entry(), data, size, limits);
   return 0;
 }

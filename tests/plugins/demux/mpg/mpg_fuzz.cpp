@@ -4,6 +4,7 @@
 #include <string>
 
 #include "mediahost/adapter.h"
+#include "fuzz_exercise.h"
 #include "mediahost/exercise.h"
 #include "mediahost/plugin.h"
 
@@ -23,6 +24,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   setenv("MEDIAHOST_MPG_MODE", size % 2 ? "1" : "0", 1);
   setenv("MEDIAHOST_MPG_SUBPICTURE", "0x20", 1);
   setenv("MEDIAHOST_MPG_RECOVERY", size % 3 == 0 ? "2" : size % 3 == 1 ? "1" : "0", 1);
-  mediahost::exerciseDemux(*adapter, plugin->entry(), data, size);
+  mediahost::exerciseDemux(*adapter, plugin->entry(), data, size, holvik_fuzz::exerciseLimits());
   return 0;
 }

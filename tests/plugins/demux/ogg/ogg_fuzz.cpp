@@ -6,6 +6,7 @@
 #include <string>
 
 #include "mediahost/adapter.h"
+#include "fuzz_exercise.h"
 #include "mediahost/exercise.h"
 #include "mediahost/plugin.h"
 
@@ -26,8 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   setenv("MEDIAHOST_OGG_CACHE", kCache[pick & 3], 1);
   setenv("MEDIAHOST_OGG_POLICY", kPolicy[(pick >> 2) & 3], 1);
   setenv("MEDIAHOST_OGG_HEADERS", (pick & 16) ? "1" : "0", 1);
-  mediahost::ExerciseLimits limits;
-  limits.maxFrames = 400;
+  const mediahost::ExerciseLimits limits = holvik_fuzz::exerciseLimits(400);
   mediahost::exerciseDemux(*adapter, plugin->entry(), data, size, limits);
   return 0;
 }

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "mediahost/adapter.h"
+#include "fuzz_exercise.h"
 #include "mediahost/exercise.h"
 #include "mediahost/plugin.h"
 
@@ -19,8 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return p.release();
   }();
   static const mediahost::DemuxAdapter* adapter = mediahost::findDemuxAdapter(*plugin);
-  mediahost::ExerciseLimits limits;
-  limits.maxFrames = 400;
+  const mediahost::ExerciseLimits limits = holvik_fuzz::exerciseLimits(400);
   mediahost::exerciseDemux(*adapter, plugin->entry(), data, size, limits);
   return 0;
 }
