@@ -418,12 +418,15 @@ SEED_CAP = 16384
 def make_seeds(seeds):
     """Small whole files for the mutation and fuzz runs: a second of 64x48
     video in clusters of 200 ms, re-built laced, in block groups, with a
-    looping SeekHead and compressed, and as ffmpeg and mkvmerge write it."""
+    looping SeekHead and compressed, and as ffmpeg and mkvmerge write it.
+    The same bytes every run (no random UIDs): the faults the fuzz harness
+    injects, and so what the seeds reach, follow from their bytes."""
     os.makedirs(seeds, exist_ok=True)
     s = lambda name: os.path.join(seeds, name)
     tiny_v = ["-f", "lavfi", "-i", "testsrc=size=64x48:rate=25"]
     ffmpeg(s("src.mkv"), *tiny_v, "-f", "lavfi", "-i", "sine=frequency=440:sample_rate=44100", "-t", "1",
-           "-c:v", "libx264", "-g", "10", "-bf", "0", "-crf", "45", "-c:a", "ac3", "-b:a", "32k")
+           "-c:v", "libx264", "-g", "10", "-bf", "0", "-crf", "45", "-c:a", "ac3", "-b:a", "32k",
+           "-fflags", "+bitexact")
     tracks, frames = parse(s("src.mkv"))
     os.unlink(s("src.mkv"))
     audio = next(t["number"] for t in tracks if t["type"] == 2)
@@ -441,10 +444,12 @@ def make_seeds(seeds):
     open(s("zlib.mkv"), "wb").write(build(zt, zf, cluster_ms=200))
     ffmpeg(s("vp9_opus.webm"), *tiny_v, "-f", "lavfi", "-i", "sine=frequency=440:sample_rate=48000", "-t", "0.6",
            "-c:v", "libvpx-vp9", "-b:v", "20k", "-g", "5", "-c:a", "libopus", "-b:a", "8k",
-           "-cluster_time_limit", "200")
+           "-cluster_time_limit", "200", "-fflags", "+bitexact")
     ffmpeg(s("src.webm"), *tiny_v, "-f", "lavfi", "-i", "sine=frequency=440:sample_rate=22050", "-t", "0.6",
-           "-c:v", "libvpx", "-b:v", "20k", "-g", "5", "-c:a", "libvorbis", "-ac", "1", "-b:a", "32k")
-    subprocess.run(["mkvmerge", "-q", "-o", s("mkvmerge_vorbis.mkv"), s("src.webm")], check=True)
+           "-c:v", "libvpx", "-b:v", "20k", "-g", "5", "-c:a", "libvorbis", "-ac", "1", "-b:a", "32k",
+           "-fflags", "+bitexact")
+    subprocess.run(["mkvmerge", "-q", "--deterministic", "1", "-o", s("mkvmerge_vorbis.mkv"), s("src.webm")],
+                   check=True)
     os.unlink(s("src.webm"))
     for name in sorted(os.listdir(seeds)):
         size = os.path.getsize(s(name))

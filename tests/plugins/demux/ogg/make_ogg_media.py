@@ -29,20 +29,23 @@ def sine(freq, rate):
 
 # Seeds are short whole files within the fuzz target's input cap, so that
 # the last pages are read from the first run on; `seed` is True for a short
-# copy made the same way, or the arguments of a smaller one.
+# copy made the same way, or the arguments of a smaller one. They are the
+# same bytes every run (no random serial numbers): the faults the fuzz
+# harness injects, and so what the seeds reach, follow from their bytes.
 SEED_CAP = 16384
+BITEXACT = ["-fflags", "+bitexact"]
 
 
 def media(name, seconds, *args, seed=False):
     ffmpeg(os.path.join(out, name), *args, "-t", str(seconds))
     if seed:
-        ffmpeg(os.path.join(seeds, name), *(args if seed is True else seed), "-t", "0.6")
+        ffmpeg(os.path.join(seeds, name), *(args if seed is True else seed), *BITEXACT, "-t", "0.6")
 
 
 def ogm(name, seconds, *args, seed=False):
     runs = [(out, seconds, args)]
     if seed:
-        runs.append((seeds, 0.6, args if seed is True else seed))
+        runs.append((seeds, 0.6, [*(args if seed is True else seed), *BITEXACT]))
     for folder, t, a in runs:
         avi = os.path.join(folder, name + ".avi")
         ffmpeg(avi, *a, "-t", str(t))
