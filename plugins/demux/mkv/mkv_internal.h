@@ -270,6 +270,7 @@ struct mkv_dmx_t {
   uint32_t meta_count;
   mkv_dmx_meta_t* meta;
   uint32_t video_count, audio_count, subtitle_count;
+  uint32_t built_configs; /* bit i: audio_info[i].private_data is an AudioSpecificConfig this library built */
   mkv_track_t* video_tracks[MKV_MAX_PER_KIND];
   mkv_track_t* audio_tracks[MKV_MAX_PER_KIND];
   mkv_track_t* subtitle_tracks[MKV_MAX_PER_KIND];

@@ -448,13 +448,12 @@ int32_t mkv_dmx_close(mkv_dmx_t* ctx) {
     mkv_free(ctx, ctx->packet_records[i]->m_pbyInternalBuffer);
     mkv_dmx_clear_allocated_data(ctx, &ctx->err, (void**)&ctx->packet_records[i]);
   }
-  /* AudioSpecificConfig built for AAC tracks without CodecPrivate. */
-  for (i = 0; i < ctx->audio_count && ctx->audio_info; ++i) {
-    mkv_track_t* t = mkv_track_by_number(ctx, ctx->audio_info[i].track_number, 0);
-    if (t && !t->codec_private_size && mkv_dmx_strstr(t->codec_id, "A_AAC"))
-      mkv_dmx_clear_data_memory(ctx, &ctx->err, (void**)&ctx->audio_info[i].private_data,
-                                ctx->audio_info[i].private_size);
-  }
+  /* AudioSpecificConfig built where a track mapped to AAC had no
+   * CodecPrivate: by what open built, not by what the file's CodecID or
+   * track numbers say now. */
+  for (i = 0; i < ctx->audio_count && i < MKV_MAX_PER_KIND && ctx->audio_info; ++i)
+    if (ctx->built_configs & (1u << i))
+      mkv_dmx_clear_allocated_data(ctx, &ctx->err, (void**)&ctx->audio_info[i].private_data);
   mkv_free(ctx, ctx->video_info);
   mkv_free(ctx, ctx->audio_info);
   mkv_free(ctx, ctx->subtitle_info);
