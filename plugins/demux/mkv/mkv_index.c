@@ -246,7 +246,7 @@ uint64_t find_last_timecode(mkv_dmx_t* ctx) {
     if (j < 0) return UINT64_MAX;
     if (j != (int32_t)ctx->cue_count - 1 && j > 0) --j;
     ctx->cue_count = (uint32_t)j + 1;
-    ctx->next_pos = ctx->segment_start + ctx->cues[j].cluster_pos;
+    ctx->next_pos = ctx->elem_pos = ctx->segment_start + ctx->cues[j].cluster_pos;
     ctx->cluster_tc = ctx->cues[j].time / ctx->timecode_scale + ctx->start_tc;
     ctx->max_key_time = ctx->cues[j].time / 1000000;
   } else {
@@ -254,11 +254,11 @@ uint64_t find_last_timecode(mkv_dmx_t* ctx) {
     if (from < first) from = first;
     if (from >= ctx->segment_end || mkv_dmx_bs_fseek(bs, from) < 0) return UINT64_MAX;
     if (last_cluster_from_tail(ctx, bs, &cluster, &tc) < 0) {
-      ctx->next_pos = first;
+      ctx->next_pos = ctx->elem_pos = first;
       ctx->cluster_tc = ctx->start_tc;
       return UINT64_MAX;
     }
-    ctx->next_pos = cluster;
+    ctx->next_pos = ctx->elem_pos = cluster;
     ctx->cluster_tc = tc;
   }
   for (;;) {
@@ -295,8 +295,9 @@ uint64_t find_last_timecode(mkv_dmx_t* ctx) {
   }
   ctx->track_mask = 0;
   ctx->pending_error = 0;
+  ctx->resync_from = 0;
   mkv_queues_release_all(ctx);
-  ctx->next_pos = ctx->pos[POS_CLUSTER] = first;
+  ctx->next_pos = ctx->elem_pos = ctx->pos[POS_CLUSTER] = first;
   ctx->cluster_tc = ctx->start_tc;
   ctx->video_eos = ctx->audio_eos = ctx->subtitle_eos = 0;
   return have ? largest : UINT64_MAX;

@@ -399,7 +399,7 @@ int32_t mkv_dmx_open(mkv_dmx_t* ctx) {
   ctx->queues = (mkv_queue_t*)mkv_malloc(ctx, (ctx->track_count ? ctx->track_count : 1) * sizeof(mkv_queue_t));
   if (!ctx->queues) return MKV_ERR(ctx, MKV_ERR_NO_MEMORY, "Insufficient memory to allocate of frame_list<mkv_dmx_open");
   mkv_zero(ctx, ctx->queues, (ctx->track_count ? ctx->track_count : 1) * sizeof(mkv_queue_t));
-  ctx->cluster_pos = ctx->next_pos = ctx->pos[POS_CLUSTER];
+  ctx->cluster_pos = ctx->next_pos = ctx->elem_pos = ctx->pos[POS_CLUSTER];
   ctx->cluster_tc = ctx->start_tc;
   if (ctx->options & OPT_SINGLE_HANDLE) {
     ctx->pst_cur_bs = &ctx->bs_video;

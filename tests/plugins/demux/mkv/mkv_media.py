@@ -41,6 +41,79 @@ def elements(b, p, end):
         p = start + size
 
 
+def elements_at(b, p, end):
+    """(element start, id, payload start, payload end) of each child in b[p:end]."""
+    while p < end:
+        eid, n = read_vint(b, p, True)
+        size, m = read_vint(b, p + n)
+        start = p + n + m
+        if size == (1 << (7 * m)) - 1:
+            size = end - start
+        yield p, eid, start, min(start + size, end)
+        p = start + size
+
+
+def block_frames(b, s, e):
+    """The frames of the Block or SimpleBlock payload b[s:e], lace by lace."""
+    _, n = read_vint(b, s)
+    p = s + n + 2
+    lacing = (b[p] >> 1) & 3
+    p += 1
+    if not lacing:
+        return [b[p:e]]
+    count = b[p] + 1
+    p += 1
+    sizes = []
+    if lacing == 1:
+        for _ in range(count - 1):
+            size = 0
+            while True:
+                size += b[p]
+                p += 1
+                if b[p - 1] != 255:
+                    break
+            sizes.append(size)
+    elif lacing == 3:
+        first, m = read_vint(b, p)
+        p += m
+        sizes.append(first)
+        for _ in range(count - 2):
+            raw, m = read_vint(b, p)
+            p += m
+            sizes.append(sizes[-1] + raw - ((1 << (7 * m - 1)) - 1))
+    else:
+        sizes = [(e - p) // count] * (count - 1)
+    sizes.append(e - p - sum(sizes))
+    frames = []
+    for size in sizes:
+        frames.append(b[p:p + size])
+        p += size
+    return frames
+
+
+def clusters(path):
+    """(start, end, frames) of every cluster: its byte range in the file and
+    the payloads of its frames, laced ones split."""
+    b = open(path, "rb").read()
+    out = []
+    for eid, s, e in elements(b, 0, len(b)):
+        if eid != SEGMENT:
+            continue
+        for at, cid, cs, ce in elements_at(b, s, e):
+            if cid != CLUSTER:
+                continue
+            frames = []
+            for kid, ks, ke in elements(b, cs, ce):
+                if kid == SIMPLEBLOCK:
+                    frames += block_frames(b, ks, ke)
+                elif kid == BLOCKGROUP:
+                    for gid, gs, ge in elements(b, ks, ke):
+                        if gid == BLOCK:
+                            frames += block_frames(b, gs, ge)
+            out.append((at, ce, frames))
+    return out
+
+
 def uint(b, s, e):
     v = 0
     for x in b[s:e]:
@@ -399,6 +472,14 @@ def make_all(out):
     mid = data.find(b"\x1f\x43\xb6\x75", len(data) // 2)
     data[mid:mid + 64] = bytes((i * 37 + 11) & 0xFF for i in range(64))
     open(j("damaged.mkv"), "wb").write(bytes(data))
+    # mkvmerge's clusters of 200 ms around H.264 with B-frames and MP3, and a
+    # copy with two 20,000-byte stretches early in the file swapped: damage
+    # inside clusters, with whole clusters moved among it.
+    ffmpeg(j("src_clusters.mkv"), *SRC_V, *SRC_A, "-t", "15", "-c:v", "libx264", "-g", "25", "-bf", "2",
+           "-c:a", "libmp3lame", "-b:a", "64k")
+    subprocess.run(["mkvmerge", "-q", "-o", j("clusters_200ms.mkv"), "--cluster-length", "200ms",
+                    j("src_clusters.mkv")], check=True)
+    os.unlink(j("src_clusters.mkv"))
     # Two video tracks and no Cues: the index comes from the cluster scan.
     ffmpeg(j("src_two_video.mkv"), *SRC_V, "-f", "lavfi", "-i", "testsrc=size=160x120:rate=25", "-map", "0",
            "-map", "1", "-t", "4", "-c:v", "libx264", "-g", "25", "-bf", "0")

@@ -3,7 +3,7 @@
 
   mkv_oracle.py --mediahost BIN --lib LIB --media FILE [--info] [--no-frames]
                 [--seeks N] [--past-end] [--op OP] [--flags F] [--index]
-                [--each-audio] [--compare ARGS...]
+                [--each-audio] [--intact FILE] [--compare ARGS...]
 
 Frames: `mediahost dump` against ffprobe's packets through
 compare_ffprobe.py. Our times count from the file's start timecode, and
@@ -13,6 +13,8 @@ stream's times by its delay minus the start; frames timed before the start
 read as 0, as the library delivers them.
 
 --index runs op 3002 after open (files without Cues).
+
+--intact FILE: the media is a damaged copy of FILE; see check_damaged.
 
 --each-audio selects every audio track in turn (only one is delivered at a
 time) and compares the frames of all of them.
@@ -195,6 +197,38 @@ def check_seeks(a, work):
     return ok
 
 
+def check_damaged(a, work):
+    """A damaged copy of an intact file (--intact) is read to its end with
+    success, and every frame of every cluster that the damage left alone
+    comes through: parsing finds the next cluster after each damaged stretch.
+    Of the intact file's frames, ours are at least as many as ffprobe reads."""
+    import collections
+    import hashlib
+    damaged, intact = open(a.media, "rb").read(), open(a.intact, "rb").read()
+    frames = [r.split(",") for r in open(run(a, "dump", [], work)).read().splitlines()[1:]]
+    got = collections.Counter(r[5] for r in frames)
+    whole, needed = collections.Counter(), collections.Counter()
+    for start, end, payloads in mkv_media.clusters(a.intact):
+        for data in payloads:
+            digest = hashlib.md5(data).hexdigest()
+            whole[digest] += 1
+            if damaged[start:end] == intact[start:end]:
+                needed[digest] += 1
+    missing = needed - got
+    ok = not missing
+    if missing:
+        print(f"{sum(missing.values())} of {sum(needed.values())} frames of clusters the damage left alone are missing")
+    probe = json.loads(subprocess.run(["ffprobe", "-v", "error", "-of", "json", "-show_packets", "-show_data_hash",
+                                       "MD5", a.media], check=True, capture_output=True, text=True).stdout)
+    theirs = sum(whole[p["data_hash"].split(":")[1]] > 0 for p in probe["packets"])
+    ours = sum(c for digest, c in got.items() if whole[digest])
+    print(f"damaged copy: {len(frames)} frames, {ours} of them intact; ffprobe {len(probe['packets'])}, "
+          f"{theirs} intact")
+    if ours < theirs:
+        ok = False
+    return ok
+
+
 def main():
     ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     ap.add_argument("--mediahost", required=True)
@@ -208,12 +242,15 @@ def main():
     ap.add_argument("--no-frames", action="store_true")
     ap.add_argument("--seeks", type=int, default=0)
     ap.add_argument("--past-end", action="store_true")
+    ap.add_argument("--intact")
     ap.add_argument("--compare", nargs=argparse.REMAINDER, default=[])
     a = ap.parse_args()
     work = tempfile.mkdtemp(prefix="mkv_oracle_")
     try:
         ok = True
-        if not a.no_frames:
+        if a.intact:
+            ok &= check_damaged(a, work)
+        elif not a.no_frames:
             ok &= check_frames(a, work)
         if a.seeks:
             ok &= check_seeks(a, work)
