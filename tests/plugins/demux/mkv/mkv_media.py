@@ -480,6 +480,16 @@ def make_all(out):
     subprocess.run(["mkvmerge", "-q", "-o", j("clusters_200ms.mkv"), "--cluster-length", "200ms",
                     j("src_clusters.mkv")], check=True)
     os.unlink(j("src_clusters.mkv"))
+    # mkvmerge without Cues, the audio ending first: the last block is a
+    # B-frame, shown before the frame stored ahead of it.
+    ffmpeg(j("src_no_cues.mkv"), *SRC_V, "-f", "lavfi", "-i", "sine=frequency=440:sample_rate=48000:duration=14.8",
+           "-t", "15", "-c:v", "libx264", "-g", "25", "-bf", "2", "-c:a", "libmp3lame", "-b:a", "64k")
+    subprocess.run(["mkvmerge", "-q", "-o", j("mkvmerge_no_cues.mkv"), "--no-cues", j("src_no_cues.mkv")], check=True)
+    os.unlink(j("src_no_cues.mkv"))
+    data = bytearray(open(j("clusters_200ms.mkv"), "rb").read())
+    first, second, n = 30000, 60000, 20000
+    data[first:first + n], data[second:second + n] = data[second:second + n], data[first:first + n]
+    open(j("clusters_200ms_swapped.mkv"), "wb").write(bytes(data))
     # Two video tracks and no Cues: the index comes from the cluster scan.
     ffmpeg(j("src_two_video.mkv"), *SRC_V, "-f", "lavfi", "-i", "testsrc=size=160x120:rate=25", "-map", "0",
            "-map", "1", "-t", "4", "-c:v", "libx264", "-g", "25", "-bf", "0")

@@ -88,17 +88,24 @@ def ffprobe_env(a):
     return env
 
 
-def check_duration(a, info):
+def check_duration(a, info, dump):
     """Our duration (the latest frame end, from the start timecode) against
-    the container's, within a frame or two."""
+    the container's, within a frame or two; and never before a frame that
+    the dump delivered."""
     start, _ = mkv_media.time_origin(a.media)
     theirs = float(subprocess.run(["ffprobe", "-v", "error", "-show_entries", "format=duration", "-of", "csv=p=0",
                                    a.media], check=True, capture_output=True, text=True).stdout) * 1000.0
+    latest = max((int(r.split(",")[2]) for r in open(dump).read().splitlines()[1:]), default=0)
     for line in open(info).read().splitlines():
         for field in line.split(",")[2:]:
             key, _, value = field.partition("=")
-            if key == "duration_ms" and abs(int(value) + start - theirs) > 100:
+            if key != "duration_ms":
+                continue
+            if abs(int(value) + start - theirs) > 100:
                 print(f"info: duration {value} ms from the start at {start} ms, ffprobe {theirs:.0f} ms")
+                return False
+            if int(value) < latest:
+                print(f"info: duration {value} ms ends before the frame delivered at {latest} ms")
                 return False
     return True
 
@@ -130,7 +137,7 @@ def check_frames(a, work):
     duration_ok = True
     if a.info:
         args += ["--info", info]
-        duration_ok = check_duration(a, info)
+        duration_ok = check_duration(a, info, dump)
     # Attachments are files carried beside the streams, not streams the
     # library lists.
     r = subprocess.run([sys.executable, COMPARER, "--unlisted", "attachment"] + args + a.compare,
