@@ -169,13 +169,51 @@ def parse(path):
     return tracks, frames
 
 
+def segment_times(path):
+    """The TimecodeScale (ns per tick), the Cues' times and every cluster's
+    Timecode, in ticks and file order."""
+    b = open(path, "rb").read()
+    scale, cues, clusters_tc = 1000000, [], []
+    for eid, s, e in elements(b, 0, len(b)):
+        if eid != SEGMENT:
+            continue
+        for cid, cs, ce in elements(b, s, e):
+            if cid == INFO:
+                for iid, i_s, i_e in elements(b, cs, ce):
+                    if iid == 0x2AD7B1:
+                        scale = uint(b, i_s, i_e)
+            elif cid == CUES:
+                for pid, ps, pe in elements(b, cs, ce):
+                    for qid, qs, qe in elements(b, ps, pe):
+                        if pid == 0xBB and qid == 0xB3:
+                            cues.append(uint(b, qs, qe))
+            elif cid == CLUSTER:
+                for kid, ks, ke in elements(b, cs, ce):
+                    if kid == TIMECODE:
+                        clusters_tc.append(uint(b, ks, ke))
+                        break
+    return scale, cues, clusters_tc
+
+
 def time_origin(path):
     """The start timecode (ms) and each track's codec delay in ms as ffmpeg
     rounds it, in track order: ffprobe's time of a frame plus its track's
     delay, minus the start, is the library's time."""
     tracks, frames = parse(path)
-    start = frames[0]["tc"] + max(0, frames[0]["rel"]) if frames else 0
+    scale = segment_times(path)[0]
+    start = (frames[0]["tc"] + max(0, frames[0]["rel"])) * scale / 1e6 if frames else 0
     return start, [int(t["delay"] / 1e6 + 0.5) for t in tracks]
+
+
+def seek_points(path, indexed=False):
+    """The times (ms from the start timecode, as the library truncates them)
+    of the points a seek starts from: the Cues, or without them, once op 3002
+    has indexed the file, every cluster but the last."""
+    scale, cues, clusters_tc = segment_times(path)
+    tracks, frames = parse(path)
+    start = frames[0]["tc"] + max(0, frames[0]["rel"]) if frames else 0
+    ticks = cues if cues else clusters_tc[:-1] if indexed else []
+    return [max(0, t - start) * scale // 1000000 for t in ticks]
 
 
 # ---- writing ----
@@ -472,6 +510,17 @@ def make_all(out):
     mid = data.find(b"\x1f\x43\xb6\x75", len(data) // 2)
     data[mid:mid + 64] = bytes((i * 37 + 11) & 0xFF for i in range(64))
     open(j("damaged.mkv"), "wb").write(bytes(data))
+    # Times between the milliseconds: mkvmerge's time scale of 10 us over
+    # 30000/1001 frames per second, and its sample-exact scale of an
+    # audio-only Vorbis file (unlaced, so that every frame has its own time).
+    ffmpeg(j("src_ntsc.mp4"), "-f", "lavfi", "-i", "testsrc=size=160x120:rate=30000/1001", *SRC_A, "-t", "6",
+           "-c:v", "libx264", "-g", "25", "-bf", "2", "-c:a", "aac", "-b:a", "64k")
+    subprocess.run(["mkvmerge", "-q", "-o", j("fine_time_scale.mkv"), "--timestamp-scale", "10000",
+                    j("src_ntsc.mp4")], check=True)
+    os.unlink(j("src_ntsc.mp4"))
+    ffmpeg(j("src_vorbis.mka"), *SRC_A, "-t", "8", "-c:a", "libvorbis")
+    subprocess.run(["mkvmerge", "-q", "-o", j("vorbis.mka"), "--disable-lacing", j("src_vorbis.mka")], check=True)
+    os.unlink(j("src_vorbis.mka"))
     # mkvmerge's clusters of 200 ms around H.264 with B-frames and MP3, and a
     # copy with two 20,000-byte stretches early in the file swapped: damage
     # inside clusters, with whole clusters moved among it.
