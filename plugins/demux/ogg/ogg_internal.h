@@ -115,6 +115,8 @@ int32_t ogg_queue_count(int32_t queue);
 /* Packets. */
 OggStreamEntry* ogg_find_stream(OggDmxContext* ctx, uint32_t serial);
 int32_t ogg_read_packet(OggDmxContext* ctx, const OggPacketRequest* req, OggPacketResult* res);
+int32_t ogg_frame_ms(uint64_t frame, uint32_t num, uint32_t den);
+uint64_t ogg_theora_frame(const OggVideoInfo* v, int64_t granule);
 int32_t ogg_theora_time(const OggVideoInfo* v, int64_t granule, int32_t* timeMs);
 uint32_t ogg_ogm_header_bytes(uint8_t first);
 int32_t ogg_ogm_video_time(const OggVideoInfo* v, int64_t granule);

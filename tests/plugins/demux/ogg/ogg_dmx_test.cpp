@@ -419,16 +419,17 @@ TEST_F(OggDmx, IdentificationHeadersAreReadOnlyAsFarAsThePageHolds) {
   }
 }
 
-// A Theora identification header: 64x48, 25 fps, key-frame shift 6.
-Bytes theoraIdHeader() {
+// A Theora identification header: 64x48, num/den fps (25 by default),
+// key-frame shift 6.
+Bytes theoraIdHeader(uint32_t num = 25, uint32_t den = 1) {
   Bytes h = {0x80, 't', 'h', 'e', 'o', 'r', 'a', 3, 2, 1};
   putBe(&h, 4, 2);
   putBe(&h, 3, 2);
   putBe(&h, 64, 3);
   putBe(&h, 48, 3);
   h.insert(h.end(), {0, 0});
-  putBe(&h, 25, 4);
-  putBe(&h, 1, 4);
+  putBe(&h, num, 4);
+  putBe(&h, den, 4);
   putBe(&h, 1, 3);
   putBe(&h, 1, 3);
   h.push_back(0);
@@ -483,6 +484,28 @@ TEST_F(OggDmx, TheoraHeadersBeyondTheirBufferFailTheOpenButKeepTheFile) {
   EXPECT_EQ(frames[0].timeMs, 0);
   EXPECT_EQ(frames[1].timeMs, 40);
   EXPECT_EQ(frames[2].timeMs, 80);
+}
+
+TEST_F(OggDmx, TheoraFrameTimesComeFromTheFrameRateFractionTruncatedOnce) {
+  // 30000/1001 fps: one frame is 333666.67 in 100 ns units; times built on a
+  // rounded frame duration fall a millisecond behind at frame 30 and 133 ms
+  // behind at frame 2,000,000. Each page's granule numbers the frame of the
+  // packet on the next page (shift 6: the frame number in the key-frame
+  // part); the last one is beyond what 32 bits of milliseconds hold.
+  const int64_t frames[] = {30, 30000, 2000000, int64_t(1) << 40};
+  const int32_t wantMs[] = {0, 1001, 1001000, 66733333, INT32_MAX};
+  OggBuilder b;
+  b.page(5, 0, {theoraIdHeader(30000, 1001)}, 2);
+  b.page(5, 0, {{0x81, 't', 'h', 'e', 'o', 'r', 'a', 1}, {0x82, 't', 'h', 'e', 'o', 'r', 'a', 2}});
+  b.page(5, frames[0] << 6, {filled(100, 0x00, 1)});
+  for (size_t i = 1; i < 4; ++i) b.page(5, frames[i] << 6, {filled(50, 0x40, uint8_t(i))});
+  b.page(5, (frames[3] << 6) + 1, {filled(50, 0x40, 9)}, 4);
+  Session s;
+  ASSERT_EQ(s.open(write(b.bytes)), 0);
+  EXPECT_EQ(s.info.frameRate, 29970u);
+  std::vector<Packet> got = s.readAll(OGG_KIND_VIDEO);
+  ASSERT_EQ(got.size(), 5u);
+  for (size_t i = 0; i < got.size(); ++i) EXPECT_EQ(got[i].timeMs, wantMs[i]) << "frame " << i;
 }
 
 TEST_F(OggDmx, SeekPastTheLastKeyFrameFollowsThePolicy) {

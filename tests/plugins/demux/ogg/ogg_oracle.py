@@ -10,9 +10,11 @@ and `mediahost info` go to compare_ffprobe.py with ffprobe's packets as the
 pages hold them: every announced stream, every frame, sizes, MD5s and times
 within --audio-tolerance (default: two of the longest packets ffprobe
 reports, one long Vorbis block); the video times are then checked on their
-own within 1 ms. Packets that the pages leave untimed take the time of
-ffprobe's parsed reading (FLAC's: their timed neighbours). --first-free leaves the first video frame's
-time to --video-tolerance. --headers: the number of header
+own, exactly: ffprobe's time stamp times the stream's time base, truncated to
+the millisecond (a frame exactly on a millisecond must have it). Packets that
+the pages leave untimed take the time of ffprobe's parsed reading (FLAC's:
+their timed neighbours). --first-free leaves the first video frame's time to
+--video-tolerance. --headers: the number of header
 packets the library delivers in-band before the first audio frame, per audio
 track. The file duration must agree with ffprobe's within
 --duration-tolerance.
@@ -37,12 +39,14 @@ takes the N-th answer out of the dump, which the check must then report.
 """
 import argparse
 import json
+import math
 import os
 import random
 import subprocess
 import sys
 import tempfile
 import shlex
+from fractions import Fraction
 
 # The 32-bit media host runs under the emulator where the machine cannot run it.
 EMULATOR = shlex.split(os.environ.get("HOLVIK_EMULATOR", ""))
@@ -127,20 +131,37 @@ def check_frames(a, streams, packets, d):
     if len(parsed) != len(theirs):
         print(f"ffprobe's parsed reading has {len(parsed)} video packets, its unparsed one {len(theirs)}")
         return False
+    base = video_time_base(streams)
     for n, (row, p) in enumerate(zip(video, theirs)):
-        t = ms(p)
-        if t is None:
-            t = ms(parsed[n])
         if a.first_free and n == 0:
             continue
-        if t is None:
+        want = exact_ms(p, base)
+        if want is None:
+            want = exact_ms(parsed[n], base)
+        if want is None:
             print(f"video frame {n}: no time from ffprobe, parsed or not")
             ok = False
             continue
-        if abs(int(row.split(",")[2]) - t) > 1.0:
-            print(f"video frame {n}: time {row.split(',')[2]}, ffprobe {t:.3f}")
+        if int(row.split(",")[2]) != want:
+            print(f"video frame {n}: time {row.split(',')[2]}, ffprobe {want} (its time truncated to the ms)")
             ok = False
     return ok
+
+
+def video_time_base(streams):
+    for s in streams:
+        if s.get("codec_type") == "video":
+            return Fraction(s["time_base"])
+    return None
+
+
+def exact_ms(p, base):
+    """ffprobe's time of a packet in whole ms, truncated from its exact value
+    (time stamp times time base): a frame exactly on a millisecond has it."""
+    pts = p.get("pts")
+    if pts is None or base is None:
+        return None
+    return math.floor(Fraction(int(pts)) * base * 1000)
 
 
 def parsed_video(a):
