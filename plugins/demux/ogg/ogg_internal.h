@@ -67,6 +67,12 @@ typedef struct OggDmxContext {
    * the intra frame at or before the audio's landing. */
   int32_t followTarget;
   uint32_t followFlags;
+  /* Where the selected video's reader was last put for a key-frame search
+   * (a byte position and its drop counter): reading from there again gives
+   * the same packets, so a search can go back to a key frame it passed. */
+  int64_t keyPassPosition;
+  int32_t keyPassDrop;
+  int32_t keyPassSet;
   int32_t lastTimeMs;
   int32_t seekable;
   OggPacketRecord saved;

@@ -508,6 +508,43 @@ TEST_F(OggDmx, TheoraFrameTimesComeFromTheFrameRateFractionTruncatedOnce) {
   for (size_t i = 0; i < got.size(); ++i) EXPECT_EQ(got[i].timeMs, wantMs[i]) << "frame " << i;
 }
 
+TEST_F(OggDmx, SeeksIntoTheLastGopOfTheoraAloneLandOnItsKeyFrame) {
+  // Theora alone at 15 fps, a key frame every 60 frames: 0, 4000 and
+  // 8000 ms, the last GOP from 8000 to the end at 10 s. Backward lands on the
+  // last key frame at or before the target, forward on the first one at or
+  // after it and past the last one on the last one (policy 2); a target equal
+  // to a key frame's time lands on that frame.
+  Session s;
+  ASSERT_EQ(s.open(media("theora_gop.ogg")), 0);
+  std::vector<int32_t> keys;
+  for (const Packet& p : s.readAll(OGG_KIND_VIDEO))
+    if (!p.bytes.empty() && (p.bytes[0] & 0xC0) == 0) keys.push_back(p.timeMs);
+  ASSERT_EQ(keys.size(), 3u);
+  EXPECT_EQ(keys, (std::vector<int32_t>{0, 4000, 8000}));
+  const uint32_t back = OGG_SEEK_ABSOLUTE | OGG_SEEK_BACKWARD, fwd = OGG_SEEK_ABSOLUTE;
+  // Targets at and around the key frames' times as the library reports them.
+  struct Case {
+    int32_t target;
+    uint32_t flags;
+    size_t key;
+  } cases[] = {{9000, back, 2},        {9000, fwd, 2},         {8500, fwd, 2},         {9999, back, 2},
+               {9999, fwd, 2},         {keys[2], back, 2},     {keys[2], fwd, 2},      {keys[2] + 1, back, 2},
+               {keys[2] + 1, fwd, 2},  {keys[2] - 1, back, 1}, {keys[2] - 1, fwd, 2},  {keys[1], back, 1},
+               {keys[1], fwd, 1},      {keys[1] + 1, fwd, 2},  {keys[1] - 1, back, 0}, {2000, fwd, 1}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.target) + (c.flags & OGG_SEEK_BACKWARD ? " backward" : " forward"));
+    OggSeekResult res{};
+    ASSERT_EQ(s.seek(c.target, c.flags, &res), 0);
+    EXPECT_EQ(res.kind, uint32_t(OGG_KIND_VIDEO));
+    EXPECT_EQ(res.timeMs, keys[c.key]);
+    Packet p;
+    ASSERT_EQ(s.read(OGG_KIND_VIDEO, &p), 0);
+    EXPECT_EQ(p.timeMs, keys[c.key]);
+    ASSERT_FALSE(p.bytes.empty());
+    EXPECT_EQ(p.bytes[0] & 0xC0, 0) << "not an intra frame";
+  }
+}
+
 TEST_F(OggDmx, SeekPastTheLastKeyFrameFollowsThePolicy) {
   OggSeekResult res{};
   Session fail;
