@@ -65,6 +65,7 @@ EMULATOR = shlex.split(os.environ.get("HOLVIK_EMULATOR", ""))
 HERE = os.path.dirname(os.path.abspath(__file__))
 COMPARER = os.path.join(HERE, "..", "..", "..", "support", "compare_ffprobe.py")
 NOPARSE = os.path.join(HERE, "ffprobe_noparse.py")
+DIAGNOSTIC = re.compile(r"\x1b\[31m \$\$\$\$ \w+ \d+ end_of_file \x1b\[0m\n")
 
 
 def lift(packets):
@@ -111,8 +112,9 @@ def run(a, args):
         print(p.stdout[-2000:])
         print(p.stderr[-2000:])
         sys.exit(f"mediahost {args[0]} failed with {p.returncode}")
-    # The library's diagnostics ("end_of_file") share standard output.
-    return "\n".join(l for l in p.stdout.splitlines() if "end_of_file" not in l) + "\n"
+    # The library's diagnostics share standard output; each comes whole, at
+    # any place between the bytes of the rows.
+    return DIAGNOSTIC.sub("", p.stdout)
 
 
 def compare(a, extra):
