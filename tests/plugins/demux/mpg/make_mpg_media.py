@@ -7,8 +7,8 @@ Generated with ffmpeg: one file per codec pairing the demuxer must handle
 (MPEG-2 with MP2, AC-3, LPCM and DTS in DVD VOB files, MPEG-1 with MP2 in an
 MPEG-1 program stream, H.264 and MPEG-4 in a program stream, two audio
 streams, B-pictures, a time offset, a wrap of the presentation clock, DVD
-navigation packs, ffmpeg's PAL DVD target, MPEG-1 at 60 frames/s), and the elementary video streams that ffmpeg copies out of
-four of them. Sub-pictures are made with spumux from PNG
+navigation packs, ffmpeg's PAL DVD target, MPEG-1 at 60 frames/s), and the
+elementary video streams that ffmpeg copies out of four of them. Sub-pictures are made with spumux from PNG
 images drawn here; spu_expect.txt lists, per unit, the display times and the
 visible rectangle of its image (start_ms end_ms left top width height).
 seeds/ holds short, small files for the mutation run; unit_seeds/ sub-picture

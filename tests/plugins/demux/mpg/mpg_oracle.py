@@ -39,12 +39,11 @@ the last video frame delivered, else backward; each is checked both ways:
 
 - forward (flags 0x1001) after a seek to the start: it lands on the first
   key frame in file order at or after the target;
-- backward (flags 0x1002) after a forward seek (from the start) to a later
-  key frame, and
-  backward from the end of the file, after reading every frame (targets in
-  the last GOP included): it lands on the last key frame at or before the
-  target, or before the first key frame on that frame with the target's
-  time.
+- backward (flags 0x1002), once after a forward seek to the key frame after
+  the target and once from the end of the file after reading every frame
+  (targets in the last GOP included): it lands on the last key frame at or
+  before the target, or, before the first key frame, on that frame with the
+  target's time.
 
 The frame read next must be that key frame (time and MD5).
 """
@@ -363,9 +362,10 @@ def check_seeks(a, work):
     ok &= check_landings("forward (before a backward seek)", back, pairs[0::2], lambda t: forward(t + 1))
     ok &= check_landings("backward", back, pairs[1::2], backward)
     # Backward from the end: every frame is read after each seek. Times
-    # after the last key frame, up to the last video PES, lie in the last GOP.
-    from_end = [rng.randint(1, tail) for _ in range(n)] + [rng.randint(last, tail) for _ in range(n)] + \
-               [t for t in at_keys if 0 < t <= tail] + [tail]
+    # after the last key frame, up to that of the last video PES, lie in the
+    # last GOP.
+    last_gop = [rng.randint(last, tail) for _ in range(n)] if tail > last else []
+    from_end = [rng.randint(1, tail) for _ in range(n)] + last_gop + [t for t in at_keys if 0 < t <= tail] + [tail]
     args = []
     for t in from_end:
         args += ["--seek", f"{t}:{0x1002}"]
