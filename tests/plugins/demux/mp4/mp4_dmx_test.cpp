@@ -261,6 +261,40 @@ TEST_F(Mp4Read, FragmentedReadingByKindAndSeek) {
   EXPECT_EQ(p.length, keySizes[2000]);
 }
 
+// Key frames 800.8 ms apart are reported as 800, 1601, 2402, ...: a seek to
+// the reported time of one lands on it, forwards, backwards from the frame
+// after it and backwards from the end, plain and fragmented.
+TEST_F(Mp4Read, SeekToAKeyFramesReportedTimeLandsOnIt) {
+  for (const char* name : {"ntsc.mp4", "frag_ntsc.mp4"}) {
+    SCOPED_TRACE(name);
+    ASSERT_EQ(openFile(media(name), false), 0);
+    std::vector<std::pair<int32_t, int32_t>> keys;  // time, size
+    Mp4Packet p{};
+    while (next(MP4_KIND_VIDEO, &p) == 0)
+      if (p.key) keys.emplace_back(p.time_ms, p.length);
+    ASSERT_GE(keys.size(), 5u);
+    EXPECT_EQ(keys[1].first, 800);  // 800.8 ms
+    auto landsOn = [&](std::pair<int32_t, int32_t> key, const char* how) {
+      SCOPED_TRACE(std::string(how) + " to " + std::to_string(key.first));
+      Mp4SeekRequest s{key.first, 0};
+      Mp4Packet q{};
+      ASSERT_EQ(call(MP4_OP_SEEK, &s, &q), 0);
+      EXPECT_EQ(q.time_ms, key.first);
+      EXPECT_EQ(q.key, 1);
+      ASSERT_EQ(next(MP4_KIND_VIDEO, &q), 0);
+      EXPECT_EQ(q.time_ms, key.first);
+      EXPECT_EQ(q.length, key.second);
+      EXPECT_EQ(q.key, 1);
+    };
+    for (auto it = keys.rbegin(); it != keys.rend(); ++it) landsOn(*it, "backwards from later");
+    for (const auto& key : keys) {
+      landsOn(key, "forwards");
+      landsOn(key, "backwards from the frame after");
+    }
+    closeFile();
+  }
+}
+
 TEST_F(Mp4Read, FragmentedFileCountsTheMovieBoxSamplesWithItsFragments) {
   // The movie box holds the first second; the fragments hold the rest.
   auto theirs = ffprobePositions(media("frag_moov.mp4"));
