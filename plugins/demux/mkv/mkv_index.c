@@ -114,15 +114,17 @@ static int delivered(const mkv_dmx_t* ctx, const mkv_track_t* t) {
 }
 
 /* Reads the head of a Block or SimpleBlock at the reader: its track, its
- * relative timecode and its frame count. 0, or a negative code. */
+ * relative timecode and its frame count. 0, or the reader's code. */
 static int32_t block_head(mkv_dmx_bs_t* bs, uint64_t* track, int16_t* rel, uint32_t* frames) {
-  int32_t hi, lo, flags, count;
-  if (read_vlc_uint_imp(bs, 0, track) < 0) return -1;
-  if ((hi = mkv_bs_byte(bs)) < 0 || (lo = mkv_bs_byte(bs)) < 0 || (flags = mkv_bs_byte(bs)) < 0) return -1;
+  int32_t hi, lo, flags, count, r = read_vlc_uint_imp(bs, 0, track);
+  if (r < 0) return r;
+  if ((hi = mkv_bs_byte(bs)) < 0) return hi;
+  if ((lo = mkv_bs_byte(bs)) < 0) return lo;
+  if ((flags = mkv_bs_byte(bs)) < 0) return flags;
   *rel = (int16_t)(uint16_t)(hi << 8 | lo);
   *frames = 1;
   if (flags & 0x06) {
-    if ((count = mkv_bs_byte(bs)) < 0) return -1;
+    if ((count = mkv_bs_byte(bs)) < 0) return count;
     *frames = (uint32_t)count + 1;
   }
   return 0;
