@@ -238,6 +238,7 @@ void ISDBtAppEngine::loadQMLSource()
     m_pView->setPersistentOpenGLContext(false);
     m_pView->setPersistentSceneGraph(false);
     m_pView->show();
+    focusView();
 }
 
 int ISDBtAppEngine::deviceResolution(int& width, int& height)

@@ -136,6 +136,11 @@ public:
     static QObject* createObject(QQmlEngine* engine, const QUrl& url);
     // Publishes "colorInfo", "imageInfo" and "systemInfo".
     void publishSharedTables();
+    // Gives the view's content the key focus when no item of it has it, so
+    // that keys reach the item the screens focused. A window that no window
+    // system activated (no window manager) or that one deactivated gets it
+    // only this way.
+    void focusView();
 
     void setEnablePowerOnOffState(bool enable);
 
