@@ -351,7 +351,9 @@ Base.BaseMain {
         var wasShown = bEngInfoShow
         bEngInfoShow = bShow
         idEngLoader.source = bShow ? "Eng/EngMain.qml" : ""
-        if (!bShow) {
+        if (bShow) {
+            focusCurrentScreen()
+        } else {
             bEngThresholdMode = false
             if (wasShown)
                 focusCurrentScreen()
