@@ -256,6 +256,10 @@ public:
     bool checkHandoverAvailable();
     bool checkHandover2TsAvailable();
     void setBackSearchInfo2TS();
+    // The wait before a station search, in milliseconds, for the stored time
+    // in seconds. The file may hold a time whose milliseconds no int holds:
+    // the wait is then the longest a timer has.
+    static int stationSearchWaitMs(int seconds);
 
     // --- emergency ---
     Q_INVOKABLE void startEWS(int ewsServiceID);
