@@ -130,10 +130,9 @@ Base.BaseMain {
         if (name === "ISDBtDaySettingMain" && idDaySettingLoader.source == "")
             idDaySettingLoader.source = "App/DaySetting/ISDBtDaySettingMain.qml"
         var item = screenItem(name)
-        if (item) {
+        if (item)
             item.visible = true
-            item.forceActiveFocus()
-        }
+        focusCurrentScreen()
         startStopBackToPlayerScreenTimer(name !== "ISDBtPlayerMain")
     }
     function setAppMainScreen(mainScreen, saveScreen) {
@@ -194,13 +193,32 @@ Base.BaseMain {
     }
     function setISDBtInitVisible(bShow) {
         idInit.visible = bShow
-        if (bShow)
-            idInit.forceActiveFocus()
-        else if (idInit.activeFocus)
+        if (bShow || idInit.activeFocus)
             focusCurrentScreen()
     }
+    // What the viewer sees takes the keys: the topmost shown overlay of those
+    // that take them, else the current screen. Every overlay that shows or
+    // hides calls it, so that one showing below another takes nothing and one
+    // hiding hands the keys to what stands below it.
+    function shownFocusItem() {
+        if (bFactoryShow && idFactoryLoader.item)
+            return idFactoryLoader.item
+        if (bEngInfoShow && idEngLoader.item)
+            return idEngLoader.item
+        if (antShortVisible)
+            return idAntShort
+        if (idInit.visible)
+            return idInit
+        if (hdmiCautionVisible)
+            return idHdmiCaution
+        if (showSystemPopup)
+            return idSystemPopup
+        if (hdmiModeShow)
+            return idConfirmHdmi
+        return screenItem(state)
+    }
     function focusCurrentScreen() {
-        var item = screenItem(state)
+        var item = shownFocusItem()
         if (item)
             item.forceActiveFocus()
         else
@@ -208,12 +226,10 @@ Base.BaseMain {
     }
 
     onStateChanged: {
-        idAppMain.forceActiveFocus()
         var item = screenItem(state)
-        if (item) {
+        if (item)
             item.visible = true
-            item.forceActiveFocus()
-        }
+        focusCurrentScreen()
         showHideEngInfo(false)
         ISDBtEngine.setMainState(state)
         if (state === "ISDBtPlayerMain") {
@@ -282,7 +298,7 @@ Base.BaseMain {
     }
     function showHideHDMIMode(bShow) {
         hdmiModeShow = bShow
-        if (bShow) idConfirmHdmi.forceActiveFocus(); else focusCurrentScreen()
+        focusCurrentScreen()
     }
     function showHideSystemPopup(bShow) {
         if (bShow) {
@@ -290,7 +306,7 @@ Base.BaseMain {
                 return
             hideLocalPopup()
             showSystemPopup = true
-            idSystemPopup.forceActiveFocus()
+            focusCurrentScreen()
             idSystemPopupTimer.restart()
             idBackToPlayerTimer.stop()
         } else {
@@ -325,19 +341,23 @@ Base.BaseMain {
         if (!systemInfo.isVEK_R410)
             return
         hdmiCautionVisible = bShow
-        if (bShow) {
-            idHdmiCaution.forceActiveFocus()
+        if (bShow)
             idHdmiCautionTimer.restart()
-        } else {
+        else
             idHdmiCautionTimer.stop()
-            focusCurrentScreen()
-        }
+        focusCurrentScreen()
     }
     function showHideEngInfo(bShow) {
+        var wasShown = bEngInfoShow
         bEngInfoShow = bShow
         idEngLoader.source = bShow ? "Eng/EngMain.qml" : ""
-        if (!bShow)
+        if (bShow) {
+            focusCurrentScreen()
+        } else {
             bEngThresholdMode = false
+            if (wasShown)
+                focusCurrentScreen()
+        }
     }
     function showHideFactory(bShow) {
         bFactoryShow = bShow
@@ -360,12 +380,9 @@ Base.BaseMain {
     }
     onInitVisibleChanged: if (!initVisible) setISDBtInitVisible(false)
     onAntShortVisibleChanged: {
-        if (antShortVisible) {
+        if (antShortVisible)
             showHideDATouch(false)
-            idAntShort.forceActiveFocus()
-        } else {
-            focusCurrentScreen()
-        }
+        focusCurrentScreen()
     }
 
     // --- keys ---

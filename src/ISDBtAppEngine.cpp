@@ -67,7 +67,8 @@ ISDBtAppEngine::ISDBtAppEngine(int appId, QQmlEngine* engine, QObject* parent)
     m_pMouseReleaseTimer = makeTimer("mouseReleaseTimer", 100, false, &E::mouseReleaseTimerHandler);
     m_pAliveCheckTimer = makeTimer("aliveCheckTimer", 500, false, &E::aliveCheckTimerHandler);
     m_pHandoverTimer = makeTimer("handoverTimer", 180000, false, &E::handoverTimerHandler);
-    m_pStationSearchStartTimer = makeTimer("sationSearchStartTimer", 1000 * m_pDataManager->m_nStationSearchTime,
+    m_pStationSearchStartTimer = makeTimer("sationSearchStartTimer",
+                                           stationSearchWaitMs(m_pDataManager->m_nStationSearchTime),
                                            false, &E::sationSearchStartTimerHandler);
     m_pBilingualUpdateExpireTimer =
         makeTimer("bilingualUpdateExpireTimer", 5000, false, &E::bilingualUpdateExpireTimerHandler);
@@ -238,6 +239,7 @@ void ISDBtAppEngine::loadQMLSource()
     m_pView->setPersistentOpenGLContext(false);
     m_pView->setPersistentSceneGraph(false);
     m_pView->show();
+    focusView();
 }
 
 int ISDBtAppEngine::deviceResolution(int& width, int& height)
@@ -340,7 +342,7 @@ void ISDBtAppEngine::setChangeChByKey(bool byKey)
     emit notifyChangeChByKeyChanged(byKey ? 1 : 0);
     const int searchTime = m_pDataManager->m_nStationSearchTime;
     if (searchTime != 0)
-        m_pStationSearchStartTimer->setInterval(byKey ? 1500 : 1000 * searchTime);
+        m_pStationSearchStartTimer->setInterval(byKey ? 1500 : stationSearchWaitMs(searchTime));
     m_bChangeChByKey = false;
 }
 

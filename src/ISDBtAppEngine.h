@@ -136,6 +136,11 @@ public:
     static QObject* createObject(QQmlEngine* engine, const QUrl& url);
     // Publishes "colorInfo", "imageInfo" and "systemInfo".
     void publishSharedTables();
+    // Gives the view's content the key focus when no item of it has it, so
+    // that keys reach the item the screens focused. A window that no window
+    // system activated (no window manager) or that one deactivated gets it
+    // only this way.
+    void focusView();
 
     void setEnablePowerOnOffState(bool enable);
 
@@ -251,6 +256,10 @@ public:
     bool checkHandoverAvailable();
     bool checkHandover2TsAvailable();
     void setBackSearchInfo2TS();
+    // The wait before a station search, in milliseconds, for the stored time
+    // in seconds. The file may hold a time whose milliseconds no int holds:
+    // the wait is then the longest a timer has.
+    static int stationSearchWaitMs(int seconds);
 
     // --- emergency ---
     Q_INVOKABLE void startEWS(int ewsServiceID);

@@ -14,12 +14,20 @@
 
 #include <QMutexLocker>
 #include <QTimer>
+#include <QtGlobal>
+
+#include <climits>
 
 namespace {
 constexpr int kHandoverMs = 180000;
 constexpr int kHandoverRetryMs = 60000;
 const char kPlayerMain[] = "ISDBtPlayerMain";
 }  // namespace
+
+int ISDBtAppEngine::stationSearchWaitMs(int seconds)
+{
+    return static_cast<int>(qBound<qint64>(INT_MIN, 1000LL * seconds, INT_MAX));
+}
 
 int ISDBtAppEngine::cancelHandoverLocked()
 {
@@ -144,7 +152,7 @@ void ISDBtAppEngine::stopSearch()
     }
     const int searchTime = m_pDataManager->getStationSearchTime();
     if (searchTime != 0) {
-        m_pStationSearchStartTimer->setInterval(1000 * searchTime);
+        m_pStationSearchStartTimer->setInterval(stationSearchWaitMs(searchTime));
         m_bChangeChByKey = false;
     }
 }
@@ -330,7 +338,7 @@ void ISDBtAppEngine::execStationSearchOpChange(int val)
     afterSearchSettingChange(this);
     const int searchTime = m_pDataManager->getStationSearchTime();
     if (searchTime != 0) {
-        m_pStationSearchStartTimer->setInterval(1000 * searchTime);
+        m_pStationSearchStartTimer->setInterval(stationSearchWaitMs(searchTime));
         if (reception()->signalWeak())
             m_pStationSearchStartTimer->start();
     }

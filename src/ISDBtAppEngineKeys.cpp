@@ -88,8 +88,12 @@ void ISDBtAppEngine::AppKeyEvent(int type, int key, int status, QKeyEvent* event
     // The hidden sequence's keys still reach the view.
     if (status == KeyPressed || status == KeyLongPressed)
         checkEngModeByKey(key, status);
-    if (owned)
+    if (owned) {
+        // The launcher's keys do not come from the window system, so they
+        // must not wait for it to activate the window.
+        focusView();
         QCoreApplication::postEvent(m_pView, owned.release());
+    }
 }
 
 void ISDBtAppEngine::AppTouchPosition(int x, int y)

@@ -16,6 +16,9 @@
 
 #include <QQuickView>
 #include <QTimer>
+#include <QtGlobal>
+
+#include <climits>
 
 #include <unistd.h>
 
@@ -111,8 +114,10 @@ void ISDBtAppEngine::onNotifyPrepared()
     m_pPlayer->setScreenMode(m_pDataManager->getScreenRatio());
     m_pPlayer->setScreenScale(m_pDataManager->getScreenScale());
     m_pPlayer->setAudioDualMono(m_pDataManager->getBilingual());
-    // Stored in tenths of a second; the player takes milliseconds.
-    m_pPlayer->setVideoDelay(100 * m_pDataManager->getVideoDelay());
+    // Stored in tenths of a second; the player takes milliseconds. The file
+    // may hold more tenths than an int holds milliseconds.
+    m_pPlayer->setVideoDelay(
+        static_cast<int>(qBound<qint64>(INT_MIN, 100LL * m_pDataManager->getVideoDelay(), INT_MAX)));
     startAV(false);
     emit sendPrepared();
 }

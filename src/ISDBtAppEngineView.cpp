@@ -1,5 +1,6 @@
 // The engine's QML view support: the shared colour, image and system tables
-// that every screen reads, created from the program's resources.
+// that every screen reads, created from the program's resources, and the key
+// focus of the view.
 
 #include "ISDBtAppEngine.h"
 
@@ -9,6 +10,8 @@
 #include <QQmlComponent>
 #include <QQmlContext>
 #include <QQmlEngine>
+#include <QQuickItem>
+#include <QQuickView>
 
 namespace {
 
@@ -51,4 +54,19 @@ void ISDBtAppEngine::publishSharedTables()
             object->setParent(QCoreApplication::instance());
         m_pRootContext->setContextProperty(QString::fromLatin1(table.name), object);
     }
+}
+
+void ISDBtAppEngine::focusView()
+{
+    if (m_pView == nullptr || m_pView->activeFocusItem() != nullptr)
+        return;
+    QQuickItem* content = m_pView->contentItem();
+    if (content == nullptr)
+        return;
+    // The root's own focus calls run while it is created, before it has a
+    // window, and a window system gives the content the focus only when it
+    // activates the window. Within the content every focus scope keeps its
+    // focused child, so the keys go where the screens last put the focus.
+    LOG_I("[%s] no item has the key focus: the view's content takes it", __func__);
+    content->forceActiveFocus(Qt::ActiveWindowFocusReason);
 }

@@ -53,6 +53,45 @@ const QString ISDBtDataManager::KEY_DRIVEREMOCONID_ = QStringLiteral("drive_remo
 
 ISDBtDataManager* ISDBtDataManager::m_pInstance = nullptr;
 
+namespace {
+
+// Decimal digits with an optional sign, as a hand-edited file writes a number.
+bool isDecimalNumber(const QString& text)
+{
+    const QString t = text.trimmed();
+    int i = t.startsWith(QLatin1Char('+')) || t.startsWith(QLatin1Char('-')) ? 1 : 0;
+    if (i >= t.size())
+        return false;
+    for (; i < t.size(); ++i) {
+        if (t[i] < QLatin1Char('0') || t[i] > QLatin1Char('9'))
+            return false;
+    }
+    return true;
+}
+
+// A stored setting as an int. A number that an int cannot hold is outside
+// every range (`fits` false), where Qt's conversion of the text would cut it
+// to 32 bits; text that is no number converts as Qt converts it (to 0).
+int storedInt(const QVariant& value, bool* fits)
+{
+    *fits = true;
+    // Not text: the default of a missing key.
+    if (value.type() != QVariant::String)
+        return value.toInt();
+    const QString text = value.toString().trimmed();
+    bool ok = false;
+    const int n = text.toInt(&ok, 10);
+    if (ok)
+        return n;
+    if (isDecimalNumber(text)) {
+        *fits = false;
+        return 0;
+    }
+    return value.toInt();
+}
+
+}  // namespace
+
 const int antStrengthTable[39] = {
     0,  0,  0,  0,  5,  5,  10, 10, 15, 15, 20, 20, 25, 25, 30, 30, 35, 40, 45, 50,
     55, 55, 60, 60, 65, 65, 70, 70, 75, 75, 80, 80, 85, 85, 90, 90, 95, 95, 100,
@@ -134,44 +173,55 @@ void ISDBtDataManager::initialize()
 
 void ISDBtDataManager::loadProperties()
 {
+    // Keys read as stored.
     auto readInt = [this](const QString& key, int def) {
         return m_pSettings->value(key, def).toInt();
     };
-    m_bPowerOn = readInt(KEY_POWERON, 1) == 1;
-    m_bAvRenderOn = readInt(KEY_AVRENDERON, 1) == 1;
-    m_bInitialized = readInt(KEY_INITIALIZED, 0) == 1;
+    // Keys with a range or a load rule: a number that does not fit an int
+    // gives the key's default. `unfit`, when given, tells that it did so.
+    auto readChecked = [this](const QString& key, int def, bool* unfit) {
+        bool fits = true;
+        const int n = storedInt(m_pSettings->value(key, def), &fits);
+        if (unfit != nullptr)
+            *unfit = !fits;
+        return fits ? n : def;
+    };
+    m_bPowerOn = readChecked(KEY_POWERON, 1, nullptr) == 1;
+    m_bAvRenderOn = readChecked(KEY_AVRENDERON, 1, nullptr) == 1;
+    m_bInitialized = readChecked(KEY_INITIALIZED, 0, nullptr) == 1;
     m_nStartPower = readInt(KEY_STARTPOWER, 0);
     m_nLanguage = readInt(KEY_LANGUAGE, 0);
-    m_nMode = readInt(KEY_MODE, 1);
-    m_nScanType = readInt(KEY_SCANTYPE, 0);
+    m_nMode = readChecked(KEY_MODE, 1, nullptr);
+    m_nScanType = readChecked(KEY_SCANTYPE, 0, nullptr);
     m_nHomeRemoconID = readInt(KEY_HOMEREMOCONID, 0);
     m_nHomeSubChannel = readInt(KEY_HOMESUBCHANNEL, 0);
     m_nDriveRemoconID = readInt(KEY_DRIVERREMOCONID, 0);
     m_nDriveSubChannel = readInt(KEY_DRIVERSUBCHANNEL, 0);
-    m_nSegMode = readInt(KEY_SEGMODE, 4);
+    bool segModeUnfit = false;
+    m_nSegMode = readChecked(KEY_SEGMODE, 4, &segModeUnfit);
     // Only the two priority modes and fixed one-segment survive a restart;
     // everything else starts as automatic with full-segment priority.
-    if (m_nSegMode != 1 && m_nSegMode != 3 && m_nSegMode != 4) {
+    if (segModeUnfit || (m_nSegMode != 1 && m_nSegMode != 3 && m_nSegMode != 4)) {
         m_nSegMode = 4;
         m_pSettings->setValue(KEY_SEGMODE, m_nSegMode);
     }
-    m_nShowChannelInfo = readInt(KEY_SHOWCHANNELINFO, 0);
-    m_nStationSearchType = readInt(KEY_STATIONSEARCHTYPE, 0);
-    m_nStationSearchTime = readInt(KEY_STATIONSEARCHTIME, 60);
-    m_nSubtitle = readInt(KEY_SUBTITLE, 0);
-    m_nSuperImpose = readInt(KEY_SUPERIMPOSE, 0);
-    m_nBilingual = readInt(KEY_BILINGUAL, 0);
-    m_nAudioLevel = readInt(KEY_AUDIOLEVEL, 15);
+    m_nShowChannelInfo = readChecked(KEY_SHOWCHANNELINFO, 0, nullptr);
+    m_nStationSearchType = readChecked(KEY_STATIONSEARCHTYPE, 0, nullptr);
+    m_nStationSearchTime = readChecked(KEY_STATIONSEARCHTIME, 60, nullptr);
+    m_nSubtitle = readChecked(KEY_SUBTITLE, 0, nullptr);
+    m_nSuperImpose = readChecked(KEY_SUPERIMPOSE, 0, nullptr);
+    m_nBilingual = readChecked(KEY_BILINGUAL, 0, nullptr);
+    m_nAudioLevel = readChecked(KEY_AUDIOLEVEL, 15, nullptr);
     if (m_nAudioLevel < 0 || m_nAudioLevel > 20)
         m_nAudioLevel = 15;
-    m_nShowTime = readInt(KEY_SHOWTIME, 0);
-    m_nScreenRatio = readInt(KEY_SCREENRATIO, 0);
+    m_nShowTime = readChecked(KEY_SHOWTIME, 0, nullptr);
+    m_nScreenRatio = readChecked(KEY_SCREENRATIO, 0, nullptr);
     m_nScreenScale = readInt(KEY_SCREENSCALE, 100);
     m_nVideoDelay = readInt(KEY_VIDEODELAY, 0);
     m_nVideoType = readInt(KEY_VIDEOTYPE, 0);
     m_nHDMIMode = readInt(KEY_HDMIMODE, 1);
-    m_nBackgroundSearch = readInt(KEY_BACKGROUNDSEARCH, 2);
-    m_nEventRelay = readInt(KEY_EVENTRELAY, 1);
+    m_nBackgroundSearch = readChecked(KEY_BACKGROUNDSEARCH, 2, nullptr);
+    m_nEventRelay = readChecked(KEY_EVENTRELAY, 1, nullptr);
     m_nCurrChannelNumber = readInt(KEY_CURRENTCHANNELNUMBER, 0);
     m_nCurrServiceID = readInt(KEY_CURRENTSERVICEID, 0);
     m_nCurrSegType = readInt(KEY_CURRENTSEGTYPE, 0);

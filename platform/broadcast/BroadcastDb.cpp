@@ -2,6 +2,8 @@
 
 #include <sqlite3.h>
 
+#include <unistd.h>
+
 #include <cstdio>
 
 namespace bsim {
@@ -30,13 +32,29 @@ bool exec(sqlite3* h, const char* sql, std::string* error) {
     return true;
 }
 
-bool openForWrite(const std::string& path, Db* db, std::string* error) {
+bool openAndBegin(const std::string& path, Db* db, std::string* error) {
     if (sqlite3_open_v2(path.c_str(), &db->h, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
                         nullptr) != SQLITE_OK)
         return fail(error, "open " + path, db->h);
     // Readers hold shared locks for a moment; wait for them rather than fail.
     sqlite3_busy_timeout(db->h, 2000);
     return exec(db->h, "BEGIN IMMEDIATE", error);
+}
+
+bool openForWrite(const std::string& path, Db* db, std::string* error) {
+    if (openAndBegin(path, db, error)) return true;
+    const int rc = db->h ? sqlite3_errcode(db->h) : SQLITE_NOMEM;
+    if (rc != SQLITE_NOTADB && rc != SQLITE_CORRUPT) return false;
+    // A damaged file is written anew, as the engine does. It is emptied in
+    // place rather than replaced, so that the application's reader, which
+    // keeps the file open, sees the new database at its next query.
+    sqlite3_close_v2(db->h);
+    db->h = nullptr;
+    if (truncate(path.c_str(), 0) != 0) {
+        if (error) *error = "empty the damaged " + path;
+        return false;
+    }
+    return openAndBegin(path, db, error);
 }
 
 bool commit(sqlite3* h, std::string* error) {

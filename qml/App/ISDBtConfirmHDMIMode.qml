@@ -25,7 +25,9 @@ BaseComponent {
         hideRequested()
     }
 
-    onVisibleChanged: if (visible) idYes.forceActiveFocus()
+    // Yes is focused first each time; whether the question has the keys is
+    // the root window's call (it may stand under a popup).
+    onVisibleChanged: if (visible) idYes.focus = true
     onBackKeyPressed: hideRequested()
 
     Rectangle {

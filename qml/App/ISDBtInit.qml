@@ -19,7 +19,10 @@ BaseComponent {
         initScanRequested()
     }
 
-    onVisibleChanged: if (visible) idStart.forceActiveFocus()
+    // The button is the screen's focus whenever it shows; whether the screen
+    // has the keys is the root window's call (it may stand under the antenna
+    // short notice).
+    onVisibleChanged: if (visible) idStart.focus = true
     onActiveFocusChanged: if (activeFocus && !idStart.activeFocus) idStart.forceActiveFocus()
 
     Rectangle {

@@ -164,6 +164,18 @@ Item {
             compare(list.currentIndex, 0)
         }
 
+        function test_refreshEndingUnderTheEmergencyQuestionLeavesItTheKeys() {
+            open(3)
+            ISDBtEngine.sendEwsReceived(77)
+            var question = Finder.find(root, "systemPopup")
+            verify(question.activeFocus)
+            ISDBtEngine.sendStartEpgRefresh()
+            ISDBtEngine.sendEndEpgRefresh()
+            verify(question.activeFocus, "the question stands over the list")
+            root.showHideSystemPopup(false)
+            verify(screen.activeFocus, "the list takes the keys back")
+        }
+
         function test_channelChangeResetsTheListUntilTheNextRefresh() {
             open(3)
             ISDBtEngine.sendChangeChannel(3, 1, 20, 0, "Three", false, false)

@@ -177,6 +177,39 @@ Item {
             verify(!shown("notification"))
         }
 
+        // OK on the no-channel advice scans however the advice came to stand:
+        // the list may turn out empty only after the screen turned visible.
+        function test_okOnTheNoChannelAdviceScans_data() {
+            return [
+                { tag: "powered on over an empty list", poweredOffFirst: true },
+                { tag: "prepared over an empty list", poweredOffFirst: false },
+            ]
+        }
+        function test_okOnTheNoChannelAdviceScans(data) {
+            root.bPrepared = false
+            ISDBtData.nCurrStationListCnt = 0
+            if (data.poweredOffFirst) {
+                ISDBtData.bPowerOn = false
+                root.bPrepared = true
+                verify(shown("notification"), "powered off, the notification stands empty")
+                ISDBtData.bPowerOn = true
+            } else {
+                root.bPrepared = true
+            }
+            verify(shown("notification"))
+            var start = Finder.find(root, "scanButton")
+            verify(start.activeFocus, "the Start button has the keys")
+            keyClick(Qt.Key_J)
+            compare(ISDBtEngine.countOf("execScan"), 1)
+
+            // With stations the advice goes, and so does its hold on the keys.
+            ISDBtData.nCurrStationListCnt = 5
+            verify(!shown("notification"))
+            verify(player.activeFocus)
+            keyClick(Qt.Key_J)
+            compare(ISDBtEngine.countOf("execScan"), 1, "OK on live TV scans nothing")
+        }
+
         function test_emergencyToast() {
             ISDBtEngine.sendEwsNotifyMessage("alert")
             verify(player.ewsShowMassage)

@@ -245,6 +245,50 @@ Item {
             ISDBtData.bInitialized = true
         }
 
+        // Whatever shows or hides, the keys go to the topmost overlay that
+        // takes them, else to the current screen.
+        function test_keysGoToWhatTheViewerSees_data() {
+            return [
+                { tag: "popup hides over the HDMI question", under: "confirmHdmiMode", over: "systemPopup" },
+                { tag: "antenna short ends over the first-scan screen", under: "initScreen", over: "antShort" },
+                { tag: "first-scan screen shows under the antenna short", over: "antShort", under: "initScreen",
+                  overFirst: true },
+            ]
+        }
+        function showOverlay(name, bShow) {
+            switch (name) {
+            case "confirmHdmiMode": root.showHideHDMIMode(bShow); break
+            case "systemPopup":
+                if (bShow) ISDBtEngine.sendEwsReceived(77); else root.showHideSystemPopup(false)
+                break
+            case "initScreen":
+                ISDBtData.bInitialized = !bShow
+                if (bShow) ISDBtEngine.sendPrepared(); else root.setISDBtInitVisible(false)
+                break
+            case "antShort": root.bPrepared = true; ISDBtData.nAntennaState = bShow ? 1 : 0; break
+            }
+        }
+        function test_keysGoToWhatTheViewerSees(data) {
+            var under = Finder.find(root, data.under)
+            var over = Finder.find(root, data.over)
+            if (data.overFirst) {
+                showOverlay(data.over, true)
+                showOverlay(data.under, true)
+                verify(under.visible)
+                verify(over.activeFocus, "what shows below does not take the keys")
+            } else {
+                showOverlay(data.under, true)
+                showOverlay(data.over, true)
+                verify(over.activeFocus)
+                showOverlay(data.over, false)
+                verify(!over.visible)
+                verify(under.activeFocus, "what stands below takes the keys back")
+            }
+            showOverlay(data.over, false)
+            showOverlay(data.under, false)
+            verify(Finder.find(root, "playerMain").activeFocus)
+        }
+
         function test_antennaShortCoversEverything() {
             root.bPrepared = true
             ISDBtData.nAntennaState = 1

@@ -87,6 +87,12 @@ class MpgSession : public DemuxSession {
   ~MpgSession() override { close(); }
 
   int open() {
+    // The library prints its end-of-file diagnostic with printf on standard
+    // output, which a dump's rows share through their own buffer. Line by
+    // line, each diagnostic reaches the output whole between the rows' bytes,
+    // so a reader can take it out again.
+    static const bool lineBuffered = setvbuf(stdout, nullptr, _IOLBF, BUFSIZ) == 0;
+    (void)lineBuffered;
     int r = entry_(MPG_OP_OPEN, &slot_, &record_, &info_);
     // A failed open leaves the context in the handle slot; close releases it.
     if (r != MPG_OK) return r;

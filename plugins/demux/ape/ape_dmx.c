@@ -74,6 +74,15 @@ static int32_t samples_to_ms(uint64_t samples, uint32_t rate) {
   return ms > 0x7FFFFFFF ? 0x7FFFFFFF : (int32_t)ms;
 }
 
+/* The last sample whose time, cut down to whole ms as frames report it, is
+ * at or before ms: a seek to the time a frame reported lands on that frame.
+ * Samples up to ceil((ms + 1) x rate / 1000) - 1, split at whole seconds so
+ * that the product fits 64 bits; rate is not 0. */
+static uint64_t last_sample_at_or_before(uint64_t ms, uint32_t rate) {
+  uint64_t next = ms + 1;
+  return next / 1000 * rate + (next % 1000 * rate + 999) / 1000 - 1;
+}
+
 static uint32_t old_blocks_per_frame(uint32_t version, uint32_t level) {
   if (version > 3949) return 294912;
   if (version >= 3900) return 73728;
@@ -465,7 +474,7 @@ static int32_t ape_seek(ApeContext* c, const ApeSeekRequest* req, ApeFrameOutput
   if (!req->absolute) target += c->current_ms;
   if (target < 1) target = 1;
   if (h->blocks_per_frame == 0) return APE_ERR_END;
-  frame = ((uint64_t)(target - 1) / 10 * (h->sample_rate / 100)) / h->blocks_per_frame;
+  frame = h->sample_rate ? last_sample_at_or_before((uint64_t)target, h->sample_rate) / h->blocks_per_frame : 0;
   if (frame >= h->seek_table_frames) return APE_ERR_END;
   c->samples = frame * h->blocks_per_frame;
   if (h->sample_rate) c->current_ms = samples_to_ms(c->samples, h->sample_rate);

@@ -140,8 +140,15 @@ static int32_t index_seek(FlvDemuxContext* ctx, uint32_t target, uint32_t* found
       i--;
     }
   } else if (!qualified) {
-    flv_error(ctx, FLVD_ERR_SEEK_WALK, 521);
-    return FLV_WALK_END;
+    /* No entry's time reaches the target, but entry times can fall short
+     * of their tags' (another origin, or a time in seconds cut down to
+     * whole ms: 1.001 s gives 1000): the last entry read is tried, and its
+     * tag's own time decides below. */
+    if (i == 0) {
+      flv_error(ctx, FLVD_ERR_SEEK_WALK, 521);
+      return FLV_WALK_END;
+    }
+    i--;
   }
   if (probe_entry(ctx, i, base, &ts, &code, &line) != 0) return fail(ctx, code, line);
   /* Index times may count from another origin than the tags (a muxer's

@@ -8,6 +8,11 @@
 
 enum { LACE_NONE, LACE_XIPH, LACE_FIXED, LACE_EBML };
 
+/* Does an element of `size` bytes from the reader end by `end`? */
+static int fits(const mkv_dmx_bs_t* bs, uint64_t size, uint64_t end) {
+  return mkv_bs_pos(bs) <= end && size <= end - mkv_bs_pos(bs);
+}
+
 int32_t read_box_first_cluster(mkv_dmx_t* ctx, uint64_t size) {
   mkv_dmx_bs_t* bs = ctx->pst_cur_bs;
   uint64_t end, track;
@@ -260,10 +265,12 @@ static int32_t read_additions(mkv_dmx_t* ctx, uint64_t size) {
     uint32_t id;
     uint64_t child;
     if (read_box_header(bs, &id, &child) < 0) return MKV_TAG(ctx, "<read_box_block_additions");
+    if (!fits(bs, child, end)) return MKV_ERR(ctx, MKV_ERR_INVALID, "Element in BlockAdditions runs past its end");
     if (id == 0xA6) {
       uint64_t more_end = mkv_bs_pos(bs) + child, add_id;
       while (mkv_bs_pos(bs) < more_end) {
         if (read_box_header(bs, &id, &child) < 0) return MKV_TAG(ctx, "<read_box_block_additions");
+        if (!fits(bs, child, more_end)) return MKV_ERR(ctx, MKV_ERR_INVALID, "Element in BlockMore runs past its end");
         if (id == 0xEE) {
           if (read_uint(bs, child, &add_id) < 0) return MKV_TAG(ctx, "<read_box_block_additions.CLUSTER_EID_BLOCK_ADD_ID");
         } else if (mkv_dmx_bs_skip_bytes(bs, child) < 0) {
@@ -318,9 +325,11 @@ int32_t read_box_block_group(mkv_dmx_t* ctx, uint64_t size, uint64_t cluster_tc,
       int64_t ref;
       bs = ctx->pst_cur_bs;
       if (read_box_header(bs, &id, &child) < 0) return MKV_TAG(ctx, "<read_box_block_group");
+      if (!fits(bs, child, elem_end))
+        return MKV_ERR(ctx, MKV_ERR_INVALID, id == ID_BLOCK ? "Block runs past its BlockGroup"
+                                                            : "Element in a BlockGroup runs past its end");
       if (id == ID_BLOCK && !st.accepted) {
         uint64_t block_end = mkv_bs_pos(bs) + child;
-        if (block_end > elem_end) return MKV_ERR(ctx, MKV_ERR_INVALID, "Block runs past its BlockGroup");
         r = read_block(ctx, &st, block_end, elem_end, cluster_tc, 0);
         if (r < 0) return MKV_TAG(ctx, BG_TAG("CLUSTER_EID_BLOCK.found"));
         if (r == 1) return mkv_dmx_bs_fseek(bs, elem_end) < 0 ? MKV_TAG(ctx, "<read_box_block_group") : 0;
@@ -381,6 +390,28 @@ int32_t read_box_block_group(mkv_dmx_t* ctx, uint64_t size, uint64_t cluster_tc,
   return 0;
 }
 
+/* Elements that may stand between clusters. */
+static int segment_child(uint32_t id) {
+  switch (id) {
+    case ID_SEEKHEAD: case ID_INFO: case ID_TRACKS: case ID_CUES: case ID_ATTACHMENTS: case ID_CHAPTERS: case ID_TAGS:
+    case ID_VOID: case ID_CRC32:
+      return 1;
+    default:
+      return 0;
+  }
+}
+
+/* Children of a cluster, met where reading resumes inside one. */
+static int cluster_child(uint32_t id) {
+  switch (id) {
+    case ID_TIMECODE: case ID_BLOCKGROUP: case ID_SIMPLEBLOCK: case 0xA7: case 0xAB: case 0xAF: case 0x5854:
+    case ID_VOID: case ID_CRC32:
+      return 1;
+    default:
+      return 0;
+  }
+}
+
 static int32_t block_in_cluster(mkv_dmx_t* ctx, uint32_t id, uint64_t size, int tc_seen) {
   if (!tc_seen)
     return MKV_ERR(ctx, MKV_ERR_INVALID, id == ID_SIMPLEBLOCK ? "Found SimpleBlock before cluster TimeCode(CLUSTER_EID_SIMPLE_BLOCK)"
@@ -391,15 +422,21 @@ static int32_t block_in_cluster(mkv_dmx_t* ctx, uint32_t id, uint64_t size, int 
   return 0;
 }
 
-/* Reads a cluster's children; 1 when the step's limit was passed inside it. */
-static int32_t element_cluster(mkv_dmx_t* ctx, uint64_t size, uint64_t limit) {
-  uint64_t end = mkv_bs_pos(ctx->pst_cur_bs) + size;
+/* Reads a cluster's children; 1 when the step's limit was passed inside it.
+ * A child that runs past the cluster's end is damage: skipping it would
+ * carry the reading past the clusters that follow. The next Cluster's ID
+ * among the children ends a cluster whose size says too much. */
+static int32_t element_cluster(mkv_dmx_t* ctx, uint64_t end, uint64_t limit) {
   int tc_seen = 0;
   while (mkv_bs_pos(ctx->pst_cur_bs) < end) {
     mkv_dmx_bs_t* bs = ctx->pst_cur_bs;
     uint32_t id;
+    const uint64_t here = mkv_bs_pos(bs);
     uint64_t child, v;
     if (read_box_header(bs, &id, &child) < 0) return MKV_TAG(ctx, "<element_cluster");
+    if (id == ID_CLUSTER) return mkv_dmx_bs_fseek(bs, here) < 0 ? MKV_TAG(ctx, "<element_cluster") : 0;
+    if (cluster_child(id)) ctx->elem_pos = here;
+    if (!fits(bs, child, end)) return MKV_ERRV(ctx, MKV_ERR_INVALID, child, "Element in a cluster runs past its end");
     switch (id) {
       case ID_TIMECODE:
         ctx->cluster_tc = 0;
@@ -427,8 +464,8 @@ static int32_t element_cluster(mkv_dmx_t* ctx, uint64_t size, uint64_t limit) {
 
 int32_t read_more_blocks(mkv_dmx_t* ctx) {
   mkv_dmx_bs_t* bs = ctx->pst_cur_bs;
-  uint64_t limit, budget;
-  int first = 1;
+  uint64_t limit, budget, bound;
+  int first = 1, inside;
   if (ctx->next_pos >= ctx->segment_end)
     return MKV_ERR(ctx, MKV_ERR_END, "file position is greater than segment top position");
   budget = bs->cache_size > bs->m_ulBufBytes ? bs->cache_size - bs->m_ulBufBytes : 0;
@@ -447,15 +484,30 @@ int32_t read_more_blocks(mkv_dmx_t* ctx) {
     }
     first = 0;
     if (read_box_header(bs, &id, &size) < 0) return MKV_TAG(ctx, "<read_more_blocks");
+    if (id == ID_CLUSTER || segment_child(id) || cluster_child(id)) ctx->elem_pos = at;
     if (id == ID_CLUSTER) {
+      const uint64_t start = mkv_bs_pos(bs);
       ctx->cluster_pos = at;
-      r = element_cluster(ctx, size, limit);
+      ctx->cluster_end = size > UINT64_MAX - start ? UINT64_MAX : start + size;
+      r = element_cluster(ctx, ctx->cluster_end, limit);
       if (r < 0) return MKV_TAG(ctx, "<read_more_blocks.SEGMENT_CLUSTER");
       ctx->next_pos = mkv_bs_pos(ctx->pst_cur_bs);
       if (r == 1 || ctx->next_pos > limit) return 0;
       continue;
     }
-    if (size > 0x400000) return MKV_ERRV(ctx, MKV_ERR_INVALID, size, "Element in a cluster is too large");
+    /* Inside the cluster last entered, a child must end within it; where
+     * that cluster is not known, only what a cluster or the segment holds
+     * belongs here, within the data. Anything else is damage, searched past
+     * for the next cluster instead of being skipped by a size it made up. */
+    inside = at > ctx->cluster_pos && at < ctx->cluster_end;
+    if (!inside && !segment_child(id) && !cluster_child(id))
+      return MKV_ERRV(ctx, MKV_ERR_INVALID, id, "Unknown element between clusters");
+    bound = inside ? ctx->cluster_end : mkv_data_end(ctx);
+    if (!fits(bs, size, bound))
+      return MKV_ERRV(ctx, MKV_ERR_INVALID, size, inside ? "Element in a cluster runs past its end"
+                                                         : "Element runs past the end of the data");
+    if (!segment_child(id) && size > 0x400000)
+      return MKV_ERRV(ctx, MKV_ERR_INVALID, size, "Element in a cluster is too large");
     if (id == ID_BLOCKGROUP || id == ID_SIMPLEBLOCK) {
       if (read_box_block_group(ctx, size, ctx->cluster_tc, id == ID_SIMPLEBLOCK) < 0)
         return MKV_TAG(ctx, id == ID_SIMPLEBLOCK ? "<read_more_blocks.CLUSTER_EID_SIMPLE_BLOCK"

@@ -247,6 +247,7 @@ static int32_t set_audio_track(mkv_dmx_t* ctx, mkv_track_t* t, uint32_t tag, mkv
     if (mkv_dmx_aac_build_config(ctx, &ctx->err, t->codec_id, (uint32_t)mkv_trunc_float(t->u.a.output_sampling_frequency),
                                  info) < 0)
       return MKV_TAG(ctx, "<set_audio_track");
+    ctx->built_configs |= 1u << (info - ctx->audio_info);
   }
   info->language = t->language;
   return 0;

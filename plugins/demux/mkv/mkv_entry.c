@@ -179,7 +179,7 @@ static int32_t open_file(mkv_dmx_t* ctx, const mkv_dmx_init_t* init, uint32_t op
       ctx->duration_ns = last;
       ctx->file_info.duration_ms = (uint32_t)(last / 1000000);
     } else {
-      ctx->next_pos = pos;
+      ctx->next_pos = ctx->elem_pos = pos;
       ctx->cluster_tc = tc;
     }
     mkv_dmx_clear_last_error(&ctx->err);

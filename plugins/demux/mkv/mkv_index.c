@@ -102,60 +102,128 @@ int32_t create_index(mkv_dmx_t* ctx) {
   return 0;
 }
 
+/* Is the track one whose frames are delivered? */
+static int delivered(const mkv_dmx_t* ctx, const mkv_track_t* t) {
+  switch (t->track_type) {
+    case MKV_TRACK_VIDEO: return t->track_number == ctx->sel_video_number && !(ctx->options & OPT_NO_VIDEO);
+    case MKV_TRACK_AUDIO: return t->track_number == ctx->sel_audio_number && !(ctx->options & OPT_NO_AUDIO);
+    case MKV_TRACK_SUBTITLE:
+      return t->track_number == ctx->sel_subtitle_number && !(ctx->options & OPT_NO_SUBTITLE);
+    default: return 0;
+  }
+}
+
+/* Reads the head of a Block or SimpleBlock at the reader: its track, its
+ * relative timecode and its frame count. 0, or the reader's code. */
+static int32_t block_head(mkv_dmx_bs_t* bs, uint64_t* track, int16_t* rel, uint32_t* frames) {
+  int32_t hi, lo, flags, count, r = read_vlc_uint_imp(bs, 0, track);
+  if (r < 0) return r;
+  if ((hi = mkv_bs_byte(bs)) < 0) return hi;
+  if ((lo = mkv_bs_byte(bs)) < 0) return lo;
+  if ((flags = mkv_bs_byte(bs)) < 0) return flags;
+  *rel = (int16_t)(uint16_t)(hi << 8 | lo);
+  *frames = 1;
+  if (flags & 0x06) {
+    if ((count = mkv_bs_byte(bs)) < 0) return count;
+    *frames = (uint32_t)count + 1;
+  }
+  return 0;
+}
+
+/* Where the frames of a block end, in nanoseconds from the start timecode
+ * (0 before it): its time plus its BlockDuration, else plus its frame count
+ * times the track's DefaultDuration; its time where neither is known. Timed
+ * as the cluster reader times the block. */
+static uint64_t block_end(const mkv_dmx_t* ctx, const mkv_track_t* t, uint64_t tc, int16_t rel, uint32_t frames,
+                          int has_duration, uint64_t duration) {
+  int64_t ticks = (int64_t)(tc - ctx->start_tc + (uint64_t)(int64_t)rel), ns;
+  uint64_t magnitude, span;
+  if (__builtin_mul_overflow(ticks, (int64_t)ctx->timecode_scale, &ns)) ns = ticks < 0 ? INT64_MIN : INT64_MAX;
+  magnitude = mkv_mul_fixed(ns < 0 ? (uint64_t)0 - (uint64_t)ns : (uint64_t)ns, t->track_timecode_scale);
+  span = has_duration ? mkv_mul_fixed(duration * ctx->timecode_scale, t->track_timecode_scale)
+                      : frames * t->default_duration;
+  if (ns >= 0) return magnitude + span < span ? UINT64_MAX : magnitude + span;
+  return span > magnitude ? span - magnitude : 0;
+}
+
+/* Walks a cluster's children up to `end`, raising *latest to where each
+ * block of a delivered track ends. 0 or a negative code. */
+static int32_t measure_cluster(mkv_dmx_t* ctx, mkv_dmx_bs_t* bs, uint64_t end, uint64_t* tc, uint64_t* latest,
+                               int* found) {
+  while (mkv_bs_pos(bs) < end) {
+    uint64_t child, child_end, number = 0, duration = 0;
+    uint32_t id, frames = 0;
+    int16_t rel = 0;
+    int has_block = 0, has_duration = 0;
+    mkv_track_t* t;
+    if (read_box_header(bs, &id, &child) < 0) return MKV_TAG(ctx, "<get_real_duration.default");
+    child_end = mkv_bs_pos(bs) + child;
+    if (id == ID_TIMECODE) {
+      if (read_uint(bs, child, tc) < 0) return MKV_TAG(ctx, "<get_real_duration.default");
+      continue;
+    }
+    if (id == ID_SIMPLEBLOCK) {
+      if (block_head(bs, &number, &rel, &frames) < 0) return MKV_TAG(ctx, "<get_real_duration.CLUSTER_EID_SIMPLE_BLOCK");
+      has_block = 1;
+    } else if (id == ID_BLOCKGROUP) {
+      while (mkv_bs_pos(bs) < child_end) {
+        uint32_t gid;
+        uint64_t gsize, gend;
+        if (read_box_header(bs, &gid, &gsize) < 0) return MKV_TAG(ctx, "<get_real_duration.read_box_block_group");
+        gend = mkv_bs_pos(bs) + gsize;
+        if (gid == ID_BLOCK && !has_block) {
+          if (block_head(bs, &number, &rel, &frames) < 0) return MKV_TAG(ctx, "<get_real_duration.CLUSTER_EID_BLOCK");
+          has_block = 1;
+        } else if (gid == 0x9B) {
+          if (read_uint(bs, gsize, &duration) < 0) return MKV_TAG(ctx, "<get_real_duration.read_box_block_group");
+          has_duration = 1;
+        }
+        if (mkv_dmx_bs_fseek(bs, gend) < 0) return MKV_TAG(ctx, "<get_real_duration.read_box_block_group");
+      }
+    }
+    t = has_block && number <= 0xFFFFFFFFu ? mkv_track_by_number(ctx, (uint32_t)number, 0) : 0;
+    if (t && delivered(ctx, t)) {
+      const uint64_t e = block_end(ctx, t, *tc, rel, frames, has_duration, duration);
+      if (!*found || e > *latest) *latest = e;
+      *found = 1;
+    }
+    if (mkv_dmx_bs_fseek(bs, child_end) < 0) return MKV_TAG(ctx, "<get_real_duration.default");
+  }
+  return 0;
+}
+
+/* The duration is where the last frame delivered ends, measured over the
+ * clusters from the last cue point on: every block of a delivered track,
+ * since with B-frames the block stored last is not the frame shown last.
+ * What was measured before damage or the end of a cut file stands. */
 int32_t get_real_duration(mkv_dmx_t* ctx) {
   mkv_dmx_bs_t* bs = &ctx->bs_index;
   const mkv_cue_t* last;
-  uint64_t p;
+  uint64_t p, latest = 0, tc;
+  int found = 0;
+  int32_t r = 0;
   if (!ctx->cue_count) return 0;
   last = &ctx->cues[ctx->cue_count - 1];
   p = ctx->segment_start + last->cluster_pos;
+  tc = last->time / ctx->timecode_scale + ctx->start_tc;
   if (mkv_dmx_bs_fseek(bs, p) < 0) return MKV_TAG(ctx, "<get_real_duration");
   while (p < ctx->segment_end) {
     uint32_t id;
-    uint64_t size, end, block = 0, number, tc = last->time / ctx->timecode_scale + ctx->start_tc;
-    int32_t hi, lo;
-    uint32_t block_id = 0, rel;
-    mkv_track_t* t;
-    if (mkv_dmx_bs_fseek(bs, p) < 0 || read_box_header(bs, &id, &size) < 0) return MKV_TAG(ctx, "<get_real_duration");
-    if (id != ID_CLUSTER) return 0;
-    end = mkv_bs_pos(bs) + size;
-    while (mkv_bs_pos(bs) < end) {
-      uint64_t at = mkv_bs_pos(bs), child;
-      if (read_box_header(bs, &id, &child) < 0) return MKV_TAG(ctx, "<get_real_duration.default");
-      if (id == ID_TIMECODE) {
-        if (read_uint(bs, child, &tc) < 0) return MKV_TAG(ctx, "<get_real_duration.default");
-        continue;
-      }
-      if (id == ID_BLOCKGROUP || id == ID_SIMPLEBLOCK) {
-        block = at;
-        block_id = id;
-      }
-      if (mkv_dmx_bs_skip_bytes(bs, child) < 0) return MKV_TAG(ctx, "<get_real_duration.default");
+    uint64_t size;
+    if (mkv_dmx_bs_fseek(bs, p) < 0 || read_box_header(bs, &id, &size) < 0) {
+      r = MKV_TAG(ctx, "<get_real_duration");
+      break;
     }
-    p = end;
-    if (!block) continue;
-    if (mkv_dmx_bs_fseek(bs, block) < 0 || read_box_header(bs, &id, &size) < 0)
-      return MKV_TAG(ctx, "<get_real_duration");
-    if (block_id == ID_BLOCKGROUP && (read_box_header(bs, &id, &size) < 0 || id != ID_BLOCK))
-      return MKV_TAG(ctx, "<get_real_duration.read_box_block_group");
-    if (read_vlc_uint_imp(bs, 0, &number) < 0)
-      return MKV_TAG(ctx, block_id == ID_BLOCKGROUP ? "<get_real_duration.CLUSTER_EID_BLOCK"
-                                                    : "<get_real_duration.CLUSTER_EID_SIMPLE_BLOCK");
-    hi = mkv_bs_byte(bs);
-    lo = mkv_bs_byte(bs);
-    rel = hi < 0 || lo < 0 ? 0 : (uint32_t)(hi << 8 | lo);
-    if (!rel) continue;
-    t = number <= 0xFFFFFFFFu ? mkv_track_by_number(ctx, (uint32_t)number, 0) : 0;
-    if (!t || !((t->track_type == MKV_TRACK_VIDEO && t->track_number == ctx->sel_video_number) ||
-                (t->track_type == MKV_TRACK_AUDIO && t->track_number == ctx->sel_audio_number) ||
-                (t->track_type == MKV_TRACK_SUBTITLE && t->track_number == ctx->sel_subtitle_number)))
-      return 0;
-    /* Each cluster's own Timecode, so clusters after the last cue point are
-     * measured where they stand. */
-    ctx->real_duration_ns = mkv_mul_fixed(cue_ticks_to_ns(ctx, tc + rel), t->track_timecode_scale);
-    ctx->file_info.duration_ms = (uint32_t)(ctx->real_duration_ns / 1000000);
+    if (id != ID_CLUSTER) break;
+    p = mkv_bs_pos(bs) + size;
+    r = measure_cluster(ctx, bs, p, &tc, &latest, &found);
+    if (r < 0) break;
   }
-  return 0;
+  if (found) {
+    ctx->real_duration_ns = latest;
+    ctx->file_info.duration_ms = (uint32_t)(latest / 1000000);
+  }
+  return r;
 }
 
 int32_t GetRealDuration(mkv_dmx_t* ctx) { return get_real_duration(ctx); }
@@ -246,7 +314,7 @@ uint64_t find_last_timecode(mkv_dmx_t* ctx) {
     if (j < 0) return UINT64_MAX;
     if (j != (int32_t)ctx->cue_count - 1 && j > 0) --j;
     ctx->cue_count = (uint32_t)j + 1;
-    ctx->next_pos = ctx->segment_start + ctx->cues[j].cluster_pos;
+    ctx->next_pos = ctx->elem_pos = ctx->segment_start + ctx->cues[j].cluster_pos;
     ctx->cluster_tc = ctx->cues[j].time / ctx->timecode_scale + ctx->start_tc;
     ctx->max_key_time = ctx->cues[j].time / 1000000;
   } else {
@@ -254,11 +322,11 @@ uint64_t find_last_timecode(mkv_dmx_t* ctx) {
     if (from < first) from = first;
     if (from >= ctx->segment_end || mkv_dmx_bs_fseek(bs, from) < 0) return UINT64_MAX;
     if (last_cluster_from_tail(ctx, bs, &cluster, &tc) < 0) {
-      ctx->next_pos = first;
+      ctx->next_pos = ctx->elem_pos = first;
       ctx->cluster_tc = ctx->start_tc;
       return UINT64_MAX;
     }
-    ctx->next_pos = cluster;
+    ctx->next_pos = ctx->elem_pos = cluster;
     ctx->cluster_tc = tc;
   }
   for (;;) {
@@ -295,8 +363,9 @@ uint64_t find_last_timecode(mkv_dmx_t* ctx) {
   }
   ctx->track_mask = 0;
   ctx->pending_error = 0;
+  ctx->resync_from = 0;
   mkv_queues_release_all(ctx);
-  ctx->next_pos = ctx->pos[POS_CLUSTER] = first;
+  ctx->next_pos = ctx->elem_pos = ctx->pos[POS_CLUSTER] = first;
   ctx->cluster_tc = ctx->start_tc;
   ctx->video_eos = ctx->audio_eos = ctx->subtitle_eos = 0;
   return have ? largest : UINT64_MAX;

@@ -253,6 +253,9 @@ struct mkv_dmx_t {
   mkv_queue_t* queues;
   uint32_t read_flags;
   uint64_t next_pos, start_tc, cluster_tc, cluster_pos;
+  uint64_t cluster_end; /* with cluster_pos: where the cluster whose header was read last lies */
+  uint64_t elem_pos;    /* header of the last element read that a cluster or the segment may hold, or where
+                         * parsing last started: damage is searched for a cluster from the byte after it */
   uint64_t min_key_time; /* ms: the second cue point's time */
   uint64_t max_key_time; /* ms */
   uint64_t last_video_time, last_packet_pos;
@@ -270,6 +273,7 @@ struct mkv_dmx_t {
   uint32_t meta_count;
   mkv_dmx_meta_t* meta;
   uint32_t video_count, audio_count, subtitle_count;
+  uint32_t built_configs; /* bit i: audio_info[i].private_data is an AudioSpecificConfig this library built */
   mkv_track_t* video_tracks[MKV_MAX_PER_KIND];
   mkv_track_t* audio_tracks[MKV_MAX_PER_KIND];
   mkv_track_t* subtitle_tracks[MKV_MAX_PER_KIND];
@@ -288,6 +292,7 @@ struct mkv_dmx_t {
   mkv_read_packet_fn read_packet;
   uint64_t real_duration_ns;
   int32_t pending_error; /* a parse failure held back while frames before it are delivered */
+  uint64_t resync_from;  /* where the next step searches for a cluster after damage; 0 when none is due */
 };
 
 /* Element IDs. */
@@ -305,6 +310,8 @@ struct mkv_dmx_t {
 #define ID_BLOCKGROUP 0xA0u
 #define ID_BLOCK 0xA1u
 #define ID_SIMPLEBLOCK 0xA3u
+#define ID_VOID 0xECu
+#define ID_CRC32 0xBFu
 
 /* ---- EBML primitives ---- */
 
@@ -325,6 +332,11 @@ void* mkv_array_add(mkv_dmx_t* ctx, void** data, uint32_t* count, uint32_t* cap,
 /* Allocates a text buffer and reads a string element into it. */
 int32_t mkv_read_text(mkv_dmx_t* ctx, uint64_t size, uint32_t cap, char** out);
 uint64_t mkv_mul_fixed(uint64_t value, mkv_float scale);
+/* Where the file's data ends: the segment's end, or the file's when the
+ * segment claims more. */
+static inline uint64_t mkv_data_end(const mkv_dmx_t* ctx) {
+  return ctx->segment_end < ctx->file_size ? ctx->segment_end : ctx->file_size;
+}
 
 /* ---- parsers ---- */
 

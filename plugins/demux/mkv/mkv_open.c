@@ -399,7 +399,7 @@ int32_t mkv_dmx_open(mkv_dmx_t* ctx) {
   ctx->queues = (mkv_queue_t*)mkv_malloc(ctx, (ctx->track_count ? ctx->track_count : 1) * sizeof(mkv_queue_t));
   if (!ctx->queues) return MKV_ERR(ctx, MKV_ERR_NO_MEMORY, "Insufficient memory to allocate of frame_list<mkv_dmx_open");
   mkv_zero(ctx, ctx->queues, (ctx->track_count ? ctx->track_count : 1) * sizeof(mkv_queue_t));
-  ctx->cluster_pos = ctx->next_pos = ctx->pos[POS_CLUSTER];
+  ctx->cluster_pos = ctx->next_pos = ctx->elem_pos = ctx->pos[POS_CLUSTER];
   ctx->cluster_tc = ctx->start_tc;
   if (ctx->options & OPT_SINGLE_HANDLE) {
     ctx->pst_cur_bs = &ctx->bs_video;
@@ -448,13 +448,12 @@ int32_t mkv_dmx_close(mkv_dmx_t* ctx) {
     mkv_free(ctx, ctx->packet_records[i]->m_pbyInternalBuffer);
     mkv_dmx_clear_allocated_data(ctx, &ctx->err, (void**)&ctx->packet_records[i]);
   }
-  /* AudioSpecificConfig built for AAC tracks without CodecPrivate. */
-  for (i = 0; i < ctx->audio_count && ctx->audio_info; ++i) {
-    mkv_track_t* t = mkv_track_by_number(ctx, ctx->audio_info[i].track_number, 0);
-    if (t && !t->codec_private_size && mkv_dmx_strstr(t->codec_id, "A_AAC"))
-      mkv_dmx_clear_data_memory(ctx, &ctx->err, (void**)&ctx->audio_info[i].private_data,
-                                ctx->audio_info[i].private_size);
-  }
+  /* AudioSpecificConfig built where a track mapped to AAC had no
+   * CodecPrivate: by what open built, not by what the file's CodecID or
+   * track numbers say now. */
+  for (i = 0; i < ctx->audio_count && i < MKV_MAX_PER_KIND && ctx->audio_info; ++i)
+    if (ctx->built_configs & (1u << i))
+      mkv_dmx_clear_allocated_data(ctx, &ctx->err, (void**)&ctx->audio_info[i].private_data);
   mkv_free(ctx, ctx->video_info);
   mkv_free(ctx, ctx->audio_info);
   mkv_free(ctx, ctx->subtitle_info);

@@ -158,7 +158,8 @@ int32_t GetStreamDataPreventingUnderrun(mkv_dmx_t* ctx, mkv_dmx_packet_t** out, 
   int32_t r = GetStreamData(ctx, out, kind);
   if (r != MKV_ERR_END || !(ctx->options & OPT_UNDERRUN_GUARD) || ctx->next_pos >= ctx->segment_end) return r;
   mkv_queues_release_all(ctx);
-  ctx->next_pos = pos;
+  ctx->next_pos = ctx->elem_pos = pos;
+  ctx->resync_from = 0;
   ctx->cluster_tc = ts;
   if (mkv_dmx_bs_fseek(ctx->pst_cur_bs, pos) < 0) return MKV_TAG(ctx, "<GetStreamData.MKVDMX_ERR_BUFFER_UNDERRUN");
   ctx->video_eos = ctx->audio_eos = ctx->subtitle_eos = 0;

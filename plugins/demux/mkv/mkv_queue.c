@@ -57,9 +57,10 @@ int32_t mkv_restart_at(mkv_dmx_t* ctx, uint64_t pos, uint64_t cluster_tc) {
   mkv_dmx_bs_t* const readers[4] = {&ctx->bs_main, &ctx->bs_video, &ctx->bs_audio, &ctx->bs_subtitle};
   uint32_t i;
   mkv_queues_release_all(ctx);
-  ctx->next_pos = pos;
+  ctx->next_pos = ctx->elem_pos = pos;
   ctx->cluster_tc = cluster_tc;
   ctx->pending_error = 0;
+  ctx->resync_from = 0;
   ctx->seek_state &= ~(uint32_t)SEEK_STATE_HOLD_MASK;
   for (i = 0; i < 4; ++i)
     if (readers[i]->cache && mkv_dmx_bs_fseek(readers[i], pos) < 0) return MKV_TAG(ctx, "<reset_seek_status");
@@ -117,71 +118,110 @@ static int32_t available(mkv_dmx_t* ctx, uint32_t kind) {
   return 1;
 }
 
-static int32_t resync(mkv_dmx_t* ctx) {
-  mkv_dmx_bs_t* bs = ctx->pst_cur_bs;
-  int32_t r = ctx->err.code;
-  uint32_t attempt;
-  if (!(ctx->read_flags & READ_CUES) || !ctx->cue_count) {
-    for (attempt = 0; attempt < 3; ++attempt) {
-      uint64_t p = mkv_bs_pos(bs), tried;
-      int found = 0;
-      for (tried = 0; tried <= ctx->resilience; ++tried, ++p) {
-        uint8_t id[4];
-        if (p >= ctx->segment_end) return MKV_ERR(ctx, MKV_ERR_END, "file position is greater than segment top position");
-        if (mkv_dmx_bs_fseek(bs, p) < 0) return ctx->err.code;
-        if (mkv_dmx_bs_show_bytes(bs, id, 4) < 0) {
-          if (ctx->err.code == MKV_ERR_END) return MKV_ERR_END;
-          return ctx->err.code;
-        }
-        if (id[0] == 0x1F && id[1] == 0x43 && id[2] == 0xB6 && id[3] == 0x75) {
-          found = 1;
-          break;
-        }
-      }
-      if (!found) break;
-      ctx->next_pos = p;
-      r = read_more_blocks(ctx);
-      if (r >= -2) return r;
-      bs = ctx->pst_cur_bs;
-      if (mkv_dmx_bs_fseek(bs, p + 1) < 0) return ctx->err.code;
+/* Scans from `from` for the next cluster: its ID on any byte, followed by a
+ * size that reads and ends within the data. 0 with *at set; 1 when none
+ * starts within `reach` bytes; MKV_ERR_END when the data ends first; or the
+ * reader's failure. */
+static int32_t next_cluster(mkv_dmx_t* ctx, mkv_dmx_bs_t* bs, uint64_t from, uint64_t reach, uint64_t* at) {
+  const uint64_t end = mkv_data_end(ctx);
+  const uint64_t last = reach > UINT64_MAX - from ? UINT64_MAX : from + reach; /* last start examined */
+  uint64_t p = from; /* position of the next byte */
+  uint32_t window = 0, held = 0;
+  if (p >= end) return MKV_ERR(ctx, MKV_ERR_END, "file position is greater than segment top position");
+  if (mkv_dmx_bs_fseek(bs, p) < 0) return ctx->err.code;
+  for (;;) {
+    int32_t b;
+    uint64_t size, c;
+    uint32_t further;
+    if (p >= end) return MKV_ERR(ctx, MKV_ERR_END, "file position is greater than segment top position");
+    if (held == 4 && p - 4 >= last) return 1;
+    b = mkv_bs_byte(bs);
+    if (b < 0) return ctx->err.code;
+    ++p;
+    window = window << 8 | (uint32_t)b;
+    if (held < 4) ++held;
+    if (held < 4 || window != ID_CLUSTER) continue;
+    c = p - 4;
+    if (read_vlc_uint_imp(bs, &further, &size) >= 0 && !mkv_is_unknown_size(size, further) &&
+        mkv_bs_pos(bs) <= end && size <= end - mkv_bs_pos(bs)) {
+      *at = c;
+      return 0;
     }
-    return MKV_ERR(ctx, MKV_ERR_INVALID, "don't try too hard...in error_resilience_in_block");
-  } else {
-    uint64_t here = mkv_bs_pos(bs);
-    uint32_t lo = 0, hi = ctx->cue_count, index = 0, i;
-    while (lo < hi) {
-      uint32_t mid = (lo + hi) / 2;
-      if (ctx->segment_start + ctx->cues[mid].cluster_pos <= here) {
-        index = mid;
-        lo = mid + 1;
-      } else {
-        hi = mid;
-      }
-    }
-    for (attempt = 0; attempt < 255; ++attempt) {
-      uint64_t pos;
-      if (index + 1 >= ctx->cue_count)
-        return MKV_ERR(ctx, MKV_ERR_INVALID, "error resilience doesn't try in the last cluster");
-      here = mkv_bs_pos(ctx->pst_cur_bs);
-      /* Only forward: a cue point behind the damage (a mangled index) would
-       * lead the parse back to it for ever. */
-      for (i = index; i < ctx->cue_count; ++i)
-        if (ctx->segment_start + ctx->cues[i].cluster_pos > here) break;
-      if (i == ctx->cue_count) return MKV_ERR(ctx, MKV_ERR_INVALID, "error resilience doesn't try in the last cluster");
-      index = i;
-      pos = ctx->segment_start + ctx->cues[i].cluster_pos;
-      ctx->next_pos = pos;
-      ctx->cluster_tc = ctx->cues[i].time / ctx->timecode_scale + ctx->start_tc;
-      r = read_more_blocks(ctx);
-      if (r >= -2) return r;
-      if (mkv_bs_pos(ctx->pst_cur_bs) <= pos && mkv_dmx_bs_fseek(ctx->pst_cur_bs, pos + 1) < 0) return ctx->err.code;
-    }
-    return MKV_ERR(ctx, MKV_ERR_INVALID, "don't try too hard...in error_resilience_in_block");
+    /* Not a cluster: the search goes on after the ID, whose last three
+     * bytes cannot begin another. */
+    mkv_dmx_clear_last_error(&ctx->err);
+    if (mkv_dmx_bs_fseek(bs, p) < 0) return ctx->err.code;
+    window = 0;
+    held = 0;
   }
 }
 
+/* A cue point's cluster past `after`, for damage that no scan passed:
+ * 0 with the position and cluster timecode set, or a negative code. */
+static int32_t cue_past(mkv_dmx_t* ctx, uint64_t after, uint64_t* at) {
+  uint32_t lo = 0, hi = ctx->cue_count, index = 0, i;
+  while (lo < hi) {
+    uint32_t mid = (lo + hi) / 2;
+    if (ctx->segment_start + ctx->cues[mid].cluster_pos <= after) {
+      index = mid;
+      lo = mid + 1;
+    } else {
+      hi = mid;
+    }
+  }
+  /* Only forward: a cue point behind the damage (a mangled index) would lead
+   * the parse back to it for ever. */
+  for (i = index; i < ctx->cue_count; ++i)
+    if (ctx->segment_start + ctx->cues[i].cluster_pos > after) {
+      *at = ctx->segment_start + ctx->cues[i].cluster_pos;
+      ctx->cluster_tc = ctx->cues[i].time / ctx->timecode_scale + ctx->start_tc;
+      return 0;
+    }
+  return MKV_ERR(ctx, MKV_ERR_INVALID, "error resilience doesn't try in the last cluster");
+}
+
+#define RESYNC_SCANS 3
+
+/* After damage, parsing goes on at the next cluster past the element that
+ * failed: found by its ID within the resilience distance (three searches at
+ * most), else through the cue points. Each attempt starts past the one
+ * before, so a resynchronisation never leads back. An attempt that read its
+ * cluster whole and met damage further on has found data again: what it
+ * queued is delivered first, and the next step searches afresh past that
+ * damage. */
+static int32_t resync(mkv_dmx_t* ctx) {
+  const int cued = (ctx->read_flags & READ_CUES) && ctx->cue_count;
+  uint64_t from = ctx->resync_from ? ctx->resync_from : ctx->elem_pos + 1, at = 0;
+  uint32_t attempt;
+  ctx->resync_from = 0;
+  for (attempt = 0; attempt < (cued ? 255u : RESYNC_SCANS); ++attempt) {
+    int32_t r = attempt < RESYNC_SCANS ? next_cluster(ctx, ctx->pst_cur_bs, from, ctx->resilience, &at) : 1;
+    if (r < 0 && r != MKV_ERR_END) return r;
+    if (r != 0) {
+      if (!cued) {
+        if (r == MKV_ERR_END) return r;
+        break;
+      }
+      /* Past what the scan examined, or past the last failure. */
+      if (cue_past(ctx, r == MKV_ERR_END ? mkv_data_end(ctx) : attempt < RESYNC_SCANS ? from + ctx->resilience : from - 1,
+                   &at) < 0)
+        return ctx->err.code;
+    }
+    ctx->next_pos = ctx->elem_pos = at;
+    r = read_more_blocks(ctx);
+    if (r >= MKV_ERR_END) return r;
+    from = ctx->elem_pos + 1; /* at least past the cluster found */
+    if (ctx->cluster_pos > at) {
+      ctx->resync_from = from;
+      mkv_dmx_clear_last_error(&ctx->err);
+      return 0;
+    }
+  }
+  return MKV_ERR(ctx, MKV_ERR_INVALID, "don't try too hard...in error_resilience_in_block");
+}
+
 int32_t mkv_parse_step(mkv_dmx_t* ctx) {
-  int32_t r = read_more_blocks(ctx);
+  int32_t r = ctx->resync_from ? MKV_ERR_INVALID : read_more_blocks(ctx);
   if (r < MKV_ERR_END) {
     r = resync(ctx);
     if (r < 0 && r != MKV_ERR_END) return MKV_TAG(ctx, "<error_resilience_in_block");

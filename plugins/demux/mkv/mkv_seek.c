@@ -380,7 +380,12 @@ int32_t SeekStream(mkv_dmx_t* ctx, mkv_dmx_packet_t** out, int32_t target_ms, ui
       return MKV_ERR(ctx, MKV_ERR_NO_KEYFRAME, "can't seek, keyframe does not exist");
     if (ctx->cue_count == 1) return MKV_ERR(ctx, MKV_ERR_ONE_KEYFRAME, "can't seek, there is only one keyframe");
   }
+  /* Times go out truncated to whole milliseconds, and a time scale other
+   * than 1 ms puts frames between them: a backward seek to T takes in every
+   * frame reported at T, so that a seek to the time reported for a key frame
+   * lands on that frame. */
   target_ns = (uint64_t)t * 1000000;
+  if (t && (mode & (MODE_FWD | MODE_BWD)) == MODE_BWD && !(mode & MODE_BY_AUDIO)) target_ns += 999999;
   saved_pos = ctx->next_pos;
   saved_tc = ctx->cluster_tc;
   if (ctx->cue_key_flag) ctx->seek_dir = (mode & MODE_FWD) ? 1 : 2;

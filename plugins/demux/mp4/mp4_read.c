@@ -221,12 +221,30 @@ int32_t fmp4_get_stream(Mp4Context* c, Mp4Track** out, int32_t kind) {
 
 /* ---- seeking ---- */
 
-static int64_t get_timestamp_for_desttime(Mp4Track* t, int32_t target_ms, int32_t mode) {
-  int64_t num = (int64_t)target_ms * t->timescale;
-  int64_t d = num / 1000;
-  if (num % 1000) d += target_ms < t->cur_ms ? -1 : 1;
-  if (mode & MP4_SEEK_RELATIVE) d = (int64_t)((uint64_t)d + (uint64_t)gfpGetTimestamp(t, t->cur));
-  return d;
+/* The decoding times that packets report as the target: those whose time
+ * in whole milliseconds, truncated as packets carry it, is target_ms, from
+ * *first to *last (empty, first > last, when one millisecond holds no tick
+ * of the time scale). Comparing with these bounds instead of one rounded
+ * decoding time makes a seek to a time a packet reported land on that
+ * packet's sample, whatever fraction of a millisecond the time scale
+ * leaves. A relative target (mode bit 0x10) counts from the decoding time
+ * of the track's current index. Products of a 32-bit target and a 32-bit
+ * time scale fit 64 bits. */
+static void get_timestamp_for_desttime(Mp4Track* t, int32_t target_ms, int32_t mode, int64_t* first, int64_t* last) {
+  int64_t scale = t->timescale;
+  if (scale <= 0) {
+    *first = *last = (int64_t)target_ms * scale / 1000;
+  } else {
+    /* ceil(target * scale / 1000) and floor(((target + 1) * scale - 1) / 1000) */
+    int64_t lo = (int64_t)target_ms * scale, hi = ((int64_t)target_ms + 1) * scale - 1;
+    *first = lo / 1000 + (lo % 1000 > 0);
+    *last = hi / 1000 - (hi % 1000 < 0);
+  }
+  if (mode & MP4_SEEK_RELATIVE) {
+    uint64_t base = (uint64_t)gfpGetTimestamp(t, t->cur);
+    *first = (int64_t)((uint64_t)*first + base);
+    *last = (int64_t)((uint64_t)*last + base);
+  }
 }
 
 static int32_t end_code(const Mp4Track* t) {
@@ -248,21 +266,39 @@ static void settle(Mp4Context* c, Mp4Track* t) {
   t->next_ms = sample_ms(t, t->cur + 1);
 }
 
-/* Bisection over `count` times given by `at`; lo/hi bracket d. */
+/* Searches over `count` ascending times given by `at`. */
 typedef int64_t (*TimeAt)(const Mp4Context* c, Mp4Track* t, int32_t i);
 static int64_t sync_time(const Mp4Context* c, Mp4Track* t, int32_t i) { return gfpGetTimestamp(t, sync_at(c, t, i)); }
 static int64_t sample_time(const Mp4Context* c, Mp4Track* t, int32_t i) { return gfpGetTimestamp(t, i); }
 
-static void bisect(const Mp4Context* c, Mp4Track* t, TimeAt at, int32_t count, int64_t d, int32_t* lo, int32_t* hi) {
-  *lo = 0;
-  *hi = count - 1;
-  while (*hi - *lo > 1) {
-    int32_t mid = (*lo + *hi) / 2;
-    int64_t tm = at(c, t, mid);
-    if (tm > d) *hi = mid;
-    else if (tm < d) *lo = mid;
-    else *lo = *hi = mid;
+/* The last entry whose time is at or before x; entry 0 when none is. */
+static int32_t last_at_or_before(const Mp4Context* c, Mp4Track* t, TimeAt at, int32_t count, int64_t x) {
+  int32_t lo = 0, hi = count;
+  while (lo < hi) {
+    int32_t mid = lo + (hi - lo) / 2;
+    if (at(c, t, mid) > x) hi = mid;
+    else lo = mid + 1;
   }
+  return lo > 0 ? lo - 1 : 0;
+}
+
+/* The first entry whose time is at or after x; the last entry when none is. */
+static int32_t first_at_or_after(const Mp4Context* c, Mp4Track* t, TimeAt at, int32_t count, int64_t x) {
+  int32_t lo = 0, hi = count;
+  while (lo < hi) {
+    int32_t mid = lo + (hi - lo) / 2;
+    if (at(c, t, mid) < x) lo = mid + 1;
+    else hi = mid;
+  }
+  return lo < count ? lo : count - 1;
+}
+
+/* A target at or after the current index's time seeks forwards: to the
+ * first entry that reports a time at or after it. One before it seeks
+ * backwards: to the last entry that reports a time at or before it. */
+static int32_t pick(const Mp4Context* c, Mp4Track* t, TimeAt at, int32_t count, int64_t first, int64_t last,
+                    int back) {
+  return back ? last_at_or_before(c, t, at, count, last) : first_at_or_after(c, t, at, count, first);
 }
 
 static int32_t seek_track(Mp4Context* c, Mp4Track* t, int32_t target_ms, int32_t mode, int32_t key, int fragmented) {
@@ -279,24 +315,29 @@ static int32_t seek_track(Mp4Context* c, Mp4Track* t, int32_t target_ms, int32_t
     return 0;
   }
   if (n <= 0) return 0;
-  int64_t d = get_timestamp_for_desttime(t, target_ms, mode);
-  int64_t now = gfpGetTimestamp(t, t->cur);
-  int32_t lo, hi;
+  int64_t first, last;
+  get_timestamp_for_desttime(t, target_ms, mode, &first, &last);
+  int back = last < gfpGetTimestamp(t, t->cur);
+  int policy2 = !fragmented && c->eof_policy == MP4_EOF_LAST_SYNC;
   if (key && has_sync(c, t)) {
     int32_t count = sync_count(c, t);
-    int64_t last = sync_time(c, t, count - 1);
-    int clamped = 0;
-    if (d > last) {
-      if (fragmented) return MP4_ERR_SEEK;
-      if (c->eof_policy == MP4_EOF_LAST_SYNC) d = last, clamped = 1;
-      else if (c->eof_policy == MP4_EOF_TO_END) return end_every_track(c, t);
-      else return MP4_ERR_SEEK;
-    }
-    bisect(c, t, sync_time, count, d, &lo, &hi);
     int32_t entry;
-    if (clamped) entry = count - 1;
-    else if (!fragmented && c->eof_policy == MP4_EOF_LAST_SYNC && hi == 1) entry = d >= sync_time(c, t, 1) ? 1 : 0;
-    else entry = d < now ? lo : hi;
+    /* A target reported after the last sync sample follows the policy. */
+    if (first > sync_time(c, t, count - 1)) {
+      if (fragmented) return MP4_ERR_SEEK;
+      if (c->eof_policy == MP4_EOF_TO_END) return end_every_track(c, t);
+      if (c->eof_policy != MP4_EOF_LAST_SYNC) return MP4_ERR_SEEK;
+      entry = count - 1;
+    } else {
+      entry = pick(c, t, sync_time, count, first, last, back);
+      /* Under the last-sync policy a target before the second sync sample
+       * (or any in a two-entry table) takes the one at or before it, even
+       * forwards. */
+      if (policy2 && count >= 2) {
+        int32_t before = last_at_or_before(c, t, sync_time, count, last);
+        if (before == 0 || count == 2) entry = before;
+      }
+    }
     t->cur = sync_at(c, t, entry);
     t->sync_cursor = entry;
     t->key = 1;
@@ -304,18 +345,18 @@ static int32_t seek_track(Mp4Context* c, Mp4Track* t, int32_t target_ms, int32_t
     /* The next-to-last sample bounds the target; a one-sample track has only
      * sample 0. */
     int32_t last_index = n >= 2 ? n - 2 : 0;
-    int64_t last = gfpGetTimestamp(t, last_index);
-    int clamped = 0;
-    if (d > last) {
+    if (first > gfpGetTimestamp(t, last_index)) {
       if (fragmented) return MP4_ERR_SEEK;
-      if (c->eof_policy == MP4_EOF_LAST_SYNC) d = last, clamped = 1;
-      else if (c->eof_policy == MP4_EOF_TO_END) return end_every_track(c, t);
-      else return t->kind == MP4_KIND_SUBTITLE ? MP4_END_SUBTITLE : MP4_ERR_SEEK;
+      if (c->eof_policy == MP4_EOF_TO_END) return end_every_track(c, t);
+      if (c->eof_policy != MP4_EOF_LAST_SYNC) return t->kind == MP4_KIND_SUBTITLE ? MP4_END_SUBTITLE : MP4_ERR_SEEK;
+      /* the next-to-last sample; of two samples the second */
+      t->cur = n == 2 ? 1 : last_index;
+    } else {
+      t->cur = pick(c, t, sample_time, n, first, last, back);
+      /* Under the last-sync policy a seekable file takes sample 1 for a
+       * target before it, whichever the direction. */
+      if (policy2 && c->seekable && n >= 2 && last_at_or_before(c, t, sample_time, n, last) == 0) t->cur = 1;
     }
-    bisect(c, t, sample_time, n, d, &lo, &hi);
-    if (clamped) t->cur = hi;
-    else if (!fragmented && c->seekable && c->eof_policy == MP4_EOF_LAST_SYNC && hi == 1) t->cur = hi;
-    else t->cur = d < now ? lo : hi;
     if (c->seekable && !fragmented) t->key = 1;
     fix_cursor(c, t);
   }

@@ -310,22 +310,57 @@ static int32_t estimate_step(const MpgContext* c, int32_t ms) {
   return least > ms ? clamp_time((int64_t)least + 1) : ms;
 }
 
-/* Backward (or to the start): the estimate moves back by two seconds (or a
- * pack, where that is longer) until the key frame lies at or before the
- * target; at the start a later key frame is delivered with the target's time.
- * Without a file size every estimate lies at the start, so the first one is
- * the last. */
-static int32_t seek_back(MpgContext* c, MpgFrameRequest* req, MpgFrame* frame, int64_t goal) {
-  for (int step = 0;; ++step) {
-    int32_t e = try_estimate(c, req, frame);
+/* Reads on from the key frame in `frame`, found from the estimate in the
+ * request, to the last key frame at or before `goal`: counts the key frames
+ * after it up to the first one of the latest time at or before the goal (in
+ * two-reader mode a sequence header and its picture are two key frames of one
+ * time: the header comes first), then decodes them again from the same
+ * estimate, so that the reader stands right after the one delivered. The end
+ * of the file ends the count. */
+static int32_t last_key_before(MpgContext* c, MpgFrameRequest* req, MpgFrame* frame, int64_t goal) {
+  int32_t time = frame->time_ms;
+  uint32_t read = 0, wanted = 0;
+  for (;;) {
+    int32_t e = MPG_Core_Decode(c, req, frame, 1);
+    if (e == MPG_ERR_END) break;
     if (e < 0) return e;
-    if (goal == 0 || step >= PS_MAX_SEEK_STEPS || frame->time_ms <= goal) return MPG_OK;
+    if (frame->time_ms > goal) break;
+    ++read;
+    if (frame->time_ms != time) {
+      time = frame->time_ms;
+      wanted = read;
+    }
+  }
+  int32_t e = try_estimate(c, req, frame);
+  for (uint32_t n = 0; n < wanted && e == MPG_OK; ++n) e = MPG_Core_Decode(c, req, frame, 1);
+  return e;
+}
+
+/* Backward (or to the start): the estimate moves back by two seconds (or a
+ * pack, where that is longer), twice as far on each further try, until the
+ * key frame found after it lies at or before the target; key frames are then
+ * read on to the last one at or before it. An estimate after the last key
+ * frame (a target in the last GOP: the bytes of a time lie before its share
+ * of the file) meets the end of the file and moves back the same way: a key
+ * frame before the target exists. At the start a later key frame is
+ * delivered with the target's time. Without a file size every estimate lies
+ * at the start, so the first one is the last. */
+static int32_t seek_back(MpgContext* c, MpgFrameRequest* req, MpgFrame* frame, int64_t goal) {
+  /* doubling bounds the tries by the bits of a time, on any clock */
+  int64_t back = estimate_step(c, 2000);
+  for (;;) {
+    int32_t e = try_estimate(c, req, frame);
+    int past_last = e == MPG_ERR_END;
+    if (e < 0 && !past_last) return e;
+    if (!past_last && goal == 0) return MPG_OK;
+    if (!past_last && frame->time_ms <= goal) return last_key_before(c, req, frame, goal);
     if (req->target_ms == 0 || c->file_size == 0) {
+      if (past_last) return e;  /* no key frame from the start on */
       frame->time_ms = clamp_time(goal);
       return MPG_OK;
     }
-    int32_t back = estimate_step(c, 2000);
-    req->target_ms = req->target_ms > back ? req->target_ms - back : 0;
+    req->target_ms = req->target_ms > back ? clamp_time(req->target_ms - back) : 0;
+    back *= 2;
   }
 }
 

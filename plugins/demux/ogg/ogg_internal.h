@@ -67,6 +67,12 @@ typedef struct OggDmxContext {
    * the intra frame at or before the audio's landing. */
   int32_t followTarget;
   uint32_t followFlags;
+  /* Where the selected video's reader was last put for a key-frame search
+   * (a byte position and its drop counter): reading from there again gives
+   * the same packets, so a search can go back to a key frame it passed. */
+  int64_t keyPassPosition;
+  int32_t keyPassDrop;
+  int32_t keyPassSet;
   int32_t lastTimeMs;
   int32_t seekable;
   OggPacketRecord saved;
@@ -115,6 +121,8 @@ int32_t ogg_queue_count(int32_t queue);
 /* Packets. */
 OggStreamEntry* ogg_find_stream(OggDmxContext* ctx, uint32_t serial);
 int32_t ogg_read_packet(OggDmxContext* ctx, const OggPacketRequest* req, OggPacketResult* res);
+int32_t ogg_frame_ms(uint64_t frame, uint32_t num, uint32_t den);
+uint64_t ogg_theora_frame(const OggVideoInfo* v, int64_t granule);
 int32_t ogg_theora_time(const OggVideoInfo* v, int64_t granule, int32_t* timeMs);
 uint32_t ogg_ogm_header_bytes(uint8_t first);
 int32_t ogg_ogm_video_time(const OggVideoInfo* v, int64_t granule);

@@ -184,17 +184,30 @@ KVR_EXPORT int32_t ogg_packet_checkout(OggPacketRecord* packet, OggDmxContext* c
   }
 }
 
-int32_t ogg_theora_time(const OggVideoInfo* v, int64_t granule, int32_t* timeMs) {
-  uint32_t duration = (uint32_t)v->frameDuration;
-  if (granule == -1) {
-    *timeMs = (int32_t)(v->lastTimeMs + duration / 10000);
-    return 0;
-  }
+int32_t ogg_frame_ms(uint64_t frame, uint32_t num, uint32_t den) {
+  /* frame * 1000 * den / num, truncated once at the end, so that a frame
+   * exactly on a millisecond gets it. The frame is split at the numerator
+   * so that no product leaves 64 bits, also in the 32-bit build. */
+  if (num == 0) return 0;
+  uint64_t perFrames = (uint64_t)den * 1000u;
+  uint64_t whole = frame / num, rest = frame % num;
+  if (perFrames && whole > (uint64_t)INT32_MAX / perFrames) return INT32_MAX;
+  uint64_t part = rest * den; /* below 2^64: rest < num */
+  uint64_t ms = whole * perFrames + part / num * 1000u + part % num * 1000u / num;
+  return ms > (uint64_t)INT32_MAX ? INT32_MAX : (int32_t)ms;
+}
+
+uint64_t ogg_theora_frame(const OggVideoInfo* v, int64_t granule) {
+  /* Unknown (just after a repositioning): one frame after the last one. */
+  if (granule == -1) return (uint64_t)v->lastFrame + 1u;
   uint64_t g = (uint64_t)granule;
   if (v->theoraVersion < 0x030201) g += (uint64_t)1 << v->kfShift;
-  uint64_t frame = (g >> v->kfShift) + ((uint64_t)granule & v->kfMask);
-  *timeMs = (int32_t)(uint32_t)((uint64_t)duration * frame / 10000u);
-  return 1;
+  return (g >> v->kfShift) + ((uint64_t)granule & v->kfMask);
+}
+
+int32_t ogg_theora_time(const OggVideoInfo* v, int64_t granule, int32_t* timeMs) {
+  *timeMs = ogg_frame_ms(ogg_theora_frame(v, granule), v->rateNum, v->rateDen);
+  return granule != -1;
 }
 
 uint32_t ogg_ogm_header_bytes(uint8_t first) {
@@ -298,6 +311,7 @@ int32_t ogg_read_packet(OggDmxContext* ctx, const OggPacketRequest* req, OggPack
     }
     if (st->codecId == OGG_CODEC_THEORA) {
       ogg_theora_time(&st->video, pkt.granule, &timeMs);
+      st->video.lastFrame = (int64_t)ogg_theora_frame(&st->video, pkt.granule);
       st->video.lastTimeMs = (uint32_t)timeMs;
       ctx->video.lastTimeMs = (uint32_t)timeMs;
     } else {

@@ -138,13 +138,22 @@ static int64_t probe_search(OggDmxContext* ctx, int32_t target, uint32_t serial,
 /* Puts stream `serial` at the byte position a search found for `target`. */
 static int32_t reposition(OggDmxContext* ctx, int32_t target, uint32_t serial, int refined) {
   int64_t position = probe_search(ctx, target, serial, refined);
-  if (position < 0) return OGG_ERR_END;
   int32_t k = stream_index(ctx, serial);
+  /* The selected video's key-frame search steps back from where it starts:
+   * when no probe found a timed page (the guess lay past the stream's last
+   * one), it starts at the end of the file. */
+  if (position < 0 && k >= 0 && k == ctx->videoIndex) position = ctx->fileSize;
+  if (position < 0) return OGG_ERR_END;
   if (k < 0) return 0;
   OggStreamEntry* st = &ctx->streams[k];
   st->dropCounter = target ? 2 : 0;
   ogg_stream_pages_release(st);
   ogg_pageQ_flush(st->queue);
+  if (k == ctx->videoIndex) {
+    ctx->keyPassPosition = position;
+    ctx->keyPassDrop = st->dropCounter;
+    ctx->keyPassSet = 1;
+  }
   return ogg_reader_seek_abs(&ctx->readers[k], position);
 }
 
@@ -168,123 +177,170 @@ static uint32_t back_step(const OggDmxContext* ctx) {
   return step < OGG_MIN_BACK_STEP ? OGG_MIN_BACK_STEP : (step > INT32_MAX ? INT32_MAX : (uint32_t)step);
 }
 
-static int is_candidate(const OggStreamEntry* st, const OggPacketRecord* pkt, int32_t* timeMs) {
-  if (st->codecId == OGG_CODEC_THEORA) {
-    /* A frame with a known granule that is an intra frame (data packet,
-     * frame-type bit clear): the decoder can start there. */
-    if (pkt->granule == -1 || pkt->size < 1 || (pkt->buffer[0] & 0xC0) != 0) return 0;
-    ogg_theora_time(&st->video, pkt->granule, timeMs);
-    return 1;
-  }
-  /* An OGM data packet (bit 0 clear) with the key-frame bit, whether or not
+/* A key frame: a decoder can start at this packet. */
+static int is_key(const OggStreamEntry* st, const OggPacketRecord* pkt) {
+  /* Theora: an intra frame (data packet, frame-type bit clear) with a known
+   * granule. */
+  if (st->codecId == OGG_CODEC_THEORA)
+    return pkt->granule != -1 && pkt->size >= 1 && (pkt->buffer[0] & 0xC0) == 0;
+  /* OGM: a data packet (bit 0 clear) with the key-frame bit, whether or not
    * length bytes follow its header byte. */
-  if (pkt->size >= 1 && (pkt->buffer[0] & 0x09) == 0x08) {
-    *timeMs = page_time(st, pkt->granule);
-    return 1;
-  }
+  return pkt->size >= 1 && (pkt->buffer[0] & 0x09) == 0x08;
+}
+
+/* The time a video packet is reported with, when its granule gives one. */
+static int packet_time(const OggStreamEntry* st, const OggPacketRecord* pkt, int32_t* timeMs) {
+  if (st->codecId == OGG_CODEC_THEORA) return ogg_theora_time(&st->video, pkt->granule, timeMs);
+  *timeMs = ogg_ogm_video_time(&st->video, pkt->granule);
+  return 1;
+}
+
+/* Puts the video reader of stream k at `position` for a pass of the key-frame
+ * search and remembers the pass, so that it can be read again. */
+static int32_t start_pass(OggDmxContext* ctx, int32_t k, int64_t position, int32_t drop) {
+  OggStreamEntry* st = &ctx->streams[k];
+  flush_stream(ctx, st->serial);
+  ogg_pageQ_flush(st->queue);
+  if (ogg_reader_seek_abs(&ctx->readers[k], position) != 0) return OGG_ERR_NO_KEY;
+  st->dropCounter = drop;
+  ctx->keyPassPosition = position;
+  ctx->keyPassDrop = drop;
+  ctx->keyPassSet = 1;
   return 0;
+}
+
+/* Reads the remembered pass again up to the key frame of granule `granule`,
+ * which it met before. */
+static int32_t read_again_to(OggDmxContext* ctx, int32_t k, OggPacketRecord* packet, uint32_t capacity,
+                             int64_t granule) {
+  const OggStreamEntry* st = &ctx->streams[k];
+  uint8_t* buffer = packet->buffer;
+  int32_t r = start_pass(ctx, k, ctx->keyPassPosition, ctx->keyPassDrop);
+  while (r == 0) {
+    packet->buffer = buffer;
+    packet->size = capacity;
+    r = ogg_packet_checkout(packet, ctx, st->serial);
+    if (r == 0 && packet->granule == granule && is_key(st, packet)) return 0;
+  }
+  return r == OGG_ERR_END ? OGG_ERR_NO_KEY : r;
+}
+
+/* The key-frame search of a pending seek, from the pass the reader of the
+ * selected video (stream k) was put at. Forward: the first key frame at or
+ * after the target; backward: the last one at or before it, or the file's
+ * first one when there is none. The coarse search may put the reader past
+ * what is looked for (and the packets ending on its first page are dropped),
+ * so a pass that begins past the target steps back, and a backward pass reads
+ * on to the first frame past the target before it goes back to the last key
+ * frame it met. A step is 3 s at the video bit rate from `start`; more than
+ * `stepLimit` of them give OGG_ERR_RANGE. 0 with the key frame in `packet`,
+ * OGG_ERR_END when the data ends without it, or another checkout error. */
+static int32_t key_search(OggDmxContext* ctx, int32_t k, OggPacketRecord* packet, uint32_t flags, int32_t target,
+                          uint32_t capacity, int64_t start, int stepLimit) {
+  const OggStreamEntry* st = &ctx->streams[k];
+  uint8_t* buffer = packet->buffer;
+  /* Without a remembered pass (the repositioning failed) there is nothing to
+   * step back from or read again: the next key frame from wherever the
+   * stream is. Forward to 0 takes it as well. */
+  int backward = ctx->keyPassSet && (flags & OGG_SEEK_BACKWARD) != 0;
+  if (!ctx->keyPassSet) target = 0;
+  int canStep = ctx->keyPassSet && (backward || target > 0);
+  for (int steps = 0;;) {
+    int atStart = !canStep || ctx->keyPassPosition <= 0;
+    int timedSeen = 0, haveKey = 0, pastStart = 0;
+    int64_t keyGranule = 0;
+    int32_t r;
+    for (;;) {
+      packet->buffer = buffer;
+      packet->size = capacity;
+      r = ogg_packet_checkout(packet, ctx, st->serial);
+      if (r != 0) break;
+      int32_t t = 0;
+      int timed = packet_time(st, packet, &t);
+      int key = timed && is_key(st, packet);
+      if (!backward) {
+        if (timed && !timedSeen++ && t > target && !atStart) {
+          pastStart = 1;
+          break;
+        }
+        if (key && t >= target) return 0;
+        continue;
+      }
+      /* From the file start, the first key frame when none is at or before
+       * the target. */
+      if (key && t > target && atStart && !haveKey) return 0;
+      if (key && t <= target) {
+        haveKey = 1;
+        keyGranule = packet->granule;
+      }
+      if (timed && t > target && (haveKey || !atStart)) break;
+    }
+    if (r != 0 && r != OGG_ERR_END) return r;
+    if (haveKey) return read_again_to(ctx, k, packet, capacity, keyGranule);
+    if (atStart) return OGG_ERR_END;
+    /* Forward, a pass that ends without a timed frame may have begun in the
+     * last page, past the key frame. */
+    if (!backward && !pastStart && timedSeen) return OGG_ERR_END;
+    if (++steps > stepLimit) return OGG_ERR_RANGE;
+    int64_t position = start - (int64_t)steps * back_step(ctx);
+    if (position < 0) position = 0;
+    r = start_pass(ctx, k, position, position ? 2 : 0);
+    if (r != 0) return r;
+  }
+}
+
+static int32_t selected_video(OggDmxContext* ctx) {
+  return ctx->videoIndex < 0 ? -1 : stream_index(ctx, (uint32_t)ctx->selectedVideoSerial);
 }
 
 int32_t _find_video_key(OggDmxContext* ctx, OggPacketRecord* packet, uint32_t flags, int32_t target,
                         uint32_t capacity) {
   if (!packet || !packet->buffer) return OGG_ERR_ARGUMENT;
-  int32_t k = ctx->videoIndex < 0 ? -1 : stream_index(ctx, (uint32_t)ctx->selectedVideoSerial);
+  int32_t k = selected_video(ctx);
   if (k < 0) return OGG_ERR_ARGUMENT;
   OggStreamEntry* st = &ctx->streams[k];
-  OggInputReader* reader = &ctx->readers[k];
-  int64_t start = ogg_reader_tell(reader);
-  uint8_t* buffer = packet->buffer;
-  int steps = 0, atStart = 0;
-  for (;;) {
-    packet->buffer = buffer;
-    packet->size = capacity;
-    int32_t r = ogg_packet_checkout(packet, ctx, st->serial);
-    /* A backward search that runs into the end of the data steps back. */
-    int stepBack = r == OGG_ERR_END && ctx->seekPending && (flags & OGG_SEEK_BACKWARD) && !atStart;
-    /* End of data, a packet too big and no memory keep their codes. */
-    if (r != 0 && !stepBack)
-      return r == OGG_ERR_END || r == OGG_ERR_TOO_BIG || r == OGG_ERR_ARGUMENT ? r : OGG_ERR_NO_KEY;
-    if (!stepBack) {
-      if (!ctx->seekPending) {
-        if (st->codecId == OGG_CODEC_THEORA) return 0;
-        if (packet->size >= 1 && (packet->buffer[0] & 1) == 0) return 0;
-        if (packet->size == 0) return 0;
-        continue;
-      }
-      int32_t t = 0;
-      if (!is_candidate(st, packet, &t)) continue;
-      if (atStart) break;
-      if (!(flags & OGG_SEEK_BACKWARD)) {
-        if (t >= target) break;
-        continue;
-      }
-      if (t <= target) break;
+  int32_t r;
+  if (!ctx->seekPending) {
+    uint8_t* buffer = packet->buffer;
+    for (;;) {
+      packet->buffer = buffer;
+      packet->size = capacity;
+      r = ogg_packet_checkout(packet, ctx, st->serial);
+      if (r != 0) break;
+      if (st->codecId == OGG_CODEC_THEORA) return 0;
+      if (packet->size == 0 || (packet->buffer[0] & 1) == 0) return 0;
     }
-    /* Past the target: step back and read forward again. */
-    if (++steps > OGG_BACK_STEP_LIMIT) return OGG_ERR_NO_KEY;
-    flush_stream(ctx, st->serial);
-    ogg_pageQ_flush(st->queue);
-    int64_t position = start - (int64_t)steps * back_step(ctx);
-    if (position <= 0) {
-      position = 0;
-      atStart = 1;
+  } else {
+    /* A search is read from the start of its pass, also when an earlier
+     * call stopped inside it (a packet too big for the caller's buffer). */
+    if (ctx->keyPassSet) {
+      r = start_pass(ctx, k, ctx->keyPassPosition, ctx->keyPassDrop);
+      if (r != 0) return r;
     }
-    if (ogg_reader_seek_abs(reader, position) != 0) return OGG_ERR_NO_KEY;
-    st->dropCounter = position ? 2 : 0;
+    int64_t start = ctx->keyPassSet ? ctx->keyPassPosition : ogg_reader_tell(&ctx->readers[k]);
+    r = key_search(ctx, k, packet, flags, target, capacity, start, OGG_BACK_STEP_LIMIT);
+    if (r == 0) {
+      ctx->seekPending = 0;
+      ctx->keyPassSet = 0;
+      return 0;
+    }
   }
-  ctx->seekPending = 0;
-  return 0;
+  /* End of data, a packet too big and no memory keep their codes. */
+  return r == OGG_ERR_END || r == OGG_ERR_TOO_BIG || r == OGG_ERR_ARGUMENT ? r : OGG_ERR_NO_KEY;
 }
 
+/* The last key frame of the selected video: a backward search for the end of
+ * time from the end of the file. */
 static int32_t _find_last_video_key(OggDmxContext* ctx, OggPacketRecord* packet, uint32_t capacity) {
   if (!packet || !packet->buffer) return OGG_ERR_ARGUMENT;
-  int32_t k = ctx->videoIndex < 0 ? -1 : stream_index(ctx, (uint32_t)ctx->selectedVideoSerial);
+  int32_t k = selected_video(ctx);
   if (k < 0) return OGG_ERR_ARGUMENT;
-  OggStreamEntry* st = &ctx->streams[k];
-  OggInputReader* reader = &ctx->readers[k];
-  int64_t end = ctx->fileSize;
-  uint8_t* buffer = packet->buffer;
-  int steps = 0, fromStart = 0;
-  flush_stream(ctx, st->serial);
-  ogg_pageQ_flush(st->queue);
-  ogg_reader_seek_abs(reader, end);
-  for (;;) {
-    packet->buffer = buffer;
-    packet->size = capacity;
-    int32_t r = ogg_packet_checkout(packet, ctx, st->serial);
-    if (r == OGG_ERR_END) {
-      /* Read from the file start without a key frame: there is none. */
-      if (fromStart || ++steps > OGG_LAST_KEY_STEPS) return OGG_ERR_RANGE;
-      flush_stream(ctx, st->serial);
-      ogg_pageQ_flush(st->queue);
-      int64_t position = end - (int64_t)steps * back_step(ctx);
-      if (position <= 0) {
-        position = 0;
-        fromStart = 1;
-      }
-      if (ogg_reader_seek_abs(reader, position) != 0) return OGG_ERR_NO_KEY;
-      st->dropCounter = position ? 2 : 0;
-      continue;
-    }
-    if (r != 0) return OGG_ERR_NO_KEY;
-    int32_t t = 0;
-    if (is_candidate(st, packet, &t)) break;
-  }
-  /* A key frame near the end: read on to the last one and land there. */
-  int32_t last = 0;
-  is_candidate(st, packet, &last);
-  for (;;) {
-    packet->buffer = buffer;
-    packet->size = capacity;
-    int32_t r = ogg_packet_checkout(packet, ctx, st->serial);
-    if (r != 0) break;
-    int32_t t = 0;
-    if (is_candidate(st, packet, &t)) last = t;
-  }
-  packet->buffer = buffer;
-  packet->size = capacity;
-  if (reposition(ctx, last, st->serial, 0) != 0) return OGG_ERR_NO_KEY;
-  int32_t r = _find_video_key(ctx, packet, 0, last, capacity);
+  int32_t r = start_pass(ctx, k, ctx->fileSize, 2);
+  if (r == 0)
+    r = key_search(ctx, k, packet, OGG_SEEK_BACKWARD, INT32_MAX, capacity, ctx->fileSize, OGG_LAST_KEY_STEPS);
+  ctx->keyPassSet = 0;
+  /* Read from the file start without a key frame, or too far: there is none. */
+  if (r == OGG_ERR_END || r == OGG_ERR_RANGE) return OGG_ERR_RANGE;
   if (r != 0) return OGG_ERR_NO_KEY;
   ctx->seekPending = 0;
   return 0;
@@ -427,6 +483,7 @@ int32_t ogg_seek(OggDmxContext* ctx, const OggSeekRequest* req, OggSeekResult* r
   ctx->seekPending = 1;
   ctx->followTarget = 0;
   ctx->followFlags = 0;
+  ctx->keyPassSet = 0;
   /* Audio leads when there is no video or the video is Theora (whose
    * stream then follows the audio); Theora alone is led by its video. */
   if (ctx->videoIndex < 0 || (ctx->video.codecId == OGG_CODEC_THEORA && ctx->audio.sampleRate))

@@ -159,10 +159,12 @@ static void get_theora_info(const uint8_t* h, uint32_t n, OggVideoInfo* v, int64
   v->bitrate = be_n(h, n, 37, 3);
   v->theoraVersion = u8at(h, n, 7) << 16 | u8at(h, n, 8) << 8 | u8at(h, n, 9);
   if (num == 0) return;
+  v->rateNum = num;
+  v->rateDen = den;
   v->frameDuration = (int64_t)((uint64_t)den * 10000000u / num);
   uint64_t frame = ((uint64_t)lastGranule >> v->kfShift) + (v->theoraVersion < 0x030201 ? 1 : 0) +
                    ((uint64_t)lastGranule & v->kfMask);
-  v->durationMs = (uint32_t)((uint64_t)den * 1000u * frame / num);
+  v->durationMs = (uint32_t)ogg_frame_ms(frame, num, den);
 }
 
 static void get_vorbis_info(const uint8_t* h, uint32_t n, OggAudioInfo* a, int64_t lastGranule) {

@@ -72,11 +72,32 @@ static int32_t SeekByTime(TsDemuxContext* ctx, int32_t target, int32_t* outMs, i
    * search has met the end. From there on the frames are read one after
    * another. */
   int settled = 0;
+  /* Forward to a key frame: the leading pictures of an open GOP follow their
+   * key frame in the file but show before it, so pictures before the target
+   * read after a landing do not show that the landing was early enough: the
+   * key frame they lead may lie just before it, at or after the target. A
+   * key frame at or after the target is the answer only when the reading
+   * since the landing has met a key frame before the target, or began at
+   * one (or at the start of the data). Otherwise the search steps back,
+   * twice as far each time, until it meets one. */
+  int64_t keyFloor = 0; /* where a key frame before the target begins */
+  int anchored = pos <= keyFloor;
+  int64_t seenFrom = -1; /* read from here on up to laterPos: no key frame */
+  int64_t laterPos = -1, laterMs = 0; /* key frame after seenFrom; -1: none up to the end */
+  int64_t backStep = 0;
   for (int guard = 0; guard < 100000; ++guard) {
     int64_t t, unit;
     int isKey;
-    if (!next_stamp(ctx, kindIdx, key, &budgets, &t, &unit, &isKey)) {
-      if (backward && ctx->lastError == -2001) {
+    int found = next_stamp(ctx, kindIdx, key, &budgets, &t, &unit, &isKey);
+    int unsure = 0; /* forward: the wanted key frame may lie before the landing */
+    if (!found) {
+      if (!backward && key && !anchored && ctx->lastError == -2001) {
+        /* No key frame from the landing to the end: one may lie before it. */
+        ctx->lastError = 0;
+        ctx->errorLine = 0;
+        laterPos = -1;
+        unsure = 1;
+      } else if (backward && ctx->lastError == -2001) {
         /* The end came first: the last frame before it is the answer, or, with
          * none seen yet, the search starts further back. */
         ctx->lastError = 0;
@@ -97,8 +118,38 @@ static int32_t SeekByTime(TsDemuxContext* ctx, int32_t target, int32_t* outMs, i
           continue;
         }
         return TS_FAIL(ctx, -2001);
+      } else {
+        return 0;
       }
-      return 0;
+    } else if (!backward && key && seenFrom >= 0 && unit >= seenFrom) {
+      /* Everything from here to the key frame found last (or to the end) was
+       * read by the pass that began here: no key frame lies in between. */
+      if (anchored) {
+        if (laterPos < 0) return TS_FAIL(ctx, -2001);
+        RepositionReader(ctx, rd, laterPos);
+        *outMs = (int32_t)laterMs;
+        return 1;
+      }
+      unsure = 1;
+    } else if (!backward && key && isKey && t >= target && !anchored &&
+               !(justJumped && pos > lowBound)) {
+      laterPos = unit;
+      laterMs = t;
+      unsure = 1;
+    }
+    if (unsure) {
+      if (backStep == 0) {
+        backStep = laterPos < 0 ? H : ((laterMs - target) / 500) * H;
+        if (backStep < H) backStep = H;
+      } else {
+        backStep = backStep > ctx->dataEnd ? backStep : backStep * 2;
+      }
+      seenFrom = pos;
+      pos = pos - backStep < keyFloor ? keyFloor : pos - backStep;
+      anchored = pos <= keyFloor;
+      if (RepositionReader(ctx, rd, pos) != 0) return TS_FAIL(ctx, -2000);
+      justJumped = 1;
+      continue;
     }
     if (!backward) {
       if (t >= target) {
@@ -110,6 +161,7 @@ static int32_t SeekByTime(TsDemuxContext* ctx, int32_t target, int32_t* outMs, i
           if (np < 0) np = 0;
           if (np < pos) {
             pos = np;
+            anchored = pos <= keyFloor;
             slow_down(&R, &settled);
             if (RepositionReader(ctx, rd, pos) != 0) return TS_FAIL(ctx, -2000);
             justJumped = 1;
@@ -123,6 +175,16 @@ static int32_t SeekByTime(TsDemuxContext* ctx, int32_t target, int32_t* outMs, i
         return 1;
       }
       if (unit > lowBound) lowBound = unit;
+      if (key && isKey) {
+        anchored = 1;
+        if (unit > keyFloor) keyFloor = unit;
+      }
+      /* The answer lies no later than the key frame already found: read on
+       * to it rather than jump. */
+      if (seenFrom >= 0) {
+        justJumped = 0;
+        continue;
+      }
     } else {
       if (t <= target) {
         if (!key || isKey) {
@@ -167,6 +229,7 @@ static int32_t SeekByTime(TsDemuxContext* ctx, int32_t target, int32_t* outMs, i
       int64_t cur = ts_reader_pos(ctx);
       if (cur + jump < ctx->dataEnd) {
         pos = cur + jump - H;
+        anchored = pos <= keyFloor;
         if (RepositionReader(ctx, rd, pos) != 0) return TS_FAIL(ctx, -2000);
         justJumped = 1;
         contiguous = 0;

@@ -126,7 +126,7 @@ BaseComponent {
                 idScreen.epgReset = false
                 idAppMain.epgGethering = false
                 if (idScreen.visible)
-                    idScreen.forceActiveFocus()
+                    idAppMain.focusCurrentScreen()
             } else {
                 idAppMain.epgGethering = true
             }

@@ -140,7 +140,7 @@ BaseComponent {
         function onSendScanComplete() {
             idPlayerMain.endScanState()
             if (!idAppMain.bFactoryShow)
-                idPlayerMain.forceActiveFocus()
+                idAppMain.focusCurrentScreen()
         }
         function onSendStopScan() { idPlayerMain.endScanState() }
         function onSendChangeChannel(lcn, subChannel, chNum, threeDigitNum, chName, prev, next) {

@@ -15,7 +15,13 @@ BaseComponent {
         property int stationCount: 0
     }
 
-    onVisibleChanged: if (visible && noChannel && !systemInfo.isVEK_R410) idStart.forceActiveFocus()
+    // The Start button takes the keys of the live-TV screen whenever the
+    // advice stands there: the list turns out empty only when the engine is
+    // prepared, or the power comes on, after the notification turned
+    // visible. Gone, the advice lets go of them, so that OK on live TV does
+    // not scan. Whether the screen itself has the keys is the root window's.
+    readonly property bool startShown: visible && noChannel && !systemInfo.isVEK_R410
+    focus: startShown
 
     BaseText {
         anchors.centerIn: parent

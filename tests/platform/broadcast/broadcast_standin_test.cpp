@@ -411,6 +411,42 @@ TEST_F(StandIn, ScanWritesReadableDatabasesAndReportsEachChannel) {
     sqlite3_close_v2(db);
 }
 
+TEST_F(StandIn, ScanRewritesDamagedDatabasesThatAReaderKeepsOpen) {
+    const std::string chPath = bsim::channelDirectory() + "/ISDBT0.db";
+    const std::string epgPath = bsim::guideDirectory() + "/ISDBTEPG0.db";
+    for (const std::string& path : {chPath, epgPath}) {
+        fs::create_directories(fs::path(path).parent_path());
+        std::ofstream(path, std::ios::binary) << std::string(8192, '\x5a');
+    }
+    // The application opens the channel database once and keeps it.
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open_v2(chPath.c_str(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+    auto rowCount = [&] {
+        sqlite3_stmt* st = nullptr;
+        if (sqlite3_prepare_v2(db, "SELECT COUNT(*) FROM channels", -1, &st, nullptr) != SQLITE_OK)
+            return -1;
+        const int n = sqlite3_step(st) == SQLITE_ROW ? sqlite3_column_int(st, 0) : -1;
+        sqlite3_finalize(st);
+        return n;
+    };
+    EXPECT_EQ(rowCount(), -1);
+
+    dtv::ISDBTPlayer p;
+    prepareAndScan(p);
+    EXPECT_EQ(rowCount(), 3);
+    sqlite3_close_v2(db);
+    std::vector<bsim::ChannelRow> rows;
+    EXPECT_TRUE(bsim::readChannelDatabase(chPath, &rows));
+    EXPECT_EQ(rows.size(), 3u);
+    ASSERT_EQ(sqlite3_open_v2(epgPath.c_str(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+    sqlite3_stmt* st = nullptr;
+    ASSERT_EQ(sqlite3_prepare_v2(db, "SELECT COUNT(*) FROM sqlite_master", -1, &st, nullptr), SQLITE_OK);
+    ASSERT_EQ(sqlite3_step(st), SQLITE_ROW);
+    EXPECT_EQ(sqlite3_column_int(st, 0), 5) << "the guide's tables";
+    sqlite3_finalize(st);
+    sqlite3_close_v2(db);
+}
+
 TEST_F(StandIn, CancelledScanWritesNothingAndAdditionalScanKeepsIds) {
     dtv::ISDBTPlayer p;
     p.setListener(listener);

@@ -84,6 +84,11 @@ const auto powerOn = [](ISDBtDataManager* d) { return d->m_bPowerOn ? 1 : 0; };
 const auto avRender = [](ISDBtDataManager* d) { return d->m_bAvRenderOn ? 1 : 0; };
 const auto initialized = [](ISDBtDataManager* d) { return d->m_bInitialized ? 1 : 0; };
 const auto scanType = [](ISDBtDataManager* d) { return d->m_nScanType; };
+// The member behind a Qt property of the store.
+std::function<int(ISDBtDataManager*)> member(const char* property)
+{
+    return [property](ISDBtDataManager* d) { return d->property(property).toInt(); };
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Settings, LoadCorrection,
@@ -101,7 +106,40 @@ INSTANTIATE_TEST_SUITE_P(
         LoadCase{"avRenderOn0", "avRenderOn=0", avRender, 1, "avRenderOn", "1"},
         // A bool is true only for 1, and a range is not checked at load.
         LoadCase{"initialized2", "initialized=2", initialized, 0, "initialized", "2"},
-        LoadCase{"scanType9", "scanType=9", scanType, 9, "scanType", "9"}),
+        LoadCase{"scanType9", "scanType=9", scanType, 9, "scanType", "9"},
+        // A number an int cannot hold is outside every range: a key with a
+        // range or a load rule takes its default (the file keeps the text,
+        // but for segMode's write-back), never the number cut to 32 bits.
+        LoadCase{"audioLevelBeyondInt", "audioLevel=4294967296", audioLevel, 15, "audioLevel", "4294967296"},
+        LoadCase{"audioLevelBeyond64Bits", "audioLevel=-99999999999999999999", audioLevel, 15, "audioLevel",
+                 "-99999999999999999999"},
+        LoadCase{"segModeBeyondInt", "segMode=4294967297", segMode, 4, "segMode", "4"},
+        LoadCase{"initializedBeyondInt", "initialized=4294967297", initialized, 0, "initialized", "4294967297"},
+        LoadCase{"modeBeyondInt", "mode=4294967296", member("nMode"), 1, "mode", "4294967296"},
+        LoadCase{"scanTypeBeyondInt", "scanType=4294967297", scanType, 0, "scanType", "4294967297"},
+        LoadCase{"showChannelInfoBeyondInt", "showChannelInfo=4294967298", member("nShowChannelInfo"), 0,
+                 "showChannelInfo", "4294967298"},
+        LoadCase{"stationSearchTypeBeyondInt", "stationSearchType=-4294967295", member("nStationSearchType"), 0,
+                 "stationSearchType", "-4294967295"},
+        LoadCase{"stationSearchTimeBeyondInt", "stationSearchTime=4294967326", member("nStationSearchTime"), 60,
+                 "stationSearchTime", "4294967326"},
+        LoadCase{"subtitleBeyondInt", "subtitle=4294967297", member("nSubtitle"), 0, "subtitle", "4294967297"},
+        LoadCase{"superImposeBeyondInt", "superImpose=4294967298", member("nSuperImpose"), 0, "superImpose",
+                 "4294967298"},
+        LoadCase{"bilingualBeyondInt", "bilingual=4294967297", member("nBilingual"), 0, "bilingual", "4294967297"},
+        LoadCase{"showTimeBeyondInt", "showTime=4294967298", member("nShowTime"), 0, "showTime", "4294967298"},
+        LoadCase{"screenRatioBeyondInt", "screenRatio=4294967297", member("nScreenRatio"), 0, "screenRatio",
+                 "4294967297"},
+        LoadCase{"backgroundSearchBeyondInt", "backgroundSearch=4294967296", member("nBackgroundSearch"), 2,
+                 "backgroundSearch", "4294967296"},
+        LoadCase{"eventRelayBeyondInt", "EventRelay=4294967296", member("nEventRelay"), 1, "EventRelay",
+                 "4294967296"},
+        // An int outside the range stays as read, and so does Qt's 0 for
+        // text that is no number.
+        LoadCase{"modeOutOfRange", "mode=7", member("nMode"), 7, "mode", "7"},
+        LoadCase{"stationSearchTime121", "stationSearchTime=121", member("nStationSearchTime"), 121,
+                 "stationSearchTime", "121"},
+        LoadCase{"audioLevelText", "audioLevel=loud", audioLevel, 0, "audioLevel", "loud"}),
     [](const ::testing::TestParamInfo<LoadCase>& i) { return std::string(i.param.name); });
 
 TEST(SettingsStore, MissingFileLoadsTheDefaultsAndSetsTheMixer)

@@ -23,6 +23,7 @@
 #include <QSignalSpy>
 #include <QTimer>
 
+#include <limits>
 #include <memory>
 #include <string>
 
@@ -130,6 +131,18 @@ TEST(Engine, TimersAndTheirIntervals)
     ASSERT_EQ(spy.count(), 2);
     EXPECT_EQ(spy.at(0).at(0).toInt(), 1);
     EXPECT_EQ(spy.at(1).at(0).toInt(), 0);
+}
+
+TEST(Engine, StationSearchTimeTooLongForATimerWaitsAsLongAsOneCan)
+{
+    // Seconds that fit an int, milliseconds that do not.
+    Fixture f("stationSearchTime=3000000\n");
+    QTimer* search = f.engine->timer("sationSearchStartTimer");
+    EXPECT_EQ(search->interval(), std::numeric_limits<int>::max());
+    f.engine->setChangeChByKey(true);
+    EXPECT_EQ(search->interval(), 1500);
+    f.engine->setChangeChByKey(false);
+    EXPECT_EQ(search->interval(), std::numeric_limits<int>::max());
 }
 
 TEST(Engine, StationSearchOffKeepsItsInterval)

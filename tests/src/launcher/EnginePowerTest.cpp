@@ -64,6 +64,15 @@ TEST(EnginePower, StartTellsTheLauncherAndTunesTheRememberedChannel)
 
 // The job thread's power signals reach the engine queued, whichever thread
 // emits them.
+TEST(EnginePower, StoredVideoDelayBeyondAnIntOfMillisecondsReachesThePlayerCapped)
+{
+    EngineOptions o;
+    o.settings += "videoDelay=30000000\n";
+    EngineRig rig(o);
+    ASSERT_TRUE(rig.waitForState(ISDBtAppEngine::Prepared));
+    EXPECT_EQ(rig.playerCalls("setVideoDelay(2147483647)"), 1);
+}
+
 TEST(EnginePower, JobThreadPowerSignalsArriveQueued)
 {
     EngineRig rig;

@@ -40,6 +40,8 @@ bool ViewKeys::eventFilter(QObject* watched, QEvent* event)
     if (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) {
         auto* k = static_cast<QKeyEvent*>(event);
         keys.push_back({event->type(), k->key(), k->modifiers()});
+        if (m_toQml)
+            return false;
         if (event->type() == QEvent::KeyPress && k->key() == Qt::Key_P && k->modifiers() == Qt::NoModifier)
             m_engine->execPower();
         return true;
@@ -101,7 +103,7 @@ EngineRig::EngineRig(const EngineOptions& options)
     launcher = std::make_unique<LauncherStandIn>();
     qml = std::make_unique<QQmlEngine>();
     engine = std::make_unique<TestEngine>(kAppId, qml.get(), nullptr);
-    view = std::make_unique<ViewKeys>(engine.get());
+    view = std::make_unique<ViewKeys>(engine.get(), options.keysToQml);
     engine->view()->installEventFilter(view.get());
     engine->init();
     engine->start();

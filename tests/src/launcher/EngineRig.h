@@ -57,7 +57,9 @@ struct SeenKey {
 class ViewKeys : public QObject
 {
 public:
-    explicit ViewKeys(TestEngine* engine) : m_engine(engine) {}
+    // With `toQml` the keys go on to the screens, which answer them
+    // themselves; otherwise they stop here.
+    ViewKeys(TestEngine* engine, bool toQml) : m_engine(engine), m_toQml(toQml) {}
     std::vector<SeenKey> keys;
     int mousePresses = 0;
     int mouseReleases = 0;
@@ -68,6 +70,7 @@ protected:
 
 private:
     TestEngine* m_engine;
+    bool m_toQml;
 };
 
 struct EngineOptions {
@@ -76,6 +79,8 @@ struct EngineOptions {
     std::string factory;
     // The broadcast stand-in's delay before the prepared event; 0 never.
     int prepareMs = 300;
+    // The keys reach the root window's screens instead of stopping at the view.
+    bool keysToQml = false;
 };
 
 class EngineRig

@@ -11,7 +11,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QFocusEvent>
 #include <QKeyEvent>
+#include <QQuickView>
 #include <QPoint>
 #include <QSignalSpy>
 #include <QString>
@@ -291,6 +294,29 @@ TEST(EngineKeys, BeforeTheFirstScanOnlyOkAndPowerPass)
     ASSERT_TRUE(rig.waitForKeys(2));
     EXPECT_EQ(rig.view->keys[0], (SeenKey{QEvent::KeyPress, Qt::Key_J, Qt::NoModifier}));
     EXPECT_EQ(rig.view->keys.size(), 2u);
+}
+
+TEST(EngineKeys, LauncherKeysReachTheScreensWhileTheWindowIsInactive)
+{
+    EngineOptions o;
+    o.keysToQml = true;
+    EngineRig rig(o);
+    ASSERT_TRUE(rig.launcher->ok());
+    ASSERT_TRUE(rig.waitForState(ISDBtAppEngine::Prepared));
+    QQuickView* view = rig.engine->view();
+    ASSERT_NE(view->activeFocusItem(), nullptr) << "the shown view takes the focus";
+
+    // A window system gives the focus to another window: none of the
+    // view's items has it any more.
+    QFocusEvent out(QEvent::FocusOut, Qt::ActiveWindowFocusReason);
+    QCoreApplication::sendEvent(view, &out);
+    ASSERT_EQ(view->activeFocusItem(), nullptr);
+    rig.launcher->send("key 16");
+    ASSERT_TRUE(waitUntil([&] { return rig.engine->currentScreen() == QLatin1String("ISDBtStationListMain"); }))
+        << "CH_LIST opens the station list";
+    rig.launcher->send("key 21");
+    EXPECT_TRUE(waitUntil([&] { return rig.engine->currentScreen() == QLatin1String("ISDBtPlayerMain"); }))
+        << "BACK closes it";
 }
 
 TEST(EngineKeys, TouchOnTheLiveScreenIsAHundredMillisecondTap)

@@ -12,6 +12,7 @@ new_devroot() {
   pid=
   bus_pid=
   launcher_pid=
+  xvfb_pid=
   trap cleanup_devroot EXIT
   # The program's launcher link finds no bus unless the test started one.
   export DBUS_SYSTEM_BUS_ADDRESS=${DBUS_SYSTEM_BUS_ADDRESS:-unix:path=$root/no-system-bus}
@@ -19,7 +20,7 @@ new_devroot() {
 }
 
 cleanup_devroot() {
-  for p in "$pid" "$launcher_pid" "$bus_pid"; do
+  for p in "$pid" "$launcher_pid" "$bus_pid" "$xvfb_pid"; do
     if [ -n "$p" ]; then kill "$p" 2>/dev/null || true; wait "$p" 2>/dev/null || true; fi
   done
   rm -rf "$root"
@@ -66,4 +67,21 @@ wait_for_line() {
     [ $i -lt 300 ] || fail "no $3 within 30 s"
     sleep 0.1
   done
+}
+
+# start_xvfb: a private X server without a window manager, as ./run.sh starts
+# when no display is set, on a display number of its own choice; DISPLAY
+# names it. It ends with the test.
+start_xvfb() {
+  Xvfb -displayfd 3 -screen 0 1280x720x24 -nolisten tcp 3> "$root/xvfb-display" > "$root/xvfb.log" 2>&1 &
+  xvfb_pid=$!
+  i=0
+  until [ -s "$root/xvfb-display" ]; do
+    kill -0 "$xvfb_pid" 2>/dev/null || fail "the X server did not start"
+    i=$((i + 1))
+    [ $i -lt 300 ] || fail "no X server within 30 s"
+    sleep 0.1
+  done
+  DISPLAY=:$(cat "$root/xvfb-display")
+  export DISPLAY
 }

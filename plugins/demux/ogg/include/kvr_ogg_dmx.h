@@ -321,6 +321,12 @@ typedef struct OggVideoInfo {
   uint32_t lastTimeMs;
   uint8_t* priv;
   uint32_t privLength;
+  /* Theora: the header's frame rate as its fraction, from which frame times
+   * come exactly (a frame duration in 100 ns units is already rounded), and
+   * the number of the last frame delivered. */
+  uint32_t rateNum;
+  uint32_t rateDen;
+  kvr_i64 lastFrame;
 } OggVideoInfo;
 
 typedef struct OggPacketRecord {

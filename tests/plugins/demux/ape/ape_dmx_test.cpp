@@ -243,6 +243,36 @@ TEST_F(ApeTest, SeekByTime) {
   EXPECT_EQ(le32(out.data + 4), 2u);
 }
 
+// Frame times are cut down to whole ms (frame 1 of new_plain.ape starts at
+// 6687.3 ms and is reported as 6687): a seek to a frame's reported time lands
+// on that frame, a millisecond later too, a millisecond earlier on the frame
+// before; in every standard file, both header generations.
+TEST_F(ApeTest, SeekToAFramesReportedTimeLandsOnIt) {
+  for (const char* name : kStandard) {
+    SCOPED_TRACE(name);
+    ASSERT_EQ(open(standard(name)), APE_OK);
+    std::vector<int32_t> times;
+    ApeFrameOutput out{};
+    while (next(&out) == APE_OK) times.push_back(out.time_ms);
+    ASSERT_GE(times.size(), 2u);
+    auto landsOn = [&](int32_t target, size_t frame) {
+      SCOPED_TRACE(target);
+      int32_t landed = 0;
+      ASSERT_EQ(seek(target, true, &landed), APE_OK);
+      EXPECT_EQ(landed, times[frame]);
+      ApeFrameOutput f{};
+      ASSERT_EQ(next(&f), APE_OK);
+      EXPECT_EQ(le32(f.data + 4), frame);
+    };
+    for (size_t n = times.size(); n-- > 0;) {
+      landsOn(times[n] + 1, n);
+      landsOn(times[n], n);
+      if (n > 0) landsOn(times[n] - 1, n - 1);
+    }
+    EXPECT_EQ(call(APE_OP_CLOSE), APE_OK);
+  }
+}
+
 TEST_F(ApeTest, TagValuesAreCutAndOnlyKnownKeysKept) {
   ASSERT_EQ(open(standard("new_id3_tag.ape")), APE_OK);
   ASSERT_NE(info_.tags, nullptr);

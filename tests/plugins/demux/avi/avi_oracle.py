@@ -10,8 +10,10 @@ then compare_ffprobe.py with ffprobe reading the container's own packets
 (no parser, no filled-in time stamps): every announced stream, every
 frame, sizes, MD5s and times.
 
-Seeks (--seeks N): N targets forward across the file, then N backward;
-after each seek the next video frame must carry the landed time, and the
+Seeks (--seeks N): N targets forward across the file, then N backward,
+then the key frames' reported times with a millisecond before and after each
+and the frames after the last key frame, both ways (key_targets); after each
+seek the next video frame must carry the landed time, and the
 landing must be the one the rule gives over ffprobe's video packets:
 "key" the first key frame at or after a forward target (a target after
 the current time), the last one at or
@@ -72,11 +74,24 @@ def expected(rule, frames, target, back):
     return cand[0] if cand else None
 
 
+def key_targets(frames):
+    """Targets at the key frames' reported times: each of them in turn
+    (forwards from the key frame before), then each with a millisecond
+    before and after it upwards (forwards to it, backwards to it from the
+    frame after it) and downwards (backwards), and the frames after the last
+    key frame, upwards and downwards."""
+    keys = [t for t, k in frames if k]
+    last_key = max(i for i, (_, k) in enumerate(frames) if k)
+    around = sorted({t + d for t in keys for d in (-1, 0, 1) if t + d >= 1})
+    tail = sorted({t for t, _ in frames[last_key + 1:]} | {frames[-1][0] + 1})
+    return keys + around + tail + tail[::-1] + around[::-1]
+
+
 def check_seeks(a, work):
     frames = video_packets(a.media)
     end = frames[-1][0]
     forward = [int(end * (i + 1) / (a.seeks + 2)) for i in range(a.seeks)]
-    targets = forward + [t - 7 for t in reversed(forward)]
+    targets = forward + [t - 7 for t in reversed(forward)] + key_targets(frames)
     extra = ["--kind", "video", "--frames", "1"]
     for t in targets:
         extra += ["--seek", f"{t}:0"]

@@ -20,6 +20,25 @@ class AviSeekTest : public AviTest {
     return r.reached_ms;
   }
 
+  // Hands the host's index of the file built from `f` over (op 12); nodes
+  // holds it. The duration the index covers, in ms.
+  uint32_t giveHostIndex(const FileSpec& f, std::vector<AviHostIndexNode>* nodes) {
+    nodes->assign(f.items.size(), AviHostIndexNode{});
+    int64_t pos = ctx()->movi_start;
+    for (size_t i = 0; i < nodes->size(); ++i) {
+      AviHostIndexNode& n = (*nodes)[i];
+      std::memcpy(&n.id, f.items[i].id.data(), 4);
+      n.size = uint32_t(f.items[i].data.size());
+      n.pos = pos;
+      pos += 8 + int64_t((f.items[i].data.size() + 1) & ~size_t(1));
+      n.next = i + 1 < nodes->size() ? &(*nodes)[i + 1] : nullptr;
+    }
+    AviHostIndex head{0, uint32_t(nodes->size()), &nodes->front(), &nodes->back()};
+    uint32_t covered = 0;
+    EXPECT_EQ(entry(AVI_OP_HOST_INDEX, &slot_, &head, &covered), AVI_OK);
+    return covered;
+  }
+
   // An audio-only file: 40 PCM chunks of 800 bytes (50 ms each).
   Bytes audioOnly(bool idx1) {
     FileSpec f = simpleSpec(40);
@@ -182,19 +201,8 @@ TEST_F(AviSeekTest, HostIndexStrategies) {
   f.idx1 = false;
   for (uint32_t flags : {uint32_t(AVI_FLAG_HOST_INDEX), uint32_t(AVI_FLAG_HOST_INDEX | AVI_FLAG_SEPARATE)}) {
     ASSERT_EQ(openBytes(buildAvi(f), flags), AVI_OK);
-    std::vector<AviHostIndexNode> nodes(f.items.size());
-    int64_t pos = ctx()->movi_start;
-    for (size_t i = 0; i < nodes.size(); ++i) {
-      std::memcpy(&nodes[i].id, f.items[i].id.data(), 4);
-      nodes[i].size = uint32_t(f.items[i].data.size());
-      nodes[i].pos = pos;
-      pos += 8 + int64_t((f.items[i].data.size() + 1) & ~size_t(1));
-      nodes[i].next = i + 1 < nodes.size() ? &nodes[i + 1] : nullptr;
-    }
-    AviHostIndex head{0, uint32_t(nodes.size()), &nodes[0], &nodes.back()};
-    uint32_t covered = 0;
-    ASSERT_EQ(entry(AVI_OP_HOST_INDEX, &slot_, &head, &covered), AVI_OK);
-    EXPECT_EQ(covered, 2000u);
+    std::vector<AviHostIndexNode> nodes;
+    EXPECT_EQ(giveHostIndex(f, &nodes), 2000u);
     int32_t kind = (flags & AVI_FLAG_SEPARATE) ? AVI_KIND_VIDEO : 0;
     AviPacket p;
     EXPECT_EQ(seekAndRead(750, 0, kind, &p), 800);  // every frame counts
@@ -209,6 +217,57 @@ TEST_F(AviSeekTest, HostIndexStrategies) {
     AviSeekResult r;
     EXPECT_EQ(seek(5000, 0, &r), AVI_END);
     EXPECT_EQ(lastError(), AVI_ERR_SEEK_NOT_FOUND);
+  }
+}
+
+// At 30000/1001 frames a second the key frames (every fifth) lie between
+// whole milliseconds: 166.8 ms is reported as 166. Every strategy lands on
+// the key frame whose reported time it is given: forwards, backwards from
+// the frame after it and backwards from the end.
+TEST_F(AviSeekTest, EveryStrategyLandsOnTheKeyFrameWhoseReportedTimeItIsGiven) {
+  FileSpec ntsc = simpleSpec(40);
+  ntsc.streams[0].scale = 1001, ntsc.streams[0].rate = 30000;
+  FileSpec bare = ntsc;
+  bare.idx1 = false;
+  struct Case {
+    const char* name;
+    Bytes bytes;  // or the file below
+    const char* file;
+    uint32_t flags;
+    int32_t mode;
+  };
+  const Case cases[] = {
+      {"idx1 on disk", buildAvi(ntsc), nullptr, 0, AVI_INDEX_IDX1},
+      {"idx1 in memory", buildAvi(ntsc), nullptr, AVI_FLAG_SINGLE, AVI_INDEX_IDX1_MEMORY},
+      {"scan", buildAvi(bare), nullptr, 0, AVI_INDEX_NONE},
+      {"host index", buildAvi(bare), nullptr, AVI_FLAG_HOST_INDEX, AVI_INDEX_HOST},
+      {"OpenDML on disk", {}, "odml_ntsc.avi", 0, AVI_INDEX_ODML},
+      {"OpenDML in memory", {}, "odml_ntsc.avi", AVI_FLAG_SINGLE, AVI_INDEX_ODML_MEMORY},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_EQ(c.file ? openPath(media(c.file), c.flags) : openBytes(c.bytes, c.flags), AVI_OK);
+    std::vector<AviHostIndexNode> nodes;
+    if (c.flags & AVI_FLAG_HOST_INDEX) giveHostIndex(bare, &nodes);
+    std::vector<int32_t> keys;  // reported times of frames 0, 5, 10, ...
+    int frame = 0;
+    for (const Got& g : readAll())
+      if (g.kind == AVI_KIND_VIDEO && frame++ % 5 == 0) keys.push_back(g.time);
+    ASSERT_EQ(keys.size(), 8u);
+    EXPECT_EQ(keys[1], 166);
+    ASSERT_EQ(ctx()->index_mode, c.mode);
+    auto landsOn = [&](int32_t t, const char* how) {
+      SCOPED_TRACE(std::string(how) + " to " + std::to_string(t));
+      AviPacket p;
+      EXPECT_EQ(seekAndRead(t, 0, 0, &p), t);
+      EXPECT_EQ(p.kind, AVI_KIND_VIDEO);
+      EXPECT_EQ(p.time_ms, t);
+    };
+    for (auto it = keys.rbegin(); it != keys.rend(); ++it) landsOn(*it, "backwards from later");
+    for (int32_t t : keys) {
+      landsOn(t, "forwards");
+      landsOn(t, "backwards from the frame after");
+    }
   }
 }
 

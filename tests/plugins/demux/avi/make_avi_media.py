@@ -36,6 +36,11 @@ def make_ffmpeg_files(d):
     ffmpeg(os.path.join(d, "mjpeg_pcm.avi"), "-f", "lavfi", "-i", "testsrc=size=96x64:rate=15", "-f", "lavfi",
            "-i", "sine=frequency=440:sample_rate=22050", "-t", "6", "-c:v", "mjpeg", "-q:v", "8",
            "-c:a", "pcm_s16le")
+    # 30000/1001 frames a second: most frames, key frames among them, lie
+    # between whole milliseconds.
+    ffmpeg(os.path.join(d, "mpeg4_ntsc.avi"), "-f", "lavfi", "-i", "testsrc=size=96x64:rate=30000/1001", "-f", "lavfi",
+           "-i", "sine=frequency=440:sample_rate=44100", "-t", "5", "-c:v", "mpeg4", "-g", "24",
+           "-c:a", "libmp3lame", "-b:a", "64k")
     ffmpeg(os.path.join(d, "mpeg4_only.avi"), "-f", "lavfi", "-i", "testsrc=size=96x64:rate=25", "-t", "6",
            "-c:v", "mpeg4", "-g", "10")
     # Audio that ends half-way through a second.
@@ -86,8 +91,10 @@ class Avi:
     """Two streams, video 00dc (MJPEG, 10 fps) and audio 01wb (PCM)."""
 
     def __init__(self, frames, audio, rate=10, width=96, height=64, audio_fmt=None, handler=b"MJPG",
-                 compression=b"MJPG", sample_rate=8000, strh_size=56, audio_rate=None):
+                 compression=b"MJPG", sample_rate=8000, strh_size=56, audio_rate=None, scale=1):
         self.frames, self.audio = frames, audio
+        # Frames last scale / rate seconds.
+        self.scale = scale
         # (dwScale, dwRate, dwSampleSize) of the audio; PCM by default.
         self.audio_rate = audio_rate or (2, sample_rate * 2, 2)
         self.rate, self.width, self.height = rate, width, height
@@ -104,7 +111,7 @@ class Avi:
     def header(self, extra_video=b"", extra_audio=b"", streams=2, avih_flags=0x10):
         bmp = struct.pack("<IiiHHIIiiII", 40, self.width, self.height, 1, 24, struct.unpack("<I", self.compression)[0],
                           self.width * self.height * 3, 0, 0, 0, 0)
-        vstrl = lst(b"strl", self.strh(b"vids", self.handler, 1, self.rate, len(self.frames), 65536, 0) +
+        vstrl = lst(b"strl", self.strh(b"vids", self.handler, self.scale, self.rate, len(self.frames), 65536, 0) +
                     chunk(b"strf", bmp) + extra_video)
         astrl = b""
         if streams > 1:
@@ -112,7 +119,7 @@ class Avi:
             length = sum(len(a) for a in self.audio) // sample_size if sample_size else len(self.audio)
             astrl = lst(b"strl", self.strh(b"auds", b"\0\0\0\0", scale, rate, length, 8192, sample_size) +
                         chunk(b"strf", self.audio_fmt) + extra_audio)
-        avih = struct.pack("<IIIIIIIIII", 1000000 // self.rate, 0, 0, avih_flags, len(self.frames), 0, streams,
+        avih = struct.pack("<IIIIIIIIII", 1000000 * self.scale // self.rate, 0, 0, avih_flags, len(self.frames), 0, streams,
                            65536, self.width, self.height) + b"\0" * 16
         return lst(b"hdrl", chunk(b"avih", avih) + vstrl + astrl)
 
@@ -256,6 +263,11 @@ def make_hand_built(d, media):
     write_idx1_avi(os.path.join(d, "divx.avi"), Avi(frames, audio, handler=b"divx", compression=b"DIVX"))
     write_idx1_avi(os.path.join(d, "short_strh.avi"), Avi(frames, audio, strh_size=48))
     write_odml_avi(os.path.join(d, "odml.avi"), avi)
+    # The same frames at 30000/1001 a second (key frames at 166.8 ms,
+    # 333.7 ms, ...) with audio chunks of about a frame's length.
+    ntsc = Avi(frames, [a[:534] for a in audio], rate=30000, scale=1001)
+    write_odml_avi(os.path.join(d, "odml_ntsc.avi"), ntsc)
+    write_idx1_avi(os.path.join(d, "no_index_ntsc.avi"), ntsc, with_idx1=False)
     write_odml_avi(os.path.join(d, "odml_truncated.avi"), avi, parts=3, truncate=0.8)
     write_odml_avi(os.path.join(d, "odml_fields.avi"), avi, parts=3, fields=True)
     # ffmpeg writes an empty audio chunk where a looped input joins; its

@@ -582,6 +582,32 @@ TEST_F(FlvDmxTest, IndexSeeksLandOnKeyFramesInEveryMode) {
   }
 }
 
+// Index times that fall short of their tags' times (seconds cut down to
+// whole ms, or counted from a later origin): a seek to a key frame's own time
+// still lands on it, the last one forwards included; past it, it fails.
+TEST_F(FlvDmxTest, IndexTimesShortOfTheirTagsStillReachEveryKeyFrame) {
+  for (uint32_t flags : {0u, uint32_t(FLVD_OPEN_MEMORY_INDEX), uint32_t(FLVD_OPEN_PROGRESSIVE)}) {
+    SCOPED_TRACE(flags);
+    ASSERT_EQ(openBytes(indexedFile({0, 0.1999, 0.3999, 0.5999}, 4)), 0);
+    close();
+    ASSERT_EQ(open(path_, flags), 0);
+    for (int32_t key : {200, 400, 600}) {
+      for (uint32_t direction : {uint32_t(FLVD_SEEK_FORWARD), uint32_t(FLVD_SEEK_BACKWARD)}) {
+        SCOPED_TRACE(std::to_string(key) + (direction == FLVD_SEEK_FORWARD ? " forwards" : " backwards"));
+        int32_t landed = -1;
+        EXPECT_EQ(seek(key, direction, &landed), 0);
+        EXPECT_EQ(landed, key);
+        Frame f;
+        ASSERT_EQ(read(&f), 0);
+        EXPECT_EQ(f.timeMs, key);
+        EXPECT_EQ(f.kind, uint32_t(FLVD_KIND_VIDEO));
+      }
+    }
+    EXPECT_EQ(seek(601, FLVD_SEEK_FORWARD), FLVD_RESULT_FAILED) << "past the last key frame";
+    close();
+  }
+}
+
 TEST_F(FlvDmxTest, IndexEntryFarFromItsTagFailsAndPutsTheHandleBack) {
   ASSERT_EQ(openBytes(indexedFile({}, 4, true), FLVD_OPEN_MEMORY_INDEX), 0);
   Frame f;

@@ -11,11 +11,13 @@ ffprobe's first packet time before compare_ffprobe.py sees them (every
 announced stream, every frame). --oracle-media asks ffprobe about another
 file with the same content (a file ffprobe cannot read as it stands).
 
-Seeks: N targets drawn from a fixed seed are sought forward (0x200) and
-backward (0x100); each must land on the first video key frame at or after the
-target (forward) or the last at or before it (backward) -- audio tags for
-files without video -- and the first frame read of that kind must carry the
-landed time. Where the first key frame comes after the first timestamp, one
+Seeks: N targets drawn from a fixed seed, the key frames' times with a
+millisecond before and after each, and the frames after the last key frame
+(and one after the last frame) are sought forward (0x200) and backward
+(0x100); a target after the last timestamp must fail, the others must land
+on the first video key frame at or after the target (forward) or the last
+at or before it (backward) -- audio tags for files without video -- and the
+first frame read of that kind must carry the landed time. Where the first key frame comes after the first timestamp, one
 target lies below it: forward it lands on the first key frame, backward it
 goes back to the start (time 0) and the first frame read of that kind is the
 first key frame.
@@ -103,6 +105,15 @@ def check_frames(a, streams, packets):
         return compare(a, args)
 
 
+def key_targets(keys, frames):
+    """The key frames' times, a millisecond before and after each, and the
+    frames after the last key frame with one after the last frame, each
+    sought both ways."""
+    around = sorted({k + d for k in keys for d in (-1, 0, 1) if k + d >= 1})
+    tail = sorted({t for t in frames if t > keys[-1]} | {frames[-1] + 1}) if keys else []
+    return around + tail
+
+
 def check_seeks(a, streams, packets):
     kinds = {s["index"]: s.get("codec_type") for s in streams}
     has_video = "video" in kinds.values()
@@ -115,10 +126,13 @@ def check_seeks(a, streams, packets):
         keys = sorted({round(float(p["dts_time"]) * 1000.0) - first for p in packets
                        if kinds[p["stream_index"]] == "audio"})
     last = max(round(float(p["dts_time"]) * 1000.0) - first for p in packets)
+    frames = sorted({round(float(p["dts_time"]) * 1000.0) - first for p in packets
+                     if kinds[p["stream_index"]] == kind})
     rng = random.Random(1234)
     targets = [rng.randint(1, last) for _ in range(a.seeks)]
     if keys and keys[0] > 1:
         targets.insert(len(targets) // 2, keys[0] // 2)
+    targets += key_targets(keys, frames)
     steps = []
     for t in targets:
         steps += ["--seek", f"{t}:{0x200}", "--seek", f"{t}:{0x100}"]
@@ -129,6 +143,11 @@ def check_seeks(a, streams, packets):
         for m, forward in enumerate((True, False)):
             i = 2 * n + m
             line = seeks[i].split(",")
+            if t > last:
+                # After the last timestamp (without 0x10000 or 0x20000) the seek fails.
+                if not line[2].startswith("failed"):
+                    problems.append(f"seek {t}: landed {line[2]} after the last timestamp {last}")
+                continue
             want = [k for k in keys if k >= t][:1] if forward else [k for k in keys if k <= t][-1:]
             rewound = not want and not forward
             if rewound:

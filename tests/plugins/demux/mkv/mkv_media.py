@@ -41,6 +41,79 @@ def elements(b, p, end):
         p = start + size
 
 
+def elements_at(b, p, end):
+    """(element start, id, payload start, payload end) of each child in b[p:end]."""
+    while p < end:
+        eid, n = read_vint(b, p, True)
+        size, m = read_vint(b, p + n)
+        start = p + n + m
+        if size == (1 << (7 * m)) - 1:
+            size = end - start
+        yield p, eid, start, min(start + size, end)
+        p = start + size
+
+
+def block_frames(b, s, e):
+    """The frames of the Block or SimpleBlock payload b[s:e], lace by lace."""
+    _, n = read_vint(b, s)
+    p = s + n + 2
+    lacing = (b[p] >> 1) & 3
+    p += 1
+    if not lacing:
+        return [b[p:e]]
+    count = b[p] + 1
+    p += 1
+    sizes = []
+    if lacing == 1:
+        for _ in range(count - 1):
+            size = 0
+            while True:
+                size += b[p]
+                p += 1
+                if b[p - 1] != 255:
+                    break
+            sizes.append(size)
+    elif lacing == 3:
+        first, m = read_vint(b, p)
+        p += m
+        sizes.append(first)
+        for _ in range(count - 2):
+            raw, m = read_vint(b, p)
+            p += m
+            sizes.append(sizes[-1] + raw - ((1 << (7 * m - 1)) - 1))
+    else:
+        sizes = [(e - p) // count] * (count - 1)
+    sizes.append(e - p - sum(sizes))
+    frames = []
+    for size in sizes:
+        frames.append(b[p:p + size])
+        p += size
+    return frames
+
+
+def clusters(path):
+    """(start, end, frames) of every cluster: its byte range in the file and
+    the payloads of its frames, laced ones split."""
+    b = open(path, "rb").read()
+    out = []
+    for eid, s, e in elements(b, 0, len(b)):
+        if eid != SEGMENT:
+            continue
+        for at, cid, cs, ce in elements_at(b, s, e):
+            if cid != CLUSTER:
+                continue
+            frames = []
+            for kid, ks, ke in elements(b, cs, ce):
+                if kid == SIMPLEBLOCK:
+                    frames += block_frames(b, ks, ke)
+                elif kid == BLOCKGROUP:
+                    for gid, gs, ge in elements(b, ks, ke):
+                        if gid == BLOCK:
+                            frames += block_frames(b, gs, ge)
+            out.append((at, ce, frames))
+    return out
+
+
 def uint(b, s, e):
     v = 0
     for x in b[s:e]:
@@ -96,13 +169,51 @@ def parse(path):
     return tracks, frames
 
 
+def segment_times(path):
+    """The TimecodeScale (ns per tick), the Cues' times and every cluster's
+    Timecode, in ticks and file order."""
+    b = open(path, "rb").read()
+    scale, cues, clusters_tc = 1000000, [], []
+    for eid, s, e in elements(b, 0, len(b)):
+        if eid != SEGMENT:
+            continue
+        for cid, cs, ce in elements(b, s, e):
+            if cid == INFO:
+                for iid, i_s, i_e in elements(b, cs, ce):
+                    if iid == 0x2AD7B1:
+                        scale = uint(b, i_s, i_e)
+            elif cid == CUES:
+                for pid, ps, pe in elements(b, cs, ce):
+                    for qid, qs, qe in elements(b, ps, pe):
+                        if pid == 0xBB and qid == 0xB3:
+                            cues.append(uint(b, qs, qe))
+            elif cid == CLUSTER:
+                for kid, ks, ke in elements(b, cs, ce):
+                    if kid == TIMECODE:
+                        clusters_tc.append(uint(b, ks, ke))
+                        break
+    return scale, cues, clusters_tc
+
+
 def time_origin(path):
     """The start timecode (ms) and each track's codec delay in ms as ffmpeg
     rounds it, in track order: ffprobe's time of a frame plus its track's
     delay, minus the start, is the library's time."""
     tracks, frames = parse(path)
-    start = frames[0]["tc"] + max(0, frames[0]["rel"]) if frames else 0
+    scale = segment_times(path)[0]
+    start = (frames[0]["tc"] + max(0, frames[0]["rel"])) * scale / 1e6 if frames else 0
     return start, [int(t["delay"] / 1e6 + 0.5) for t in tracks]
+
+
+def seek_points(path, indexed=False):
+    """The times (ms from the start timecode, as the library truncates them)
+    of the points a seek starts from: the Cues, or without them, once op 3002
+    has indexed the file, every cluster but the last."""
+    scale, cues, clusters_tc = segment_times(path)
+    tracks, frames = parse(path)
+    start = frames[0]["tc"] + max(0, frames[0]["rel"]) if frames else 0
+    ticks = cues if cues else clusters_tc[:-1] if indexed else []
+    return [max(0, t - start) * scale // 1000000 for t in ticks]
 
 
 # ---- writing ----
@@ -399,6 +510,35 @@ def make_all(out):
     mid = data.find(b"\x1f\x43\xb6\x75", len(data) // 2)
     data[mid:mid + 64] = bytes((i * 37 + 11) & 0xFF for i in range(64))
     open(j("damaged.mkv"), "wb").write(bytes(data))
+    # Times between the milliseconds: mkvmerge's time scale of 10 us over
+    # 30000/1001 frames per second, and its sample-exact scale of an
+    # audio-only Vorbis file (unlaced, so that every frame has its own time).
+    ffmpeg(j("src_ntsc.mp4"), "-f", "lavfi", "-i", "testsrc=size=160x120:rate=30000/1001", *SRC_A, "-t", "6",
+           "-c:v", "libx264", "-g", "25", "-bf", "2", "-c:a", "aac", "-b:a", "64k")
+    subprocess.run(["mkvmerge", "-q", "-o", j("fine_time_scale.mkv"), "--timestamp-scale", "10000",
+                    j("src_ntsc.mp4")], check=True)
+    os.unlink(j("src_ntsc.mp4"))
+    ffmpeg(j("src_vorbis.mka"), *SRC_A, "-t", "8", "-c:a", "libvorbis")
+    subprocess.run(["mkvmerge", "-q", "-o", j("vorbis.mka"), "--disable-lacing", j("src_vorbis.mka")], check=True)
+    os.unlink(j("src_vorbis.mka"))
+    # mkvmerge's clusters of 200 ms around H.264 with B-frames and MP3, and a
+    # copy with two 20,000-byte stretches early in the file swapped: damage
+    # inside clusters, with whole clusters moved among it.
+    ffmpeg(j("src_clusters.mkv"), *SRC_V, *SRC_A, "-t", "15", "-c:v", "libx264", "-g", "25", "-bf", "2",
+           "-c:a", "libmp3lame", "-b:a", "64k")
+    subprocess.run(["mkvmerge", "-q", "-o", j("clusters_200ms.mkv"), "--cluster-length", "200ms",
+                    j("src_clusters.mkv")], check=True)
+    os.unlink(j("src_clusters.mkv"))
+    # mkvmerge without Cues, the audio ending first: the last block is a
+    # B-frame, shown before the frame stored ahead of it.
+    ffmpeg(j("src_no_cues.mkv"), *SRC_V, "-f", "lavfi", "-i", "sine=frequency=440:sample_rate=48000:duration=14.8",
+           "-t", "15", "-c:v", "libx264", "-g", "25", "-bf", "2", "-c:a", "libmp3lame", "-b:a", "64k")
+    subprocess.run(["mkvmerge", "-q", "-o", j("mkvmerge_no_cues.mkv"), "--no-cues", j("src_no_cues.mkv")], check=True)
+    os.unlink(j("src_no_cues.mkv"))
+    data = bytearray(open(j("clusters_200ms.mkv"), "rb").read())
+    first, second, n = 30000, 60000, 20000
+    data[first:first + n], data[second:second + n] = data[second:second + n], data[first:first + n]
+    open(j("clusters_200ms_swapped.mkv"), "wb").write(bytes(data))
     # Two video tracks and no Cues: the index comes from the cluster scan.
     ffmpeg(j("src_two_video.mkv"), *SRC_V, "-f", "lavfi", "-i", "testsrc=size=160x120:rate=25", "-map", "0",
            "-map", "1", "-t", "4", "-c:v", "libx264", "-g", "25", "-bf", "0")

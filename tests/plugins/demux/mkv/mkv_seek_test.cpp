@@ -1,7 +1,8 @@
 // Matroska demuxer: how a seek searches the cue table (stepping back,
 // linear search, fall-back to the start, points of audio blocks), what it
-// leaves queued, cue times before the start, the last-time search at open
-// and the step counter of the cluster-scan index, over hand-built files.
+// leaves queued, cue times before the start, the last-time search at open,
+// the step counter of the cluster-scan index and the duration it measures,
+// over hand-built files.
 #include <set>
 
 #include "mkv_test_support.h"
@@ -307,6 +308,48 @@ TEST_F(MkvSeekTest, IndexScanJumpsAheadAfterFiftyRejectedClusters) {
     ASSERT_EQ(call(MKV_OP_CREATE_INDEX, &s.slot, nullptr, nullptr), 0);
     EXPECT_EQ(context(s)->cue_count, c.points) << c.tiny;
     EXPECT_EQ(s.info.file_info->seekable, c.seekable) << c.tiny;
+  }
+}
+
+// Three clusters of video without Cues, 25 frames of 40 ms each; the last
+// cluster ends as `tail` says. The index that op 3002 builds ends where the
+// frame shown last ends, as the duration found at open does, not where the
+// block stored last starts.
+TEST_F(MkvSeekTest, IndexedDurationEndsWithTheFrameShownLast) {
+  TempDir dir;
+  struct Case {
+    const char* name;
+    Bytes tail;
+    uint32_t duration;
+  } cases[] = {
+      // A predicted frame stored before the B-frame shown ahead of it.
+      {"B-frame stored last", cat({simpleBlock(1, 960, 0x00, Bytes(80, 1)), simpleBlock(1, 920, 0x00, Bytes(80, 2))}),
+       3000},
+      // A block whose BlockDuration runs past the frames stored after it.
+      {"BlockDuration", cat({el(0xA0, cat({el(0xA1, cat({{0x81, 0x03, 0x98, 0x00}, Bytes(80, 3)})), uintEl(0x9B, 180)})),
+                             simpleBlock(1, 940, 0x00, Bytes(80, 4))}),
+       3100},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Bytes clusters;
+    for (int k = 0; k < 3; ++k) {
+      Bytes blocks = uintEl(0xE7, uint64_t(k) * 1000);
+      for (int f = 0; f < 23; ++f)
+        blocks = cat({blocks, simpleBlock(1, int16_t(f * 40), f ? 0x00 : 0x80, Bytes(80, uint8_t(f)))});
+      clusters = cat({clusters, el(0x1F43B675, cat({blocks, k < 2 ? cat({simpleBlock(1, 920, 0x00, Bytes(80, 5)),
+                                                                           simpleBlock(1, 960, 0x00, Bytes(80, 6))})
+                                                                   : c.tail}))});
+    }
+    Session s(dir.file("tail.mkv", cat({ebmlHeader(), segment(cat({el(0x1549A966, uintEl(0x2AD7B1, 1000000)),
+                                                                    el(0x1654AE6B, videoTrack(1)), clusters}))})));
+    ASSERT_EQ(s.result, 0) << s.text();
+    EXPECT_EQ(s.info.file_info->duration_ms, c.duration);
+    ASSERT_EQ(call(MKV_OP_CREATE_INDEX, &s.slot, nullptr, nullptr), 0);
+    EXPECT_EQ(context(s)->cue_count, 2u);
+    EXPECT_EQ(s.info.file_info->duration_ms, c.duration);
+    EXPECT_EQ(call(MKV_OP_REAL_DURATION, &s.slot, nullptr, nullptr), 0);
+    EXPECT_EQ(s.info.file_info->duration_ms, c.duration);
   }
 }
 

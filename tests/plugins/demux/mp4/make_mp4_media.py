@@ -9,6 +9,9 @@ write directly:
 - frag.mp4 (frag_keyframe+empty_moov) and frag_base.mp4 (+default_base_moof)
 - frag_moov.mp4: fragmented with the first samples in the movie box itself
 - frag_interleave.mp4: fragments whose "traf" boxes hold several "trun" boxes
+- ntsc.mp4 and frag_ntsc.mp4 (frag_keyframe+empty_moov): 30000/1001 frames a
+  second with a key frame every 24, so that key frames lie between whole
+  milliseconds (800.8 ms, 1601.6 ms, ...)
 - intra.mp4: MPEG-4 video of intra frames only and AAC: no sync-sample
   table, so every sample is a sync sample
 - text.mp4: H.264, AAC and a 3GPP timed-text track (English)
@@ -124,6 +127,10 @@ def main():
     # One "trun" per run of samples, several to a "traf".
     ffmpeg(*video, *tone, "-t", "4", *h264, "-c:a", "aac", "-movflags", "frag_keyframe+empty_moov",
            "-frag_interleave", "1", p("frag_interleave.mp4"))
+    ntsc = ["-f", "lavfi", "-i", "testsrc=size=160x120:rate=30000/1001", *tone, "-t", "5", *h264, "-g", "24",
+            "-c:a", "aac"]
+    ffmpeg(*ntsc, p("ntsc.mp4"))
+    ffmpeg(*ntsc, "-movflags", "frag_keyframe+empty_moov", p("frag_ntsc.mp4"))
     ffmpeg("-f", "lavfi", "-i", "testsrc=size=160x120:rate=25", *tone, "-t", "3", "-c:v", "mpeg4", "-g", "1",
            "-c:a", "aac", p("intra.mp4"))
     with open(p("text.srt"), "w") as f:

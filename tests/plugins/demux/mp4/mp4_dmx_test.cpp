@@ -261,6 +261,50 @@ TEST_F(Mp4Read, FragmentedReadingByKindAndSeek) {
   EXPECT_EQ(p.length, keySizes[2000]);
 }
 
+// Frames 33.37 ms apart are reported cut down to whole ms, key frames as
+// 800, 1601, 2402, ...: a key-frame seek to the reported time of a key frame
+// lands on it, and a seek that may land on any frame to the reported time of
+// any frame (but the last, which bounds such seeks) on that frame; forwards,
+// backwards from the frame after it and backwards from later; plain and
+// fragmented.
+TEST_F(Mp4Read, SeekToAFramesReportedTimeLandsOnIt) {
+  for (const char* name : {"ntsc.mp4", "frag_ntsc.mp4"}) {
+    for (bool keySeek : {true, false}) {
+      SCOPED_TRACE(std::string(name) + (keySeek ? " key-frame seeks" : " frame seeks"));
+      Mp4OpenRecord r = record(media(name), false, keySeek);
+      ASSERT_EQ(call(MP4_OP_OPEN, &r, &info_), 0);
+      std::vector<std::pair<int32_t, int32_t>> targets;  // time, size
+      Mp4Packet p{};
+      while (next(MP4_KIND_VIDEO, &p) == 0)
+        if (p.key || !keySeek) targets.emplace_back(p.time_ms, p.length);
+      if (!keySeek) targets.pop_back();
+      ASSERT_GE(targets.size(), 5u);
+      auto landsOn = [&](std::pair<int32_t, int32_t> frame, const char* how) {
+        SCOPED_TRACE(std::string(how) + " to " + std::to_string(frame.first));
+        Mp4SeekRequest s{frame.first, 0};
+        Mp4Packet q{};
+        ASSERT_EQ(call(MP4_OP_SEEK, &s, &q), 0);
+        // An all-zero record: the next frame was already the one asked for.
+        if (q.kind != 0) {
+          EXPECT_EQ(q.time_ms, frame.first);
+        }
+        ASSERT_EQ(next(MP4_KIND_VIDEO, &q), 0);
+        EXPECT_EQ(q.time_ms, frame.first);
+        EXPECT_EQ(q.length, frame.second);
+        if (keySeek) {
+          EXPECT_EQ(q.key, 1);
+        }
+      };
+      for (auto it = targets.rbegin(); it != targets.rend(); ++it) landsOn(*it, "backwards from later");
+      for (const auto& frame : targets) {
+        landsOn(frame, "forwards");
+        landsOn(frame, "backwards from the frame after");
+      }
+      closeFile();
+    }
+  }
+}
+
 TEST_F(Mp4Read, FragmentedFileCountsTheMovieBoxSamplesWithItsFragments) {
   // The movie box holds the first second; the fragments hold the rest.
   auto theirs = ffprobePositions(media("frag_moov.mp4"));

@@ -11,9 +11,11 @@ ffprobe_view.py, which is ffprobe with edit lists ignored and decoding times
 as packet times: every announced stream, every frame, its size, MD5, time and
 (for video) key flag.
 
-Seeks (--seeks N): N targets from a fixed seed, in both directions, and one
-after the end, under the end-of-file policy P (op 4097), as key-frame seeks
-with video as the base track. A model of the seek rule (SeekModel), run over
+Seeks (--seeks N): N targets from a fixed seed, in both directions, one
+after the end, and the key frames' reported times with a millisecond before
+and after each and the frames after the last key frame (key_targets), under
+the end-of-file policy P (op 4097), as key-frame seeks with video as the
+base track. A model of the seek rule (SeekModel), run over
 ffprobe's decoding times and key frames, says for each target the key frame
 the seek must land on (or the code it must fail with: after the last key
 frame, -2 under policy 1 and -27007 under any other policy but 2, and under
@@ -89,13 +91,14 @@ def tracks(media):
 
 
 class SeekModel:
-    """Where a key-frame seek puts the video track, by the library's rule:
-    the target becomes a decoding time (rounded away from the current time
-    when it is not exact); a time after the last key frame follows the
-    end-of-file policy (fragmented files always fail); otherwise a bisection
-    over the key frames brackets it and the seek takes the key frame at or
-    before it when it lies before the track's position, else the one at or
-    after it."""
+    """Where a key-frame seek puts the video track, by the library's rule, in
+    the whole milliseconds the packets report (decoding times cut down): a
+    target before the time of the next frame to read seeks backwards, to the
+    last key frame at or before it (the first key frame when none is);
+    otherwise forwards, to the first key frame at or after it. A target after
+    the last key frame follows the end-of-file policy (fragmented files always
+    fail); under policy 2 a target before the second key frame (or any, with
+    two key frames) takes the key frame at or before it either way."""
 
     def __init__(self, video, others, policy, fragmented):
         self.v, self.others, self.policy, self.fragmented = video, others, policy, fragmented
@@ -120,37 +123,25 @@ class SeekModel:
         v = self.v
         if self.cur_ms < self.next_ms and target == self.next_ms:
             return "landed", target  # already there: nothing moves
-        num = target * v.scale
-        d = num // 1000
-        if num % 1000:
-            d += -1 if target < self.cur_ms else 1
-        keys = v.keys
-        last = v.time(keys[-1])
-        clamped = False
-        if d > last:
+        keys = [v.ms(k) for k in v.keys]
+        at_or_before = max([0] + [i for i, k in enumerate(keys) if k <= target])
+        if target < 1:
+            entry = 0
+        elif target > keys[-1]:
             if self.fragmented or self.policy not in (1, 2):
                 return "failed", -27007
             if self.policy == 1:
                 self.cur = len(v.dts)
                 return "failed", -2
-            d, clamped = last, True
-        lo, hi = 0, len(keys) - 1
-        while hi - lo > 1:
-            mid = (lo + hi) // 2
-            tm = v.time(keys[mid])
-            if tm > d:
-                hi = mid
-            elif tm < d:
-                lo = mid
-            else:
-                lo = hi = mid
-        if clamped:
             entry = len(keys) - 1
-        elif not self.fragmented and self.policy == 2 and hi == 1:
-            entry = 1 if d >= v.time(keys[1]) else 0
+        elif target < v.ms(self.cur):
+            entry = at_or_before
         else:
-            entry = lo if d < v.time(self.cur) else hi
-        self.cur = keys[entry]
+            entry = min(i for i, k in enumerate(keys) if k >= target)
+        if (0 < target <= keys[-1] and not self.fragmented and self.policy == 2 and len(keys) >= 2
+                and (at_or_before == 0 or len(keys) == 2)):
+            entry = at_or_before
+        self.cur = v.keys[entry]
         self.cur_ms = v.ms(self.cur)
         self.next_ms = v.ms(self.cur + 1)
         # The other tracks follow to that time; one that cannot (the time
@@ -214,6 +205,19 @@ def wrong_landing(lines, video):
     raise SystemExit("self-check: no seek landed on a key frame")
 
 
+def key_targets(video):
+    """Targets at the key frames' reported times: each of them in turn
+    (forwards from the key frame before), then each with a millisecond
+    before and after it upwards (forwards to it, backwards to it from the
+    frame after it) and downwards (backwards), and the frames after the last
+    key frame, upwards and downwards."""
+    keys = [video.ms(k) for k in video.keys]
+    around = sorted({k + d for k in keys for d in (-1, 0, 1) if k + d >= 1})
+    tail = sorted({video.ms(i) for i in range(video.keys[-1] + 1, len(video.dts))} |
+                  {video.ms(len(video.dts) - 1) + 1})
+    return keys + around + tail + tail[::-1] + around[::-1]
+
+
 def check_seeks(a):
     if not int(a.options, 0) & 0x40:
         raise SystemExit("the seek check follows key-frame seeks (option 0x40)")
@@ -224,6 +228,7 @@ def check_seeks(a):
     rng = random.Random(1234)
     targets = sorted(rng.randrange(1, video.ms(len(video.dts) - 1)) for _ in range(a.seeks))
     targets = targets + targets[::-1] + [video.ms(len(video.dts) - 1) + 5000]
+    targets += key_targets(video)
     extra = ["--kind", "video", "--frames", "1"]
     for t in targets:
         extra += ["--seek", str(t)]

@@ -7,8 +7,8 @@ Generated with ffmpeg: one file per codec pairing the demuxer must handle
 (MPEG-2 with MP2, AC-3, LPCM and DTS in DVD VOB files, MPEG-1 with MP2 in an
 MPEG-1 program stream, H.264 and MPEG-4 in a program stream, two audio
 streams, B-pictures, a time offset, a wrap of the presentation clock, DVD
-navigation packs), and the elementary video streams that ffmpeg copies out of
-four of them. Sub-pictures are made with spumux from PNG
+navigation packs, ffmpeg's PAL DVD target, MPEG-1 at 60 frames/s), and the
+elementary video streams that ffmpeg copies out of four of them. Sub-pictures are made with spumux from PNG
 images drawn here; spu_expect.txt lists, per unit, the display times and the
 visible rectangle of its image (start_ms end_ms left top width height).
 seeds/ holds short, small files for the mutation run; unit_seeds/ sub-picture
@@ -44,6 +44,13 @@ FILES = {
     "video_only.mpg": V + ["-t", "2", "-g", "12", "-c:v", "mpeg2video", "-f", "vob"],
     # The DVD muxer writes a navigation pack (PCI and DSI) before every GOP.
     "dvd_nav.vob": VA + ["-c:v", "mpeg2video", "-c:a", "ac3", "-ac", "2", "-f", "dvd"],
+    # A PAL DVD file as ffmpeg's DVD target writes it (720x576, GOPs of 15
+    # pictures), and MPEG-1 at 60 frames/s. Packets run ahead of their times,
+    # so the share of the file that a seek estimates for a time in the last
+    # GOP lies past the last key frame.
+    "pal_dvd.vob": V + A + ["-t", "3", "-target", "pal-dvd"],
+    "mpeg1_60fps.mpg": ["-f", "lavfi", "-i", "testsrc=size=320x240:rate=60"] + A +
+                       ["-t", "3", "-c:v", "mpeg1video", "-c:a", "mp2", "-f", "mpeg"],
 }
 
 # Seeds for the mutation and fuzz runs: whole files within the fuzz target's

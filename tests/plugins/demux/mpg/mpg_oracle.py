@@ -30,13 +30,25 @@ smallest id in a file without audio), whole milliseconds, rounded up to the
 next second from half a second. ffprobe reads times across a wrap of the
 33-bit clock as counting on.
 
-Seeks: N targets drawn from a fixed seed are sought forward (absolute, flags
-0x1001, each after a seek to the start); each must land on the first video
-key frame in file order whose time is at or after the target, and the next
-frame must be that one. Key frames are the PES payloads that ffprobe shows
-holding a sequence start or an intra picture.
+Seeks: key frames are the PES payloads that ffprobe shows holding a
+sequence start or an intra picture, at the time the library reports for
+them. The targets are N drawn from a fixed seed (4 N with
+HOLVIK_TEST_TIER=long) and each key frame's time, a millisecond before it
+and a millisecond after it. A seek runs forward when its target lies after
+the last video frame delivered, else backward; each is checked both ways:
+
+- forward (flags 0x1001) after a seek to the start: it lands on the first
+  key frame in file order at or after the target;
+- backward (flags 0x1002), once after a forward seek to the key frame after
+  the target and once from the end of the file after reading every frame
+  (targets in the last GOP included): it lands on the last key frame at or
+  before the target, or, before the first key frame, on that frame with the
+  target's time.
+
+The frame read next must be that key frame (time and MD5).
 """
 import argparse
+import hashlib
 import json
 import os
 import random
@@ -52,6 +64,7 @@ EMULATOR = shlex.split(os.environ.get("HOLVIK_EMULATOR", ""))
 HERE = os.path.dirname(os.path.abspath(__file__))
 COMPARER = os.path.join(HERE, "..", "..", "..", "support", "compare_ffprobe.py")
 NOPARSE = os.path.join(HERE, "ffprobe_noparse.py")
+DIAGNOSTIC = re.compile(r"\x1b\[31m \$\$\$\$ \w+ \d+ end_of_file \x1b\[0m\n")
 
 
 def lift(packets):
@@ -98,8 +111,9 @@ def run(a, args):
         print(p.stdout[-2000:])
         print(p.stderr[-2000:])
         sys.exit(f"mediahost {args[0]} failed with {p.returncode}")
-    # The library's diagnostics ("end_of_file") share standard output.
-    return "\n".join(l for l in p.stdout.splitlines() if "end_of_file" not in l) + "\n"
+    # The library's diagnostics share standard output; each comes whole, at
+    # any place between the bytes of the rows.
+    return DIAGNOSTIC.sub("", p.stdout)
 
 
 def compare(a, extra):
@@ -263,45 +277,99 @@ def pes_data(p):
     return bytes(out)
 
 
-def check_seeks(a, work):
-    tool = [sys.executable, NOPARSE]
-    j = json.loads(subprocess.run(tool + ["-v", "error", "-of", "json", "-show_packets", "-show_data",
-                                          "-show_streams", a.media], check=True, capture_output=True,
-                                         text=True).stdout)
+def video_keys(a):
+    """(time, MD5) of every video key frame in file order, with the time the
+    library reports for it, and the time of the last video PES in the file."""
+    j = json.loads(subprocess.run([sys.executable, NOPARSE, "-v", "error", "-of", "json", "-show_packets",
+                                   "-show_data", "-show_streams", a.media], check=True, capture_output=True,
+                                  text=True).stdout)
     streams, packets = j.get("streams", []), lift(j.get("packets", []))
     video = [s for s in streams if s.get("codec_type") == "video"]
     if not video:
-        print("no video stream to seek on")
-        return False
+        return [], None
     base = base_ms(streams, packets)
     # Direct mode delivers PES payloads: a key frame is a payload holding a
     # sequence start or an intra picture, at the time of its PES (the last
-    # time given when the PES has none). Keys in file order.
+    # time given when the PES has none), in whole milliseconds as the library
+    # counts them.
     keys, last = [], None
     for p in packets:
         if p["stream_index"] != video[0]["index"]:
             continue
         if p.get("pts") not in (None, "N/A"):
             last = int(p["pts"]) // 90 - base
-        if last is not None and holds_key(video[0]["codec_name"], pes_data(p)):
-            keys.append(last)
-    rng = random.Random(11)
-    targets = [rng.randint(min(keys) + 1, max(keys)) for _ in range(a.seeks)]
-    # Each seek starts from the beginning, so that it runs forward.
-    args = ["dump", a.lib, a.media, "--kind", "video", "--frames", "1"]
-    for t in targets:
-        args += ["--seek", "0:0", "--seek", f"{t}:{0x1001}"]
-    rows = [r.split(",") for r in run(a, args).splitlines()[1:] if r]
-    results = [(r, rows[n + 1] if n + 1 < len(rows) and rows[n + 1][0] != "seek" else None)
-               for n, r in enumerate(rows) if r[0] == "seek" and r[1] != "0"]
+        data = pes_data(p)
+        if last is not None and holds_key(video[0]["codec_name"], data):
+            keys.append((last, hashlib.md5(data).hexdigest()))
+    return keys, last
+
+
+def seek_results(a, args):
+    """(seek row, next row or None) of each seek that is not one to the
+    start, from a dump with the given seeks."""
+    rows = [r.split(",") for r in run(a, ["dump", a.lib, a.media, "--kind", "video"] + args).splitlines()[1:] if r]
+    return [(r, rows[n + 1] if n + 1 < len(rows) and rows[n + 1][0] != "seek" else None)
+            for n, r in enumerate(rows) if r[0] == "seek" and r[1] != "0"]
+
+
+def check_landings(how, targets, results, want):
+    """Each seek landed where want(target) says: (time, MD5) of the frame."""
     ok = len(results) == len(targets)
+    if not ok:
+        print(f"{how}: {len(targets)} seeks asked, {len(results)} answered")
     for t, (seek, frame) in zip(targets, results):
-        want = next(k for k in keys if k >= t)
-        if seek[2].startswith("failed") or int(seek[2]) != want or frame is None or int(frame[2]) != want:
-            print(f"seek {t}: {seek[2]}, next frame {frame}, want the first key frame at or after it, {want}")
+        time, md5 = want(t)
+        if (seek[2].startswith("failed") or int(seek[2]) != time or frame is None or int(frame[2]) != time or
+                frame[5] != md5):
+            print(f"{how} seek {t}: {seek[2]}, next frame {frame}, want the key frame {md5} at {time}")
             ok = False
     if ok:
-        print(f"{len(targets)} seeks land on the first key frame at or after the target")
+        print(f"{len(targets)} {how} seeks land where they should")
+    return ok
+
+
+def check_seeks(a, work):
+    keys, tail = video_keys(a)
+    if not keys:
+        print("no video key frame to seek to")
+        return False
+    times = [k[0] for k in keys]
+    first, last = min(times), max(times)
+    rng = random.Random(11)
+    n = a.seeks * (4 if os.environ.get("HOLVIK_TEST_TIER") == "long" else 1)
+    at_keys = sorted({k + d for k in times for d in (-1, 0, 1)})
+
+    def forward(t):
+        return next(k for k in keys if k[0] >= t)
+
+    def backward(t):
+        before = [k for k in keys if k[0] <= t]
+        return before[-1] if before else (t, keys[0][1])
+
+    # Forward, each after a seek to the start, which delivers the first key
+    # frame: a target before it runs backward.
+    ahead = [rng.randint(first + 1, last) for _ in range(n)] + [t for t in at_keys if first <= t <= last]
+    args = ["--frames", "1"]
+    for t in ahead:
+        args += ["--seek", "0:0", "--seek", f"{t}:{0x1001}"]
+    ok = check_landings("forward", ahead, seek_results(a, args), forward)
+    # Backward from the key frame after the target.
+    back = [rng.randint(1, last - 1) for _ in range(n)] + [t for t in at_keys if 0 < t < last]
+    args = ["--frames", "1"]
+    for t in back:
+        args += ["--seek", "0:0", "--seek", f"{forward(t + 1)[0]}:{0x1001}", "--seek", f"{t}:{0x1002}"]
+    pairs = seek_results(a, args)
+    ok &= check_landings("forward (before a backward seek)", back, pairs[0::2], lambda t: forward(t + 1))
+    ok &= check_landings("backward", back, pairs[1::2], backward)
+    # Backward from the end: every frame is read after each seek. Times
+    # after the last key frame, up to that of the last video PES, lie in the
+    # last GOP.
+    last_gop = [rng.randint(last, tail) for _ in range(n)] if tail > last else []
+    from_end = [rng.randint(1, tail) for _ in range(n)] + last_gop + [t for t in at_keys if 0 < t <= tail] + [tail]
+    args = []
+    for t in from_end:
+        args += ["--seek", f"{t}:{0x1002}"]
+    ok &= check_landings("backward from the end", from_end, seek_results(a, args), backward)
     return ok
 
 

@@ -175,6 +175,74 @@ TEST_F(SeekTest, BackwardSeekBeforeTheFirstKeyFrameDeliversItAtTheTarget) {
   EXPECT_EQ(s.frame.length, 12u + 8 + 300);
 }
 
+// The video frames of a whole reading, in file order, and whether each holds
+// a sequence header (every GOP of ffmpeg's MPEG-1/2 video starts with one).
+struct VideoFrame {
+  int32_t time;
+  std::vector<uint8_t> payload;
+  bool key;
+};
+
+std::vector<VideoFrame> readVideoToTheEnd(Session* s) {
+  std::vector<VideoFrame> out;
+  int32_t r;
+  while ((r = s->next()) == MPG_OK) {
+    if (s->frame.kind != MPG_KIND_VIDEO) continue;
+    std::vector<uint8_t> p = s->payload();
+    bool key = false;
+    for (size_t i = 0; i + 3 < p.size() && !key; ++i)
+      key = p[i] == 0 && p[i + 1] == 0 && p[i + 2] == 1 && p[i + 3] == 0xB3;
+    out.push_back({s->frame.time_ms, std::move(p), key});
+  }
+  EXPECT_EQ(r, MPG_ERR_END);
+  return out;
+}
+
+TEST_F(SeekTest, BackwardSeeksFromTheEndLandOnTheLastKeyFrameAtOrBeforeTheTarget) {
+  // Times in the last GOP lie past the last key frame's share of the file:
+  // the key-frame search from the estimate met the end of the file and the
+  // seek failed. Targets are each key frame's own time, a millisecond after
+  // it, and the middle and the end of the last GOP.
+  for (const char* name : {"pal_dvd.vob", "mpeg1_60fps.mpg"}) {
+    std::string path = media(name);
+    for (uint32_t mode : {MPG_MODE_DIRECT, MPG_MODE_TWO_READERS}) {
+      SCOPED_TRACE(std::string(name) + (mode == MPG_MODE_DIRECT ? " direct" : " two readers"));
+      Session s(this, openRecord(path.c_str(), mode));
+      ASSERT_EQ(s.opened, MPG_OK);
+      std::vector<VideoFrame> frames = readVideoToTheEnd(&s);
+      std::vector<const VideoFrame*> keys;
+      for (const VideoFrame& f : frames)
+        if (f.key) keys.push_back(&f);
+      ASSERT_GT(keys.size(), 3u);
+      const int32_t lastKey = keys.back()->time, end = frames.back().time;
+      ASSERT_GT(end, lastKey + 100);
+      std::vector<int32_t> targets = {(lastKey + end) / 2, end};
+      for (const VideoFrame* k : keys) {
+        targets.push_back(k->time);
+        targets.push_back(k->time + 1);
+      }
+      for (int32_t t : targets) {
+        const VideoFrame* want = nullptr;
+        for (const VideoFrame* k : keys)
+          if (k->time <= t) want = k;
+        ASSERT_EQ(s.seek(t, MPG_SEEK_BACKWARD | MPG_SEEK_ABSOLUTE), MPG_OK) << t;
+        EXPECT_EQ(s.payload(), want->payload) << t;
+        // Two readers deliver a picture at its predecessor's time plus a
+        // frame when its stamp would repeat a third time or go back; a seek
+        // delivers the key frame at its stamp.
+        if (mode == MPG_MODE_DIRECT) {
+          EXPECT_EQ(s.frame.time_ms, want->time) << t;
+        }
+        int32_t landed = s.frame.time_ms;
+        ASSERT_EQ(s.next(), MPG_OK);
+        EXPECT_EQ(s.frame.time_ms, landed) << t;
+        EXPECT_EQ(s.payload(), want->payload) << t;
+        readVideoToTheEnd(&s);
+      }
+    }
+  }
+}
+
 // A host that cannot tell the file's size: seeking to the end fails. Counts
 // the seeks a session makes.
 int g_hostSeeks = 0;
@@ -227,7 +295,7 @@ TEST_F(SeekTest, WithoutAFileSizeSeeksReadOnFromTheStart) {
                       {7500, MPG_SEEK_FORWARD | MPG_SEEK_ABSOLUTE, 7800},  // read on from the first key frame
                       {500, MPG_SEEK_FORWARD | MPG_SEEK_ABSOLUTE, 800},    // the first key frame is past it
                       {500, MPG_SEEK_BACKWARD | MPG_SEEK_ABSOLUTE, 500},   // before the first key frame
-                      {3000, MPG_SEEK_BACKWARD | MPG_SEEK_ABSOLUTE, 800},  // only the start is known
+                      {3000, MPG_SEEK_BACKWARD | MPG_SEEK_ABSOLUTE, 2800},  // read on from the first key frame
                   },
                   4);
 }
@@ -260,9 +328,33 @@ TEST_F(SeekTest, AClockFarAheadOfTheBytesSeeksInAFewSteps) {
   expectSeeksLand(this, r,
                   {
                       {5 * 3600 * 1000, MPG_SEEK_FORWARD | MPG_SEEK_ABSOLUTE, int32_t(tenHours)},  // the next key frame
-                      {4000, MPG_SEEK_BACKWARD | MPG_SEEK_ABSOLUTE, 0},  // a step back covers the whole file
+                      {4000, MPG_SEEK_BACKWARD | MPG_SEEK_ABSOLUTE, 4000},  // a step back covers the whole file
                   },
                   100);
+}
+
+TEST_F(SeekTest, BackwardSeekIntoALongTailWithoutKeyFramesStepsBackInFewTries) {
+  // One key frame at the start, then ten minutes of pictures without one:
+  // every estimate after it meets the end of the file. Steps of two seconds
+  // took some three hundred tries, each reading to the end.
+  PsBuilder b;
+  for (int t = 0; t <= 600000; t += 200) {
+    b.pack(uint64_t(90 * t));
+    b.pes(0xE0, 90 * t, mpeg2Video(t == 0 ? 1 : 2, 300, t == 0));
+  }
+  std::string path = file("long_tail.mpg", b.out);
+  MpgOpenRecord r = openRecord(path.c_str(), MPG_MODE_DIRECT, MPG_DURATION_MEASURE, 0, 2048);
+  r.host.seek64 = countedSeek;
+  Session s(this, r);
+  ASSERT_EQ(s.opened, MPG_OK);
+  ASSERT_EQ(s.info.duration_ms, 600000);
+  std::vector<VideoFrame> frames = readVideoToTheEnd(&s);
+  ASSERT_EQ(frames.size(), 3001u);
+  g_hostSeeks = 0;
+  ASSERT_EQ(s.seek(599000, MPG_SEEK_BACKWARD | MPG_SEEK_ABSOLUTE), MPG_OK);
+  EXPECT_EQ(s.frame.time_ms, 0);
+  EXPECT_EQ(s.payload(), frames[0].payload);
+  EXPECT_LE(g_hostSeeks, 30);
 }
 
 }  // namespace

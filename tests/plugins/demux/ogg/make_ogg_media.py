@@ -59,6 +59,15 @@ media("theora_vorbis2.ogg", 6, *video(), *sine(440, 44100), *sine(660, 22050), "
       seed=[*video("32x24", 10), *sine(440, 8000), *sine(660, 8000), "-map", "0", "-map", "1", "-map", "2",
             "-c:v", "libtheora", "-g", "4", "-q:v", "1", "-c:a", "libvorbis"])
 media("theora.ogg", 4, *video("176x144", 15), "-c:v", "libtheora", "-g", "15", "-q:v", "4")
+# Theora alone, a key frame every 4 s (0, 4000, 8000 ms): a frame every
+# 66.67 ms, every third one exactly on a millisecond, and a last GOP that
+# seeks past the last key frame land in.
+media("theora_gop.ogg", 10, "-f", "lavfi", "-i", "testsrc2=size=256x192:rate=15", "-c:v", "libtheora",
+      "-g", "60")
+# The same with audio, which leads its seeks: targets in the audio's last
+# page put the video's probes past its last page.
+media("theora_gop_vorbis.ogg", 10, "-f", "lavfi", "-i", "testsrc2=size=256x192:rate=15", *sine(440, 44100),
+      "-c:v", "libtheora", "-g", "60", "-c:a", "libvorbis")
 # Key frames larger than a page: packets over pages that end no packet.
 media("theora_large.ogg", 2, "-f", "lavfi", "-i", "testsrc2=size=1280x720:rate=25", *sine(440, 48000),
       "-c:v", "libtheora", "-b:v", "16M", "-g", "12", "-c:a", "libvorbis", "-ac", "2")

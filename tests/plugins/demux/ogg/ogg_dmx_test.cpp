@@ -419,16 +419,17 @@ TEST_F(OggDmx, IdentificationHeadersAreReadOnlyAsFarAsThePageHolds) {
   }
 }
 
-// A Theora identification header: 64x48, 25 fps, key-frame shift 6.
-Bytes theoraIdHeader() {
+// A Theora identification header: 64x48, num/den fps (25 by default),
+// key-frame shift 6.
+Bytes theoraIdHeader(uint32_t num = 25, uint32_t den = 1) {
   Bytes h = {0x80, 't', 'h', 'e', 'o', 'r', 'a', 3, 2, 1};
   putBe(&h, 4, 2);
   putBe(&h, 3, 2);
   putBe(&h, 64, 3);
   putBe(&h, 48, 3);
   h.insert(h.end(), {0, 0});
-  putBe(&h, 25, 4);
-  putBe(&h, 1, 4);
+  putBe(&h, num, 4);
+  putBe(&h, den, 4);
   putBe(&h, 1, 3);
   putBe(&h, 1, 3);
   h.push_back(0);
@@ -483,6 +484,65 @@ TEST_F(OggDmx, TheoraHeadersBeyondTheirBufferFailTheOpenButKeepTheFile) {
   EXPECT_EQ(frames[0].timeMs, 0);
   EXPECT_EQ(frames[1].timeMs, 40);
   EXPECT_EQ(frames[2].timeMs, 80);
+}
+
+TEST_F(OggDmx, TheoraFrameTimesComeFromTheFrameRateFractionTruncatedOnce) {
+  // 30000/1001 fps: one frame is 333666.67 in 100 ns units; times built on a
+  // rounded frame duration fall a millisecond behind at frame 30 and 133 ms
+  // behind at frame 2,000,000. Each page's granule numbers the frame of the
+  // packet on the next page (shift 6: the frame number in the key-frame
+  // part); the last one is beyond what 32 bits of milliseconds hold.
+  const int64_t frames[] = {30, 30000, 2000000, int64_t(1) << 40};
+  const int32_t wantMs[] = {0, 1001, 1001000, 66733333, INT32_MAX};
+  OggBuilder b;
+  b.page(5, 0, {theoraIdHeader(30000, 1001)}, 2);
+  b.page(5, 0, {{0x81, 't', 'h', 'e', 'o', 'r', 'a', 1}, {0x82, 't', 'h', 'e', 'o', 'r', 'a', 2}});
+  b.page(5, frames[0] << 6, {filled(100, 0x00, 1)});
+  for (size_t i = 1; i < 4; ++i) b.page(5, frames[i] << 6, {filled(50, 0x40, uint8_t(i))});
+  b.page(5, (frames[3] << 6) + 1, {filled(50, 0x40, 9)}, 4);
+  Session s;
+  ASSERT_EQ(s.open(write(b.bytes)), 0);
+  EXPECT_EQ(s.info.frameRate, 29970u);
+  std::vector<Packet> got = s.readAll(OGG_KIND_VIDEO);
+  ASSERT_EQ(got.size(), 5u);
+  for (size_t i = 0; i < got.size(); ++i) EXPECT_EQ(got[i].timeMs, wantMs[i]) << "frame " << i;
+}
+
+TEST_F(OggDmx, SeeksIntoTheLastGopOfTheoraAloneLandOnItsKeyFrame) {
+  // Theora alone at 15 fps, a key frame every 60 frames: 0, 4000 and
+  // 8000 ms, the last GOP from 8000 to the end at 10 s. Backward lands on the
+  // last key frame at or before the target, forward on the first one at or
+  // after it and past the last one on the last one (policy 2); a target equal
+  // to a key frame's time lands on that frame.
+  Session s;
+  ASSERT_EQ(s.open(media("theora_gop.ogg")), 0);
+  std::vector<int32_t> keys;
+  for (const Packet& p : s.readAll(OGG_KIND_VIDEO))
+    if (!p.bytes.empty() && (p.bytes[0] & 0xC0) == 0) keys.push_back(p.timeMs);
+  ASSERT_EQ(keys.size(), 3u);
+  EXPECT_EQ(keys, (std::vector<int32_t>{0, 4000, 8000}));
+  const uint32_t back = OGG_SEEK_ABSOLUTE | OGG_SEEK_BACKWARD, fwd = OGG_SEEK_ABSOLUTE;
+  // Targets at and around the key frames' times as the library reports them.
+  struct Case {
+    int32_t target;
+    uint32_t flags;
+    size_t key;
+  } cases[] = {{9000, back, 2},        {9000, fwd, 2},         {8500, fwd, 2},         {9999, back, 2},
+               {9999, fwd, 2},         {keys[2], back, 2},     {keys[2], fwd, 2},      {keys[2] + 1, back, 2},
+               {keys[2] + 1, fwd, 2},  {keys[2] - 1, back, 1}, {keys[2] - 1, fwd, 2},  {keys[1], back, 1},
+               {keys[1], fwd, 1},      {keys[1] + 1, fwd, 2},  {keys[1] - 1, back, 0}, {2000, fwd, 1}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.target) + (c.flags & OGG_SEEK_BACKWARD ? " backward" : " forward"));
+    OggSeekResult res{};
+    ASSERT_EQ(s.seek(c.target, c.flags, &res), 0);
+    EXPECT_EQ(res.kind, uint32_t(OGG_KIND_VIDEO));
+    EXPECT_EQ(res.timeMs, keys[c.key]);
+    Packet p;
+    ASSERT_EQ(s.read(OGG_KIND_VIDEO, &p), 0);
+    EXPECT_EQ(p.timeMs, keys[c.key]);
+    ASSERT_FALSE(p.bytes.empty());
+    EXPECT_EQ(p.bytes[0] & 0xC0, 0) << "not an intra frame";
+  }
 }
 
 TEST_F(OggDmx, SeekPastTheLastKeyFrameFollowsThePolicy) {

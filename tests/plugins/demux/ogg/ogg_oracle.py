@@ -10,9 +10,11 @@ and `mediahost info` go to compare_ffprobe.py with ffprobe's packets as the
 pages hold them: every announced stream, every frame, sizes, MD5s and times
 within --audio-tolerance (default: two of the longest packets ffprobe
 reports, one long Vorbis block); the video times are then checked on their
-own within 1 ms. Packets that the pages leave untimed take the time of
-ffprobe's parsed reading (FLAC's: their timed neighbours). --first-free leaves the first video frame's
-time to --video-tolerance. --headers: the number of header
+own, exactly: ffprobe's time stamp times the stream's time base, truncated to
+the millisecond (a frame exactly on a millisecond must have it). Packets that
+the pages leave untimed take the time of ffprobe's parsed reading (FLAC's:
+their timed neighbours). --first-free leaves the first video frame's time to
+--video-tolerance. --headers: the number of header
 packets the library delivers in-band before the first audio frame, per audio
 track. The file duration must agree with ffprobe's within
 --duration-tolerance.
@@ -20,29 +22,35 @@ track. The file duration must agree with ffprobe's within
 --chained: the audio streams of the links, read one after the other, are
 ffprobe's one stream (the later links' headers included, as ffprobe has them).
 
-Seeks: N absolute targets over the whole file, forward (flags 0x1) and
-backward (0x3), and two in the audio's last page (its middle and 1 ms before
-the end). Video-led files (OGM, Theora alone) must land on one of ffprobe's
-video key frames, at or after the target (forward) or at or before it
-(backward, or the file start). Audio-led files must land on ffprobe's first
+Seeks: N absolute targets over the whole file, two in the audio's last page
+(its middle and 1 ms before the end), every video key frame's time as the
+library reports it (ffprobe's key frames, our times of those frames), 1 ms
+before and 1 ms after each, and two in the last GOP; each forward (flags 0x1)
+and backward (0x3). Video-led files (OGM, Theora alone) must land exactly on
+the first key frame at or after the target (forward; past the last one, the
+last one, policy 2) or the last one at or before it (backward; the first one
+when there is none). Audio-led files must land on ffprobe's first
 packet of one of the two pages around the target: the audio search ends on
 the page whose time (its end) is nearest the target among those it probed,
 and the seek starts right after that page; a target in the last page lands
 on that page's first packet. Pages are ffprobe's packet positions, times
 within the audio tolerance. The
 first frame read after the seek carries the landed time; Theora video that
-follows the audio starts at one of ffprobe's key frames. Every seek asked for
+follows the audio starts at the last key frame at or before the audio's
+landing. Every seek asked for
 must be answered by its line, in order. --drop-seek-line N (a self-test)
 takes the N-th answer out of the dump, which the check must then report.
 """
 import argparse
 import json
+import math
 import os
 import random
 import subprocess
 import sys
 import tempfile
 import shlex
+from fractions import Fraction
 
 # The 32-bit media host runs under the emulator where the machine cannot run it.
 EMULATOR = shlex.split(os.environ.get("HOLVIK_EMULATOR", ""))
@@ -127,20 +135,37 @@ def check_frames(a, streams, packets, d):
     if len(parsed) != len(theirs):
         print(f"ffprobe's parsed reading has {len(parsed)} video packets, its unparsed one {len(theirs)}")
         return False
+    base = video_time_base(streams)
     for n, (row, p) in enumerate(zip(video, theirs)):
-        t = ms(p)
-        if t is None:
-            t = ms(parsed[n])
         if a.first_free and n == 0:
             continue
-        if t is None:
+        want = exact_ms(p, base)
+        if want is None:
+            want = exact_ms(parsed[n], base)
+        if want is None:
             print(f"video frame {n}: no time from ffprobe, parsed or not")
             ok = False
             continue
-        if abs(int(row.split(",")[2]) - t) > 1.0:
-            print(f"video frame {n}: time {row.split(',')[2]}, ffprobe {t:.3f}")
+        if int(row.split(",")[2]) != want:
+            print(f"video frame {n}: time {row.split(',')[2]}, ffprobe {want} (its time truncated to the ms)")
             ok = False
     return ok
+
+
+def video_time_base(streams):
+    for s in streams:
+        if s.get("codec_type") == "video":
+            return Fraction(s["time_base"])
+    return None
+
+
+def exact_ms(p, base):
+    """ffprobe's time of a packet in whole ms, truncated from its exact value
+    (time stamp times time base): a frame exactly on a millisecond has it."""
+    pts = p.get("pts")
+    if pts is None or base is None:
+        return None
+    return math.floor(Fraction(int(pts)) * base * 1000)
 
 
 def parsed_video(a):
@@ -252,18 +277,56 @@ def pages_around(starts, target):
     return around or starts[:1]
 
 
+def our_key_times(a):
+    """Our times of ffprobe's video key frames (our n-th video frame is its
+    n-th video packet), or a problem."""
+    rows = [l for l in run(a, "dump", ["--kind", "video"]).splitlines()[1:] if l.startswith("video,")]
+    theirs = parsed_video(a)
+    if len(rows) != len(theirs):
+        return None, f"{len(rows)} video frames, ffprobe {len(theirs)}"
+    return [int(r.split(",")[2]) for r, p in zip(rows, theirs) if "K" in p.get("flags", "")], None
+
+
+def key_targets(keys, end):
+    """Every key frame's time as we report it, 1 ms before and after it, and
+    two targets after the last key frame (the last GOP), up to `end`."""
+    targets = set()
+    for k in keys:
+        targets.update(x for x in (k - 1, k, k + 1) if 0 <= x <= end)
+    if keys and keys[-1] < end:
+        targets.update({(keys[-1] + end) // 2, end - 1})
+    return sorted(targets)
+
+
+def key_at_or_before(keys, t):
+    """The last key frame at or before `t`; the first one when there is none."""
+    below = [k for k in keys if k <= t]
+    return below[-1] if below else keys[0]
+
+
+def key_at_or_after(keys, t):
+    """The first key frame at or after `t`; past the last one, the last one
+    (policy 2)."""
+    above = [k for k in keys if k >= t]
+    return above[0] if above else keys[-1]
+
+
 def check_seeks(a, streams, packets):
     kinds = {s["index"]: s.get("codec_type") for s in streams}
     info = run(a, "info")
     has_audio = "\naudio," in "\n" + info
+    has_video = info.startswith("video")
     theora = "codec_name=theora" in info
-    video_led = info.startswith("video") and not (theora and has_audio)
+    video_led = has_video and not (theora and has_audio)
     kind = "video" if video_led else "audio"
     first_audio = min((p["stream_index"] for p in packets if kinds.get(p["stream_index"]) == "audio"), default=None)
-    # Key frames as ffprobe times them with its fill-in (OGM pages time only
-    # their last packets).
-    keys = sorted(ms(p) for p in parsed_video(a) if "K" in p.get("flags", "") and ms(p) is not None)
-    times = keys
+    keys = []
+    if has_video:
+        keys, problem = our_key_times(a)
+        if problem or not keys:
+            print(problem or "no key frames")
+            return False
+    ours = int(next(f for f in info.split(",") if f.startswith("file_duration_ms=")).split("=")[1].split()[0])
     duration = int(float(subprocess.run([sys.executable, VIEW, "-v", "error", "-of", "csv=p=0", "-show_entries",
                                          "format=duration", a.media], capture_output=True, text=True,
                                         check=True).stdout) * 1000)
@@ -273,6 +336,7 @@ def check_seeks(a, streams, packets):
     if not video_led and starts:
         end = int(audio_end(packets, first_audio))
         targets += [int(starts[-1] + end) // 2, end - 1]
+    targets += key_targets(keys, ours)
     steps = []
     for t in targets:
         steps += ["--seek", f"{t}:1", "--seek", f"{t}:3"]
@@ -287,18 +351,17 @@ def check_seeks(a, streams, packets):
     for n, i in enumerate(seeks):
         t = targets[n // 2]
         backward = n % 2 == 1
+        way = "backward" if backward else "forward"
         field = out[i].split(",")[2]
         if field.startswith("failed"):
-            problems.append(f"seek {t} {'backward' if backward else 'forward'}: {field}")
+            problems.append(f"seek {t} {way}: {field}")
             continue
         landed = int(field)
         if video_led:
-            near = [x for x in times if abs(landed - x) <= a.video_tolerance]
-            if not near:
-                problems.append(f"seek {t}: landed {landed}, not a key frame of ffprobe")
-            # Forward past the last key frame lands on it (policy 2).
-            elif backward and near[0] > t or not backward and near[0] < t and near[0] != times[-1]:
-                problems.append(f"seek {t} {'backward' if backward else 'forward'}: landed {landed}")
+            # On the key frame the rule names, exactly as we time it.
+            want = key_at_or_before(keys, t) if backward else key_at_or_after(keys, t)
+            if landed != want:
+                problems.append(f"seek {t} {way}: landed {landed}, the key frame is at {want}")
         else:
             around = pages_around(starts, t)
             if not any(abs(landed - x) <= tol for x in around):
@@ -309,19 +372,28 @@ def check_seeks(a, streams, packets):
             problems.append(f"seek {t}: next {kind} frame '{nxt}' is not at {landed}")
     if theora and has_audio:
         # The Theora video follows the audio: its first frame after each
-        # seek is a key frame.
+        # seek is the last key frame at or before the audio's landing.
+        audio_out, landings = out, {}
+        for n, i in enumerate(seeks):
+            field = audio_out[i].split(",")[2]
+            if not field.startswith("failed"):
+                landings[n] = int(field)
         out = seek_dump(a, "video", steps)
-        problems += unanswered(out, [i for i, l in enumerate(out) if l.startswith("seek,")], asked)
-        for i, line in enumerate(out):
-            if line.startswith("seek,") and not line.split(",")[2].startswith("failed"):
-                nxt = out[i + 1] if i + 1 < len(out) else ""
-                t = int(nxt.split(",")[2]) if nxt.startswith("video") else None
-                if t is None or not any(abs(t - k) <= a.video_tolerance for k in keys):
-                    problems.append(f"{line}: next video frame '{nxt}' is not a key frame of ffprobe")
+        video_seeks = [i for i, l in enumerate(out) if l.startswith("seek,")]
+        problems += unanswered(out, video_seeks, asked)
+        for n, i in enumerate(video_seeks):
+            if n not in landings:
+                continue
+            nxt = out[i + 1] if i + 1 < len(out) else ""
+            got = int(nxt.split(",")[2]) if nxt.startswith("video") else None
+            want = key_at_or_before(keys, landings[n])
+            if got != want:
+                problems.append(f"{out[i]}: next video frame '{nxt}', the key frame at or before the audio's "
+                                f"landing {landings[n]} is at {want}")
     for p in problems[:20]:
         print(p)
     if not problems:
-        print(f"{len(seeks)} seeks land on ffprobe's {'key frames' if video_led else 'packets'}")
+        print(f"{len(seeks)} seeks land on {'our key frames' if video_led else 'ffprobe packets'}")
     return not problems
 
 

@@ -44,6 +44,17 @@ FFMPEG = {
     "hevc_untimed": SRC_V + ["-t", "3", "-c:v", "libx265", "-x265-params",
                              "log-level=none:keyint=12:vui-timing-info=0:vui-hrd-info=0"] + ONE,
     "mpeg4_bframes": SRC_V + ["-t", "3", "-c:v", "mpeg4", "-g", "12", "-bf", "2"] + ONE,
+    # Open GOPs: the pictures that follow a key frame in the file but show
+    # before it. A zooming picture spends its bytes unevenly, so that byte
+    # estimates land between a key frame and those pictures. One thread: the
+    # same bytes on every machine.
+    "hevc_open_gop": ["-f", "lavfi", "-i", "mandelbrot=size=128x96:rate=30000/1001", "-t", "6.2",
+                      "-c:v", "libx265", "-x265-params",
+                      "log-level=none:keyint=48:bframes=4:open-gop=1:pools=1:frame-threads=1"] + ONE,
+    "h264_open_gop": ["-f", "lavfi", "-i", "mandelbrot=size=160x120:rate=25", "-t", "4", "-c:v", "libx264",
+                      "-threads", "1", "-x264-params", "keyint=48:bframes=4:open-gop=1"] + ONE,
+    "mpeg2_open_gop": ["-f", "lavfi", "-i", "mandelbrot=size=320x240:rate=25", "-t", "4", "-c:v",
+                       "mpeg2video", "-threads", "1", "-g", "24", "-bf", "2"] + ONE,
     # Only unbounded video PES, over several MiB: the end-of-data search bisects it.
     "mpeg2_video_only": ["-f", "lavfi", "-i", "testsrc=size=640x480:rate=25", "-t", "4",
                          "-c:v", "mpeg2video", "-b:v", "8M", "-minrate", "8M", "-maxrate", "8M",

@@ -996,6 +996,99 @@ TEST_F(TsTest, BackwardSeekThatMeetsTheEndFirstLandsOnTheKeyFrameBefore) {
   close(h);
 }
 
+// Open GOPs: pictures that follow a key frame in the file but show before it.
+// A forward key-frame seek whose byte estimate landed between such a key
+// frame and those pictures met only pictures before the target, passed over
+// the key frame and landed on the next one, or failed with the end of the
+// data past the last one. From the start (rewound, and after its first
+// picture, which moves the estimate), a seek to every few milliseconds
+// before each key frame (as the key-frame checker counts them) up to the
+// time reported for it must land on that frame, and so must a backward seek
+// to that time (the reported time is truncated to whole milliseconds).
+TEST_F(TsTest, SeeksBeforeAnOpenGopKeyFrameLandOnIt) {
+  using GetChecker = int32_t (*)(void*, uint32_t, TsdKeyFrameChecker*);
+  auto getChecker = reinterpret_cast<GetChecker>(plugin_->symbol("TSD_GetKeyFrameChecker"));
+  ASSERT_NE(getChecker, nullptr);
+  const struct {
+    const char* file;
+    uint32_t codec;
+  } cases[] = {{"hevc_open_gop.ts", 0xFFFF0024}, {"h264_open_gop.ts", 0xFFFF001B},
+               {"mpeg2_open_gop.ts", 0xFFFF0002}};
+  for (const auto& c : cases) {
+    void* h = open(media(c.file));
+    ASSERT_NE(h, nullptr) << c.file;
+    TsdKeyFrameChecker isKey = nullptr;
+    ASSERT_EQ(getChecker(h, c.codec, &isKey), 1) << c.file;
+    ASSERT_NE(isKey, nullptr);
+    TsdVideoHeader header{};
+    std::vector<Read> keys;
+    for (Read& r : readAll(h))
+      if (isKey(&header, r.bytes.data(), int32_t(r.bytes.size()))) keys.push_back(r);
+    ASSERT_GE(keys.size(), 3u) << c.file;
+    std::vector<std::string> wrong;
+    auto seekFromStart = [&](int32_t target, uint32_t flags, const Read& want, bool readFirst) {
+      TsdSeekInput zero{0, flags}, in{target, flags};
+      TsdSeekOutput at{};
+      TsdReadInput rin{};
+      TsdFrame f{};
+      std::string what = std::string(c.file) + (readFirst ? " after the first picture" : "") +
+                         " seek " + std::to_string(target) + " flags " + std::to_string(flags) + ": ";
+      if (call(TSD_OP_SEEK, h, &zero, &at) != 1 || (readFirst && call(TSD_OP_READ, h, &rin, &f) != 1) ||
+          call(TSD_OP_SEEK, h, &in, &at) != 1 || call(TSD_OP_READ, h, &rin, &f) != 1)
+        wrong.push_back(what + "failed " + std::to_string(lastError(h)));
+      else if (at.reachedMs != want.timeMs || f.timeMs != want.timeMs ||
+               std::vector<uint8_t>(f.data, f.data + f.length) != want.bytes)
+        wrong.push_back(what + "landed " + std::to_string(at.reachedMs) + ", next frame " +
+                        std::to_string(f.timeMs) + ", want " + std::to_string(want.timeMs));
+    };
+    for (bool readFirst : {false, true}) {
+      for (size_t k = 1; k < keys.size(); ++k) {
+        for (int32_t target = keys[k].timeMs - 150; target < keys[k].timeMs; target += 3)
+          seekFromStart(target, 0x21, keys[k], readFirst);
+        seekFromStart(keys[k].timeMs, 0x21, keys[k], readFirst);
+        seekFromStart(keys[k].timeMs, 0x11, keys[k], readFirst);
+      }
+    }
+    EXPECT_TRUE(wrong.empty()) << wrong.size() << " seeks went wrong, first: " << wrong.front();
+    close(h);
+  }
+}
+
+// One key frame at the start, then other pictures up to 20 s in 20 KB: a
+// forward key-frame seek to 3 s finds no key frame up to the end and steps
+// back looking for one before where it landed; it must end with the end of
+// the data, not on the key frame before the target, and reading goes on
+// where it was.
+TEST_F(TsTest, ForwardKeySeekWithNoKeyFrameAfterTheTargetEndsAtTheEnd) {
+  FileStart start = startOf("mpeg2_video_only.ts");
+  ASSERT_FALSE(start.tables.empty());
+  ASSERT_EQ(start.picture.at(3), 0xB3);  // a sequence header
+  std::vector<uint8_t> file = start.tables;
+  std::vector<uint8_t> other = {0, 0, 1, 0, 0x00, 0x10};  // a picture of type P
+  other.resize(120, 0x55);
+  std::map<int, int> cc;
+  const int64_t base = 90000;
+  for (int i = 0; i < 106; ++i) {
+    std::vector<uint8_t> pes =
+        pesPackets(cc, start.videoPid, 0xE0, true, base + 90 * 190 * i, i == 0 ? start.picture : other);
+    file.insert(file.end(), pes.begin(), pes.end());
+  }
+  std::string path = scratch("no_key_after.ts");
+  writeFile(path, file);
+  void* h = open(path);
+  ASSERT_NE(h, nullptr);
+  TsdReadInput in{};
+  TsdFrame f{};
+  for (int i = 0; i < 10; ++i) ASSERT_EQ(call(TSD_OP_READ, h, &in, &f), 1);
+  TsdSeekInput forward{3000, 0x21};
+  TsdSeekOutput at{};
+  EXPECT_EQ(call(TSD_OP_SEEK, h, &forward, &at), 0);
+  EXPECT_EQ(lastError(h), -2001);
+  ASSERT_EQ(call(TSD_OP_READ, h, &in, &f), 1);
+  EXPECT_EQ(f.timeMs, 190 * 10);
+  close(h);
+}
+
 // With a reader per kind, each kind is read on its own and gives the same
 // frames as the shared reader; a kind without a selected stream is refused.
 TEST_F(TsTest, SeparateReadersPerKind) {

@@ -22,11 +22,15 @@ of every audio track are compared.
 --frame-rate: the video's frame_rate_milli must be ffprobe's r_frame_rate
 (for streams whose headers carry no rate, where the demuxer probes it).
 
-Seeks: N targets (4 N with HOLVIK_TEST_TIER=long) drawn from a fixed seed
-are sought forward (flags 0x21) and backward (0x11); each must land on the
-first video key frame at or after the target (forward) or the last at or
-before it (backward), and the first video frame read after the seek must
-carry that time.
+Seeks, forward (flags 0x21) and backward (0x11): N targets (4 N with
+HOLVIK_TEST_TIER=long) drawn from a fixed seed, one after another; then
+each key frame's time and the milliseconds just before and after it,
+forward from the start and backward from the last key frame. Key frames
+are ffprobe's, at the times the demuxer reports for them (whole
+milliseconds, truncated); a seek must land on the first at or after the
+target (forward) or the last at or before it (backward), and the first
+video frame read after it must carry that time. Forward targets past the
+last key frame must fail with end of file.
 """
 import argparse
 import json
@@ -203,59 +207,114 @@ def check_frame_rate(a, streams):
     return True
 
 
-def check_seeks(a, streams, packets):
+def reported_key_times(a, streams, packets):
+    """The times the demuxer itself reports for ffprobe's video key frames
+    (whole milliseconds, truncated), and its video frames' times in file
+    order: each key frame is the frame of the media host's dump within the
+    frame check's tolerance of ffprobe's time. None when a key frame has no
+    such frame."""
     video = [s["index"] for s in streams if s.get("codec_type") == "video"]
-    if not video:
-        print("no video stream to seek on")
-        return False
     first = first_time_ms(streams, packets)
     keys = sorted(float(p["pts_time"]) * 1000.0 - first for p in packets
                   if p["stream_index"] == video[0] and "K" in p.get("flags", "") and "pts_time" in p)
-    last_pts = max(float(p["pts_time"]) * 1000.0 - first for p in packets
-                   if p["stream_index"] == video[0] and "pts_time" in p)
+    ours = [int(r.split(",")[2]) for r in run_dump(a, [], "video")[1:] if r.startswith("video,")]
+    reported = []
+    for k in keys:
+        near = min(ours, key=lambda t: abs(t - k), default=None)
+        if near is None or abs(near - k) > 1.5:
+            print(f"no frame of the dump at ffprobe's key frame {k:.3f} ms")
+            return None, None
+        reported.append(near)
+    return reported, ours
+
+
+def run_seeks(a, steps):
+    """Runs the seeks (target, flags) of `steps` in one dump, a video frame
+    read after each; gives per seek its line and the frame read after it
+    (None when there is none)."""
+    extra = ["--frames", "1"]
+    for t, flags in steps:
+        extra += ["--seek", f"{t}:{flags}"]
+    rows = [r.split(",") for r in run_dump(a, extra, "video")[1:]]
+    results = []
+    for n, r in enumerate(rows):
+        if r[0] == "seek":
+            frame = rows[n + 1] if n + 1 < len(rows) and rows[n + 1][0] != "seek" else None
+            results.append((r, frame))
+    return results
+
+
+def check_seeks(a, streams, packets):
+    if not any(s.get("codec_type") == "video" for s in streams):
+        print("no video stream to seek on")
+        return False
+    keys, order = reported_key_times(a, streams, packets)
+    if not keys or len(order) < 2:
+        print("no key frames to seek to")
+        return False
+    last = max(order)
     rng = random.Random(7)
     ok = True
+    count = 0
     for flags, forward in ((0x21, True), (0x11, False)):
-        targets = []
-        while len(targets) < a.seeks:
-            t = rng.randint(1, int(last_pts) - 1)
-            if forward and not any(k >= t for k in keys):
-                continue
-            targets.append(t)
-        extra = ["--frames", "1"]
-        for t in targets:
-            extra += ["--seek", f"{t}:{flags}"]
-        lines = run_dump(a, extra, "video")
-        # Rows: header, the first frame, then per seek a "seek" line followed
-        # by a frame unless the seek failed.
-        rows = [r.split(",") for r in lines[1:]]
-        results = []
-        for n, r in enumerate(rows):
-            if r[0] == "seek":
-                frame = rows[n + 1] if n + 1 < len(rows) and rows[n + 1][0] != "seek" else None
-                results.append((r, frame))
-        if len(results) != len(targets):
-            print(f"{len(results)} seek lines for {len(targets)} seeks")
-            ok = False
-        for t, (seek, frame) in zip(targets, results):
+        def wanted(t):
+            """Where a seek to t lands and the time of the frame read next;
+            None when it must fail (forward past the last key frame)."""
             if forward:
-                want = min(k for k in keys if k >= t)
-            else:
-                before = [k for k in keys if k <= t]
-                want = max(before) if before else 0.0
+                later = [k for k in keys if k >= t]
+                return (min(later), min(later)) if later else None
+            before = [k for k in keys if k <= t]
+            # No key frame before the target: the start of the file,
+            # reported as 0, and its first picture comes next.
+            return (max(before), max(before)) if before else (0, order[0])
+        # Steps: (target, flags, checked); the unchecked ones place the
+        # reader for the next.
+        steps = []
+        # Random targets, one seek after another.
+        while len(steps) < a.seeks:
+            t = rng.randint(1, last - 1)
+            if wanted(t) is not None:
+                steps.append((t, flags, True))
+        # Each key frame's own time and the milliseconds just before and
+        # after it: forward from the start, where a byte estimate can land
+        # between an open GOP's key frame and the pictures that show before
+        # it; backward from the last key frame.
+        near = sorted({k + d for k in keys for d in (-1, 0, 1) if 1 <= k + d < last})
+        for t in near:
+            if forward and wanted(t) is None:
+                continue
+            steps += [(0, 0x21, False) if forward else (keys[-1], 0x21, False), (t, flags, True)]
+        # Forward from the start past the last key frame: the seek fails.
+        if forward:
+            for t in sorted({keys[-1] + 1, last}):
+                if t > keys[-1]:
+                    steps += [(0, 0x21, False), (t, flags, True)]
+        results = run_seeks(a, [(t, f) for t, f, _ in steps])
+        if len(results) != len(steps):
+            print(f"{len(results)} seek lines for {len(steps)} seeks")
+            ok = False
+        for (t, _, checked), (seek, frame) in zip(steps, results):
+            if not checked:
+                continue
+            count += 1
+            want = wanted(t)
+            if want is None:
+                if seek[2] != "failed -2001":
+                    print(f"seek {t} flags {flags:#x}: {seek[2]}, want failed -2001")
+                    ok = False
+                continue
             if seek[2].startswith("failed"):
-                print(f"seek {t} flags {flags:#x}: {seek[2]}, want {want:.1f}")
+                print(f"seek {t} flags {flags:#x}: {seek[2]}, want {want[0]}")
                 ok = False
                 continue
-            landed = int(seek[2])
-            if abs(landed - want) > 1.5:
-                print(f"seek {t} flags {flags:#x}: landed {landed}, want {want:.1f}")
+            if int(seek[2]) != want[0]:
+                print(f"seek {t} flags {flags:#x}: landed {seek[2]}, want {want[0]}")
                 ok = False
-            if frame is None or frame[0] != "video" or abs(int(frame[2]) - want) > 1.5:
-                print(f"seek {t} flags {flags:#x}: next frame {frame}, want time {want:.1f}")
+            if frame is None or frame[0] != "video" or int(frame[2]) != want[1]:
+                print(f"seek {t} flags {flags:#x}: next frame {frame}, want time {want[1]}")
                 ok = False
     if ok:
-        print(f"{2 * a.seeks} seeks land where ffprobe's key frames say")
+        print(f"{count} seeks land where ffprobe's key frames say")
     return ok
 
 
