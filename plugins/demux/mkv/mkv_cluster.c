@@ -75,7 +75,9 @@ static mkv_dmx_bs_t* reader_of(mkv_dmx_t* ctx, uint32_t type) {
   }
 }
 
-static int selected(const mkv_dmx_t* ctx, const mkv_track_t* t) {
+/* Is the track one whose frames are delivered: the selected one of its kind,
+ * with that kind not switched off? */
+int mkv_track_delivered(const mkv_dmx_t* ctx, const mkv_track_t* t) {
   switch (t->track_type) {
     case MKV_TRACK_VIDEO: return t->track_number == ctx->sel_video_number && !(ctx->options & OPT_NO_VIDEO);
     case MKV_TRACK_AUDIO: return t->track_number == ctx->sel_audio_number && !(ctx->options & OPT_NO_AUDIO);
@@ -182,7 +184,7 @@ static int32_t read_block(mkv_dmx_t* ctx, BlockState* st, uint64_t block_end, ui
     if (mkv_dmx_bs_fseek(bs, elem_end) < 0) return MKV_TAG(ctx, BG_TAG("CLUSTER_EID_BLOCK"));
     return MKV_ERRV(ctx, MKV_ERR_INVALID, number, "Bad Track ID/Unsupported Track");
   }
-  if (!selected(ctx, track)) return 1;
+  if (!mkv_track_delivered(ctx, track)) return 1;
   if ((hi = mkv_bs_byte(bs)) < 0 || (lo = mkv_bs_byte(bs)) < 0) {
     MKV_TAG(ctx, "<read_uint");
     MKV_TAG(ctx, "<read_sint");

@@ -102,17 +102,6 @@ int32_t create_index(mkv_dmx_t* ctx) {
   return 0;
 }
 
-/* Is the track one whose frames are delivered? */
-static int delivered(const mkv_dmx_t* ctx, const mkv_track_t* t) {
-  switch (t->track_type) {
-    case MKV_TRACK_VIDEO: return t->track_number == ctx->sel_video_number && !(ctx->options & OPT_NO_VIDEO);
-    case MKV_TRACK_AUDIO: return t->track_number == ctx->sel_audio_number && !(ctx->options & OPT_NO_AUDIO);
-    case MKV_TRACK_SUBTITLE:
-      return t->track_number == ctx->sel_subtitle_number && !(ctx->options & OPT_NO_SUBTITLE);
-    default: return 0;
-  }
-}
-
 /* Reads the head of a Block or SimpleBlock at the reader: its track, its
  * relative timecode and its frame count. 0, or the reader's code. */
 static int32_t block_head(mkv_dmx_bs_t* bs, uint64_t* track, int16_t* rel, uint32_t* frames) {
@@ -182,7 +171,7 @@ static int32_t measure_cluster(mkv_dmx_t* ctx, mkv_dmx_bs_t* bs, uint64_t end, u
       }
     }
     t = has_block && number <= 0xFFFFFFFFu ? mkv_track_by_number(ctx, (uint32_t)number, 0) : 0;
-    if (t && delivered(ctx, t)) {
+    if (t && mkv_track_delivered(ctx, t)) {
       const uint64_t e = block_end(ctx, t, *tc, rel, frames, has_duration, duration);
       if (!*found || e > *latest) *latest = e;
       *found = 1;

@@ -357,6 +357,7 @@ int32_t read_elements(mkv_dmx_t* ctx);
 int32_t read_box_first_cluster(mkv_dmx_t* ctx, uint64_t size);
 int32_t read_more_blocks(mkv_dmx_t* ctx);
 int32_t read_box_block_group(mkv_dmx_t* ctx, uint64_t size, uint64_t cluster_tc, int simple);
+int mkv_track_delivered(const mkv_dmx_t* ctx, const mkv_track_t* t);
 
 /* ---- queues, packets, seeking, index ---- */
 

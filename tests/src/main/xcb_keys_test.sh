@@ -27,15 +27,8 @@ fail() {
 count() { grep -c -- "$1" "$console" || true; }
 # wait_for_count PATTERN N WHAT: until the console holds N lines with PATTERN,
 # two minutes at most (the sanitizer build starts slowly on a loaded machine).
-wait_for_count() {
-  i=0
-  until [ "$(count "$1")" -ge "$2" ]; do
-    kill -0 "$pid" 2>/dev/null || fail "the program ended before $3"
-    i=$((i + 1))
-    [ $i -lt 1200 ] || fail "no $3 within 120 s"
-    sleep 0.1
-  done
-}
+has_count() { [ "$(count "$1")" -ge "$2" ]; }
+wait_for_count() { poll_until "$pid" 120 "$3" has_count "$1" "$2"; }
 # start_program N: starts the program on the X server; its console is consoleN.txt.
 start_program() {
   console=$root/console$1.txt

@@ -26,6 +26,20 @@ cleanup_devroot() {
   rm -rf "$root"
 }
 
+# poll_until PID SECONDS WHAT COMMAND...: runs COMMAND every tenth of a
+# second until it succeeds; fails when process PID ends first or after SECONDS.
+poll_until() {
+  poll_pid=$1 poll_limit=$(($2 * 10)) poll_what=$3
+  shift 3
+  i=0
+  until "$@"; do
+    kill -0 "$poll_pid" 2>/dev/null || fail "the process ended before $poll_what"
+    i=$((i + 1))
+    [ $i -lt $poll_limit ] || fail "no $poll_what within $((poll_limit / 10)) s"
+    sleep 0.1
+  done
+}
+
 # start_launcher LAUNCHER BUS_CONFIG: a private message bus in $root with the
 # launcher stand-in on it, as ./run.sh starts them, for the program started
 # after it; both end with the test. send_key K presses and releases key K.
@@ -34,23 +48,11 @@ start_launcher() {
   dbus-daemon --config-file="$2" --address="unix:path=$root/bus" --nofork --nopidfile \
               --print-address > "$root/bus-address" 2> "$root/bus.log" &
   bus_pid=$!
-  i=0
-  until [ -s "$root/bus-address" ]; do
-    kill -0 "$bus_pid" 2>/dev/null || fail "the message bus did not start"
-    i=$((i + 1))
-    [ $i -lt 300 ] || fail "no message bus within 30 s"
-    sleep 0.1
-  done
+  poll_until "$bus_pid" 30 "message bus" test -s "$root/bus-address"
   export DBUS_SYSTEM_BUS_ADDRESS=unix:path=$root/bus
   "$launcher_program" < /dev/null > "$root/launcher.log" 2>&1 &
   launcher_pid=$!
-  i=0
-  until grep -q " ready$" "$root/launcher.log" 2>/dev/null; do
-    kill -0 "$launcher_pid" 2>/dev/null || fail "the launcher stand-in did not start"
-    i=$((i + 1))
-    [ $i -lt 300 ] || fail "no launcher stand-in within 30 s"
-    sleep 0.1
-  done
+  poll_until "$launcher_pid" 30 "launcher stand-in" grep -qs " ready$" "$root/launcher.log"
 }
 
 send_key() {
@@ -60,13 +62,7 @@ send_key() {
 # wait_for_line FILE PATTERN WHAT: waits, 30 s at most, until FILE holds
 # PATTERN; fails when the program ends first.
 wait_for_line() {
-  i=0
-  until grep -q "$2" "$1" 2>/dev/null; do
-    kill -0 "$pid" 2>/dev/null || fail "the program ended before $3"
-    i=$((i + 1))
-    [ $i -lt 300 ] || fail "no $3 within 30 s"
-    sleep 0.1
-  done
+  poll_until "$pid" 30 "$3" grep -qs "$2" "$1"
 }
 
 # start_xvfb: a private X server without a window manager, as ./run.sh starts
@@ -75,13 +71,7 @@ wait_for_line() {
 start_xvfb() {
   Xvfb -displayfd 3 -screen 0 1280x720x24 -nolisten tcp 3> "$root/xvfb-display" > "$root/xvfb.log" 2>&1 &
   xvfb_pid=$!
-  i=0
-  until [ -s "$root/xvfb-display" ]; do
-    kill -0 "$xvfb_pid" 2>/dev/null || fail "the X server did not start"
-    i=$((i + 1))
-    [ $i -lt 300 ] || fail "no X server within 30 s"
-    sleep 0.1
-  done
+  poll_until "$xvfb_pid" 30 "X server" test -s "$root/xvfb-display"
   DISPLAY=:$(cat "$root/xvfb-display")
   export DISPLAY
 }
