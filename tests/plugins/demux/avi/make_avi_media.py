@@ -291,6 +291,8 @@ def make_seeds(media, seeds):
     16 KiB input cap, so that the index at the end of each file (idx1, the
     OpenDML indexes of both RIFF parts) is read from the first run on. The
     demuxer never decodes a frame: the pictures are cut short."""
+    # Seeds an earlier version of this maker left would be fed to the fuzz target too.
+    shutil.rmtree(seeds, ignore_errors=True)
     os.makedirs(seeds, exist_ok=True)
     frames = [f[:300] for f in read_chunks(os.path.join(media, "mjpeg_pcm.avi"), b"00dc")[:20]]
     audio = [bytes((i * 7 + j) & 0xFF for j in range(100)) for i in range(20)]

@@ -13,6 +13,8 @@ import subprocess
 import sys
 
 out = sys.argv[1]
+# Seeds an earlier version of this maker left would be fed to the fuzz target too.
+shutil.rmtree(os.path.join(out, "seeds"), ignore_errors=True)
 os.makedirs(os.path.join(out, "seeds"), exist_ok=True)
 
 

@@ -7,6 +7,7 @@ block times, damage).
   mkv_media.py OUTDIR        writes every fixture into OUTDIR
 """
 import os
+import shutil
 import struct
 import subprocess
 import sys
@@ -561,6 +562,8 @@ def make_seeds(seeds):
     looping SeekHead and compressed, and as ffmpeg and mkvmerge write it.
     The same bytes every run (no random UIDs): the faults the fuzz harness
     injects, and so what the seeds reach, follow from their bytes."""
+    # Seeds an earlier version of this maker left would be fed to the fuzz target too.
+    shutil.rmtree(seeds, ignore_errors=True)
     os.makedirs(seeds, exist_ok=True)
     s = lambda name: os.path.join(seeds, name)
     tiny_v = ["-f", "lavfi", "-i", "testsrc=size=64x48:rate=25"]

@@ -23,6 +23,7 @@ write directly:
 - seeds/: small files for the mutation test
 """
 import os
+import shutil
 import random
 import struct
 import subprocess
@@ -110,6 +111,8 @@ SEED_CAP = 16384
 
 def main():
     out = sys.argv[1]
+    # Seeds an earlier version of this maker left would be fed to the fuzz target too.
+    shutil.rmtree(os.path.join(out, "seeds"), ignore_errors=True)
     os.makedirs(os.path.join(out, "seeds"), exist_ok=True)
     p = lambda name: os.path.join(out, name)
     video = ["-f", "lavfi", "-i", "testsrc=size=320x240:rate=25"]

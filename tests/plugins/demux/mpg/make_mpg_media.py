@@ -17,6 +17,7 @@ about MB megabytes for the benchmark (noisy pictures, so that the video
 bytes are coded picture data rather than stuffing).
 """
 import os
+import shutil
 import struct
 import subprocess
 import sys
@@ -231,6 +232,8 @@ def main():
                             ("h264_mp2.vob", "h264_mp2.h264", "h264")):
         ffmpeg(os.path.join(out, es), ["-i", os.path.join(out, source), "-map", "0:v", "-c", "copy", "-f", fmt])
     seeds = os.path.join(out, "seeds")
+    # Seeds an earlier version of this maker left would be fed to the fuzz target too.
+    shutil.rmtree(seeds, ignore_errors=True)
     os.makedirs(seeds, exist_ok=True)
     for name, args in SEEDS.items():
         ffmpeg(os.path.join(seeds, name), args)

@@ -12,6 +12,8 @@ import sys
 
 out = sys.argv[1]
 seeds = os.path.join(out, "seeds")
+# Seeds an earlier version of this maker left would be fed to the fuzz target too.
+shutil.rmtree(seeds, ignore_errors=True)
 os.makedirs(seeds, exist_ok=True)
 
 

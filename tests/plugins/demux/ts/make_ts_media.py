@@ -11,6 +11,7 @@ whose sequence parameter set carries no timing.
 --big writes big.ts of about MB megabytes for the benchmark.
 """
 import os
+import shutil
 import subprocess
 import sys
 
@@ -330,6 +331,8 @@ def main():
     # input cap and above the 19,200 bytes that the packet-size probe reads:
     # a second and a half of video cut to whole packets.
     seeds = os.path.join(out, "seeds")
+    # Seeds an earlier version of this maker left would be fed to the fuzz target too.
+    shutil.rmtree(seeds, ignore_errors=True)
     os.makedirs(seeds, exist_ok=True)
     ffmpeg(os.path.join(seeds, "mpeg2_mp2.ts"),
            ["-f", "lavfi", "-i", "testsrc=size=64x48:rate=10", "-f", "lavfi", "-i",
