@@ -7,6 +7,7 @@
 #include "ISDBtAppEngine.h"
 #include "ISDBtDataManager.h"
 #include "ISDBtThread.h"
+#include "ISDBtUtil.h"
 #include "KelpAppLog.h"
 #include "KvrOzbFSegDBManager.h"
 #include "KvrOzbFSegPlayer.h"
@@ -14,9 +15,6 @@
 
 #include <QMutexLocker>
 #include <QTimer>
-#include <QtGlobal>
-
-#include <climits>
 
 namespace {
 constexpr int kHandoverMs = 180000;
@@ -26,7 +24,7 @@ const char kPlayerMain[] = "ISDBtPlayerMain";
 
 int ISDBtAppEngine::stationSearchWaitMs(int seconds)
 {
-    return static_cast<int>(qBound<qint64>(INT_MIN, 1000LL * seconds, INT_MAX));
+    return sutil::SaturateToInt(1000LL * seconds);
 }
 
 int ISDBtAppEngine::cancelHandoverLocked()

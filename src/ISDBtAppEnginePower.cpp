@@ -16,9 +16,6 @@
 
 #include <QQuickView>
 #include <QTimer>
-#include <QtGlobal>
-
-#include <climits>
 
 #include <unistd.h>
 
@@ -116,8 +113,7 @@ void ISDBtAppEngine::onNotifyPrepared()
     m_pPlayer->setAudioDualMono(m_pDataManager->getBilingual());
     // Stored in tenths of a second; the player takes milliseconds. The file
     // may hold more tenths than an int holds milliseconds.
-    m_pPlayer->setVideoDelay(
-        static_cast<int>(qBound<qint64>(INT_MIN, 100LL * m_pDataManager->getVideoDelay(), INT_MAX)));
+    m_pPlayer->setVideoDelay(sutil::SaturateToInt(100LL * m_pDataManager->getVideoDelay()));
     startAV(false);
     emit sendPrepared();
 }

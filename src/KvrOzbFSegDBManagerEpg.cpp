@@ -15,7 +15,6 @@
 #include <QSortFilterProxyModel>
 #include <QThread>
 
-#include <climits>
 #include <QHash>
 
 #include <malloc.h>
@@ -561,7 +560,7 @@ void KvrOzbFSegDBManager::makeEpgList(int modeType)
                         addEpgDayTimeListModel(day, rec->startHH, i);
                 } else {
                     rec->TopIndexDate = 1;
-                    day = static_cast<int>(qBound<qint64>(INT_MIN, qint64(rec->startMJD) - firstMJD, INT_MAX));
+                    day = sutil::SaturateToInt(int64_t(rec->startMJD) - firstMJD);
                     addEpgDayListModel(day, rec->startDate, i);
                     addEpgDayTimeListModel(day, rec->startHH, i);
                 }

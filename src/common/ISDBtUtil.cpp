@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <climits>
 #include <cstring>
 #include <ctime>
 
@@ -260,6 +261,11 @@ QString sutil::makeLogoName(QString dir, int n)
     if (dir.isEmpty() || n < 0)
         return QString("");
     return dir + "channel_" + QString::number(n) + ".png";
+}
+
+int sutil::SaturateToInt(int64_t value)
+{
+    return value < INT_MIN ? INT_MIN : value > INT_MAX ? INT_MAX : static_cast<int>(value);
 }
 
 void sutil::CopyStringToBuf(char* dst, int size, QString text)

@@ -58,6 +58,10 @@ public:
     // Local 8-bit form of `text` into `dst`, at most size - 1 bytes and never
     // more than the text's length, zero-terminated.
     static void CopyStringToBuf(char* dst, int size, QString text);
+    // `value` brought into the range of an int: a product of stored numbers
+    // (milliseconds of a time in seconds, days between two dates) that an
+    // int cannot hold becomes its nearest end instead of wrapping.
+    static int SaturateToInt(int64_t value);
     // Current UTC time as "%Y-%m-%d %H:%M:%S %Z" in a shared static buffer.
     static char* GetUtcTimeStamp();
     // Wall-clock milliseconds, wrapped to 32 bits.

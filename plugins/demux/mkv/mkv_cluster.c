@@ -8,11 +8,6 @@
 
 enum { LACE_NONE, LACE_XIPH, LACE_FIXED, LACE_EBML };
 
-/* Does an element of `size` bytes from the reader end by `end`? */
-static int fits(const mkv_dmx_bs_t* bs, uint64_t size, uint64_t end) {
-  return mkv_bs_pos(bs) <= end && size <= end - mkv_bs_pos(bs);
-}
-
 int32_t read_box_first_cluster(mkv_dmx_t* ctx, uint64_t size) {
   mkv_dmx_bs_t* bs = ctx->pst_cur_bs;
   uint64_t end, track;
@@ -267,12 +262,12 @@ static int32_t read_additions(mkv_dmx_t* ctx, uint64_t size) {
     uint32_t id;
     uint64_t child;
     if (read_box_header(bs, &id, &child) < 0) return MKV_TAG(ctx, "<read_box_block_additions");
-    if (!fits(bs, child, end)) return MKV_ERR(ctx, MKV_ERR_INVALID, "Element in BlockAdditions runs past its end");
+    if (!mkv_fits(bs, child, end)) return MKV_ERR(ctx, MKV_ERR_INVALID, "Element in BlockAdditions runs past its end");
     if (id == 0xA6) {
       uint64_t more_end = mkv_bs_pos(bs) + child, add_id;
       while (mkv_bs_pos(bs) < more_end) {
         if (read_box_header(bs, &id, &child) < 0) return MKV_TAG(ctx, "<read_box_block_additions");
-        if (!fits(bs, child, more_end)) return MKV_ERR(ctx, MKV_ERR_INVALID, "Element in BlockMore runs past its end");
+        if (!mkv_fits(bs, child, more_end)) return MKV_ERR(ctx, MKV_ERR_INVALID, "Element in BlockMore runs past its end");
         if (id == 0xEE) {
           if (read_uint(bs, child, &add_id) < 0) return MKV_TAG(ctx, "<read_box_block_additions.CLUSTER_EID_BLOCK_ADD_ID");
         } else if (mkv_dmx_bs_skip_bytes(bs, child) < 0) {
@@ -327,7 +322,7 @@ int32_t read_box_block_group(mkv_dmx_t* ctx, uint64_t size, uint64_t cluster_tc,
       int64_t ref;
       bs = ctx->pst_cur_bs;
       if (read_box_header(bs, &id, &child) < 0) return MKV_TAG(ctx, "<read_box_block_group");
-      if (!fits(bs, child, elem_end))
+      if (!mkv_fits(bs, child, elem_end))
         return MKV_ERR(ctx, MKV_ERR_INVALID, id == ID_BLOCK ? "Block runs past its BlockGroup"
                                                             : "Element in a BlockGroup runs past its end");
       if (id == ID_BLOCK && !st.accepted) {
@@ -335,7 +330,7 @@ int32_t read_box_block_group(mkv_dmx_t* ctx, uint64_t size, uint64_t cluster_tc,
         r = read_block(ctx, &st, block_end, elem_end, cluster_tc, 0);
         if (r < 0) return MKV_TAG(ctx, BG_TAG("CLUSTER_EID_BLOCK.found"));
         if (r == 1) return mkv_dmx_bs_fseek(bs, elem_end) < 0 ? MKV_TAG(ctx, "<read_box_block_group") : 0;
-      } else if (id == 0x9B) {
+      } else if (id == ID_BLOCK_DURATION) {
         if (read_uint(bs, child, &v) < 0) return MKV_TAG(ctx, BG_TAG("CLUSTER_EID_BLOCK_DURATION"));
         duration = v;
         has_duration = 1;
@@ -406,7 +401,8 @@ static int segment_child(uint32_t id) {
 /* Children of a cluster, met where reading resumes inside one. */
 static int cluster_child(uint32_t id) {
   switch (id) {
-    case ID_TIMECODE: case ID_BLOCKGROUP: case ID_SIMPLEBLOCK: case 0xA7: case 0xAB: case 0xAF: case 0x5854:
+    case ID_TIMECODE: case ID_BLOCKGROUP: case ID_SIMPLEBLOCK: case ID_POSITION: case ID_PREV_SIZE:
+    case ID_ENCRYPTED_BLOCK: case ID_SILENT_TRACKS:
     case ID_VOID: case ID_CRC32:
       return 1;
     default:
@@ -438,7 +434,7 @@ static int32_t element_cluster(mkv_dmx_t* ctx, uint64_t end, uint64_t limit) {
     if (read_box_header(bs, &id, &child) < 0) return MKV_TAG(ctx, "<element_cluster");
     if (id == ID_CLUSTER) return mkv_dmx_bs_fseek(bs, here) < 0 ? MKV_TAG(ctx, "<element_cluster") : 0;
     if (cluster_child(id)) ctx->elem_pos = here;
-    if (!fits(bs, child, end)) return MKV_ERRV(ctx, MKV_ERR_INVALID, child, "Element in a cluster runs past its end");
+    if (!mkv_fits(bs, child, end)) return MKV_ERRV(ctx, MKV_ERR_INVALID, child, "Element in a cluster runs past its end");
     switch (id) {
       case ID_TIMECODE:
         ctx->cluster_tc = 0;
@@ -451,10 +447,10 @@ static int32_t element_cluster(mkv_dmx_t* ctx, uint64_t end, uint64_t limit) {
         ctx->next_pos = mkv_bs_pos(ctx->pst_cur_bs);
         if (ctx->next_pos > limit && ctx->next_pos < end) return 1;
         break;
-      case 0xA7:
-      case 0xAB:
+      case ID_POSITION:
+      case ID_PREV_SIZE:
         if (read_uint(bs, child, &v) < 0)
-          return MKV_TAG(ctx, id == 0xA7 ? "<element_cluster.CLUSTER_EID_POSITION" : "<element_cluster.CLUSTER_EID_PREV_SIZE");
+          return MKV_TAG(ctx, id == ID_POSITION ? "<element_cluster.CLUSTER_EID_POSITION" : "<element_cluster.CLUSTER_EID_PREV_SIZE");
         break;
       default:
         if (mkv_dmx_bs_skip_bytes(bs, child) < 0) return MKV_TAG(ctx, "<element_cluster.default");
@@ -505,7 +501,7 @@ int32_t read_more_blocks(mkv_dmx_t* ctx) {
     if (!inside && !segment_child(id) && !cluster_child(id))
       return MKV_ERRV(ctx, MKV_ERR_INVALID, id, "Unknown element between clusters");
     bound = inside ? ctx->cluster_end : mkv_data_end(ctx);
-    if (!fits(bs, size, bound))
+    if (!mkv_fits(bs, size, bound))
       return MKV_ERRV(ctx, MKV_ERR_INVALID, size, inside ? "Element in a cluster runs past its end"
                                                          : "Element runs past the end of the data");
     if (!segment_child(id) && size > 0x400000)

@@ -163,7 +163,7 @@ static int32_t measure_cluster(mkv_dmx_t* ctx, mkv_dmx_bs_t* bs, uint64_t end, u
         if (gid == ID_BLOCK && !has_block) {
           if (block_head(bs, &number, &rel, &frames) < 0) return MKV_TAG(ctx, "<get_real_duration.CLUSTER_EID_BLOCK");
           has_block = 1;
-        } else if (gid == 0x9B) {
+        } else if (gid == ID_BLOCK_DURATION) {
           if (read_uint(bs, gsize, &duration) < 0) return MKV_TAG(ctx, "<get_real_duration.read_box_block_group");
           has_duration = 1;
         }

@@ -310,6 +310,11 @@ struct mkv_dmx_t {
 #define ID_BLOCKGROUP 0xA0u
 #define ID_BLOCK 0xA1u
 #define ID_SIMPLEBLOCK 0xA3u
+#define ID_BLOCK_DURATION 0x9Bu
+#define ID_POSITION 0xA7u
+#define ID_PREV_SIZE 0xABu
+#define ID_ENCRYPTED_BLOCK 0xAFu
+#define ID_SILENT_TRACKS 0x5854u
 #define ID_VOID 0xECu
 #define ID_CRC32 0xBFu
 
@@ -336,6 +341,10 @@ uint64_t mkv_mul_fixed(uint64_t value, mkv_float scale);
  * segment claims more. */
 static inline uint64_t mkv_data_end(const mkv_dmx_t* ctx) {
   return ctx->segment_end < ctx->file_size ? ctx->segment_end : ctx->file_size;
+}
+/* Does an element of `size` bytes from the reader end by `end`? */
+static inline int mkv_fits(const mkv_dmx_bs_t* bs, uint64_t size, uint64_t end) {
+  return mkv_bs_pos(bs) <= end && size <= end - mkv_bs_pos(bs);
 }
 
 /* ---- parsers ---- */

@@ -143,7 +143,7 @@ static int32_t next_cluster(mkv_dmx_t* ctx, mkv_dmx_bs_t* bs, uint64_t from, uin
     if (held < 4 || window != ID_CLUSTER) continue;
     c = p - 4;
     if (read_vlc_uint_imp(bs, &further, &size) >= 0 && !mkv_is_unknown_size(size, further) &&
-        mkv_bs_pos(bs) <= end && size <= end - mkv_bs_pos(bs)) {
+        mkv_fits(bs, size, end)) {
       *at = c;
       return 0;
     }

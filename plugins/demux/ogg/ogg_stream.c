@@ -162,9 +162,8 @@ static void get_theora_info(const uint8_t* h, uint32_t n, OggVideoInfo* v, int64
   v->rateNum = num;
   v->rateDen = den;
   v->frameDuration = (int64_t)((uint64_t)den * 10000000u / num);
-  uint64_t frame = ((uint64_t)lastGranule >> v->kfShift) + (v->theoraVersion < 0x030201 ? 1 : 0) +
-                   ((uint64_t)lastGranule & v->kfMask);
-  v->durationMs = (uint32_t)ogg_frame_ms(frame, num, den);
+  /* The last granule found is never -1 (pages without one are passed over). */
+  v->durationMs = (uint32_t)ogg_frame_ms(ogg_theora_frame(v, lastGranule), num, den);
 }
 
 static void get_vorbis_info(const uint8_t* h, uint32_t n, OggAudioInfo* a, int64_t lastGranule) {
